@@ -1,0 +1,13 @@
+// Placeholder: the burst subcommand is not built yet.
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+namespace waymock::cli {
+
+void addBurstCommand(CLI::App& app, Action& action) {
+  auto* cmd = app.add_subcommand("burst", "(not available yet)");
+  cmd->callback([&action] { action = [] { return 1; }; });
+}
+
+}  // namespace waymock::cli

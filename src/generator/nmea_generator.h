@@ -1,0 +1,179 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "generator/canvas.h"
+#include "platform/clock.h"
+#include "platform/serial.h"
+#include "support/cardinal_point.h"
+#include "support/datetime.h"
+#include "support/enum_set.h"
+
+namespace waymock::generator {
+
+// Sentence identifiers in declaration order (bits 1, 2, 4, ... 64).
+enum class TNMEACommand : std::uint8_t { GPGLL, GPGGA, GPVTG, GPRMC, GPGSA, GPGSV, GPZDA };
+using TNMEACommands = EnumSet<TNMEACommand, 7>;
+
+// One slot of the generator's satellite table.
+class TSatellite {
+ public:
+  explicit TSatellite(std::uint16_t prn);  // throws for a PRN outside 1..32
+
+  std::uint16_t PseudoRandomCode() const { return prn_; }
+  bool Active() const { return active_; }
+  void SetActive(bool value) { active_ = value; }
+  std::uint16_t Azimuth() const { return azimuth_; }
+  void SetAzimuth(std::uint16_t value);
+  std::uint16_t Elevation() const { return elevation_; }
+  void SetElevation(std::uint16_t value);
+  std::uint16_t SignalToNoiseRatio() const { return snr_; }
+  void SetSignalToNoiseRatio(std::uint16_t value);
+
+ private:
+  std::uint16_t prn_;
+  bool active_ = false;
+  std::uint16_t azimuth_ = 0;
+  std::uint16_t elevation_ = 0;
+  std::uint16_t snr_ = 0;
+};
+
+// Holds one simulated fix and a 32-slot satellite table, formats them as NMEA
+// 0183 sentences and writes bursts of them to a serial port.
+class TTarnNMEAGenerator {
+ public:
+  explicit TTarnNMEAGenerator(std::shared_ptr<const Clock> clock = systemClock(),
+                              std::shared_ptr<SerialPortOpener> ports = systemSerialPorts());
+  ~TTarnNMEAGenerator();
+  TTarnNMEAGenerator(const TTarnNMEAGenerator&) = delete;
+  TTarnNMEAGenerator& operator=(const TTarnNMEAGenerator&) = delete;
+
+  // Shown a rejected value's message before the error is raised, when
+  // MessageAlert is on. The application installs its message box here.
+  std::function<void(const std::string& message)> alertHandler;
+
+  // --- The fix (validated setters throw Error and keep the old value) ---
+  int Latitude_Degree() const { return latDeg_; }
+  void SetLatitude_Degree(int value);
+  int Latitude_Minute() const { return latMin_; }
+  void SetLatitude_Minute(int value);
+  long double Latitude_Second() const { return latSec_; }
+  void SetLatitude_Second(long double value);
+  TCardinalPoint Latitude_Direction() const { return latDir_; }
+  void SetLatitude_Direction(TCardinalPoint value) { latDir_ = value; }
+  int Longitude_Degree() const { return lonDeg_; }
+  void SetLongitude_Degree(int value);
+  int Longitude_Minute() const { return lonMin_; }
+  void SetLongitude_Minute(int value);
+  long double Longitude_Second() const { return lonSec_; }
+  void SetLongitude_Second(long double value);
+  TCardinalPoint Longitude_Direction() const { return lonDir_; }
+  void SetLongitude_Direction(TCardinalPoint value) { lonDir_ = value; }
+  long double Altitude() const { return altitude_; }
+  void SetAltitude(long double value) { altitude_ = value; }
+  long double Heading() const { return heading_; }
+  void SetHeading(long double value);
+  long double Speed() const { return speed_; }  // knots
+  void SetSpeed(long double value) { speed_ = value; }
+  long double PDOP() const { return pdop_; }
+  void SetPDOP(long double value) { pdop_ = value; }
+  long double HDOP() const { return hdop_; }
+  void SetHDOP(long double value) { hdop_ = value; }
+  long double VDOP() const { return vdop_; }
+  void SetVDOP(long double value) { vdop_ = value; }
+  long double Geo_Height() const { return geoHeight_; }
+  void SetGeo_Height(long double value) { geoHeight_ = value; }
+  long double Magnetic_Variation() const { return magVar_; }
+  void SetMagnetic_Variation(long double value);
+  TCardinalPoint Magnetic_Variation_Direction() const { return magVarDir_; }
+  void SetMagnetic_Variation_Direction(TCardinalPoint value) { magVarDir_ = value; }
+  long double Magnetic_Heading() const { return magHeading_; }
+  void SetMagnetic_Heading(long double value);
+  TDateTime UTCDateTime() const { return utcDateTime_; }
+  void SetUTCDateTime(TDateTime value) { utcDateTime_ = value; }
+  TNMEACommands Commands() const { return commands_; }
+  void SetCommands(TNMEACommands value) { commands_ = value; }
+  bool UseSystemDateTime() const { return useSystemDateTime_; }
+  void SetUseSystemDateTime(bool value) { useSystemDateTime_ = value; }
+  bool MessageAlert() const { return messageAlert_; }
+  void SetMessageAlert(bool value) { messageAlert_ = value; }
+
+  // --- Operations on the fix ---
+  long double LatitudeDegrees() const;   // north positive
+  long double LongitudeDegrees() const;  // west positive
+  void MoveLatitude(long double Seconds);
+  void MoveLongitude(long double Seconds);
+  static long double KmhToKnots(long double Value);
+  static long double KnotsToKmh(long double Value);
+  static long double MetersToFeet(long double Value);
+  TDateTime GetUTCDateTime() const;
+
+  // --- Sentences (each with checksum and CR LF) ---
+  std::string GetGPGGA() const;
+  std::string GetGPGLL() const;
+  std::string GetGPRMC() const;
+  std::string GetGPVTG() const;
+  std::string GetGPGSA() const;
+  std::string GetGPGSV() const;  // zero or more sentences
+  std::string GetGPZDA() const;
+  std::string GetSentences() const;  // the burst
+  // Two uppercase hex digits for the text from "$" up to, not including, "*".
+  static std::string CheckSum(std::string_view text);
+
+  // --- Satellite table ---
+  void SetSatellite(std::uint16_t PRN, bool Active, std::uint16_t Elevation,
+                    std::uint16_t Azimuth, std::uint16_t SNR);
+  // Slot references indexed by PRN 1..32 (index 0 is unused and null).
+  std::array<TSatellite*, 33> GetSatellites() const;
+  // Active satellites in ascending PRN order; the list is the caller's.
+  std::vector<TSatellite*> GetActiveSatellites() const;
+  void ClearSatellites();
+  void LoadSatellites(const std::string& FileName);
+  void SaveSatellites(const std::string& FileName) const;
+  void DrawSatellites(Canvas& canvas, int Radius, Rgb BrushColor, Rgb PenColor) const;
+
+  // --- Serial port output ---
+  bool OpenPort(const std::string& Port, int BaudRate);
+  void ClosePort() noexcept;
+  const std::string& PortName() const { return portName_; }
+  int WriteSentences();
+
+ private:
+  [[noreturn]] void reject(const std::string& message) const;
+
+  int latDeg_ = 0;
+  int latMin_ = 0;
+  long double latSec_ = 0;
+  TCardinalPoint latDir_ = TCardinalPoint::cpNorth;
+  TCardinalPoint lonDir_ = TCardinalPoint::cpEast;
+  int lonDeg_ = 0;
+  int lonMin_ = 0;
+  long double lonSec_ = 0;
+  long double speed_ = 0;
+  long double heading_ = 0;
+  long double altitude_ = 0;
+  long double magVar_ = 0;
+  long double magHeading_ = 0;
+  TCardinalPoint magVarDir_ = TCardinalPoint::cpWest;
+  long double pdop_ = 0;
+  long double hdop_ = 0;
+  long double vdop_ = 0;
+  long double geoHeight_ = 0;
+  TDateTime utcDateTime_ = 0;
+  TNMEACommands commands_ = TNMEACommands::all();
+  std::array<std::unique_ptr<TSatellite>, 33> satellites_;
+  bool useSystemDateTime_ = true;
+  bool messageAlert_ = false;
+  std::string portName_;
+  std::unique_ptr<SerialDevice> port_;
+  std::shared_ptr<const Clock> clock_;
+  std::shared_ptr<SerialPortOpener> ports_;
+};
+
+}  // namespace waymock::generator

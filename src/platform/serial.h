@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace waymock {
+
+// An open serial device. Destroying it closes the device (a plain close).
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  // One synchronous write that gives up after `timeout`; returns the number of
+  // bytes actually written (0 when the write failed). Never throws.
+  virtual std::size_t write(std::string_view bytes, std::chrono::milliseconds timeout) = 0;
+  // Drops pending output and input. Never throws.
+  virtual void purge() noexcept = 0;
+};
+
+// Opens named serial devices with the generator's line settings: baud rate as
+// given, 8N1, raw, no flow control, DTR and RTS held off.
+class SerialPortOpener {
+ public:
+  virtual ~SerialPortOpener() = default;
+  // The name is used exactly as given. Returns nullptr when the device cannot be
+  // opened (missing, busy, no permission); settings the device rejects are ignored.
+  virtual std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) = 0;
+};
+
+// The real serial devices of this system (termios).
+std::shared_ptr<SerialPortOpener> systemSerialPorts();
+
+}  // namespace waymock

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+
+namespace waymock {
+
+// Hemisphere of a coordinate. Latitude uses north/south, longitude and magnetic
+// variation east/west. Generator and receiver share the type, value for value.
+enum class TCardinalPoint : std::uint8_t { cpNorth = 0, cpSouth = 1, cpEast = 2, cpWest = 3 };
+
+}  // namespace waymock
