@@ -1,0 +1,32 @@
+#include "receiver/records.h"
+
+namespace waymock::receiver {
+
+SatelliteList& SatelliteList::operator=(const SatelliteList& other) {
+  if (this == &other) return *this;
+  clear();
+  for (const TSatellite& s : other) add() = s;
+  return *this;
+}
+
+TSatellite& SatelliteList::add() {
+  if (size_ == slots_.size()) slots_.push_back(std::make_unique<TSatellite>());
+  TSatellite& s = *slots_[size_++];
+  s = TSatellite{};
+  return s;
+}
+
+bool operator==(const SatelliteList& a, const SatelliteList& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (!(a[i] == b[i])) return false;
+  return true;
+}
+
+long double signedDegrees(int degree, int minute, long double second, TCardinalPoint direction) {
+  const long double value = degree + minute / 60.0L + second / 3600.0L;
+  return direction == TCardinalPoint::cpSouth || direction == TCardinalPoint::cpEast ? -value
+                                                                                     : value;
+}
+
+}  // namespace waymock::receiver
