@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -122,13 +124,23 @@ class TTarnNMEAGenerator {
   std::string GetGPGSA() const;
   std::string GetGPGSV() const;  // zero or more sentences
   std::string GetGPZDA() const;
+  // Each appends one complete sentence (GSV: zero or more) to `out`.
+  void appendGPGGA(std::string& out) const;
+  void appendGPGLL(std::string& out) const;
+  void appendGPRMC(std::string& out) const;
+  void appendGPVTG(std::string& out) const;
+  void appendGPGSA(std::string& out) const;
+  void appendGPGSV(std::string& out) const;
+  void appendGPZDA(std::string& out) const;
   std::string GetSentences() const;  // the burst
+  // Appends the burst to `out`; lets a caller reuse one buffer per tick.
+  void appendSentences(std::string& out) const;
   // Two uppercase hex digits for the text from "$" up to, not including, "*".
   static std::string CheckSum(std::string_view text);
 
   // --- Satellite table ---
-  void SetSatellite(std::uint16_t PRN, bool Active, std::uint16_t Elevation,
-                    std::uint16_t Azimuth, std::uint16_t SNR);
+  void SetSatellite(std::uint16_t PRN, bool Active, std::uint16_t Elevation, std::uint16_t Azimuth,
+                    std::uint16_t SNR);
   // Slot references indexed by PRN 1..32 (index 0 is unused and null).
   std::array<TSatellite*, 33> GetSatellites() const;
   // Active satellites in ascending PRN order; the list is the caller's.
@@ -139,6 +151,8 @@ class TTarnNMEAGenerator {
   void DrawSatellites(Canvas& canvas, int Radius, Rgb BrushColor, Rgb PenColor) const;
 
   // --- Serial port output ---
+  // Write time-out for one burst of `bytes` bytes: 100 ms plus 3 ms per byte.
+  static std::chrono::milliseconds writeTimeout(std::size_t bytes);
   bool OpenPort(const std::string& Port, int BaudRate);
   void ClosePort() noexcept;
   const std::string& PortName() const { return portName_; }

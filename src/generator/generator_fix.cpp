@@ -1,0 +1,157 @@
+#include <cmath>
+#include <cstdint>
+
+#include "generator/nmea_generator.h"
+#include "support/error.h"
+
+namespace waymock::generator {
+
+namespace {
+
+constexpr char kPrnMessage[] = "PseudoRandomCode must be between 1 and 32.";
+
+// Float ranges are [0, upper); comparisons written so that NaN fails them.
+bool inHalfOpenRange(long double value, long double upper) {
+  return value >= 0 && value < upper;
+}
+
+// Adds Seconds to a degree/minute/second coordinate, stopping at 0 and at
+// `limitDegrees` without touching the hemisphere.
+void moveCoordinate(int& degree, int& minute, long double& second, long double seconds,
+                    int limitDegrees) {
+  if (std::isnan(seconds)) return;  // a move by nothing-in-particular is no move
+  const long double total = degree * 3600.0L + minute * 60.0L + second + seconds;
+  if (total < 0) {
+    degree = 0;
+    minute = 0;
+    second = 0;
+  } else if (total >= limitDegrees * 3600.0L) {
+    degree = limitDegrees;
+    minute = 0;
+    second = 0;
+  } else {
+    const long double wholePart = std::trunc(total);
+    const auto whole = static_cast<std::int64_t>(wholePart);
+    degree = static_cast<int>(whole / 3600);
+    minute = static_cast<int>(whole % 3600 / 60);
+    second = (total - wholePart) + static_cast<long double>(whole % 60);
+  }
+}
+
+}  // namespace
+
+TSatellite::TSatellite(std::uint16_t prn) : prn_(prn) {
+  if (prn < 1 || prn > 32) raise(kPrnMessage);
+}
+
+void TSatellite::SetAzimuth(std::uint16_t value) {
+  if (value >= 360) raise("Azimuth must be between 0 and 360.");
+  azimuth_ = value;
+}
+
+void TSatellite::SetElevation(std::uint16_t value) {
+  if (value > 90) raise("Elevation must be between 0 and 90.");
+  elevation_ = value;
+}
+
+void TSatellite::SetSignalToNoiseRatio(std::uint16_t value) {
+  if (value >= 100) raise("SignalToNoiseRatio must be between 0 and 99.");
+  snr_ = value;
+}
+
+TTarnNMEAGenerator::TTarnNMEAGenerator(std::shared_ptr<const Clock> clock,
+                                       std::shared_ptr<SerialPortOpener> ports)
+    : clock_(clock ? std::move(clock) : systemClock()), ports_(std::move(ports)) {
+  for (std::uint16_t prn = 1; prn <= 32; ++prn)
+    satellites_[prn] = std::make_unique<TSatellite>(prn);
+  utcDateTime_ = GetUTCDateTime();
+}
+
+// The serial device is released with the generator (a plain close).
+TTarnNMEAGenerator::~TTarnNMEAGenerator() = default;
+
+void TTarnNMEAGenerator::reject(const std::string& message) const {
+  if (messageAlert_ && alertHandler) alertHandler(message);
+  raise(message);
+}
+
+void TTarnNMEAGenerator::SetLatitude_Degree(int value) {
+  if (value < 0 || value > 90) reject("Latitude Degree must be between 0 and 90.");
+  latDeg_ = value;
+}
+
+void TTarnNMEAGenerator::SetLatitude_Minute(int value) {
+  if (value < 0 || value > 59) reject("Latitude Minute must be between 0 and 60.");
+  latMin_ = value;
+}
+
+void TTarnNMEAGenerator::SetLatitude_Second(long double value) {
+  if (!inHalfOpenRange(value, 60)) reject("Latitude Second must be between 0 and 60.");
+  latSec_ = value;
+}
+
+void TTarnNMEAGenerator::SetLongitude_Degree(int value) {
+  if (value < 0 || value > 180) reject("Longitude Degree must be between 0 and 180.");
+  lonDeg_ = value;
+}
+
+void TTarnNMEAGenerator::SetLongitude_Minute(int value) {
+  if (value < 0 || value > 59) reject("Longitude Minute must be between 0 and 60.");
+  lonMin_ = value;
+}
+
+void TTarnNMEAGenerator::SetLongitude_Second(long double value) {
+  if (!inHalfOpenRange(value, 60)) reject("Longitude Second must be between 0 and 60.");
+  lonSec_ = value;
+}
+
+void TTarnNMEAGenerator::SetHeading(long double value) {
+  if (!inHalfOpenRange(value, 360)) reject("Heading must be between 0 and 360.");
+  heading_ = value;
+}
+
+void TTarnNMEAGenerator::SetMagnetic_Variation(long double value) {
+  if (!inHalfOpenRange(value, 180)) reject("Magnetic Variation must be between 0 and 180.");
+  magVar_ = value;
+}
+
+void TTarnNMEAGenerator::SetMagnetic_Heading(long double value) {
+  if (!inHalfOpenRange(value, 360)) reject("Magnetic Heading must be between 0 and 360.");
+  magHeading_ = value;
+}
+
+long double TTarnNMEAGenerator::LatitudeDegrees() const {
+  const long double v = latDeg_ + latMin_ / 60.0L + latSec_ / 3600.0L;
+  return latDir_ == TCardinalPoint::cpSouth ? -v : v;
+}
+
+long double TTarnNMEAGenerator::LongitudeDegrees() const {
+  const long double v = lonDeg_ + lonMin_ / 60.0L + lonSec_ / 3600.0L;
+  return lonDir_ == TCardinalPoint::cpEast ? -v : v;
+}
+
+void TTarnNMEAGenerator::MoveLatitude(long double Seconds) {
+  moveCoordinate(latDeg_, latMin_, latSec_, Seconds, 90);
+}
+
+void TTarnNMEAGenerator::MoveLongitude(long double Seconds) {
+  moveCoordinate(lonDeg_, lonMin_, lonSec_, Seconds, 180);
+}
+
+long double TTarnNMEAGenerator::KmhToKnots(long double Value) {
+  return Value * 0.5397L;
+}
+
+long double TTarnNMEAGenerator::KnotsToKmh(long double Value) {
+  return Value / 0.5397L;
+}
+
+long double TTarnNMEAGenerator::MetersToFeet(long double Value) {
+  return Value * 3.2808399L;
+}
+
+TDateTime TTarnNMEAGenerator::GetUTCDateTime() const {
+  return useSystemDateTime_ ? clock_->utcNow() : utcDateTime_;
+}
+
+}  // namespace waymock::generator

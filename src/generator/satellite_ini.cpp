@@ -1,0 +1,207 @@
+// The satellite file: one section per PRN, CR LF line ends.
+//   [3]
+//   Active=1
+//   Elevation=45
+//   Azimuth=120
+//   SNR=40
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "generator/nmea_generator.h"
+#include "support/error.h"
+#include "support/number_text.h"
+
+namespace waymock::generator {
+
+namespace {
+
+struct IniSection {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> keys;
+};
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// Sections in order of first appearance; a repeated section adds to the first
+// one and a repeated key keeps its first value.
+std::vector<IniSection> parseIni(std::string_view text) {
+  std::vector<IniSection> sections;
+  IniSection* current = nullptr;
+  while (!text.empty()) {
+    const std::size_t eol = text.find('\n');
+    const std::string_view line = trim(text.substr(0, eol));
+    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      const std::string_view name =
+          trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+      current = nullptr;
+      for (auto& s : sections) {
+        if (sameName(s.name, name)) current = &s;
+      }
+      if (!current) current = &sections.emplace_back(IniSection{std::string(name), {}});
+      continue;
+    }
+    const std::size_t eq = line.find('=');
+    if (!current || eq == std::string_view::npos) continue;
+    const std::string_view key = trim(line.substr(0, eq));
+    std::string_view value = trim(line.substr(eq + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    bool seen = false;
+    for (const auto& kv : current->keys) seen = seen || sameName(kv.first, key);
+    if (!seen) current->keys.emplace_back(std::string(key), std::string(value));
+  }
+  return sections;
+}
+
+std::optional<std::int64_t> parseInteger(std::string_view text) {
+  text = trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  std::int32_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::int64_t readInteger(const IniSection& section, std::string_view key) {
+  for (const auto& kv : section.keys) {
+    if (sameName(kv.first, key)) return parseInteger(kv.second).value_or(0);
+  }
+  return 0;
+}
+
+// Values that do not fit a 16-bit field must fail validation rather than wrap
+// around into range, so they map onto the largest value.
+std::uint16_t toField(std::int64_t value) {
+  return value < 0 || value > 0xFFFF ? std::uint16_t{0xFFFF} : static_cast<std::uint16_t>(value);
+}
+
+std::string readWholeFile(const std::string& fileName, bool& missing) {
+  missing = false;
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (!file) {
+    if (errno == ENOENT) {
+      missing = true;
+      return {};
+    }
+    raiseIo("Cannot read " + fileName + ": " + std::strerror(errno) + ".");
+  }
+  std::string text;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(file) != 0;
+  const int error = errno;
+  std::fclose(file);
+  if (failed) raiseIo("Cannot read " + fileName + ": " + std::strerror(error) + ".");
+  return text;
+}
+
+[[noreturn]] void raiseSaveFailure(const std::string& fileName, int error) {
+  raiseIo("Cannot save the satellites to " + fileName + ": " + std::strerror(error) + ".");
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+void TTarnNMEAGenerator::LoadSatellites(const std::string& FileName) {
+  bool missing = false;
+  const std::string text = readWholeFile(FileName, missing);
+  if (missing) return;
+  for (const IniSection& section : parseIni(text)) {
+    const std::optional<std::int64_t> prn = parseInteger(section.name);
+    if (!prn) raise("'" + section.name + "' is not a valid integer value.");
+    SetSatellite(toField(*prn), readInteger(section, "Active") != 0,
+                 toField(readInteger(section, "Elevation")),
+                 toField(readInteger(section, "Azimuth")), toField(readInteger(section, "SNR")));
+  }
+}
+
+void TTarnNMEAGenerator::SaveSatellites(const std::string& FileName) const {
+  std::string text;
+  text.reserve(32 * 48);
+  for (std::size_t prn = 1; prn <= 32; ++prn) {
+    const TSatellite* sat = satellites_[prn].get();
+    text += '[';
+    appendUnsigned(text, prn);
+    text += "]\r\nActive=";
+    text += sat && sat->Active() ? '1' : '0';
+    text += "\r\nElevation=";
+    appendUnsigned(text, sat ? sat->Elevation() : 0);
+    text += "\r\nAzimuth=";
+    appendUnsigned(text, sat ? sat->Azimuth() : 0);
+    text += "\r\nSNR=";
+    appendUnsigned(text, sat ? sat->SignalToNoiseRatio() : 0);
+    text += "\r\n";
+  }
+
+  // Written beside the target and renamed over it, so a failure at any point
+  // leaves the previous file as it was.
+  static std::atomic<unsigned> counter{0};
+  const std::filesystem::path target(FileName);
+  const std::filesystem::path temp =
+      target.parent_path() / ("." + target.filename().string() + ".tmp-" +
+                              std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) raiseSaveFailure(FileName, errno);
+  struct stat old {};
+  if (::stat(FileName.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::fchmod(fd, old.st_mode & 07777);
+  }
+  bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
+  int error = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(temp.c_str(), FileName.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    raiseSaveFailure(FileName, error);
+  }
+}
+
+}  // namespace waymock::generator
