@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -7,6 +8,13 @@
 #include <string_view>
 
 namespace waymock {
+
+// The bit rates a user can pick, in ascending order. Those without a termios
+// constant (14400, 56000, 128000, 256000) are set as custom rates where the
+// driver supports them.
+inline constexpr std::array<int, 15> kSerialBaudRates = {110,   300,   600,    1200,   2400,
+                                                         4800,  9600,  14400,  19200,  38400,
+                                                         56000, 57600, 115200, 128000, 256000};
 
 // An open serial device. Destroying it closes the device (a plain close).
 class SerialDevice {
@@ -25,7 +33,8 @@ class SerialPortOpener {
  public:
   virtual ~SerialPortOpener() = default;
   // The name is used exactly as given. Returns nullptr when the device cannot be
-  // opened (missing, busy, no permission); settings the device rejects are ignored.
+  // opened (missing, busy, no permission, not a character device); settings the
+  // device rejects are ignored, so a pseudo-terminal opens like a real port.
   virtual std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) = 0;
 };
 

@@ -1,0 +1,244 @@
+#include "platform/virtual_serial_port.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "support/error.h"
+
+namespace waymock {
+
+namespace {
+
+std::string systemMessage(int error) {
+  return std::strerror(error);
+}
+
+void closeFd(int& fd) noexcept {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+namespace detail {
+
+struct VirtualPty {
+  std::string path;
+  std::string device;
+  int master = -1;
+  // Held open for the port's whole life: while one slave descriptor exists the
+  // master never sees a hang-up as clients come and go, the slave's raw mode
+  // survives between clients, and we can drop the slave's unread input.
+  int slave = -1;
+  // Open and close events on the slave device tell whether a client is there.
+  int events = -1;
+  int clients = 0;
+  bool linked = false;
+
+  ~VirtualPty() { close(); }
+
+  void close() noexcept {
+    if (linked) {
+      // Only our own link: another run may have replaced it in the meantime.
+      std::array<char, 4096> target{};
+      const ssize_t n = readlink(path.c_str(), target.data(), target.size() - 1);
+      if (n > 0 && std::string_view(target.data(), static_cast<std::size_t>(n)) == device) {
+        unlink(path.c_str());
+      }
+      linked = false;
+    }
+    closeFd(events);
+    closeFd(slave);
+    closeFd(master);
+  }
+
+  void open() {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) raiseIo("Cannot create a pseudo-terminal: " + systemMessage(errno) + ".");
+    std::array<char, 256> name{};
+    if (grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name.data(), name.size()) != 0) {
+      raiseIo("Cannot create a pseudo-terminal: " + systemMessage(errno) + ".");
+    }
+    device = name.data();
+    slave = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0) raiseIo("Cannot open " + device + ": " + systemMessage(errno) + ".");
+
+    // Clients get the bytes unchanged (no CR/LF translation, no echo back).
+    termios tio{};
+    if (tcgetattr(slave, &tio) == 0) {
+      cfmakeraw(&tio);
+      tio.c_cflag |= CLOCAL | CREAD;
+      cfsetispeed(&tio, B4800);
+      cfsetospeed(&tio, B4800);
+      tcsetattr(slave, TCSANOW, &tio);
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    events = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (events >= 0 && inotify_add_watch(events, device.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+      closeFd(events);
+    }
+  }
+
+  void link() {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0) {
+      if (!S_ISLNK(st.st_mode)) {
+        raiseIo("Cannot create the virtual serial port " + path +
+                ": the path exists and is not a symbolic link.");
+      }
+      // A link left behind by a run that did not end cleanly.
+      if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        raiseIo("Cannot replace the symbolic link " + path + ": " + systemMessage(errno) + ".");
+      }
+    } else if (errno != ENOENT) {
+      raiseIo("Cannot create the virtual serial port " + path + ": " + systemMessage(errno) + ".");
+    }
+    // symlink() never replaces anything, so a file that appeared meanwhile is safe.
+    if (symlink(device.c_str(), path.c_str()) != 0) {
+      raiseIo("Cannot create the virtual serial port " + path + ": " + systemMessage(errno) + ".");
+    }
+    linked = true;
+  }
+
+  // Counts clients from the open and close events seen since the last call.
+  // Returns false when that count cannot be trusted (no events, lost events).
+  bool updateClients() noexcept {
+    if (events < 0) return false;
+    alignas(inotify_event) std::array<char, 4096> buffer{};
+    for (;;) {
+      const ssize_t n = read(events, buffer.data(), buffer.size());
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        inotify_event event{};
+        std::memcpy(&event, buffer.data() + at, sizeof event);
+        if ((event.mask & IN_Q_OVERFLOW) != 0) {
+          closeFd(events);
+          return false;
+        }
+        if ((event.mask & IN_OPEN) != 0) ++clients;
+        if ((event.mask & IN_CLOSE) != 0 && clients > 0) --clients;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+      }
+    }
+    return true;
+  }
+
+  // Clients may talk back (gpsd probes its devices); nobody listens.
+  void discardInput() noexcept {
+    std::array<char, 4096> sink{};
+    while (read(master, sink.data(), sink.size()) > 0) {
+    }
+  }
+
+  std::size_t write(std::string_view bytes) noexcept {
+    if (master < 0) return 0;
+    discardInput();
+    // Nobody attached: what was not read is gone, as on a line with no
+    // receiver, so whoever connects next starts with the newest data.
+    if (updateClients() && clients == 0) tcflush(slave, TCIFLUSH);
+    std::size_t written = 0;
+    bool flushedSinceProgress = false;
+    while (written < bytes.size()) {
+      const ssize_t n = ::write(master, bytes.data() + written, bytes.size() - written);
+      if (n > 0) {
+        written += static_cast<std::size_t>(n);
+        flushedSinceProgress = false;
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !flushedSinceProgress) {
+        // A client that does not keep up loses the oldest bytes, not the newest.
+        tcflush(slave, TCIFLUSH);
+        flushedSinceProgress = true;
+        continue;
+      }
+      break;
+    }
+    return written;
+  }
+
+  void purge() noexcept {
+    if (master < 0) return;
+    tcflush(slave, TCIOFLUSH);
+    discardInput();
+  }
+};
+
+}  // namespace detail
+
+namespace {
+
+class VirtualDevice final : public SerialDevice {
+ public:
+  explicit VirtualDevice(std::shared_ptr<detail::VirtualPty> pty) : pty_(std::move(pty)) {}
+  std::size_t write(std::string_view bytes, std::chrono::milliseconds) override {
+    return pty_->write(bytes);
+  }
+  void purge() noexcept override { pty_->purge(); }
+
+ private:
+  std::shared_ptr<detail::VirtualPty> pty_;
+};
+
+class VirtualOpener final : public SerialPortOpener {
+ public:
+  VirtualOpener(std::shared_ptr<detail::VirtualPty> pty, std::shared_ptr<SerialPortOpener> others)
+      : pty_(std::move(pty)), others_(std::move(others)) {}
+
+  std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override {
+    if (pty_->master >= 0 && (name == pty_->path || name == pty_->device)) {
+      return std::make_unique<VirtualDevice>(pty_);
+    }
+    return others_ ? others_->open(name, baudRate) : nullptr;
+  }
+
+ private:
+  std::shared_ptr<detail::VirtualPty> pty_;
+  std::shared_ptr<SerialPortOpener> others_;
+};
+
+}  // namespace
+
+VirtualSerialPort::VirtualSerialPort(std::string path)
+    : pty_(std::make_shared<detail::VirtualPty>()) {
+  pty_->path = std::move(path);
+  pty_->open();
+  pty_->link();
+}
+
+VirtualSerialPort::~VirtualSerialPort() {
+  pty_->close();
+}
+
+const std::string& VirtualSerialPort::path() const {
+  return pty_->path;
+}
+
+const std::string& VirtualSerialPort::deviceName() const {
+  return pty_->device;
+}
+
+std::size_t VirtualSerialPort::write(std::string_view bytes) {
+  return pty_->write(bytes);
+}
+
+void VirtualSerialPort::purge() noexcept {
+  pty_->purge();
+}
+
+std::shared_ptr<SerialPortOpener> VirtualSerialPort::opener(
+    std::shared_ptr<SerialPortOpener> others) {
+  return std::make_shared<VirtualOpener>(pty_, std::move(others));
+}
+
+}  // namespace waymock

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/serial.h"
+
+namespace waymock {
+
+namespace detail {
+struct VirtualPty;
+}
+
+// A serial port with nothing but software behind it: a pseudo-terminal whose
+// slave side is reachable through a symbolic link at a path the user chooses,
+// so any client (gpsd, a navigation program, `cat`) opens the link as if it
+// were a serial device, while the simulator writes to the master side.
+//
+// It behaves like a serial line with nothing attached: bytes that no client
+// reads are dropped instead of stalling the writer, so every write reports its
+// full length and a client that connects gets fresh data rather than a backlog.
+class VirtualSerialPort {
+ public:
+  static constexpr const char* kDefaultPath = "/tmp/waymock-gps";
+
+  // Creates the pseudo-terminal and the link. A stale link (from a run that
+  // crashed) is replaced; anything else at `path` (a file, a folder) is left
+  // alone and IoError names the path.
+  explicit VirtualSerialPort(std::string path = kDefaultPath);
+  // Removes the link, if it is still ours, and closes the pseudo-terminal.
+  ~VirtualSerialPort();
+  VirtualSerialPort(const VirtualSerialPort&) = delete;
+  VirtualSerialPort& operator=(const VirtualSerialPort&) = delete;
+
+  // The link path, exactly as given.
+  const std::string& path() const;
+  // The slave device the link points to, such as /dev/pts/3.
+  const std::string& deviceName() const;
+
+  // Writes without ever blocking; returns bytes.size() unless the
+  // pseudo-terminal itself fails.
+  std::size_t write(std::string_view bytes);
+  // Drops what clients have not read yet and what they sent us.
+  void purge() noexcept;
+
+  // Opens this port for the name path() (and for deviceName()); every other
+  // name goes to `others`. The devices it hands out stay usable after the port
+  // is gone, writing nothing.
+  std::shared_ptr<SerialPortOpener> opener(
+      std::shared_ptr<SerialPortOpener> others = systemSerialPorts());
+
+ private:
+  std::shared_ptr<detail::VirtualPty> pty_;
+};
+
+}  // namespace waymock

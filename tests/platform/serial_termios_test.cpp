@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <termios.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "common/test_support.h"
+#include "platform/pty_pair.h"
+#include "platform/serial.h"
+
+namespace waymock {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PtyPair;
+using test::readAtLeast;
+
+TEST(SerialTermios, BytesArriveUnchanged) {
+  PtyPair pty;
+  auto device = systemSerialPorts()->open(pty.name(), 4800);
+  ASSERT_NE(device, nullptr);
+  // LF must not become CR LF, and XON/XOFF, NUL and high bytes are data.
+  const std::string bytes("$GPGLL,4807.0380,N*56\r\n\n\x11\x13\x00\xff\x7f", 30);
+  EXPECT_EQ(device->write(bytes, 200ms), bytes.size());
+  EXPECT_EQ(readAtLeast(pty.master(), bytes.size()), bytes);
+}
+
+TEST(SerialTermios, AppliesLineSettings) {
+  PtyPair pty;
+  auto device = systemSerialPorts()->open(pty.name(), 9600);
+  ASSERT_NE(device, nullptr);
+  termios tio{};
+  ASSERT_EQ(tcgetattr(pty.slave(), &tio), 0);
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | ISTRIP), 0u);
+  EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+}
+
+TEST(SerialTermios, OpensAtEveryListedRate) {
+  for (const int rate : kSerialBaudRates) {
+    PtyPair pty;
+    auto device = systemSerialPorts()->open(pty.name(), rate);
+    ASSERT_NE(device, nullptr) << rate;
+    EXPECT_EQ(device->write("x", 100ms), 1u) << rate;
+  }
+}
+
+TEST(SerialTermios, WriteGivesUpAtItsTimeoutWithTheShorterCount) {
+  PtyPair pty;
+  auto device = systemSerialPorts()->open(pty.name(), 4800);
+  ASSERT_NE(device, nullptr);
+  // A reader that never reads: fill the line until it takes nothing more. The
+  // kernel moves queued bytes along in the background, so fill again after a
+  // moment until a round takes nothing.
+  const std::string block(4096, 'f');
+  for (int round = 0; round < 20; ++round) {
+    std::size_t taken = 0;
+    for (int i = 0; i < 100; ++i) {
+      const std::size_t n = device->write(block, 0ms);
+      taken += n;
+      if (n == 0) break;
+    }
+    if (taken == 0) break;
+    std::this_thread::sleep_for(20ms);
+  }
+  const std::string burst(20, 'b');
+  const auto start = std::chrono::steady_clock::now();
+  const std::size_t written = device->write(burst, 160ms);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(written, burst.size());
+  EXPECT_GE(elapsed, 150ms);
+  EXPECT_LT(elapsed, 1500ms);
+}
+
+TEST(SerialTermios, RefusesWhatCannotBeAPort) {
+  test::TempDir dir;
+  EXPECT_EQ(systemSerialPorts()->open((dir / "ttyMissing").string(), 4800), nullptr);
+  EXPECT_EQ(systemSerialPorts()->open(dir.path().string(), 4800), nullptr);
+  // A regular file is no serial port, and must not be written into.
+  test::writeFile(dir / "file", "keep me");
+  EXPECT_EQ(systemSerialPorts()->open((dir / "file").string(), 4800), nullptr);
+  EXPECT_EQ(test::readFile(dir / "file"), "keep me");
+}
+
+TEST(SerialTermios, IsNotSharedWhileOpen) {
+  PtyPair pty;
+  auto first = systemSerialPorts()->open(pty.name(), 4800);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(systemSerialPorts()->open(pty.name(), 4800), nullptr);
+  first.reset();
+  auto again = systemSerialPorts()->open(pty.name(), 4800);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->write("ok", 100ms), 2u);
+  EXPECT_EQ(readAtLeast(pty.master(), 2), "ok");
+}
+
+TEST(SerialTermios, PurgeAndCloseNeverFail) {
+  PtyPair pty;
+  auto device = systemSerialPorts()->open(pty.name(), 4800);
+  ASSERT_NE(device, nullptr);
+  device->write("pending", 100ms);
+  device->purge();
+  device.reset();
+}
+
+}  // namespace
+}  // namespace waymock

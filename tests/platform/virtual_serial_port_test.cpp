@@ -1,0 +1,176 @@
+#include "platform/virtual_serial_port.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+#include "platform/pty_pair.h"
+#include "support/error.h"
+
+namespace waymock {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::readAtLeast;
+
+// A client as gpsd or `cat` would be: it opens the link like a serial device.
+class Client {
+ public:
+  explicit Client(const fs::path& path)
+      : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+  ~Client() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string burst(int n) {
+  return "$GPZDA,1235" + std::to_string(10 + n) + ".000,23032024,00,00*5D\r\n";
+}
+
+TEST(VirtualSerialPort, ClientReadsThroughTheLink) {
+  test::TempDir dir;
+  VirtualSerialPort port((dir / "gps").string());
+  EXPECT_EQ(fs::read_symlink(dir / "gps"), port.deviceName());
+  Client client(dir / "gps");
+  ASSERT_GE(client.fd(), 0);
+  std::string sent;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(port.write(burst(i)), burst(i).size());
+    sent += burst(i);
+  }
+  EXPECT_EQ(readAtLeast(client.fd(), sent.size()), sent);
+  // What a client sends back is taken and dropped, never in the way.
+  EXPECT_EQ(::write(client.fd(), "?WATCH\r\n", 8), 8);
+  EXPECT_EQ(port.write(burst(3)), burst(3).size());
+  EXPECT_EQ(readAtLeast(client.fd(), burst(3).size()), burst(3));
+}
+
+TEST(VirtualSerialPort, WithoutClientWritesNeverStallAndStayFresh) {
+  test::TempDir dir;
+  VirtualSerialPort port((dir / "gps").string());
+  const std::string big(1000, 'x');
+  for (int i = 0; i < 500; ++i) ASSERT_EQ(port.write(big), big.size()) << i;
+  ASSERT_EQ(port.write(burst(1)), burst(1).size());
+  // Someone connecting now gets the latest burst, not a backlog.
+  Client client(dir / "gps");
+  ASSERT_GE(client.fd(), 0);
+  EXPECT_EQ(readAtLeast(client.fd(), burst(1).size() + 1, 200ms), burst(1));
+}
+
+TEST(VirtualSerialPort, ClientThatNeverReadsDoesNotStallTheWriter) {
+  test::TempDir dir;
+  VirtualSerialPort port((dir / "gps").string());
+  Client client(dir / "gps");
+  ASSERT_GE(client.fd(), 0);
+  const std::string big(1000, 'x');
+  for (int i = 0; i < 500; ++i) ASSERT_EQ(port.write(big), big.size()) << i;
+}
+
+TEST(VirtualSerialPort, ClientsComeAndGo) {
+  test::TempDir dir;
+  VirtualSerialPort port((dir / "gps").string());
+  for (int round = 0; round < 3; ++round) {
+    Client client(dir / "gps");
+    ASSERT_GE(client.fd(), 0);
+    ASSERT_EQ(port.write(burst(round)), burst(round).size());
+    EXPECT_EQ(readAtLeast(client.fd(), burst(round).size()), burst(round));
+  }
+  EXPECT_EQ(port.write(burst(9)), burst(9).size());
+}
+
+TEST(VirtualSerialPort, ReplacesAStaleLinkAndRemovesItsOwnOnClose) {
+  test::TempDir dir;
+  const fs::path link = dir / "gps";
+  fs::create_symlink("/dev/pts/no-such-terminal", link);
+  {
+    VirtualSerialPort port(link.string());
+    EXPECT_EQ(port.path(), link.string());
+    EXPECT_EQ(fs::read_symlink(link), port.deviceName());
+  }
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST(VirtualSerialPort, LeavesALinkThatIsNoLongerItsOwn) {
+  test::TempDir dir;
+  const fs::path link = dir / "gps";
+  auto first = std::make_unique<VirtualSerialPort>(link.string());
+  VirtualSerialPort second(link.string());
+  first.reset();
+  EXPECT_EQ(fs::read_symlink(link), second.deviceName());
+}
+
+TEST(VirtualSerialPort, NeverOverwritesAFileOrFolder) {
+  test::TempDir dir;
+  test::writeFile(dir / "file", "keep me");
+  fs::create_directory(dir / "folder");
+  for (const char* name : {"file", "folder"}) {
+    const std::string path = (dir / name).string();
+    try {
+      VirtualSerialPort port(path);
+      FAIL() << "accepted " << path;
+    } catch (const IoError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot create the virtual serial port " + path +
+                                           ": the path exists and is not a symbolic link.");
+    }
+  }
+  EXPECT_EQ(test::readFile(dir / "file"), "keep me");
+  EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+TEST(VirtualSerialPort, ReportsAPathThatCannotBeCreated) {
+  test::TempDir dir;
+  test::writeFile(dir / "file", "");
+  const std::string path = (dir / "file" / "gps").string();
+  try {
+    VirtualSerialPort port(path);
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create the virtual serial port " + path + ": Not a directory.");
+  }
+}
+
+class RecordingOpener final : public SerialPortOpener {
+ public:
+  std::unique_ptr<SerialDevice> open(const std::string& name, int) override {
+    names.push_back(name);
+    return nullptr;
+  }
+  std::vector<std::string> names;
+};
+
+TEST(VirtualSerialPort, OpenerServesItsPathAndPassesOtherNamesOn) {
+  test::TempDir dir;
+  auto others = std::make_shared<RecordingOpener>();
+  std::unique_ptr<SerialDevice> device;
+  {
+    VirtualSerialPort port((dir / "gps").string());
+    auto opener = port.opener(others);
+    EXPECT_EQ(opener->open("/dev/ttyUSB0", 4800), nullptr);
+    EXPECT_EQ(others->names, std::vector<std::string>{"/dev/ttyUSB0"});
+
+    device = opener->open(port.path(), 4800);
+    ASSERT_NE(device, nullptr);
+    Client client(dir / "gps");
+    EXPECT_EQ(device->write(burst(0), 100ms), burst(0).size());
+    EXPECT_EQ(readAtLeast(client.fd(), burst(0).size()), burst(0));
+    device->purge();
+  }
+  // The port is gone; the device the generator still holds writes nothing.
+  EXPECT_EQ(device->write(burst(1), 100ms), 0u);
+}
+
+}  // namespace
+}  // namespace waymock
