@@ -1,0 +1,188 @@
+#include "support/error_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/clock.h"
+#include "support/datetime.h"
+#include "support/error.h"
+
+namespace waymock {
+
+namespace {
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string home() {
+  return environment("HOME");
+}
+
+std::string withSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// An XDG base directory: the variable when it holds an absolute path, else
+// the given folder under the home folder.
+std::string xdgBase(const char* variable, const char* underHome) {
+  const std::string value = environment(variable);
+  if (!value.empty() && value.front() == '/') return value;
+  return home().empty() ? "" : home() + "/" + underHome;
+}
+
+// A folder of user-dirs.dirs ("XDG_DESKTOP_DIR="$HOME/Desktop""), else the
+// fallback under the home folder.
+std::string xdgUserDir(const char* key, const char* fallback) {
+  std::ifstream in(xdgBase("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+  const std::string prefix = std::string(key) + "=";
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) != 0) continue;
+    std::string value = line.substr(prefix.size());
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    if (value.rfind("$HOME", 0) == 0) value = home() + value.substr(5);
+    if (!value.empty() && value.front() == '/') return value;
+  }
+  return home().empty() || fallback == nullptr ? "" : home() + "/" + fallback;
+}
+
+DateTimeParts localNow(const Clock* clock) {
+  if (clock != nullptr) return decodeDateTime(clock->localNow());
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  DateTimeParts parts;
+  parts.year = local.tm_year + 1900;
+  parts.month = local.tm_mon + 1;
+  parts.day = local.tm_mday;
+  parts.hour = local.tm_hour;
+  parts.minute = local.tm_min;
+  parts.second = local.tm_sec;
+  return parts;
+}
+
+void appendDigits(std::string& out, int value, int width) {
+  std::array<char, 12> digits{};
+  int n = 0;
+  do {
+    digits[static_cast<std::size_t>(n++)] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0 || n < width);
+  while (n > 0) out += digits[static_cast<std::size_t>(--n)];
+}
+
+// "MM/dd/yyyy, HH:MM:SS - text" CR LF. The time is in one fixed 24-hour form
+// rather than the locale's, so the log reads the same everywhere.
+std::string logLine(const DateTimeParts& t, const std::string& text) {
+  std::string line;
+  line.reserve(text.size() + 26);
+  appendDigits(line, t.month, 2);
+  line += '/';
+  appendDigits(line, t.day, 2);
+  line += '/';
+  appendDigits(line, t.year, 4);
+  line += ", ";
+  appendDigits(line, t.hour, 2);
+  line += ':';
+  appendDigits(line, t.minute, 2);
+  line += ':';
+  appendDigits(line, t.second, 2);
+  line += " - ";
+  line += text;
+  line += "\r\n";
+  return line;
+}
+
+[[noreturn]] void failed(const std::string& file, int error) {
+  raiseIo("Cannot write the error log " + file + ": " + std::strerror(error) + ".");
+}
+
+}  // namespace
+
+bool IsAdministrator() {
+  return geteuid() == 0;
+}
+
+std::string GetSpecialFolder(int kind) {
+  switch (kind) {
+    case 0:
+      return withSlash(xdgUserDir("XDG_DESKTOP_DIR", "Desktop"));
+    case 1:  // start menu
+    case 2:
+      return withSlash(xdgBase("XDG_DATA_HOME", ".local/share") + "/applications");
+    case 3:
+      return withSlash(xdgBase("XDG_CONFIG_HOME", ".config") + "/autostart");
+    case 4:
+      return withSlash(xdgUserDir("XDG_DOCUMENTS_DIR", ""));
+    case 5:
+    case 16:
+      return withSlash(xdgBase("XDG_DATA_HOME", ".local/share"));
+    case 6:
+      return withSlash(xdgBase("XDG_DATA_HOME", ".local/share") + "/fonts");
+    case 10:
+      return withSlash(xdgBase("XDG_CACHE_HOME", ".cache"));
+    case 15:
+      return withSlash(xdgUserDir("XDG_TEMPLATES_DIR", "Templates"));
+    case 19: {
+      const std::string tmp = environment("TMPDIR");
+      return withSlash(!tmp.empty() && tmp.front() == '/' ? tmp : "/tmp");
+    }
+    case 20:
+      return "/";
+    case 21:
+      return "/usr/local/";
+    case 22:
+      return "/usr/share/";
+    case 23:
+      return "/etc/";
+    default:
+      return "";
+  }
+}
+
+void WriteLogLine(const std::string& path, const std::string& text,
+                  const ErrorLogContext& context) {
+  const bool admin = context.isAdministrator ? context.isAdministrator() : IsAdministrator();
+  std::string file = path;
+  if (!admin) {
+    const std::string folder =
+        context.specialFolder ? context.specialFolder(5) : GetSpecialFolder(5);
+    if (!folder.empty()) {
+      // A fresh account may not have its data folder yet; the open below
+      // reports it if it cannot be made.
+      std::error_code ignored;
+      std::filesystem::create_directories(folder, ignored);
+    }
+    file = withSlash(folder) + "WAYM.log";
+  }
+
+  const std::string line = logLine(localNow(context.clock), text);
+  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) failed(file, errno);
+  std::size_t written = 0;
+  while (written < line.size()) {
+    const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : EIO;
+      ::close(fd);
+      failed(file, error);
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) failed(file, errno);
+}
+
+}  // namespace waymock

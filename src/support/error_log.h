@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace waymock {
+
+class Clock;
+
+// Whether the current user has administrative rights: effective user id 0.
+bool IsAdministrator();
+
+// The user's special folders by the kind numbers 0 to 26, as a path ending in
+// "/", or empty where this system has no such folder. The ones that exist here:
+//   0 desktop ($XDG_DESKTOP_DIR, else ~/Desktop)   4 personal ($HOME)
+//   5 application data and 16 local application data ($XDG_DATA_HOME, else
+//     ~/.local/share)
+//   10 cache ($XDG_CACHE_HOME, else ~/.cache)   19 temporary files ($TMPDIR, else /tmp)
+//   21 programs (/usr/local/)   22 shared program files (/usr/share/)
+std::string GetSpecialFolder(int kind);
+
+// What WriteLogLine asks of the system, replaceable for tests.
+struct ErrorLogContext {
+  const Clock* clock = nullptr;                   // nullptr: the system's local time
+  std::function<bool()> isAdministrator;          // empty: IsAdministrator
+  std::function<std::string(int)> specialFolder;  // empty: GetSpecialFolder
+};
+
+// Appends one line "MM/dd/yyyy, HH:MM:SS - text" with CR LF, in local time, to
+// `path` when the user is an administrator and to WAYM.log in the application
+// data folder otherwise (the folder is created when missing; without one the
+// file is WAYM.log in the current folder). The file is never truncated.
+// Throws IoError when the line cannot be written.
+void WriteLogLine(const std::string& path, const std::string& text,
+                  const ErrorLogContext& context = {});
+
+}  // namespace waymock
