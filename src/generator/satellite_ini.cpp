@@ -179,9 +179,10 @@ void TTarnNMEAGenerator::SaveSatellites(const std::string& FileName) const {
   // leaves the previous file as it was.
   static std::atomic<unsigned> counter{0};
   const std::filesystem::path target(FileName);
+  // A short name of its own, so a target name near the length limit still fits.
   const std::filesystem::path temp =
-      target.parent_path() / ("." + target.filename().string() + ".tmp-" +
-                              std::to_string(::getpid()) + "-" + std::to_string(counter++));
+      target.parent_path() /
+      (".satellites-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp");
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) raiseSaveFailure(FileName, errno);
   struct stat old {};
