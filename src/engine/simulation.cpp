@@ -1,0 +1,53 @@
+#include "engine/simulation.h"
+
+#include <cmath>
+
+#include "generator/nmea_generator.h"
+#include "platform/udp_sender.h"
+
+namespace waymock {
+
+Simulation::Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp)
+    : generator_(generator), udp_(udp) {}
+
+int Simulation::tick() {
+  if (generator_.PortName().empty()) return 0;
+  const int written = generator_.WriteSentences();
+  // Each use builds the burst anew, as the serial write did: only the time
+  // fields can differ between them.
+  if (udp_ != nullptr) {
+    try {
+      udp_->send(generator_.GetSentences());
+    } catch (const std::exception& e) {
+      if (onUdpError) onUdpError(e);
+    }
+  }
+  if (written == 0) return 0;
+  if (onTransmitted) onTransmitted(generator_.GetSentences());
+  generator_.MoveLatitude(settings.latitudeShortStep);
+  generator_.MoveLongitude(settings.longitudeShortStep);
+  if (settings.moveSatellites) turnSatellites();
+  return written;
+}
+
+void Simulation::turnSatellites() {
+  const auto satellites = generator_.GetSatellites();
+  for (std::uint16_t prn = 1; prn <= 32; ++prn) {
+    const generator::TSatellite* s = satellites[prn];
+    if (s == nullptr || !s->Active()) continue;
+    const auto azimuth = static_cast<std::uint16_t>(s->Azimuth() + 1 >= 360 ? 0 : s->Azimuth() + 1);
+    generator_.SetSatellite(prn, true, s->Elevation(), azimuth, s->SignalToNoiseRatio());
+  }
+}
+
+void Simulation::forward() {
+  generator_.MoveLatitude(std::fabs(settings.latitudeLongStep));
+  generator_.MoveLongitude(std::fabs(settings.longitudeLongStep));
+}
+
+void Simulation::back() {
+  generator_.MoveLatitude(-std::fabs(settings.latitudeLongStep));
+  generator_.MoveLongitude(-std::fabs(settings.longitudeLongStep));
+}
+
+}  // namespace waymock

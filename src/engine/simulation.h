@@ -1,0 +1,62 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace waymock {
+
+class UdpSender;
+
+namespace generator {
+class TTarnNMEAGenerator;
+}
+
+// How the fix moves, in arc-seconds, and whether the satellites turn.
+struct SimulationSettings {
+  long double latitudeShortStep = 1;  // per transmitting tick, with its sign
+  long double longitudeShortStep = 1;
+  long double latitudeLongStep = 5;  // Forward and Back, by magnitude only
+  long double longitudeLongStep = 5;
+  bool moveSatellites = false;  // active satellites turn one degree per tick
+};
+
+// The transmission tick and the manual jumps of the simulator, the same for
+// every front end. The front end owns the timer and calls tick() once per
+// interval, never overlapping, and starts the next interval when tick()
+// returns.
+class Simulation {
+ public:
+  // `udp` may be null (UDP off); both must outlive the simulation.
+  explicit Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp = nullptr);
+
+  SimulationSettings settings;
+
+  // After each transmitting tick, with the burst just sent and before the fix
+  // moves: the front end shows it (output log, labels, sliders).
+  std::function<void(const std::string& burst)> onTransmitted;
+  // UDP failures never stop the tick; a front end may note them here.
+  std::function<void(const std::exception& error)> onUdpError;
+
+  void setUdp(UdpSender* udp) { udp_ = udp; }
+  UdpSender* udp() const { return udp_; }
+
+  // One tick: nothing without an open port; else write the burst to the port,
+  // send it by UDP when on (errors ignored), and only when the port took bytes:
+  // report the burst, move the fix by the short steps and turn the satellites.
+  // Returns the number of bytes the port took.
+  int tick();
+
+  // Jump by the long steps, away from (forward) or towards (back) the equator
+  // and the prime meridian.
+  void forward();
+  void back();
+
+ private:
+  void turnSatellites();
+
+  generator::TTarnNMEAGenerator& generator_;
+  UdpSender* udp_;
+};
+
+}  // namespace waymock

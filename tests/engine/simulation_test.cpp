@@ -1,0 +1,202 @@
+#include "engine/simulation.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "generator/nmea_generator.h"
+#include "platform/clock.h"
+#include "platform/udp_sender.h"
+#include "support/datetime.h"
+
+namespace waymock {
+namespace {
+
+using generator::TNMEACommands;
+using generator::TTarnNMEAGenerator;
+
+// A serial line that records what is written and takes as many bytes as told.
+struct Line {
+  std::vector<std::string> writes;
+  std::optional<std::size_t> accept;  // nothing: everything
+};
+
+class FakeDevice final : public SerialDevice {
+ public:
+  explicit FakeDevice(Line& line) : line_(line) {}
+  std::size_t write(std::string_view bytes, std::chrono::milliseconds) override {
+    line_.writes.emplace_back(bytes);
+    return line_.accept ? std::min(*line_.accept, bytes.size()) : bytes.size();
+  }
+  void purge() noexcept override {}
+
+ private:
+  Line& line_;
+};
+
+class FakePorts final : public SerialPortOpener {
+ public:
+  explicit FakePorts(Line& line) : line_(line) {}
+  std::unique_ptr<SerialDevice> open(const std::string& name, int) override {
+    return name == "/dev/ttyFake" ? std::make_unique<FakeDevice>(line_) : nullptr;
+  }
+
+ private:
+  Line& line_;
+};
+
+class UdpReceiver {
+ public:
+  UdpReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    bind(fd_, reinterpret_cast<sockaddr*>(&a), n);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
+    port_ = ntohs(a.sin_port);
+  }
+  ~UdpReceiver() { ::close(fd_); }
+  int port() const { return port_; }
+  std::optional<std::string> receive(int waitMs = 1000) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, waitMs) <= 0) return std::nullopt;
+    char buffer[65536];
+    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+    return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, std::size_t(n)));
+  }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+class SimulationTest : public ::testing::Test {
+ protected:
+  SimulationTest()
+      : clock(std::make_shared<FixedClock>(encodeDateTime({2024, 3, 23, 12, 35, 19, 0}))),
+        generator(clock, std::make_shared<FakePorts>(line)),
+        udp("127.0.0.1", receiver.port()),
+        simulation(generator, &udp) {
+    generator.SetLatitude_Degree(48);
+    generator.SetLatitude_Minute(7);
+    generator.SetLatitude_Second(2.5L);
+    generator.SetLongitude_Degree(11);
+    generator.SetLongitude_Minute(31);
+    simulation.onTransmitted = [this](const std::string& burst) {
+      echoed.push_back(burst);
+      latitudeSecondAtEcho = generator.Latitude_Second();
+    };
+  }
+
+  Line line;
+  std::shared_ptr<FixedClock> clock;
+  TTarnNMEAGenerator generator;
+  UdpReceiver receiver;
+  UdpSender udp;
+  Simulation simulation;
+  std::vector<std::string> echoed;
+  long double latitudeSecondAtEcho = -1;
+};
+
+TEST_F(SimulationTest, WithoutPortNothingHappens) {
+  EXPECT_EQ(simulation.tick(), 0);
+  EXPECT_TRUE(line.writes.empty());
+  EXPECT_TRUE(echoed.empty());
+  EXPECT_EQ(receiver.receive(50), std::nullopt);
+  EXPECT_EQ(generator.Latitude_Second(), 2.5L);
+}
+
+TEST_F(SimulationTest, TransmittingTickSendsEchoesThenMoves) {
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  simulation.settings.latitudeShortStep = 1;
+  simulation.settings.longitudeShortStep = -2;
+  const std::string burst = generator.GetSentences();
+  EXPECT_EQ(simulation.tick(), static_cast<int>(burst.size()));
+  EXPECT_EQ(line.writes, std::vector<std::string>{burst});
+  EXPECT_EQ(receiver.receive(), burst);
+  // The echo shows the fix that was sent, before it moves.
+  EXPECT_EQ(echoed, std::vector<std::string>{burst});
+  EXPECT_EQ(latitudeSecondAtEcho, 2.5L);
+  EXPECT_EQ(generator.Latitude_Second(), 3.5L);
+  EXPECT_EQ(generator.Longitude_Minute(), 30);
+  EXPECT_EQ(generator.Longitude_Second(), 58);
+}
+
+TEST_F(SimulationTest, NothingWrittenMeansNoEchoNoMoveButUdpStillGoes) {
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  line.accept = 0;
+  EXPECT_EQ(simulation.tick(), 0);
+  EXPECT_EQ(line.writes.size(), 1u);
+  EXPECT_EQ(receiver.receive(), generator.GetSentences());
+  EXPECT_TRUE(echoed.empty());
+  EXPECT_EQ(generator.Latitude_Second(), 2.5L);
+}
+
+TEST_F(SimulationTest, EmptyBurstSendsAnEmptyDatagramEveryTick) {
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  generator.SetCommands(TNMEACommands::none());
+  EXPECT_EQ(simulation.tick(), 0);
+  EXPECT_EQ(simulation.tick(), 0);
+  EXPECT_EQ(receiver.receive(), "");
+  EXPECT_EQ(receiver.receive(), "");
+  EXPECT_TRUE(echoed.empty());
+  EXPECT_EQ(generator.Latitude_Second(), 2.5L);
+}
+
+TEST_F(SimulationTest, UdpErrorsNeverStopTheTick) {
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  udp.setDestination("127.0.0.1", 0);
+  int errors = 0;
+  simulation.onUdpError = [&](const std::exception&) { ++errors; };
+  EXPECT_GT(simulation.tick(), 0);
+  simulation.onUdpError = nullptr;
+  EXPECT_GT(simulation.tick(), 0);
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(echoed.size(), 2u);
+}
+
+TEST_F(SimulationTest, ActiveSatellitesTurnOneDegreeWhenAsked) {
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  generator.SetSatellite(3, true, 45, 359, 40);
+  generator.SetSatellite(7, true, 20, 120, 35);
+  generator.SetSatellite(9, false, 10, 200, 5);
+  simulation.tick();
+  EXPECT_EQ(generator.GetSatellites()[3]->Azimuth(), 359);  // not asked yet
+  simulation.settings.moveSatellites = true;
+  simulation.tick();
+  const auto s = generator.GetSatellites();
+  EXPECT_EQ(s[3]->Azimuth(), 0);
+  EXPECT_EQ(s[3]->Elevation(), 45);
+  EXPECT_EQ(s[3]->SignalToNoiseRatio(), 40);
+  EXPECT_TRUE(s[3]->Active());
+  EXPECT_EQ(s[7]->Azimuth(), 121);
+  EXPECT_EQ(s[9]->Azimuth(), 200);
+  // Not on a tick that wrote nothing.
+  line.accept = 0;
+  simulation.tick();
+  EXPECT_EQ(s[7]->Azimuth(), 121);
+}
+
+TEST_F(SimulationTest, ForwardAndBackUseTheLongStepsByMagnitude) {
+  simulation.settings.latitudeLongStep = -5;
+  simulation.settings.longitudeLongStep = 5;
+  simulation.forward();
+  EXPECT_EQ(generator.Latitude_Second(), 7.5L);
+  EXPECT_EQ(generator.Longitude_Second(), 5);
+  simulation.back();
+  simulation.back();
+  EXPECT_EQ(generator.Latitude_Second(), 57.5L);
+  EXPECT_EQ(generator.Latitude_Minute(), 6);
+  EXPECT_EQ(generator.Longitude_Second(), 55);
+  EXPECT_EQ(generator.Longitude_Minute(), 30);
+}
+
+}  // namespace
+}  // namespace waymock
