@@ -93,8 +93,8 @@ class TTarnCustomGPSReceiver {
   TArrivalEvent OnArrival;
 
  private:
-  struct Sentence;
   struct Parser;
+  struct SentenceType;
   struct ChangeSet {
     bool latitude = false;
     bool longitude = false;
@@ -105,11 +105,15 @@ class TTarnCustomGPSReceiver {
     std::string arrivalWaypoint;
     long double arrivalRadius = 0;
   };
+  struct Accepted {
+    std::string_view text;
+    const SentenceType* type;
+  };
 
-  void frame(std::string_view data);
-  void frameFrom(std::string_view text);
-  void accept(std::string_view sentence);
-  void parse(std::string_view sentence, int kind);
+  void frame(std::string_view data, std::string& joined, std::vector<Accepted>& batch);
+  void keepPending(std::string_view head, std::string_view tail);
+  void accept(std::string_view sentence, std::vector<Accepted>& batch);
+  void parse(const Accepted& sentence);
   void fireChangeEvents();
   void writeLog(std::string_view sentence) noexcept;
 
@@ -125,11 +129,8 @@ class TTarnCustomGPSReceiver {
   TNavigationInfo navigation_;
 
   std::string pending_;  // starts with "$" when not empty, never holds CR LF
-  std::string joined_;   // a sentence completed across two blocks
-  struct Accepted {
-    std::string_view text;
-    int kind;
-  };
+  // Kept between calls only for their capacity.
+  std::string joined_;  // a sentence completed across two blocks
   std::vector<Accepted> batch_;
   ChangeSet changes_;
 };
