@@ -1,6 +1,5 @@
 // Sentence text. Example burst line:
 // $GPRMC,123519.000,A,4807.0380,N,01131.0000,E,22.4,84.4,230324,3.1,W,A*12
-#include <cmath>
 #include <cstdint>
 
 #include "generator/nmea_generator.h"
@@ -19,25 +18,80 @@ std::uint8_t xorOf(std::string_view text) {
   return sum;
 }
 
-// Closes the sentence that starts at `start` with "*", its checksum and CR LF.
-void finishSentence(std::string& out, std::size_t start) {
-  const std::uint8_t sum = xorOf(std::string_view(out).substr(start));
-  const char tail[] = {'*', kHexDigits[sum >> 4], kHexDigits[sum & 0xF], '\r', '\n'};
-  out.append(tail, sizeof tail);
-}
+// One sentence assembled in a stack buffer and appended to the burst in one
+// piece. Every field has a bounded width (numbers at most kGeneralMaxChars,
+// coordinates and dates a few digits), so the longest sentence, GPRMC, stays
+// far below the buffer size.
+class Sentence {
+ public:
+  explicit Sentence(std::string_view head) { text(head); }
 
-void appendTwo(std::string& out, int value) {
-  appendUnsigned(out, static_cast<unsigned>(value), 2);
-}
+  Sentence& text(std::string_view s) {
+    for (char c : s) *p_++ = c;
+    return *this;
+  }
+  Sentence& ch(char c) {
+    *p_++ = c;
+    return *this;
+  }
+  Sentence& unsignedInt(std::uint64_t value, int width = 0) {
+    if (value < 10 && width <= 1) {
+      *p_++ = static_cast<char>('0' + value);
+    } else if (value < 100 && width == 2) {
+      *p_++ = static_cast<char>('0' + value / 10);
+      *p_++ = static_cast<char>('0' + value % 10);
+    } else {
+      p_ = writeUnsigned(p_, value, width);
+    }
+    return *this;
+  }
+  Sentence& two(int value) { return unsignedInt(static_cast<std::uint64_t>(value), 2); }
 
-// hhmmss.sss
-void appendTime(std::string& out, const DateTimeParts& t) {
-  appendTwo(out, t.hour);
-  appendTwo(out, t.minute);
-  appendTwo(out, t.second);
-  out += '.';
-  appendUnsigned(out, static_cast<unsigned>(t.millisecond), 3);
-}
+  // hhmmss.sss
+  Sentence& time(const DateTimeParts& t) {
+    two(t.hour).two(t.minute).two(t.second).ch('.');
+    return unsignedInt(static_cast<std::uint64_t>(t.millisecond), 3);
+  }
+
+  // ddmm.mmmm,h (latitude) or dddmm.mmmm,h (longitude). The minute fraction is
+  // rounded half to even; a fraction that rounds up to a whole minute carries
+  // into minutes and degrees so the field always keeps four decimals.
+  Sentence& coordinate(int degree, int minute, long double second, int degreeWidth,
+                       char hemisphere) {
+    const long double fraction = second / 60.0L * 10000.0L;
+    std::uint64_t tenThousandths =
+        fraction >= 0 && fraction < 1e12L ? roundHalfEvenUnsigned(fraction) : 0;
+    std::uint64_t minutes = static_cast<std::uint64_t>(minute < 0 ? 0 : minute);
+    minutes += tenThousandths / 10000;
+    tenThousandths %= 10000;
+    const std::uint64_t degrees =
+        static_cast<std::uint64_t>(degree < 0 ? 0 : degree) + minutes / 60;
+    minutes %= 60;
+    unsignedInt(degrees, degreeWidth).unsignedInt(minutes, 2).ch('.');
+    return unsignedInt(tenThousandths, 4).ch(',').ch(hemisphere);
+  }
+
+  // A value rounded to two decimals, then in the general decimal form.
+  Sentence& number(long double value) { return raw(RoundTo2(static_cast<double>(value))); }
+  template <typename Float>
+  Sentence& raw(Float value) {
+    p_ = writeGeneral(p_, value);
+    return *this;
+  }
+
+  // Appends "*", the checksum, CR LF and hands the whole line to `out`.
+  void finish(std::string& out) {
+    const std::uint8_t sum =
+        xorOf(std::string_view(buffer_, static_cast<std::size_t>(p_ - buffer_)));
+    const char tail[] = {'*', kHexDigits[sum >> 4], kHexDigits[sum & 0xF], '\r', '\n'};
+    text(std::string_view(tail, sizeof tail));
+    out.append(buffer_, p_);
+  }
+
+ private:
+  char buffer_[512];
+  char* p_ = buffer_;
+};
 
 // A year outside 1..9999 cannot come out of a day count we accept, but keep
 // the digits honest rather than wrap.
@@ -45,29 +99,11 @@ std::uint64_t yearDigits(int year) {
   return static_cast<std::uint64_t>(year < 0 ? -year : year);
 }
 
-// ddmm.mmmm,h (latitude) or dddmm.mmmm,h (longitude). The minute fraction is
-// rounded half to even; a fraction that rounds up to a whole minute carries
-// into minutes and degrees so the field always keeps four decimals.
-void appendCoordinate(std::string& out, int degree, int minute, long double second, int degreeWidth,
-                      char hemisphere) {
-  const long double fraction = std::nearbyint(second / 60.0L * 10000.0L);
-  std::int64_t tenThousandths =
-      fraction >= 0 && fraction < 1e12L ? static_cast<std::int64_t>(fraction) : 0;
-  std::int64_t minutes = minute + tenThousandths / 10000;
-  tenThousandths %= 10000;
-  const std::int64_t degrees = degree + minutes / 60;
-  minutes %= 60;
-  appendUnsigned(out, static_cast<std::uint64_t>(degrees < 0 ? 0 : degrees), degreeWidth);
-  appendUnsigned(out, static_cast<std::uint64_t>(minutes < 0 ? 0 : minutes), 2);
-  out += '.';
-  appendUnsigned(out, static_cast<std::uint64_t>(tenThousandths), 4);
-  out += ',';
-  out += hemisphere;
+char latitudeLetter(TCardinalPoint p) {
+  return p == TCardinalPoint::cpNorth ? 'N' : 'S';
 }
-
-// A value rounded to two decimals, then in the general decimal form.
-void appendNumber(std::string& out, long double value) {
-  appendGeneral(out, RoundTo2(static_cast<double>(value)));
+char longitudeLetter(TCardinalPoint p) {
+  return p == TCardinalPoint::cpEast ? 'E' : 'W';
 }
 
 }  // namespace
@@ -78,144 +114,80 @@ std::string TTarnNMEAGenerator::CheckSum(std::string_view text) {
 }
 
 void TTarnNMEAGenerator::appendGPGGA(std::string& out) const {
-  const std::size_t start = out.size();
-  out += "$GPGGA,";
-  appendTime(out, decodeDateTime(GetUTCDateTime()));
-  out += ',';
-  appendCoordinate(out, latDeg_, latMin_, latSec_, 2,
-                   latDir_ == TCardinalPoint::cpNorth ? 'N' : 'S');
-  out += ',';
-  appendCoordinate(out, lonDeg_, lonMin_, lonSec_, 3,
-                   lonDir_ == TCardinalPoint::cpEast ? 'E' : 'W');
-  out += ",1,4,";
-  appendNumber(out, hdop_);
-  out += ',';
-  appendNumber(out, altitude_);
-  out += ",M,";
-  appendNumber(out, geoHeight_);
-  out += ",M,,";
-  finishSentence(out, start);
+  Sentence s("$GPGGA,");
+  s.time(decodeDateTime(GetUTCDateTime())).ch(',');
+  s.coordinate(latDeg_, latMin_, latSec_, 2, latitudeLetter(latDir_)).ch(',');
+  s.coordinate(lonDeg_, lonMin_, lonSec_, 3, longitudeLetter(lonDir_)).text(",1,4,");
+  s.number(hdop_).ch(',').number(altitude_).text(",M,").number(geoHeight_).text(",M,,");
+  s.finish(out);
 }
 
 void TTarnNMEAGenerator::appendGPGLL(std::string& out) const {
-  const std::size_t start = out.size();
-  out += "$GPGLL,";
-  appendCoordinate(out, latDeg_, latMin_, latSec_, 2,
-                   latDir_ == TCardinalPoint::cpNorth ? 'N' : 'S');
-  out += ',';
-  appendCoordinate(out, lonDeg_, lonMin_, lonSec_, 3,
-                   lonDir_ == TCardinalPoint::cpEast ? 'E' : 'W');
-  out += ',';
-  appendTime(out, decodeDateTime(GetUTCDateTime()));
-  out += ",A,A";
-  finishSentence(out, start);
+  Sentence s("$GPGLL,");
+  s.coordinate(latDeg_, latMin_, latSec_, 2, latitudeLetter(latDir_)).ch(',');
+  s.coordinate(lonDeg_, lonMin_, lonSec_, 3, longitudeLetter(lonDir_)).ch(',');
+  s.time(decodeDateTime(GetUTCDateTime())).text(",A,A");
+  s.finish(out);
 }
 
 void TTarnNMEAGenerator::appendGPRMC(std::string& out) const {
-  const std::size_t start = out.size();
   // One clock reading for both the time and the date, so a sentence formatted
   // across midnight never pairs 23:59:59.999 with the next day's date.
   const DateTimeParts now = decodeDateTime(GetUTCDateTime());
-  out += "$GPRMC,";
-  appendTime(out, now);
-  out += ",A,";
-  appendCoordinate(out, latDeg_, latMin_, latSec_, 2,
-                   latDir_ == TCardinalPoint::cpNorth ? 'N' : 'S');
-  out += ',';
-  appendCoordinate(out, lonDeg_, lonMin_, lonSec_, 3,
-                   lonDir_ == TCardinalPoint::cpEast ? 'E' : 'W');
-  out += ',';
-  appendNumber(out, speed_);
-  out += ',';
-  appendNumber(out, heading_);
-  out += ',';
-  appendTwo(out, now.day);
-  appendTwo(out, now.month);
-  appendUnsigned(out, yearDigits(now.year) % 100, 2);
-  out += ',';
-  appendNumber(out, magVar_);
-  out += ',';
-  if (magVarDir_ == TCardinalPoint::cpEast) out += 'E';
-  if (magVarDir_ == TCardinalPoint::cpWest) out += 'W';
-  out += ",A";
-  finishSentence(out, start);
+  Sentence s("$GPRMC,");
+  s.time(now).text(",A,");
+  s.coordinate(latDeg_, latMin_, latSec_, 2, latitudeLetter(latDir_)).ch(',');
+  s.coordinate(lonDeg_, lonMin_, lonSec_, 3, longitudeLetter(lonDir_)).ch(',');
+  s.number(speed_).ch(',').number(heading_).ch(',');
+  s.two(now.day).two(now.month).unsignedInt(yearDigits(now.year) % 100, 2).ch(',');
+  s.number(magVar_).ch(',');
+  if (magVarDir_ == TCardinalPoint::cpEast) s.ch('E');
+  if (magVarDir_ == TCardinalPoint::cpWest) s.ch('W');
+  s.text(",A");
+  s.finish(out);
 }
 
 void TTarnNMEAGenerator::appendGPVTG(std::string& out) const {
-  const std::size_t start = out.size();
-  out += "$GPVTG,";
-  appendGeneral(out, heading_);
-  out += ",T,";
-  appendNumber(out, magHeading_);
-  out += ",M,";
   const double knots = RoundTo2(static_cast<double>(speed_));
-  appendGeneral(out, knots);
-  out += ",N,";
-  appendGeneral(out, KnotsToKmh(knots));
-  out += ",K,A";
-  finishSentence(out, start);
+  Sentence s("$GPVTG,");
+  s.raw(heading_).text(",T,").number(magHeading_).text(",M,");
+  s.raw(knots).text(",N,").raw(KnotsToKmh(knots)).text(",K,A");
+  s.finish(out);
 }
 
 void TTarnNMEAGenerator::appendGPGSA(std::string& out) const {
-  const std::size_t start = out.size();
   // The satellite slots are fixed text; they do not follow the table.
-  out += "$GPGSA,A,3,13,01,16,,24,,,,,,,,";
-  appendNumber(out, pdop_);
-  out += ',';
-  appendNumber(out, hdop_);
-  out += ',';
-  appendNumber(out, vdop_);
-  finishSentence(out, start);
+  Sentence s("$GPGSA,A,3,13,01,16,,24,,,,,,,,");
+  s.number(pdop_).ch(',').number(hdop_).ch(',').number(vdop_);
+  s.finish(out);
 }
 
 void TTarnNMEAGenerator::appendGPGSV(std::string& out) const {
+  const TSatellite* active[32];
   unsigned count = 0;
   for (std::size_t prn = 1; prn <= 32; ++prn) {
-    if (satellites_[prn] && satellites_[prn]->Active()) ++count;
+    if (satellites_[prn] && satellites_[prn]->Active()) active[count++] = satellites_[prn].get();
   }
   const unsigned total = count / 4 + (count % 4 != 0 ? 1 : 0);
-  unsigned i = 0;
-  std::size_t start = out.size();
-  for (std::size_t prn = 1; prn <= 32; ++prn) {
-    const TSatellite* sat = satellites_[prn].get();
-    if (!sat || !sat->Active()) continue;
-    if (i % 4 == 0) {
-      start = out.size();
-      out += "$GPGSV,";
-      appendUnsigned(out, total);
-      out += ',';
-      appendUnsigned(out, i / 4 + 1);
-      out += ',';
-      appendUnsigned(out, count);
-      out += ',';
+  for (unsigned first = 0; first < count; first += 4) {
+    Sentence s("$GPGSV,");
+    s.unsignedInt(total).ch(',').unsignedInt(first / 4 + 1).ch(',').unsignedInt(count);
+    // The last page holds only the rest; it is not padded to four.
+    for (unsigned i = first; i < count && i < first + 4; ++i) {
+      const TSatellite& sat = *active[i];
+      s.ch(',').unsignedInt(sat.PseudoRandomCode()).ch(',').unsignedInt(sat.Elevation());
+      s.ch(',').unsignedInt(sat.Azimuth()).ch(',').unsignedInt(sat.SignalToNoiseRatio());
     }
-    appendUnsigned(out, sat->PseudoRandomCode());
-    out += ',';
-    appendUnsigned(out, sat->Elevation());
-    out += ',';
-    appendUnsigned(out, sat->Azimuth());
-    out += ',';
-    appendUnsigned(out, sat->SignalToNoiseRatio());
-    if (i % 4 == 3 || i + 1 == count) {
-      finishSentence(out, start);
-    } else {
-      out += ',';
-    }
-    ++i;
+    s.finish(out);
   }
 }
 
 void TTarnNMEAGenerator::appendGPZDA(std::string& out) const {
-  const std::size_t start = out.size();
   const DateTimeParts now = decodeDateTime(GetUTCDateTime());
-  out += "$GPZDA,";
-  appendTime(out, now);
-  out += ',';
-  appendTwo(out, now.day);
-  appendTwo(out, now.month);
-  appendUnsigned(out, yearDigits(now.year), 4);
-  out += ",00,00";
-  finishSentence(out, start);
+  Sentence s("$GPZDA,");
+  s.time(now).ch(',').two(now.day).two(now.month).unsignedInt(yearDigits(now.year), 4);
+  s.text(",00,00");
+  s.finish(out);
 }
 
 namespace {

@@ -1,7 +1,9 @@
 #include "support/number_text.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace waymock {
 
@@ -11,12 +13,19 @@ constexpr int kSignificant = 15;
 constexpr std::uint64_t kLowest15 = 100'000'000'000'000;   // 10^14
 constexpr std::uint64_t kAbove15 = 1'000'000'000'000'000;  // 10^15
 
+// The fast paths read the x87 80-bit layout: 64-bit significand with an
+// explicit integer bit, then sign and 15-bit exponent.
+constexpr bool kX87LongDouble = std::numeric_limits<long double>::digits == 64 &&
+                                std::numeric_limits<long double>::max_exponent == 16384 &&
+                                std::endian::native == std::endian::little;
+
 // Powers of ten that a long double holds exactly (5^27 < 2^64).
 constexpr int kExactPowers = 27;
-constexpr auto kPowers = [] {
-  struct Table {
-    long double v[kExactPowers + 1];
-  } t{};
+struct PowerTable {
+  long double v[kExactPowers + 1];
+};
+constexpr PowerTable kPowers = [] {
+  PowerTable t{};
   long double p = 1;
   for (int i = 0; i <= kExactPowers; ++i) {
     t.v[i] = p;
@@ -25,7 +34,18 @@ constexpr auto kPowers = [] {
   return t;
 }();
 
-// value × 10^shift with as few roundings as possible: one for the usual range.
+// k / 100 for k = 0..99, each rounded once to extended precision, so
+// RoundTo2 needs no division at run time.
+struct HundredthsTable {
+  long double v[100];
+};
+constexpr HundredthsTable kHundredths = [] {
+  HundredthsTable t{};
+  for (int k = 0; k < 100; ++k) t.v[k] = static_cast<long double>(k) / 100.0L;
+  return t;
+}();
+
+// value × 10^shift with one rounding for the usual range.
 long double scaleByPowerOfTen(long double value, int shift) {
   while (shift > kExactPowers) {
     value *= kPowers.v[kExactPowers];
@@ -38,6 +58,19 @@ long double scaleByPowerOfTen(long double value, int shift) {
   return shift >= 0 ? value * kPowers.v[shift] : value / kPowers.v[-shift];
 }
 
+// The binary exponent b with value = f × 2^b, 0.5 <= f < 1 (value > 0).
+int binaryExponent(long double value) {
+  if constexpr (kX87LongDouble) {
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &value, sizeof bytes);
+    const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
+    if (biased != 0) return biased - 16382;
+  }
+  int exponent = 0;
+  std::frexp(value, &exponent);
+  return exponent;
+}
+
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -45,7 +78,7 @@ constexpr char kDigitPairs[] =
 
 // Writes the digits of value right-aligned ending just before `end`; returns
 // the first digit written.
-char* writeDigits(char* end, std::uint64_t value) {
+char* writeDigitsBackward(char* end, std::uint64_t value) {
   while (value >= 100) {
     const auto pair = static_cast<unsigned>(value % 100) * 2;
     value /= 100;
@@ -62,53 +95,123 @@ char* writeDigits(char* end, std::uint64_t value) {
   return end;
 }
 
+constexpr std::uint64_t kUnsignedPowers[20] = {1,
+                                               10,
+                                               100,
+                                               1'000,
+                                               10'000,
+                                               100'000,
+                                               1'000'000,
+                                               10'000'000,
+                                               100'000'000,
+                                               1'000'000'000,
+                                               10'000'000'000,
+                                               100'000'000'000,
+                                               1'000'000'000'000,
+                                               10'000'000'000'000,
+                                               100'000'000'000'000,
+                                               1'000'000'000'000'000,
+                                               10'000'000'000'000'000,
+                                               100'000'000'000'000'000,
+                                               1'000'000'000'000'000'000,
+                                               10'000'000'000'000'000'000u};
+
+int digitCount(std::uint64_t value) {
+  int n = 1;
+  while (n < 20 && value >= kUnsignedPowers[n]) ++n;
+  return n;
+}
+
+// Exactly `width` digits of value (which must have no more), zero-padded.
+char* writeFixedWidth(char* out, std::uint64_t value, int width) {
+  char* const end = out + width;
+  char* first = writeDigitsBackward(end, value);
+  while (first > out) *--first = '0';
+  return end;
+}
+
+// The pieces are a few characters long; a plain loop beats a library call.
+char* copy(char* out, const char* text, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) out[i] = text[i];
+  return out + n;
+}
+
 }  // namespace
 
+std::uint64_t roundHalfEvenUnsigned(long double value) {
+  if constexpr (kX87LongDouble) {
+    // Adding 2^63 leaves no fraction bits, so the hardware rounds to the
+    // nearest integer (ties to even) and the significand holds 2^63 + n.
+    const long double shifted = value + 0x1p63L;
+    std::uint64_t significand = 0;
+    std::memcpy(&significand, &shifted, sizeof significand);
+    return significand - (std::uint64_t{1} << 63);
+  } else {
+    return static_cast<std::uint64_t>(std::nearbyint(value));
+  }
+}
+
 double RoundTo2(double value) {
-  const long double x = value;
-  const long double whole = std::trunc(x);
-  const long double hundredths = x * 100.0L;
-  long double result = whole + std::trunc((x - whole) * 100.0L) / 100.0L;
-  if (hundredths - std::trunc(hundredths) >= 0.5L) result += 0.01L;
-  return static_cast<double>(result);
+  if (!std::isfinite(value)) return value;
+  // value = ±m × 2^-s exactly. Int(x), Frac(x) × 100 and Frac(x × 100) are
+  // then integer shifts and masks, exact as extended arithmetic would be.
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+  const int exponent = (biased == 0 ? 1 : biased) - 1075;
+  if (exponent >= 0) return value;  // a whole number
+  const int s = -exponent;
+  // m × 100 < 2^60, so from s = 61 on x × 100 stays below 0.5 and both
+  // integer parts are 0.
+  if (s > 60) return negative ? -0.0 : 0.0;
+
+  const std::uint64_t scaled = m * 100;  // |x| × 100 × 2^s
+  const std::uint64_t half = std::uint64_t{1} << (s - 1);
+  const std::uint64_t mask = (std::uint64_t{1} << s) - 1;
+  const std::uint64_t wholePart = m >> s;
+  const auto cents = static_cast<unsigned>((scaled >> s) - wholePart * 100);
+  long double result = static_cast<long double>(wholePart) + kHundredths.v[cents];
+  // Negative values have a negative fraction, which never reaches 0.5.
+  if (!negative && (scaled & mask) >= half) result += 0.01L;
+  return static_cast<double>(negative ? -result : result);
+}
+
+char* writeUnsigned(char* out, std::uint64_t value, int minWidth) {
+  const int n = digitCount(value);
+  return writeFixedWidth(out, value, n > minWidth ? n : minWidth);
 }
 
 void appendUnsigned(std::string& out, std::uint64_t value, int minWidth) {
-  char buffer[24];
+  char buffer[20];
   char* const end = buffer + sizeof buffer;
-  char* first = writeDigits(end, value);
-  while (end - first < minWidth && first > buffer) *--first = '0';
+  char* first = writeDigitsBackward(end, value);
+  const auto length = static_cast<int>(end - first);
+  if (length < minWidth) out.append(static_cast<std::size_t>(minWidth - length), '0');
   out.append(first, end);
 }
 
-void appendGeneral(std::string& out, long double value, char decimalPoint) {
-  if (std::isnan(value)) {
-    out += "NAN";
-    return;
-  }
-  if (std::isinf(value)) {
-    out += value < 0 ? "-INF" : "INF";
-    return;
-  }
+char* writeGeneral(char* out, long double value, char decimalPoint) {
+  if (std::isnan(value)) return copy(out, "NAN", 3);
+  if (std::isinf(value)) return value < 0 ? copy(out, "-INF", 4) : copy(out, "INF", 3);
   if (value == 0) {
-    out += '0';
-    return;
+    *out++ = '0';
+    return out;
   }
   if (value < 0) {
-    out += '-';
+    *out++ = '-';
     value = -value;
   }
 
-  // Decimal exponent e with 10^e <= value < 10^(e+1): the binary exponent gives
-  // it to within one, and the digit count of the rounded mantissa settles it
-  // (this also moves 9.999...95 up to the next power of ten).
-  int binaryExponent = 0;
-  std::frexp(value, &binaryExponent);
-  int e = static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398119521L));
+  // Decimal exponent e with 10^e <= value < 10^(e+1): the binary exponent
+  // gives it to within one (78913 / 2^18 is log10(2) from below), and the digit
+  // count of the rounded mantissa settles it; this also moves 9.999...95 up to
+  // the next power of ten.
+  int e = ((binaryExponent(value) - 1) * 78913) >> 18;
   std::uint64_t digits = 0;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    digits =
-        static_cast<std::uint64_t>(std::llround(scaleByPowerOfTen(value, kSignificant - 1 - e)));
+    digits = roundHalfEvenUnsigned(scaleByPowerOfTen(value, kSignificant - 1 - e));
     if (digits >= kAbove15) {
       ++e;
     } else if (digits < kLowest15) {
@@ -118,36 +221,70 @@ void appendGeneral(std::string& out, long double value, char decimalPoint) {
     }
   }
 
-  char text[kSignificant];
-  writeDigits(text + kSignificant, digits);
+  // Drop trailing zeros; `length` significant digits remain.
   int length = kSignificant;
-  while (length > 1 && text[length - 1] == '0') --length;
+  for (int step : {8, 4, 2, 1}) {
+    while (length > step && digits % kUnsignedPowers[step] == 0) {
+      digits /= kUnsignedPowers[step];
+      length -= step;
+    }
+  }
 
   if (e < -5 || e >= kSignificant) {
-    out += text[0];
+    const std::uint64_t tailPower = kUnsignedPowers[length - 1];
+    *out++ = static_cast<char>('0' + digits / tailPower);
     if (length > 1) {
-      out += decimalPoint;
-      out.append(text + 1, text + length);
+      *out++ = decimalPoint;
+      out = writeFixedWidth(out, digits % tailPower, length - 1);
     }
-    out += 'E';
-    if (e < 0) out += '-';
-    appendUnsigned(out, static_cast<std::uint64_t>(e < 0 ? -e : e));
-  } else if (e >= 0) {
+    *out++ = 'E';
+    if (e < 0) *out++ = '-';
+    return writeUnsigned(out, static_cast<std::uint64_t>(e < 0 ? -e : e));
+  }
+  if (e >= 0) {
     const int integerDigits = e + 1;
     if (length <= integerDigits) {
-      out.append(text, text + length);
-      out.append(static_cast<std::size_t>(integerDigits - length), '0');
-    } else {
-      out.append(text, text + integerDigits);
-      out += decimalPoint;
-      out.append(text + integerDigits, text + length);
+      out = writeFixedWidth(out, digits, length);
+      for (int i = length; i < integerDigits; ++i) *out++ = '0';
+      return out;
     }
-  } else {
-    out += '0';
-    out += decimalPoint;
-    out.append(static_cast<std::size_t>(-e - 1), '0');
-    out.append(text, text + length);
+    const std::uint64_t fractionPower = kUnsignedPowers[length - integerDigits];
+    out = writeFixedWidth(out, digits / fractionPower, integerDigits);
+    *out++ = decimalPoint;
+    return writeFixedWidth(out, digits % fractionPower, length - integerDigits);
   }
+  *out++ = '0';
+  *out++ = decimalPoint;
+  for (int i = 0; i < -e - 1; ++i) *out++ = '0';
+  return writeFixedWidth(out, digits, length);
+}
+
+char* writeGeneral(char* out, double value, char decimalPoint) {
+  // Most numbers in sentences went through RoundTo2. When the value is the
+  // double nearest to k / 100 (k below 10^14), it lies within 2^-53 of k / 100
+  // relatively, far inside half a unit of the fifteenth digit, so the 15-digit
+  // form is k / 100 itself and the digits come straight from k.
+  const double magnitude = value < 0 ? -value : value;
+  if (magnitude < 1e12) {
+    const auto k = static_cast<std::uint64_t>(magnitude * 100 + 0.5);
+    if (k != 0 && static_cast<double>(k) / 100 == magnitude) {
+      if (value < 0) *out++ = '-';
+      out = writeUnsigned(out, k / 100);
+      const auto cents = static_cast<unsigned>(k % 100);
+      if (cents != 0) {
+        *out++ = decimalPoint;
+        *out++ = static_cast<char>('0' + cents / 10);
+        if (cents % 10 != 0) *out++ = static_cast<char>('0' + cents % 10);
+      }
+      return out;
+    }
+  }
+  return writeGeneral(out, static_cast<long double>(value), decimalPoint);
+}
+
+void appendGeneral(std::string& out, long double value, char decimalPoint) {
+  char buffer[kGeneralMaxChars];
+  out.append(buffer, writeGeneral(buffer, value, decimalPoint));
 }
 
 std::string formatGeneral(long double value, char decimalPoint) {

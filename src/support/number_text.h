@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,8 +19,20 @@ double RoundTo2(double value);
 // The decimal point is `decimalPoint`, never taken from the locale.
 void appendGeneral(std::string& out, long double value, char decimalPoint = '.');
 std::string formatGeneral(long double value, char decimalPoint = '.');
+// The same into a caller's buffer of at least kGeneralMaxChars; returns the end.
+inline constexpr std::size_t kGeneralMaxChars = 24;
+char* writeGeneral(char* out, long double value, char decimalPoint = '.');
+// Same text for a double; quicker for the usual two-decimal values.
+char* writeGeneral(char* out, double value, char decimalPoint = '.');
 
-// Plain decimal digits, zero-padded on the left to at least `minWidth`.
+// Plain decimal digits, zero-padded on the left to at least `minWidth` (at
+// most 20 digits of padding apply).
 void appendUnsigned(std::string& out, std::uint64_t value, int minWidth = 0);
+// Into a caller's buffer of at least max(20, minWidth) chars; returns the end.
+char* writeUnsigned(char* out, std::uint64_t value, int minWidth = 0);
+
+// Nearest integer, halves to the even neighbour; `value` must lie in
+// [0, 2^62).
+std::uint64_t roundHalfEvenUnsigned(long double value);
 
 }  // namespace waymock

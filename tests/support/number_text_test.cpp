@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "common/test_support.h"
@@ -53,6 +56,97 @@ TEST(NumberText, GeneralDecimalForm) {
   }
 }
 
+std::string viaDouble(double value, char point = '.') {
+  char buffer[kGeneralMaxChars];
+  return std::string(buffer, writeGeneral(buffer, value, point));
+}
+
+// The library's own printf, exact to the last digit, as a reference: the 15
+// digits must agree unless the exact value sits within a hair of a tie at the
+// sixteenth digit, where one rounding of the scaled value may go either way.
+bool agreesWithPrintf(long double value, const std::string& ours) {
+  char exact[64];
+  std::snprintf(exact, sizeof exact, "%.14Le", value);
+  char ties[80];
+  std::snprintf(ties, sizeof ties, "%.24Le", value);
+  const std::string tail = std::string(ties).substr(ties[0] == '-' ? 17 : 16, 6);
+  if (tail.starts_with("49999") || tail.starts_with("50000")) return true;
+  // Rebuild the general form from printf's digits and exponent.
+  const std::string text(exact);
+  const bool negative = text[0] == '-';
+  const std::string mantissa = text.substr(negative ? 1 : 0, 16);
+  const int exponent = std::stoi(text.substr(text.find('e') + 1));
+  std::string digits = mantissa.substr(0, 1) + mantissa.substr(2);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  std::string expected = negative ? "-" : "";
+  if (exponent < -5 || exponent >= 15) {
+    expected += digits.substr(0, 1);
+    if (digits.size() > 1) expected += "." + digits.substr(1);
+    expected += "E" + std::to_string(exponent);
+  } else if (exponent >= 0) {
+    if (digits.size() <= static_cast<std::size_t>(exponent + 1)) {
+      expected += digits + std::string(static_cast<std::size_t>(exponent + 1) - digits.size(), '0');
+    } else {
+      expected += digits.substr(0, static_cast<std::size_t>(exponent + 1)) + "." +
+                  digits.substr(static_cast<std::size_t>(exponent + 1));
+    }
+  } else {
+    expected += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  }
+  return ours == expected;
+}
+
+TEST(NumberText, GeneralFormAgreesWithAnExactReference) {
+  std::mt19937_64 random(20240323);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::uniform_int_distribution<int> decade(-12, 20);
+  std::uniform_int_distribution<long long> cents(-10'000'000, 10'000'000);
+  for (int i = 0; i < 20'000; ++i) {
+    const double scaled = (unit(random) - 0.3) * std::pow(10.0, decade(random));
+    const long double extended = static_cast<long double>(scaled) / 3.0L;
+    const double hundredths = static_cast<double>(cents(random)) / 100;
+    for (long double v :
+         {static_cast<long double>(scaled), extended, static_cast<long double>(hundredths)}) {
+      const std::string ours = formatGeneral(v);
+      ASSERT_TRUE(agreesWithPrintf(v, ours)) << ours;
+    }
+    // The double entry point gives the same text as the extended one.
+    ASSERT_EQ(viaDouble(scaled), formatGeneral(scaled)) << scaled;
+    ASSERT_EQ(viaDouble(hundredths), formatGeneral(hundredths)) << hundredths;
+    ASSERT_EQ(viaDouble(RoundTo2(scaled)), formatGeneral(RoundTo2(scaled))) << scaled;
+  }
+}
+
+// RoundTo2 written out literally in extended arithmetic.
+double referenceRoundTo2(double value) {
+  const long double x = value;
+  const long double hundredfold = x * 100;
+  long double result = std::trunc(x) + std::trunc((x - std::trunc(x)) * 100) / 100;
+  if (hundredfold - std::trunc(hundredfold) >= 0.5L) result += 0.01L;
+  return static_cast<double>(result);
+}
+
+TEST(NumberText, RoundTo2MatchesTheExtendedFormula) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  std::uniform_int_distribution<int> decade(-8, 17);
+  std::uniform_int_distribution<long long> steps(-2'000'000, 2'000'000);
+  for (int i = 0; i < 50'000; ++i) {
+    const double values[] = {
+        unit(random) * std::pow(10.0, decade(random)),
+        // Values at and next to exact halves of a hundredth.
+        static_cast<double>(steps(random)) / 200,
+        std::nextafter(static_cast<double>(steps(random)) / 200, 1e300),
+        std::nextafter(static_cast<double>(steps(random)) / 200, -1e300),
+    };
+    for (double v : values) {
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(RoundTo2(v) + 0.0),
+                std::bit_cast<std::uint64_t>(referenceRoundTo2(v) + 0.0))
+          << std::hexfloat << v;
+    }
+  }
+}
+
 TEST(NumberText, DecimalPointIsTheCallersChoiceNotTheLocales) {
   test::LocaleGuard locale(test::kDecimalCommaLocale);
   ASSERT_TRUE(locale.ok()) << test::kDecimalCommaLocale << " is not installed";
@@ -60,6 +154,8 @@ TEST(NumberText, DecimalPointIsTheCallersChoiceNotTheLocales) {
   EXPECT_EQ(formatGeneral(0.0000025L), "2.5E-6");
   EXPECT_EQ(formatGeneral(1.5, ','), "1,5");
   EXPECT_EQ(formatGeneral(-0.25, ','), "-0,25");
+  EXPECT_EQ(viaDouble(-0.25, ','), "-0,25");
+  EXPECT_EQ(viaDouble(-1.0 / 3, ','), "-0,333333333333333");
 }
 
 TEST(NumberText, RoundTo2) {
