@@ -1,6 +1,7 @@
 // Sentence text. Example burst line:
 // $GPRMC,123519.000,A,4807.0380,N,01131.0000,E,22.4,84.4,230324,3.1,W,A*12
 #include <cstdint>
+#include <cstring>
 
 #include "generator/nmea_generator.h"
 #include "support/number_text.h"
@@ -27,21 +28,21 @@ class Sentence {
   explicit Sentence(std::string_view head) { text(head); }
 
   Sentence& text(std::string_view s) {
-    for (char c : s) *p_++ = c;
+    for (char c : s) buffer_[n_++] = c;
     return *this;
   }
   Sentence& ch(char c) {
-    *p_++ = c;
+    buffer_[n_++] = c;
     return *this;
   }
   Sentence& unsignedInt(std::uint64_t value, int width = 0) {
     if (value < 10 && width <= 1) {
-      *p_++ = static_cast<char>('0' + value);
+      buffer_[n_++] = static_cast<char>('0' + value);
     } else if (value < 100 && width == 2) {
-      *p_++ = static_cast<char>('0' + value / 10);
-      *p_++ = static_cast<char>('0' + value % 10);
+      buffer_[n_++] = static_cast<char>('0' + value / 10);
+      buffer_[n_++] = static_cast<char>('0' + value % 10);
     } else {
-      p_ = writeUnsigned(p_, value, width);
+      n_ = static_cast<std::size_t>(writeUnsigned(buffer_ + n_, value, width) - buffer_);
     }
     return *this;
   }
@@ -75,22 +76,35 @@ class Sentence {
   Sentence& number(long double value) { return raw(RoundTo2(static_cast<double>(value))); }
   template <typename Float>
   Sentence& raw(Float value) {
-    p_ = writeGeneral(p_, value);
+    n_ = static_cast<std::size_t>(writeGeneral(buffer_ + n_, value) - buffer_);
     return *this;
   }
 
   // Appends "*", the checksum, CR LF and hands the whole line to `out`.
   void finish(std::string& out) {
-    const std::uint8_t sum =
-        xorOf(std::string_view(buffer_, static_cast<std::size_t>(p_ - buffer_)));
+    // Eight characters at a time, folded to one byte at the end.
+    std::uint64_t wide = 0;
+    std::size_t i = 1;  // after the "$"
+    for (; i + 8 <= n_; i += 8) {
+      std::uint64_t chunk = 0;
+      std::memcpy(&chunk, buffer_ + i, 8);
+      wide ^= chunk;
+    }
+    for (; i < n_; ++i) wide ^= static_cast<std::uint8_t>(buffer_[i]);
+    wide ^= wide >> 32;
+    wide ^= wide >> 16;
+    wide ^= wide >> 8;
+    const auto sum = static_cast<std::uint8_t>(wide);
     const char tail[] = {'*', kHexDigits[sum >> 4], kHexDigits[sum & 0xF], '\r', '\n'};
     text(std::string_view(tail, sizeof tail));
-    out.append(buffer_, p_);
+    out.append(buffer_, n_);
   }
 
  private:
   char buffer_[512];
-  char* p_ = buffer_;
+  // An index rather than a pointer: stores through a char pointer could alias
+  // the pointer itself and force a reload after every character.
+  std::size_t n_ = 0;
 };
 
 // A year outside 1..9999 cannot come out of a day count we accept, but keep
