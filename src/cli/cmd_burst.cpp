@@ -1,13 +1,31 @@
-// Placeholder: the burst subcommand is not built yet.
+// waymock-cli burst: one burst of the fix on standard output.
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <memory>
 
 #include "cli/commands.h"
+#include "cli/fix_options.h"
+#include "generator/nmea_generator.h"
 
 namespace waymock::cli {
 
 void addBurstCommand(CLI::App& app, Action& action) {
-  auto* cmd = app.add_subcommand("burst", "(not available yet)");
-  cmd->callback([&action] { action = [] { return 1; }; });
+  auto* cmd = app.add_subcommand("burst", "Print one burst of NMEA sentences for the fix and exit");
+  cmd->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto options = std::make_shared<FixOptions>();
+  addFixOptions(*cmd, *options);
+  cmd->callback([&action, options] {
+    action = [options] {
+      generator::TTarnNMEAGenerator generator(fixClock(*options));
+      applyFixOptions(*options, generator);
+      const std::string burst = generator.GetSentences();
+      if (std::fwrite(burst.data(), 1, burst.size(), stdout) != burst.size() ||
+          std::fflush(stdout) != 0) {
+        throw RuntimeFailure("Cannot write to standard output.");
+      }
+      return 0;
+    };
+  });
 }
 
 }  // namespace waymock::cli

@@ -1,0 +1,301 @@
+#include "cli/fix_options.h"
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+
+#include "cli/commands.h"
+#include "generator/nmea_generator.h"
+#include "platform/clock.h"
+#include "support/error.h"
+
+namespace waymock::cli {
+
+namespace {
+
+using generator::TNMEACommand;
+using generator::TNMEACommands;
+
+// The burst order, which is also the order the help text lists them in.
+constexpr std::array<std::pair<std::string_view, TNMEACommand>, 7> kSentenceNames = {{
+    {"GPZDA", TNMEACommand::GPZDA},
+    {"GPGGA", TNMEACommand::GPGGA},
+    {"GPGLL", TNMEACommand::GPGLL},
+    {"GPVTG", TNMEACommand::GPVTG},
+    {"GPRMC", TNMEACommand::GPRMC},
+    {"GPGSA", TNMEACommand::GPGSA},
+    {"GPGSV", TNMEACommand::GPGSV},
+}};
+
+std::string inQuotes(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+// Digits only; a value too large for an int still reaches the setter, which
+// rejects it with its own message.
+std::optional<int> parseWhole(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec == std::errc::result_out_of_range || value > INT_MAX) return INT_MAX;
+  return static_cast<int>(value);
+}
+
+std::optional<long double> parseDecimal(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || text.front() == '+') return std::nullopt;
+  long double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+char upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+TNMEACommands parseSentences(const std::string& text) {
+  TNMEACommands set;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const auto comma = rest.find(',');
+    std::string_view item = rest.substr(0, comma);
+    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+    while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+    if (item.empty()) continue;
+    std::string name;
+    for (const char c : item) name += upper(c);
+    bool known = false;
+    for (const auto& [candidate, command] : kSentenceNames) {
+      if (candidate == name) {
+        set.insert(command);
+        known = true;
+      }
+    }
+    if (!known) {
+      raise("--sentences: unknown sentence " + inQuotes(item) +
+            " (choose from GPZDA, GPGGA, GPGLL, GPVTG, GPRMC, GPGSA, GPGSV).");
+    }
+  }
+  return set;
+}
+
+}  // namespace
+
+long double parseNumber(const std::string& text, const std::string& option) {
+  const auto value = parseDecimal(text);
+  if (!value) raise(option + ": " + inQuotes(text) + " is not a number.");
+  return *value;
+}
+
+Coordinate parseCoordinate(const std::string& text, const std::string& option) {
+  const bool latitude = option == "--lat";
+  const std::string form = latitude ? "DEG:MIN:SEC followed by N or S, as in 48:07:02.28N"
+                                    : "DEG:MIN:SEC followed by E or W, as in 011:31:00E";
+  const auto malformed = [&] { raise(option + ": " + inQuotes(text) + " is not " + form + "."); };
+  if (text.size() < 2) malformed();
+  Coordinate c;
+  switch (upper(text.back())) {
+    case 'N':
+      c.direction = TCardinalPoint::cpNorth;
+      break;
+    case 'S':
+      c.direction = TCardinalPoint::cpSouth;
+      break;
+    case 'E':
+      c.direction = TCardinalPoint::cpEast;
+      break;
+    case 'W':
+      c.direction = TCardinalPoint::cpWest;
+      break;
+    default:
+      malformed();
+  }
+  const bool northSouth =
+      c.direction == TCardinalPoint::cpNorth || c.direction == TCardinalPoint::cpSouth;
+  if (northSouth != latitude) malformed();
+  const std::string_view body(text.data(), text.size() - 1);
+  const auto first = body.find(':');
+  const auto second = first == std::string_view::npos ? first : body.find(':', first + 1);
+  if (second == std::string_view::npos) malformed();
+  const auto degree = parseWhole(body.substr(0, first));
+  const auto minute = parseWhole(body.substr(first + 1, second - first - 1));
+  const std::string_view secondsText = body.substr(second + 1);
+  const auto seconds = secondsText.empty() || secondsText.front() < '0' || secondsText.front() > '9'
+                           ? std::nullopt
+                           : parseDecimal(secondsText);
+  if (!degree || !minute || !seconds) malformed();
+  c.degree = *degree;
+  c.minute = *minute;
+  c.second = *seconds;
+  return c;
+}
+
+TDateTime parseUtc(const std::string& text) {
+  const auto malformed = [&] {
+    raise("--utc: " + inQuotes(text) +
+          " is not a UTC date and time such as 2024-03-23T12:35:19Z or 2024-03-23T12:35:19.250Z.");
+  };
+  std::string_view s = text;
+  if (!s.empty() && upper(s.back()) == 'Z') s.remove_suffix(1);
+  // YYYY-MM-DDTHH:MM:SS is 19 characters with its separators at fixed places.
+  if (s.size() < 19 || s[4] != '-' || s[7] != '-' || (upper(s[10]) != 'T' && s[10] != ' ') ||
+      s[13] != ':' || s[16] != ':') {
+    malformed();
+  }
+  const auto field = [&](std::size_t at, std::size_t length) {
+    int value = 0;
+    for (std::size_t i = at; i < at + length; ++i) {
+      if (s[i] < '0' || s[i] > '9') malformed();
+      value = value * 10 + (s[i] - '0');
+    }
+    return value;
+  };
+  DateTimeParts parts;
+  parts.year = field(0, 4);
+  parts.month = field(5, 2);
+  parts.day = field(8, 2);
+  parts.hour = field(11, 2);
+  parts.minute = field(14, 2);
+  parts.second = field(17, 2);
+  long double fraction = 0;
+  if (s.size() > 19) {
+    if (s[19] != '.' || s.size() == 20) malformed();
+    long double scale = 0.1L;
+    for (std::size_t i = 20; i < s.size(); ++i, scale /= 10) {
+      if (s[i] < '0' || s[i] > '9') malformed();
+      fraction += (s[i] - '0') * scale;
+    }
+  }
+  TDateTime value = 0;
+  try {
+    value = encodeDateTime(parts);
+  } catch (const Error&) {
+    malformed();
+  }
+  return value + static_cast<double>(fraction / 86400.0L);
+}
+
+void addFixOptions(CLI::App& command, FixOptions& o) {
+  const auto group = "Fix";
+  command.add_option("--lat", o.latitude, "Latitude as DEG:MIN:SEC and N or S, e.g. 48:07:02.28N")
+      ->group(group)
+      ->type_name("DEG:MIN:SEC[NS]");
+  command.add_option("--lon", o.longitude, "Longitude as DEG:MIN:SEC and E or W, e.g. 011:31:00E")
+      ->group(group)
+      ->type_name("DEG:MIN:SEC[EW]");
+  command.add_option("--alt", o.altitude, "Altitude in metres")->group(group)->type_name("METRES");
+  auto* kmh =
+      command.add_option("--speed", o.speedKmh, "Speed in km/h")->group(group)->type_name("KMH");
+  command.add_option("--speed-knots", o.speedKnots, "Speed in knots, in place of --speed")
+      ->group(group)
+      ->type_name("KNOTS")
+      ->excludes(kmh);
+  command.add_option("--heading", o.heading, "Course over ground, degrees true")
+      ->group(group)
+      ->type_name("DEGREES");
+  command.add_option("--geoid", o.geoid, "Geoid separation in metres")
+      ->group(group)
+      ->type_name("METRES");
+  command
+      .add_option("--mag-var", o.magneticVariation,
+                  "Magnetic variation in degrees and E or W, e.g. 3.1W")
+      ->group(group)
+      ->type_name("DEGREES[EW]");
+  command.add_option("--mag-heading", o.magneticHeading, "Course in degrees magnetic")
+      ->group(group)
+      ->type_name("DEGREES");
+  command.add_option("--pdop", o.pdop, "Position dilution of precision")
+      ->group(group)
+      ->type_name("NUMBER");
+  command.add_option("--hdop", o.hdop, "Horizontal dilution of precision")
+      ->group(group)
+      ->type_name("NUMBER");
+  command.add_option("--vdop", o.vdop, "Vertical dilution of precision")
+      ->group(group)
+      ->type_name("NUMBER");
+  command
+      .add_option("--sentences", o.sentences,
+                  "Sentences to send, comma-separated (default all seven: "
+                  "GPZDA,GPGGA,GPGLL,GPVTG,GPRMC,GPGSA,GPGSV)")
+      ->group(group)
+      ->type_name("LIST");
+  command.add_option("--satellites", o.satellites, "Satellite ini file ([1] to [32] sections)")
+      ->group(group)
+      ->type_name("FILE");
+  command
+      .add_option("--utc", o.utc,
+                  "Fixed UTC time for every sentence instead of the system clock, "
+                  "e.g. 2024-03-23T12:35:19.000Z")
+      ->group(group)
+      ->type_name("TIME");
+}
+
+std::shared_ptr<const Clock> fixClock(const FixOptions& options) {
+  if (!options.utc) return systemClock();
+  return std::make_shared<FixedClock>(parseUtc(*options.utc));
+}
+
+void applyFixOptions(const FixOptions& o, generator::TTarnNMEAGenerator& g) {
+  if (o.latitude) {
+    const Coordinate c = parseCoordinate(*o.latitude, "--lat");
+    g.SetLatitude_Degree(c.degree);
+    g.SetLatitude_Minute(c.minute);
+    g.SetLatitude_Second(c.second);
+    g.SetLatitude_Direction(c.direction);
+  }
+  if (o.longitude) {
+    const Coordinate c = parseCoordinate(*o.longitude, "--lon");
+    g.SetLongitude_Degree(c.degree);
+    g.SetLongitude_Minute(c.minute);
+    g.SetLongitude_Second(c.second);
+    g.SetLongitude_Direction(c.direction);
+  }
+  if (o.altitude) g.SetAltitude(parseNumber(*o.altitude, "--alt"));
+  if (o.speedKmh) {
+    g.SetSpeed(generator::TTarnNMEAGenerator::KmhToKnots(parseNumber(*o.speedKmh, "--speed")));
+  }
+  if (o.speedKnots) g.SetSpeed(parseNumber(*o.speedKnots, "--speed-knots"));
+  if (o.heading) g.SetHeading(parseNumber(*o.heading, "--heading"));
+  if (o.geoid) g.SetGeo_Height(parseNumber(*o.geoid, "--geoid"));
+  if (o.magneticVariation) {
+    std::string number = *o.magneticVariation;
+    std::optional<TCardinalPoint> direction;
+    if (!number.empty() && upper(number.back()) == 'E') direction = TCardinalPoint::cpEast;
+    if (!number.empty() && upper(number.back()) == 'W') direction = TCardinalPoint::cpWest;
+    if (direction) number.pop_back();
+    const auto value = parseDecimal(number);
+    if (!value) {
+      raise("--mag-var: " + inQuotes(*o.magneticVariation) +
+            " is not degrees followed by E or W, as in 3.1W.");
+    }
+    g.SetMagnetic_Variation(*value);
+    if (direction) g.SetMagnetic_Variation_Direction(*direction);
+  }
+  if (o.magneticHeading) g.SetMagnetic_Heading(parseNumber(*o.magneticHeading, "--mag-heading"));
+  if (o.pdop) g.SetPDOP(parseNumber(*o.pdop, "--pdop"));
+  if (o.hdop) g.SetHDOP(parseNumber(*o.hdop, "--hdop"));
+  if (o.vdop) g.SetVDOP(parseNumber(*o.vdop, "--vdop"));
+  if (o.sentences) g.SetCommands(parseSentences(*o.sentences));
+  if (o.satellites) {
+    // The generator treats a missing file as empty; someone who named one
+    // wants to hear that it is not there.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(*o.satellites, ec)) {
+      throw RuntimeFailure("Cannot read the satellite file " + *o.satellites + ".");
+    }
+    g.LoadSatellites(*o.satellites);
+  }
+}
+
+}  // namespace waymock::cli

@@ -1,0 +1,95 @@
+#pragma once
+
+// The output options shared by the subcommands that transmit (run, replay):
+//
+//   --port DEVICE     a serial device, opened exclusively (e.g. /dev/ttyUSB0)
+//   --virtual PATH    a virtual serial port: a pseudo-terminal reachable at PATH
+//   --baud RATE       one of the listed rates, default 4800
+//   --udp HOST:PORT   also send each burst as one UDP datagram
+//
+// With neither --port nor --virtual the virtual port at its default path is
+// used, and standard error says so. Typical use in a subcommand:
+//
+//   PortOptions ports;                       // before parsing
+//   addPortOptions(*command, ports);
+//   ...                                      // in the action, after parsing:
+//   PortTargets targets(ports);              // checks --udp; opens nothing yet
+//   TTarnNMEAGenerator generator(clock, targets.opener());
+//   applyFixOptions(...);                    // bad values fail before any port exists
+//   targets.open(generator);                 // virtual port created, port opened
+//   Simulation simulation(generator, targets.udp());
+//   simulation.onUdpError = targets.udpWarning();
+//   ...
+//   targets.close(generator);                // port purged and closed, link removed
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace waymock {
+class SerialPortOpener;
+class UdpSender;
+class VirtualSerialPort;
+namespace generator {
+class TTarnNMEAGenerator;
+}
+}  // namespace waymock
+
+namespace waymock::cli {
+
+struct PortOptions {
+  std::string port;         // --port; empty when not given
+  std::string virtualPath;  // --virtual; empty when not given
+  int baud = 4800;          // --baud
+  std::string udp;          // --udp HOST:PORT; empty when off
+};
+
+void addPortOptions(CLI::App& command, PortOptions& options);
+
+class PortTargets {
+ public:
+  // Throws Error for a malformed --udp.
+  explicit PortTargets(const PortOptions& options);
+  ~PortTargets();
+  PortTargets(const PortTargets&) = delete;
+  PortTargets& operator=(const PortTargets&) = delete;
+
+  // For the generator's constructor: opens the virtual port under its path and
+  // every other name as a real serial device.
+  std::shared_ptr<SerialPortOpener> opener() const;
+
+  // Creates the virtual port when one is wanted (IoError when its path is
+  // taken) and opens the port in the generator (RuntimeFailure "Cannot
+  // connect to NAME." when it cannot be opened). Notes on standard error
+  // where a client finds the data.
+  void open(generator::TTarnNMEAGenerator& generator);
+  // Closes the port in the generator and removes the virtual port. Never throws.
+  void close(generator::TTarnNMEAGenerator& generator) noexcept;
+
+  // The name given to OpenPort: the device or the virtual port's path.
+  const std::string& portName() const { return portName_; }
+  // Null when --udp was not given.
+  UdpSender* udp() const { return udp_.get(); }
+  // Reports the first UDP failure on standard error and keeps quiet after it.
+  std::function<void(const std::exception&)> udpWarning();
+
+ private:
+  class Opener;
+
+  PortOptions options_;
+  std::string portName_;
+  bool useVirtual_ = false;
+  std::shared_ptr<Opener> opener_;
+  std::unique_ptr<VirtualSerialPort> virtualPort_;
+  std::unique_ptr<UdpSender> udp_;
+};
+
+// "HOST:PORT" into its parts; throws Error naming --udp when malformed.
+void parseHostPort(const std::string& text, std::string& host, int& port);
+
+}  // namespace waymock::cli

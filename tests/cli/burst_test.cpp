@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+
+namespace waymock {
+namespace {
+
+using test::cliPath;
+using test::runProcess;
+
+std::vector<std::string> burst(std::vector<std::string> args) {
+  args.insert(args.begin(), {cliPath(), "burst"});
+  return args;
+}
+
+// The five satellites of the worked example.
+constexpr const char* kSatellites =
+    "[3]\r\nActive=1\r\nElevation=45\r\nAzimuth=120\r\nSNR=40\r\n"
+    "[7]\r\nActive=1\r\nElevation=20\r\nAzimuth=300\r\nSNR=35\r\n"
+    "[12]\r\nActive=1\r\nElevation=60\r\nAzimuth=45\r\nSNR=44\r\n"
+    "[19]\r\nActive=1\r\nElevation=15\r\nAzimuth=210\r\nSNR=9\r\n"
+    "[28]\r\nActive=1\r\nElevation=5\r\nAzimuth=80\r\nSNR=30\r\n";
+
+TEST(CliBurst, PrintsTheWorkedExample) {
+  test::TempDir dir;
+  test::writeFile(dir / "satellites.ini", kSatellites);
+  const auto r = runProcess(burst({"--lat",         "48:07:02.28N",
+                                   "--lon",         "011:31:00E",
+                                   "--alt",         "545.4",
+                                   "--geoid",       "46.9",
+                                   "--hdop",        "0.9",
+                                   "--pdop",        "1.5",
+                                   "--vdop",        "1.2",
+                                   "--speed-knots", "22.4",
+                                   "--heading",     "84.4",
+                                   "--mag-heading", "87.5",
+                                   "--mag-var",     "3.1W",
+                                   "--satellites",  (dir / "satellites.ini").string(),
+                                   "--utc",         "2024-03-23T12:35:19Z"}));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "$GPZDA,123519.000,23032024,00,00*5D\r\n"
+            "$GPGGA,123519.000,4807.0380,N,01131.0000,E,1,4,0.9,545.4,M,46.9,M,,*65\r\n"
+            "$GPGLL,4807.0380,N,01131.0000,E,123519.000,A,A*56\r\n"
+            "$GPVTG,84.4,T,87.5,M,22.4,N,41.5045395590143,K,A*21\r\n"
+            "$GPRMC,123519.000,A,4807.0380,N,01131.0000,E,22.4,84.4,230324,3.1,W,A*12\r\n"
+            "$GPGSA,A,3,13,01,16,,24,,,,,,,,1.5,0.9,1.2*3E\r\n"
+            "$GPGSV,2,1,5,3,45,120,40,7,20,300,35,12,60,45,44,19,15,210,9*48\r\n"
+            "$GPGSV,2,2,5,28,5,80,30*78\r\n");
+}
+
+TEST(CliBurst, OptionsReachTheSentences) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  } const cases[] = {
+      // Sentences in burst order whatever the order given; fractions of a
+      // second round to the millisecond, over midnight into the new year.
+      {{"--sentences", "gpgll, GPZDA", "--utc", "2023-12-31T23:59:59.9996Z", "--lat", "05:03:00s",
+        "--lon", "005:03:00w"},
+       "$GPZDA,000000.000,01012024,00,00*52\r\n"
+       "$GPGLL,0503.0000,S,00503.0000,W,000000.000,A,A*56\r\n"},
+      // km/h become knots by the program's factor: 10 km/h is 5.397 knots.
+      {{"--sentences", "GPVTG", "--speed", "10", "--heading", "0"},
+       "$GPVTG,0,T,0,M,5.4,N,10.0055586436909,K,A*19\r\n"},
+      {{"--sentences", ""}, ""},
+  };
+  for (const auto& c : cases) {
+    const auto r = runProcess(burst(c.args));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, c.out) << c.args[1];
+  }
+}
+
+TEST(CliBurst, RefusesBadInputWithAClearMessage) {
+  test::TempDir dir;
+  test::writeFile(dir / "bad.ini", "[40]\r\nActive=1\r\n");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string err;
+  } const cases[] = {
+      // Rejected values: the generator's own message.
+      {{"--heading", "360"}, 2, "waymock-cli: Heading must be between 0 and 360.\n"},
+      {{"--lat", "91:00:00N"}, 2, "waymock-cli: Latitude Degree must be between 0 and 90.\n"},
+      {{"--lon", "010:60:00E"}, 2, "waymock-cli: Longitude Minute must be between 0 and 60.\n"},
+      {{"--lat", "10:00:60N"}, 2, "waymock-cli: Latitude Second must be between 0 and 60.\n"},
+      {{"--mag-var", "180E"}, 2, "waymock-cli: Magnetic Variation must be between 0 and 180.\n"},
+      {{"--satellites", (dir / "bad.ini").string()},
+       2,
+       "waymock-cli: PseudoRandomCode must be between 1 and 32.\n"},
+      // Malformed text.
+      {{"--lat", "48:07N"},
+       2,
+       "waymock-cli: --lat: \"48:07N\" is not DEG:MIN:SEC followed by N or S, as in "
+       "48:07:02.28N.\n"},
+      {{"--lat", "48:07:02.28E"},
+       2,
+       "waymock-cli: --lat: \"48:07:02.28E\" is not DEG:MIN:SEC followed by N or S, as in "
+       "48:07:02.28N.\n"},
+      {{"--lon", "-11:31:00E"},
+       2,
+       "waymock-cli: --lon: \"-11:31:00E\" is not DEG:MIN:SEC followed by E or W, as in "
+       "011:31:00E.\n"},
+      {{"--alt", "1,5"}, 2, "waymock-cli: --alt: \"1,5\" is not a number.\n"},
+      {{"--hdop", "nan"}, 2, "waymock-cli: --hdop: \"nan\" is not a number.\n"},
+      {{"--mag-var", "3.1X"},
+       2,
+       "waymock-cli: --mag-var: \"3.1X\" is not degrees followed by E or W, as in 3.1W.\n"},
+      {{"--sentences", "GPZDA,GPXYZ"},
+       2,
+       "waymock-cli: --sentences: unknown sentence \"GPXYZ\" (choose from GPZDA, GPGGA, GPGLL, "
+       "GPVTG, GPRMC, GPGSA, GPGSV).\n"},
+      {{"--utc", "2024-02-30T12:00:00Z"},
+       2,
+       "waymock-cli: --utc: \"2024-02-30T12:00:00Z\" is not a UTC date and time such as "
+       "2024-03-23T12:35:19Z or 2024-03-23T12:35:19.250Z.\n"},
+      // A runtime failure.
+      {{"--satellites", (dir / "missing.ini").string()},
+       1,
+       "waymock-cli: Cannot read the satellite file " + (dir / "missing.ini").string() + ".\n"},
+  };
+  for (const auto& c : cases) {
+    const auto r = runProcess(burst(c.args));
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << " " << c.args[1];
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(CliBurst, ConflictingOrUnknownOptionsAreBadArguments) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--speed", "10", "--speed-knots", "5"}, {"--no-such-option"}, {"--lat"}}) {
+    const auto r = runProcess(burst(args));
+    EXPECT_EQ(r.exitCode, 2) << args[0];
+    EXPECT_NE(r.err, "");
+  }
+  const auto help = runProcess(burst({"--help"}));
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--speed-knots"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace waymock

@@ -1,0 +1,306 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/test_support.h"
+
+namespace waymock {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::cliPath;
+using test::runProcess;
+
+const std::vector<std::string> kFix = {
+    "--utc", "2024-03-23T12:35:19Z", "--lat", "48:07:02.28N", "--lon", "011:31:00E"};
+
+std::vector<std::string> runArgs(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {cliPath(), "run"};
+  all.insert(all.end(), kFix.begin(), kFix.end());
+  all.insert(all.end(), args.begin(), args.end());
+  return all;
+}
+
+// Bursts of a replayable log: each burst is followed by an empty line.
+std::vector<std::string> splitLog(const std::string& log) {
+  std::vector<std::string> bursts;
+  std::size_t at = 0;
+  for (std::size_t end; (end = log.find("\r\n\r\n", at)) != std::string::npos; at = end + 4) {
+    bursts.push_back(log.substr(at, end + 2 - at));
+  }
+  EXPECT_EQ(at, log.size()) << "log does not end with an empty line";
+  return bursts;
+}
+
+// waymock-cli running in the background while the test acts as a client;
+// output goes to files so that nothing blocks it.
+class Background {
+ public:
+  Background(const test::TempDir& dir, const std::vector<std::string>& args)
+      : out_(dir / "stdout"), err_(dir / "stderr") {
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(out, 1);
+      dup2(err, 2);
+      std::vector<char*> argv;
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~Background() {
+    if (pid_ > 0 && !exitCode_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // The exit status, -1 after a signal, nothing if still running after `timeout`.
+  std::optional<int> wait(std::chrono::milliseconds timeout = 10s) {
+    const auto deadline = Clock::now() + timeout;
+    while (!exitCode_ && Clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      } else {
+        std::this_thread::sleep_for(5ms);
+      }
+    }
+    return exitCode_;
+  }
+  std::string out() const { return fs::exists(out_) ? test::readFile(out_) : ""; }
+  std::string err() const { return fs::exists(err_) ? test::readFile(err_) : ""; }
+
+ private:
+  fs::path out_, err_;
+  pid_t pid_ = -1;
+  std::optional<int> exitCode_;
+};
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
+  const auto deadline = Clock::now() + timeout;
+  while (!condition()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+std::string readFor(int fd, std::size_t bursts, std::chrono::milliseconds timeout) {
+  std::string got;
+  const auto deadline = Clock::now() + timeout;
+  auto complete = [&] {
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = got.find("$GPZDA", at)) != std::string::npos; ++at) ++n;
+    return n > bursts;  // the start of the next one closes the last
+  };
+  while (!complete() && Clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 20) <= 0) continue;
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
+  }
+  return got;
+}
+
+TEST(CliRun, ClientReadsTheVirtualPortWhileItRuns) {
+  test::TempDir dir;
+  const auto link = dir / "gps";
+  Background run(dir, runArgs({"--virtual", link.string(), "--count", "6", "--interval", "0.1",
+                               "--lat-step", "2"}));
+  ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); })) << run.err();
+  const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(client, 0);
+  const std::string received = readFor(client, 2, 3s);
+  ::close(client);
+  ASSERT_EQ(run.wait(), 0) << run.err();
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+
+  const auto echoed = splitLog(run.out());
+  ASSERT_EQ(echoed.size(), 6u);
+  // Every tick moved the fix; what the client read are bursts that were echoed.
+  EXPECT_NE(echoed[0], echoed[1]);
+  int matched = 0;
+  for (const auto& b : echoed) matched += received.find(b) != std::string::npos;
+  EXPECT_GE(matched, 2) << received;
+  EXPECT_NE(run.err().find(link.string()), std::string::npos);
+}
+
+TEST(CliRun, KeepsItsPaceWithNoClient) {
+  test::TempDir dir;
+  const auto start = Clock::now();
+  const auto r = runProcess(runArgs({"--virtual", (dir / "gps").string(), "--count", "10",
+                                     "--interval", "0.02", "--move-satellites"}),
+                            {}, 10s);
+  const auto elapsed = Clock::now() - start;
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const auto bursts = splitLog(r.out);
+  ASSERT_EQ(bursts.size(), 10u);
+  // The first latitude is the start position, the next one second further on.
+  EXPECT_NE(bursts[0].find("4807.0380,N"), std::string::npos);
+  EXPECT_NE(bursts[1].find("4807.0547,N"), std::string::npos);
+  EXPECT_GE(elapsed, 180ms);  // nine waits between ten ticks
+  EXPECT_LT(elapsed, 5s);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "gps")));
+}
+
+TEST(CliRun, WritesToASerialDevice) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  const auto r = runProcess(
+      runArgs({"--port", name, "--baud", "9600", "--count", "2", "--interval", "0.01"}), {}, 10s);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const auto bursts = splitLog(r.out);
+  ASSERT_EQ(bursts.size(), 2u);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  EXPECT_EQ(readFor(master, 1, 1s), bursts[0] + bursts[1]);
+  ::close(master);
+  ::close(slave);
+}
+
+class UdpReceiver {
+ public:
+  UdpReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    bind(fd_, reinterpret_cast<sockaddr*>(&a), n);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
+    port_ = ntohs(a.sin_port);
+  }
+  ~UdpReceiver() { ::close(fd_); }
+  int port() const { return port_; }
+  std::optional<std::string> receive(int waitMs = 1000) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, waitMs) <= 0) return std::nullopt;
+    char buffer[65536];
+    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+    return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, std::size_t(n)));
+  }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+TEST(CliRun, SendsEachBurstByUdp) {
+  test::TempDir dir;
+  UdpReceiver receiver;
+  const auto r = runProcess(runArgs({"--virtual", (dir / "gps").string(), "--udp",
+                                     "127.0.0.1:" + std::to_string(receiver.port()), "--count", "3",
+                                     "--interval", "0.01"}),
+                            {}, 10s);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const auto bursts = splitLog(r.out);
+  ASSERT_EQ(bursts.size(), 3u);
+  for (const auto& b : bursts) EXPECT_EQ(receiver.receive(), b);
+}
+
+TEST(CliRun, UnresolvableUdpHostDoesNotStopTheRun) {
+  test::TempDir dir;
+  const auto r =
+      runProcess(runArgs({"--virtual", (dir / "gps").string(), "--udp",
+                          "no-such-host.invalid:10110", "--count", "3", "--interval", "0.01"}),
+                 {}, 10s);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(splitLog(r.out).size(), 3u);
+  // Said once, not once per tick.
+  const auto first = r.err.find("UDP");
+  ASSERT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("UDP", r.err.find('\n', first)), std::string::npos) << r.err;
+}
+
+TEST(CliRun, StopsPromptlyAndCleanlyOnASignal) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    test::TempDir dir;
+    const auto link = dir / "gps";
+    Background run(dir, runArgs({"--virtual", link.string(), "--interval", "30"}));
+    ASSERT_TRUE(waitFor([&] { return run.out().find("\r\n\r\n") != std::string::npos; }));
+    const auto start = Clock::now();
+    kill(run.pid(), signal);
+    EXPECT_EQ(run.wait(), 0) << run.err();
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_EQ(splitLog(run.out()).size(), 1u);
+  }
+}
+
+TEST(CliRun, RefusesWhatItCannotUse) {
+  test::TempDir dir;
+  test::writeFile(dir / "file", "keep me");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string err;  // the whole of standard error when not empty
+  } const cases[] = {
+      {{"--port", (dir / "ttyNone").string()},
+       1,
+       "waymock-cli: Cannot connect to " + (dir / "ttyNone").string() + ".\n"},
+      {{"--virtual", (dir / "file").string()},
+       1,
+       "waymock-cli: Cannot create the virtual serial port " + (dir / "file").string() +
+           ": the path exists and is not a symbolic link.\n"},
+      {{"--lat", "48:07", "--virtual", (dir / "gps").string()},
+       2,
+       "waymock-cli: --lat: \"48:07\" is not DEG:MIN:SEC followed by N or S, as in "
+       "48:07:02.28N.\n"},
+      {{"--heading", "400", "--virtual", (dir / "gps").string()},
+       2,
+       "waymock-cli: Heading must be between 0 and 360.\n"},
+      {{"--interval", "0"},
+       2,
+       "waymock-cli: --interval must be more than 0 and at most 604800 seconds.\n"},
+      {{"--lat-step", "60"}, 2, "waymock-cli: --lat-step must be between -59.99 and 59.99.\n"},
+      {{"--count", "0"}, 2, "waymock-cli: --count must be at least 1.\n"},
+      {{"--udp", "127.0.0.1"},
+       2,
+       "waymock-cli: --udp: \"127.0.0.1\" is not HOST:PORT with a port from 1 to 65535.\n"},
+      {{"--udp", "127.0.0.1:70000"},
+       2,
+       "waymock-cli: --udp: \"127.0.0.1:70000\" is not HOST:PORT with a port from 1 to 65535.\n"},
+      {{"--baud", "12345"}, 2, ""},
+      {{"--port", "/dev/null", "--virtual", (dir / "gps").string()}, 2, ""},
+  };
+  for (const auto& c : cases) {
+    // Given last, the case's own options win over these.
+    std::vector<std::string> args = {"--count", "1", "--interval", "0.01"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = runProcess(runArgs(args), {}, 10s);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << " " << c.args[1] << ": " << r.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_NE(r.err, "");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(test::readFile(dir / "file"), "keep me");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "gps")));
+}
+
+}  // namespace
+}  // namespace waymock
