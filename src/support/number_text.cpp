@@ -192,7 +192,29 @@ void appendUnsigned(std::string& out, std::uint64_t value, int minWidth) {
   out.append(first, end);
 }
 
-char* writeGeneral(char* out, long double value, char decimalPoint) {
+namespace {
+
+// Most numbers in sentences went through RoundTo2. When the value is the
+// double nearest to k / 100 (k below 10^14), it lies within 2^-53 of k / 100
+// relatively, far inside half a unit of the fifteenth digit, so the 15-digit
+// form is k / 100 itself and the digits come straight from k.
+bool tryWriteHundredths(char*& out, double value, char decimalPoint) {
+  const double magnitude = value < 0 ? -value : value;
+  if (!(magnitude < 1e12)) return false;
+  const auto k = static_cast<std::uint64_t>(magnitude * 100 + 0.5);
+  if (k == 0 || static_cast<double>(k) / 100 != magnitude) return false;
+  if (value < 0) *out++ = '-';
+  out = writeUnsigned(out, k / 100);
+  const auto cents = static_cast<unsigned>(k % 100);
+  if (cents != 0) {
+    *out++ = decimalPoint;
+    *out++ = static_cast<char>('0' + cents / 10);
+    if (cents % 10 != 0) *out++ = static_cast<char>('0' + cents % 10);
+  }
+  return true;
+}
+
+char* writeExtended(char* out, long double value, char decimalPoint) {
   if (std::isnan(value)) return copy(out, "NAN", 3);
   if (std::isinf(value)) return value < 0 ? copy(out, "-INF", 4) : copy(out, "INF", 3);
   if (value == 0) {
@@ -259,27 +281,20 @@ char* writeGeneral(char* out, long double value, char decimalPoint) {
   return writeFixedWidth(out, digits, length);
 }
 
-char* writeGeneral(char* out, double value, char decimalPoint) {
-  // Most numbers in sentences went through RoundTo2. When the value is the
-  // double nearest to k / 100 (k below 10^14), it lies within 2^-53 of k / 100
-  // relatively, far inside half a unit of the fifteenth digit, so the 15-digit
-  // form is k / 100 itself and the digits come straight from k.
-  const double magnitude = value < 0 ? -value : value;
-  if (magnitude < 1e12) {
-    const auto k = static_cast<std::uint64_t>(magnitude * 100 + 0.5);
-    if (k != 0 && static_cast<double>(k) / 100 == magnitude) {
-      if (value < 0) *out++ = '-';
-      out = writeUnsigned(out, k / 100);
-      const auto cents = static_cast<unsigned>(k % 100);
-      if (cents != 0) {
-        *out++ = decimalPoint;
-        *out++ = static_cast<char>('0' + cents / 10);
-        if (cents % 10 != 0) *out++ = static_cast<char>('0' + cents % 10);
-      }
-      return out;
-    }
+}  // namespace
+
+char* writeGeneral(char* out, long double value, char decimalPoint) {
+  const auto asDouble = static_cast<double>(value);
+  if (static_cast<long double>(asDouble) == value &&
+      tryWriteHundredths(out, asDouble, decimalPoint)) {
+    return out;
   }
-  return writeGeneral(out, static_cast<long double>(value), decimalPoint);
+  return writeExtended(out, value, decimalPoint);
+}
+
+char* writeGeneral(char* out, double value, char decimalPoint) {
+  if (tryWriteHundredths(out, value, decimalPoint)) return out;
+  return writeExtended(out, value, decimalPoint);
 }
 
 void appendGeneral(std::string& out, long double value, char decimalPoint) {
