@@ -205,6 +205,22 @@ TEST(GeneratorTime, MidnightRollOverRoundsIntoTheNextDay) {
   EXPECT_NE(rmc.find(",010124,"), std::string::npos) << rmc;
 }
 
+TEST(GeneratorTime, MidnightRollOverFromTheClock) {
+  auto clock = std::make_shared<FixedClock>(at(2023, 12, 31, 23, 59, 59, 999) + 0.6 / 86'400'000);
+  TTarnNMEAGenerator gen(clock, nullptr);
+  ASSERT_TRUE(gen.UseSystemDateTime());
+  gen.SetCommands({C::GPZDA, C::GPRMC, C::GPGGA, C::GPGLL});
+  const std::string burst = gen.GetSentences();
+  EXPECT_EQ(burst.rfind("$GPZDA,000000.000,01012024,00,00*", 0), 0u) << burst;
+  EXPECT_NE(burst.find("$GPGGA,000000.000,"), std::string::npos);
+  EXPECT_NE(burst.find(",000000.000,A,A*"), std::string::npos);
+  EXPECT_NE(burst.find("$GPRMC,000000.000,A,"), std::string::npos);
+  EXPECT_NE(burst.find(",010124,"), std::string::npos);
+  // Just before the half millisecond the time stays in the old day.
+  clock->set(at(2023, 12, 31, 23, 59, 59, 999) + 0.4 / 86'400'000);
+  EXPECT_EQ(gen.GetGPZDA().substr(7, 19), "235959.999,31122023");
+}
+
 TEST(GeneratorTime, FixedTimeIgnoresTheClockAndSystemTimeFollowsIt) {
   auto clock = std::make_shared<FixedClock>(at(2024, 1, 1, 12, 0, 0));
   TTarnNMEAGenerator gen(clock, nullptr);
