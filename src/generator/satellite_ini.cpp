@@ -55,6 +55,8 @@ bool sameName(std::string_view a, std::string_view b) {
 std::vector<IniSection> parseIni(std::string_view text) {
   std::vector<IniSection> sections;
   IniSection* current = nullptr;
+  // Editors may save the file as UTF-8 with a byte order mark.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   while (!text.empty()) {
     const std::size_t eol = text.find('\n');
     const std::string_view line = trim(text.substr(0, eol));

@@ -179,7 +179,7 @@ TEST_F(Satellites, LoadMergesIntoTheTableAndReadsLeniently) {
   fillSome();
   const fs::path file = dir / "partial.ini";
   test::writeFile(file,
-                  "; comment\n[7]\r\nActive=1\r\n"
+                  "\xEF\xBB\xBF[7]\r\nActive=1\r\n; comment\n"
                   "[ 9 ]\nactive = 5\nElevation= 45 \nAzimuth=abc\nSNR=\n"
                   "[10]\nActive=yes\nElevation=3\n");
   gen.LoadSatellites(file.string());
