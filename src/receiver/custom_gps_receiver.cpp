@@ -60,6 +60,31 @@ struct TTarnCustomGPSReceiver::Parser {
   }
   static int integerOrZero(std::string_view field) { return readInteger(field).value_or(0); }
 
+  // Reads the field at p, up to the next comma, as an integer (0 when it is
+  // not one) and moves p past the comma. False, leaving p, when no comma
+  // follows. One pass over the field, for the many fields of GSV.
+  static bool integerField(const char*& p, const char* end, int& value) {
+    const char* q = p;
+    bool negative = false;
+    if (q != end && (*q == '+' || *q == '-')) negative = *q++ == '-';
+    const char* const digits = q;
+    std::uint64_t v = 0;
+    for (unsigned d; q != end && (d = static_cast<unsigned char>(*q) - unsigned{'0'}) <= 9; ++q)
+      v = v < (std::uint64_t{1} << 40) ? v * 10 + d : v;
+    if (q != end && *q == ',' && q != digits) {
+      const auto signedValue =
+          negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+      value =
+          signedValue > INT32_MAX || signedValue < INT32_MIN ? 0 : static_cast<int>(signedValue);
+    } else {
+      while (q != end && *q != ',') ++q;
+      if (q == end) return false;
+      value = 0;
+    }
+    p = q + 1;
+    return true;
+  }
+
   void time(std::string_view field) {
     if (const auto t = nmea::readTime(field)) {
       pos.Time_Hour = static_cast<std::uint16_t>(t->hour);
@@ -262,41 +287,34 @@ struct TTarnCustomGPSReceiver::Parser {
     f.field(3);
 
     std::string_view rest = f.rest();
-    const auto comma = rest.find(',');
-    rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
-    auto take = [&rest] {
-      const auto c = rest.find(',');
-      const auto text = rest.substr(0, c);
-      rest.remove_prefix(c + 1);
-      return text;
-    };
-    while (hasThreeCommas(rest)) {
+    const auto comma = nmea::findChar(rest, ',');
+    const char* at = comma == std::string_view::npos ? rest.end() : rest.begin() + comma + 1;
+    const char* const end = rest.end();
+    for (;;) {
+      // A group needs three more commas: PRN, elevation, azimuth, then the SNR.
+      int prn, elevation, azimuth;
+      const char* q = at;
+      if (!integerField(q, end, prn) || !integerField(q, end, elevation) ||
+          !integerField(q, end, azimuth))
+        break;
       TSatellite& s = list.add();
-      s.PseudoRandomCode = integerOrZero(take());
-      s.Elevation = integerOrZero(take());
-      s.Azimuth = integerOrZero(take());
-      const auto c = rest.find(',');
-      if (c != std::string_view::npos) {
-        s.SignalToNoiseRatio = integerOrZero(rest.substr(0, c));
-        rest.remove_prefix(c + 1);
-      } else {
-        const auto star = rest.find('*');
+      s.PseudoRandomCode = prn;
+      s.Elevation = elevation;
+      s.Azimuth = azimuth;
+      at = q;
+      if (!integerField(at, end, s.SignalToNoiseRatio)) {
+        // The last field: up to the "*", and on past it.
+        const std::string_view tail(at, static_cast<std::size_t>(end - at));
+        const auto star = nmea::findChar(tail, '*');
         s.SignalToNoiseRatio =
-            star == std::string_view::npos ? 0 : integerOrZero(rest.substr(0, star));
-        if (star != std::string_view::npos) rest.remove_prefix(star + 1);
+            star == std::string_view::npos ? 0 : integerOrZero(tail.substr(0, star));
+        at = star == std::string_view::npos ? end : at + star + 1;
       }
       if (p.r.OnSatelliteReceive) p.r.OnSatelliteReceive(p.r, s);
     }
     if (!number.empty() && number == count && !list.empty() && p.r.OnSatellitesReceive)
       p.r.OnSatellitesReceive(p.r);
   }
-  static bool hasThreeCommas(std::string_view text) {
-    int commas = 0;
-    for (const char c : text)
-      if (c == ',' && ++commas == 3) return true;
-    return false;
-  }
-
   // $GPMSS,55,27,318.0,100,1*57
   //  1  signal strength, dB       plain
   //  2  signal-to-noise, dB       plain
@@ -428,9 +446,11 @@ void TTarnCustomGPSReceiver::frame(std::string_view data, std::string& joined,
   }
 
   while (!text.empty()) {
-    const auto dollar = text.find('$');
-    if (dollar == std::string_view::npos) return;  // noise
-    text.remove_prefix(dollar);
+    if (text.front() != '$') {
+      const auto dollar = text.find('$');
+      if (dollar == std::string_view::npos) return;  // noise
+      text.remove_prefix(dollar);
+    }
     const auto crlf = findCrLf(text, 1);
     if (crlf == std::string_view::npos) {
       keepPending({}, text);

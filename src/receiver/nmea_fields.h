@@ -1,20 +1,30 @@
 #pragma once
 
 // Field reading and number conversion for incoming sentences. Everything here
-// works on views into the sentence and never allocates in the common case.
+// works on views into the sentence and never allocates in the common case; the
+// conversions are inline because they run for nearly every field.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace waymock::receiver::nmea {
 
+// Fields are short: a plain loop beats a library search call.
+inline std::string_view::size_type findChar(std::string_view text, char c) {
+  for (std::string_view::size_type i = 0; i < text.size(); ++i)
+    if (text[i] == c) return i;
+  return std::string_view::npos;
+}
+
 // Reads fields by position. Field n is the text between the n-th comma and the
 // next one; a field that no comma follows reads as empty (the checksum suffix
 // is not a field), except where the caller asks for the text up to the "*".
 class FieldCursor {
  public:
-  explicit FieldCursor(std::string_view sentence) : rest_(sentence), comma_(sentence.find(',')) {}
+  explicit FieldCursor(std::string_view sentence) : rest_(sentence), comma_(findComma(sentence)) {}
 
   // Moves on to field n (fields only ever move forward) and returns its text.
   std::string_view field(int n) {
@@ -25,7 +35,7 @@ class FieldCursor {
   std::string_view fieldToAsterisk(int n) {
     moveTo(n);
     if (comma_ != std::string_view::npos) return rest_.substr(0, comma_);
-    const auto star = rest_.find('*');
+    const auto star = findChar(rest_, '*');
     return star == std::string_view::npos ? std::string_view{} : rest_.substr(0, star);
   }
   // The text not yet passed, starting with the current field.
@@ -37,8 +47,11 @@ class FieldCursor {
       ++current_;
       if (comma_ == std::string_view::npos) continue;  // past the last comma: stay
       rest_.remove_prefix(comma_ + 1);
-      comma_ = rest_.find(',');
+      comma_ = findComma(rest_);
     }
+  }
+  static std::string_view::size_type findComma(std::string_view text) {
+    return findChar(text, ',');
   }
 
   std::string_view rest_;
@@ -46,45 +59,220 @@ class FieldCursor {
   int current_ = 0;
 };
 
+namespace detail {
+
+constexpr bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Powers of ten that a long double holds exactly (5^27 < 2^64).
+inline constexpr int kExactPowers = 28;
+inline constexpr std::array<long double, kExactPowers> kPow10 = [] {
+  std::array<long double, kExactPowers> p{};
+  long double v = 1;
+  for (auto& x : p) {
+    x = v;
+    v *= 10;
+  }
+  return p;
+}();
+
+// Conversions of digit strings too long for the exact fast paths.
+long double readLongNumber(std::string_view digitsAndPoint);
+long double longFractionSeconds(std::string_view digits, std::size_t length);
+
+}  // namespace detail
+
 // Reads a number the way sentences carry it: digits with at most one ".".
 // Empty text, or text holding anything but digits and ".", reads as 0 (so a
 // sign makes a value 0); nullopt means unusable (two points, or a lone point).
 // Independent of the user's locale.
-std::optional<long double> readNumber(std::string_view text);
+inline std::optional<long double> readNumber(std::string_view text) {
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fractionDigits = 0;
+  int points = 0;
+  for (const char c : text) {
+    if (detail::isDigit(c)) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+      ++digits;
+      if (points) ++fractionDigits;
+    } else if (c == '.') {
+      ++points;
+    } else {
+      return 0.0L;  // a sign, a space or a letter: the whole number reads as 0
+    }
+  }
+  if (points > 1 || (points == 1 && digits == 0)) return std::nullopt;
+  if (digits == 0) return 0.0L;
+  // Up to 19 digits the mantissa is exact, and one division by an exact power
+  // of ten rounds correctly.
+  if (digits <= 19 && fractionDigits < detail::kExactPowers)
+    return static_cast<long double>(mantissa) /
+           detail::kPow10[static_cast<std::size_t>(fractionDigits)];
+  return detail::readLongNumber(text);
+}
 
 // An optional sign and decimal digits within the 32-bit range; nullopt
-// otherwise (empty text included).
-std::optional<int> readInteger(std::string_view text);
+// otherwise (empty text included). Inline: it runs for most fields, and a call
+// returning the optional through memory costs more than the conversion.
+inline std::optional<int> readInteger(std::string_view text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  if (p == end || end - p > 10) {
+    // Longer than any 32-bit number unless padded with zeros.
+    while (p != end && *p == '0' && end - p > 10) ++p;
+    if (p == end || end - p > 10) return std::nullopt;
+  }
+  std::int64_t value = 0;
+  for (; p != end; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit > 9) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<int>(value);
+}
 
 struct CoordinateParts {
   int degree = 0;
   int minute = 0;
   long double second = 0;
 };
-// Splits ddmm.mmmm / dddmm.mmmm: the whole part's last two digits are minutes,
-// the digits before them degrees, the fractional minutes times 60 seconds.
-std::optional<CoordinateParts> splitCoordinate(std::string_view text);
-
 struct TimeParts {
   int hour = 0;
   int minute = 0;
   int second = 0;
   int fraction = 0;  // the digits after the point, as a whole number
 };
-// hhmmss with an optional fraction; shorter whole parts fill from the seconds.
-std::optional<TimeParts> readTime(std::string_view text);
-
 struct DateParts {
   int day = 0;
   int month = 0;
   int year = 0;
 };
-// ddmmyyyy, or ddmmyy meaning 2000 to 2099.
-std::optional<DateParts> readDate(std::string_view text);
-
 // True when the field, upper-cased, is exactly the one letter.
 inline bool isLetter(std::string_view field, char upper) {
   return field.size() == 1 && (field[0] == upper || field[0] == upper + ('a' - 'A'));
+}
+
+namespace detail {
+
+// Seconds from the fractional minutes: the fraction read as an integer, times
+// 60, over 10 to the fraction's length. Long fractions are computed at long
+// double precision instead of overflowing.
+inline std::optional<long double> fractionSeconds(std::string_view fraction) {
+  const std::size_t length = fraction.size();
+  std::string_view digits = fraction;
+  bool negative = false;
+  if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
+    negative = digits[0] == '-';
+    digits.remove_prefix(1);
+  }
+  if (digits.empty()) return std::nullopt;
+  for (const char c : digits)
+    if (!detail::isDigit(c)) return std::nullopt;
+
+  long double seconds;
+  if (length <= 17) {
+    std::uint64_t n = 0;
+    for (const char c : digits) n = n * 10 + static_cast<unsigned>(c - '0');
+    seconds = static_cast<long double>(n * 60) / detail::kPow10[length];
+  } else {
+    seconds = detail::longFractionSeconds(digits, length);
+  }
+  return negative ? -seconds : seconds;
+}
+
+// Splits at the first "." when it is not the first character.
+inline void splitAtPoint(std::string_view text, std::string_view& whole,
+                         std::string_view& fraction) {
+  const auto dot = findChar(text, '.');
+  if (dot != std::string_view::npos && dot >= 1) {
+    whole = text.substr(0, dot);
+    fraction = text.substr(dot + 1);
+  } else {
+    whole = text;
+    fraction = {};
+  }
+}
+
+}  // namespace detail
+
+// Splits ddmm.mmmm / dddmm.mmmm: the whole part's last two digits are minutes,
+// the digits before them degrees, the fractional minutes times 60 seconds.
+inline std::optional<CoordinateParts> splitCoordinate(std::string_view text) {
+  std::string_view whole, fraction;
+  detail::splitAtPoint(text, whole, fraction);
+  CoordinateParts parts;
+  if (!fraction.empty()) {
+    const auto seconds = detail::fractionSeconds(fraction);
+    if (!seconds) return std::nullopt;
+    parts.second = *seconds;
+  }
+  if (whole.size() <= 2) {
+    const auto minute = readInteger(whole);
+    if (!minute) return std::nullopt;
+    parts.minute = *minute;
+  } else {
+    const auto minute = readInteger(whole.substr(whole.size() - 2));
+    const auto degree = readInteger(whole.substr(0, whole.size() - 2));
+    if (!minute || !degree) return std::nullopt;
+    parts.minute = *minute;
+    parts.degree = *degree;
+  }
+  return parts;
+}
+
+// hhmmss with an optional fraction; shorter whole parts fill from the seconds.
+inline std::optional<TimeParts> readTime(std::string_view text) {
+  std::string_view whole, fraction;
+  detail::splitAtPoint(text, whole, fraction);
+  TimeParts parts;
+  if (!fraction.empty()) {
+    const auto f = readInteger(fraction);
+    if (!f) return std::nullopt;
+    parts.fraction = *f;
+  }
+  std::optional<int> hour = 0, minute = 0, second;
+  const std::size_t n = whole.size();
+  if (n >= 5) {
+    second = readInteger(whole.substr(n - 2));
+    minute = readInteger(whole.substr(n - 4, 2));
+    hour = readInteger(whole.substr(0, n - 4));
+  } else if (n >= 3) {
+    second = readInteger(whole.substr(n - 2));
+    minute = readInteger(whole.substr(0, n - 2));
+  } else {
+    second = readInteger(whole);
+  }
+  if (!hour || !minute || !second) return std::nullopt;
+  parts.hour = *hour;
+  parts.minute = *minute;
+  parts.second = *second;
+  return parts;
+}
+
+// ddmmyyyy, or ddmmyy meaning 2000 to 2099.
+inline std::optional<DateParts> readDate(std::string_view text) {
+  const std::size_t n = text.size();
+  std::optional<int> day, month, year;
+  if (n >= 7) {
+    year = readInteger(text.substr(n - 4));
+    month = readInteger(text.substr(n - 6, 2));
+    day = readInteger(text.substr(0, n - 6));
+  } else if (n >= 5) {
+    const char century[4] = {'2', '0', text[n - 2], text[n - 1]};
+    year = readInteger(std::string_view(century, 4));
+    month = readInteger(text.substr(n - 4, 2));
+    day = readInteger(text.substr(0, n - 4));
+  } else {
+    return std::nullopt;
+  }
+  if (!day || !month || !year) return std::nullopt;
+  return DateParts{*day, *month, *year};
 }
 
 // The checksum suffix test: "*" followed only by hexadecimal digits (either

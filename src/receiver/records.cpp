@@ -9,11 +9,8 @@ SatelliteList& SatelliteList::operator=(const SatelliteList& other) {
   return *this;
 }
 
-TSatellite& SatelliteList::add() {
-  if (size_ == slots_.size()) slots_.push_back(std::make_unique<TSatellite>());
-  TSatellite& s = *slots_[size_++];
-  s = TSatellite{};
-  return s;
+void SatelliteList::grow() {
+  slots_.push_back(std::make_unique<TSatellite>());
 }
 
 bool operator==(const SatelliteList& a, const SatelliteList& b) {

@@ -114,11 +114,18 @@ class SatelliteList {
   // Starts a new cycle: the list reads as empty, the objects are kept for reuse.
   void clear() { size_ = 0; }
   // Appends a satellite with all fields 0 and returns it.
-  TSatellite& add();
+  TSatellite& add() {
+    if (size_ == slots_.size()) grow();
+    TSatellite& s = *slots_[size_++];
+    s = TSatellite{};
+    return s;
+  }
 
   friend bool operator==(const SatelliteList& a, const SatelliteList& b);
 
  private:
+  void grow();
+
   Slots slots_;
   std::size_t size_ = 0;
 };
