@@ -1,13 +1,110 @@
-// Placeholder: the decode subcommand is not built yet.
+// waymock-cli decode: feeds NMEA text to the receiver in blocks, as a serial
+// port would deliver it, and prints what it decoded.
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/receiver_json.h"
+#include "receiver/custom_gps_receiver.h"
+#include "support/error.h"
 
 namespace waymock::cli {
 
+namespace {
+
+struct DecodeOptions {
+  std::string file = "-";
+  bool noChecksum = false;
+  std::vector<std::string> sentences;
+  std::size_t block = 4096;
+  bool events = false;
+};
+
+receiver::TNMEACommands parseSentences(const std::vector<std::string>& names) {
+  using receiver::TNMEACommand;
+  static constexpr std::pair<const char*, TNMEACommand> kNames[] = {
+      {"GPAAM", TNMEACommand::GPAAM}, {"GPBWC", TNMEACommand::GPBWC},
+      {"GPGGA", TNMEACommand::GPGGA}, {"GPGLL", TNMEACommand::GPGLL},
+      {"GPMSS", TNMEACommand::GPMSS}, {"GPRMB", TNMEACommand::GPRMB},
+      {"GPRMC", TNMEACommand::GPRMC}, {"GPGSA", TNMEACommand::GPGSA},
+      {"GPGSV", TNMEACommand::GPGSV}, {"GPVTG", TNMEACommand::GPVTG},
+      {"GPZDA", TNMEACommand::GPZDA},
+  };
+  receiver::TNMEACommands commands;
+  for (const std::string& name : names) {
+    bool found = false;
+    for (const auto& [text, command] : kNames) {
+      if (name == text) {
+        commands.insert(command);
+        found = true;
+      }
+    }
+    if (!found)
+      raise("Unknown sentence " + name +
+            "; use GPAAM, GPBWC, GPGGA, GPGLL, GPMSS, GPRMB, GPRMC, GPGSA, GPGSV, GPVTG or GPZDA.");
+  }
+  return commands;
+}
+
+int runDecode(const DecodeOptions& options) {
+  receiver::TTarnCustomGPSReceiver receiver;
+  receiver.SetForceCheckSum(!options.noChecksum);
+  if (!options.sentences.empty()) receiver.SetCommands(parseSentences(options.sentences));
+
+  std::FILE* input = stdin;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(nullptr, &std::fclose);
+  if (options.file != "-") {
+    owned.reset(std::fopen(options.file.c_str(), "rb"));
+    if (!owned)
+      throw RuntimeFailure("Cannot open " + options.file + ": " + std::strerror(errno) + ".");
+    input = owned.get();
+  }
+
+  if (options.events)
+    reportEvents(receiver,
+                 [](const nlohmann::ordered_json& event) { std::cout << jsonLine(event) << '\n'; });
+
+  std::vector<char> buffer(options.block);
+  for (;;) {
+    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), input);
+    if (n > 0) receiver.ReceiveData(std::string_view(buffer.data(), n));
+    if (n < buffer.size()) break;
+  }
+  if (std::ferror(input))
+    throw RuntimeFailure("Cannot read " + (options.file == "-" ? "standard input" : options.file) +
+                         ".");
+
+  if (!options.events) std::cout << jsonLine(recordsJson(receiver), 2) << '\n';
+  std::cout.flush();
+  if (!std::cout) throw RuntimeFailure("Cannot write the output.");
+  return 0;
+}
+
+}  // namespace
+
 void addDecodeCommand(CLI::App& app, Action& action) {
-  auto* cmd = app.add_subcommand("decode", "(not available yet)");
-  cmd->callback([&action] { action = [] { return 1; }; });
+  auto options = std::make_shared<DecodeOptions>();
+  auto* cmd = app.add_subcommand(
+      "decode", "Decode NMEA text (a file, or standard input) and print the records as JSON");
+  cmd->add_option("file", options->file, "NMEA text to read; - for standard input")
+      ->capture_default_str();
+  cmd->add_flag("--no-checksum", options->noChecksum,
+                "Accept sentences whose checksum is wrong or missing");
+  cmd->add_option("--sentences", options->sentences,
+                  "Sentence types to accept, comma-separated (default: all)")
+      ->delimiter(',');
+  cmd->add_option("--block", options->block, "Bytes handed to the receiver at a time")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30))
+      ->capture_default_str();
+  cmd->add_flag("--events", options->events,
+                "Print one JSON line per event in firing order instead of the final records");
+  cmd->callback([&action, options] { action = [options] { return runDecode(*options); }; });
 }
 
 }  // namespace waymock::cli

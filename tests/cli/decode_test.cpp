@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+
+namespace waymock {
+namespace {
+
+using nlohmann::json;
+using test::cliPath;
+using test::runProcess;
+
+std::string line(std::string_view body) {
+  unsigned sum = 0;
+  for (std::size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "*%02X\r\n", sum);
+  return std::string(body) + hex;
+}
+
+const std::string kLog =
+    line("$GPZDA,123519.50,07122026,00,00") +
+    line("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
+    line("$GPRMC,123519,A,4807.038,N,01131.000,E,010.0,084.4,071226,003.1,W,A") +
+    line("$GPGSV,1,1,02,03,03,111,40,04,15,270,") + line("$GPAAM,A,A,0.10,N,WPTNME") +
+    line("$GPBWC,220516,5130.02,N,00046.34,W,213.8,T,218.0,M,12.4,N,EGLM") +
+    line("$GPMSS,55,27,318.0,100,1");
+
+std::vector<json> jsonLines(const std::string& text) {
+  std::vector<json> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(json::parse(l));
+  return lines;
+}
+
+TEST(DecodeCli, PrintsTheRecordsUnderTheirNames) {
+  test::TempDir dir;
+  test::writeFile(dir / "log.nmea", kLog);
+  const auto result = runProcess({cliPath(), "decode", (dir / "log.nmea").string()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const json j = json::parse(result.out);
+  const json& p = j.at("Position");
+  EXPECT_EQ(p.at("Latitude_Degree"), 48);
+  EXPECT_EQ(p.at("Latitude_Minute"), 7);
+  EXPECT_DOUBLE_EQ(p.at("Latitude_Second").get<double>(), 2.28);
+  EXPECT_EQ(p.at("Latitude_Direction"), "cpNorth");
+  EXPECT_EQ(p.at("Longitude_Direction"), "cpEast");
+  EXPECT_EQ(p.at("Magnetic_Variation_Direction"), "cpWest");
+  EXPECT_DOUBLE_EQ(p.at("Altitude").get<double>(), 545.4);
+  EXPECT_NEAR(p.at("Speed_KMH").get<double>(), 18.5288, 1e-4);
+  EXPECT_EQ(p.at("Date_Year"), 2026);
+  EXPECT_EQ(p.at("Time_Hour"), 12);
+  EXPECT_EQ(p.at("Fix_Quality"), 1);
+  ASSERT_EQ(p.at("Satellites").size(), 2u);
+  EXPECT_EQ(p.at("Satellites")[1], (json{{"PseudoRandomCode", 4},
+                                         {"Elevation", 15},
+                                         {"Azimuth", 270},
+                                         {"SignalToNoiseRatio", 0}}));
+  EXPECT_DOUBLE_EQ(j.at("Navigation").at("Distance").get<double>(), 12.4);
+  EXPECT_EQ(j.at("Navigation").at("Destination_Waypoint"), "EGLM");
+  EXPECT_DOUBLE_EQ(j.at("Status").at("Beacon_Frequency").get<double>(), 318.0);
+}
+
+TEST(DecodeCli, EventsInFiringOrderWhateverTheBlockSize) {
+  test::TempDir dir;
+  test::writeFile(dir / "log.nmea", kLog);
+  for (const char* block : {"1", "7", "4096"}) {
+    SCOPED_TRACE(block);
+    const auto result = runProcess(
+        {cliPath(), "decode", (dir / "log.nmea").string(), "--events", "--block", block});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::vector<std::string> names;
+    json arrival;
+    for (const json& e : jsonLines(result.out)) {
+      const std::string name = e.at("event");
+      if (name == "OnReceive") continue;
+      names.push_back(name);
+      if (name == "OnArrival") arrival = e;
+    }
+    const std::vector<std::string> expected = {
+        "OnPosition2DChange", "OnPosition3DChange",  "OnLatitudeChange", "OnLongitudeChange",
+        "OnAltitudeChange",   "OnSpeedChange",       "OnHeadingChange",  "OnSatelliteReceive",
+        "OnSatelliteReceive", "OnSatellitesReceive", "OnArrival"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(arrival.at("Waypoint"), "WPTNME");
+    EXPECT_DOUBLE_EQ(arrival.at("CircleRadius").get<double>(), 0.1);
+  }
+  // One OnReceive per block; with one block it comes last.
+  const auto one = runProcess({cliPath(), "decode", "--events", "-"}, kLog);
+  const auto lines = jsonLines(one.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), (json{{"event", "OnReceive"}}));
+  EXPECT_EQ(lines[2], (json{{"event", "OnLatitudeChange"},
+                            {"Degree", 48},
+                            {"Minute", 7},
+                            {"Second", 2.28},
+                            {"Direction", "cpNorth"}}));
+}
+
+TEST(DecodeCli, ChecksumAndSentenceOptions) {
+  const std::string text = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*00\r\n" +
+                           line("$GPZDA,101010,01022024,00,00");
+  auto altitude = [](const std::string& out) {
+    return json::parse(out).at("Position").at("Altitude").get<double>();
+  };
+  auto checked = runProcess({cliPath(), "decode"}, text);
+  ASSERT_EQ(checked.exitCode, 0) << checked.err;
+  EXPECT_EQ(altitude(checked.out), 0);
+  auto unchecked = runProcess({cliPath(), "decode", "--no-checksum"}, text);
+  EXPECT_DOUBLE_EQ(altitude(unchecked.out), 545.4);
+
+  auto filtered = runProcess({cliPath(), "decode", "--no-checksum", "--sentences", "GPZDA"}, text);
+  ASSERT_EQ(filtered.exitCode, 0) << filtered.err;
+  EXPECT_EQ(altitude(filtered.out), 0);
+  EXPECT_EQ(json::parse(filtered.out).at("Position").at("Time_Hour"), 10);
+
+  auto unknown = runProcess({cliPath(), "decode", "--sentences", "GPGGA,GNGGA"}, text);
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_NE(unknown.err.find("Unknown sentence GNGGA"), std::string::npos) << unknown.err;
+}
+
+TEST(DecodeCli, BadInputAndArguments) {
+  test::TempDir dir;
+  const auto missing = runProcess({cliPath(), "decode", (dir / "none.nmea").string()});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("Cannot open " + (dir / "none.nmea").string()), std::string::npos)
+      << missing.err;
+  EXPECT_TRUE(missing.out.empty());
+
+  EXPECT_EQ(runProcess({cliPath(), "decode", "--block", "0"}, "").exitCode, 2);
+
+  // Binary noise decodes to the defaults.
+  std::string noise;
+  for (int i = 0; i < 4096; ++i) noise.push_back(static_cast<char>((i * 7919) & 0xFF));
+  const auto result = runProcess({cliPath(), "decode", "--no-checksum"}, noise);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(json::parse(result.out).at("Navigation").at("Distance"), -1.0);
+}
+
+}  // namespace
+}  // namespace waymock
