@@ -1,0 +1,282 @@
+#include "receiver/file_gps_receiver.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <thread>
+
+#include "support/error.h"
+
+namespace waymock::receiver {
+
+namespace {
+
+class SystemReplayClock final : public ReplayClock {
+ public:
+  time_point now() override { return std::chrono::steady_clock::now(); }
+  void sleepFor(std::chrono::nanoseconds duration) override {
+    std::this_thread::sleep_for(duration);
+  }
+};
+
+bool fileExists(const std::string& name) {
+  std::error_code error;
+  return !name.empty() && std::filesystem::exists(name, error) &&
+         !std::filesystem::is_directory(name, error);
+}
+
+void appendLine(std::string& burst, std::string_view line) {
+  burst.append(line);
+  burst.append("\r\n");
+}
+
+}  // namespace
+
+std::shared_ptr<ReplayClock> systemReplayClock() {
+  static const auto clock = std::make_shared<SystemReplayClock>();
+  return clock;
+}
+
+// Reads a text file line by line through one fixed buffer, so memory does not
+// grow with the file. A line comes back without its LF and a CR before it;
+// beyond kMaxLine bytes the rest of a line is skipped.
+class TTarnFileGPSReceiver::LineReader {
+ public:
+  explicit LineReader(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) failed(errno);
+  }
+  ~LineReader() { ::close(fd_); }
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line, valid until the next call; nothing at the end of the file.
+  std::optional<std::string_view> next() {
+    bool spanning = false;  // the line began in an earlier fill of the buffer
+    bool cut = false;
+    long_.clear();
+    for (;;) {
+      if (begin_ == end_ && !fill()) {
+        if (!spanning) return std::nullopt;
+        return cut ? std::string_view(long_) : withoutCr(long_);
+      }
+      const char* start = buffer_ + begin_;
+      const std::size_t available = end_ - begin_;
+      const auto* lf = static_cast<const char*>(std::memchr(start, '\n', available));
+      const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) : available;
+      begin_ += lf != nullptr ? length + 1 : length;
+      if (lf != nullptr && !spanning) return withoutCr(std::string_view(start, length));
+      const std::size_t room = kMaxLine - long_.size();
+      if (length > room) cut = true;
+      long_.append(start, std::min(length, room));
+      if (lf != nullptr) return cut ? std::string_view(long_) : withoutCr(long_);
+      spanning = true;
+    }
+  }
+
+ private:
+  // The buffer is far below kMaxLine, so a line that fits in it needs no cut.
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  static_assert(kBufferSize < kMaxLine);
+
+  static std::string_view withoutCr(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+  }
+
+  bool fill() {
+    ssize_t n = 0;
+    do {
+      n = ::read(fd_, buffer_, kBufferSize);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) failed(errno);
+    begin_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    return n > 0;
+  }
+
+  [[noreturn]] void failed(int error) {
+    raiseIo("Cannot read " + path_ + ": " + std::strerror(error) + ".");
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  char buffer_[kBufferSize];
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  std::string long_;  // a line that crosses a refill of the buffer
+};
+
+TTarnFileGPSReceiver::TTarnFileGPSReceiver(std::shared_ptr<const Clock> clock,
+                                           std::shared_ptr<ReplayClock> replayClock)
+    : TTarnCustomGPSReceiver(std::move(clock)), replayClock_(std::move(replayClock)) {}
+
+TTarnFileGPSReceiver::~TTarnFileGPSReceiver() = default;
+
+void TTarnFileGPSReceiver::SetFileName(const std::string& value) {
+  if (value == fileName_ || !fileExists(value)) return;
+  if (!replaying()) {
+    fileName_ = value;
+    return;
+  }
+  // The old replay ends before the new one starts, so the two never nest and
+  // each OnDisconnect names the file whose replay ended.
+  finish();
+  fileName_ = value;
+  if (!replaying()) start();
+}
+
+void TTarnFileGPSReceiver::Close() {
+  active_ = false;
+  paused_ = false;
+}
+
+bool TTarnFileGPSReceiver::start() {
+  if (replaying()) {
+    if (active_) return false;
+    // Closed but not yet stepped to its end: that replay ends first.
+    finish();
+    if (replaying()) return false;
+  }
+  if (!fileExists(fileName_)) return false;
+  reader_ = std::make_unique<LineReader>(fileName_);
+  ++generation_;
+  burst_.clear();
+  delivered_ = 0;
+  due_ = {};
+  waitAfterClose_ = false;
+  active_ = true;
+  paused_ = false;
+  try {
+    if (OnConnect) OnConnect(*this, fileName_);
+  } catch (...) {
+    abandon();
+    throw;
+  }
+  return true;
+}
+
+void TTarnFileGPSReceiver::Open() {
+  if (!start()) return;
+  // Called from a handler while a replay is driven: that driver goes on with
+  // the new replay, so none runs nested in another.
+  if (stepping_ || looping_) return;
+  looping_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{looping_};
+  try {
+    for (;;) {
+      const ReplayStatus status = step();
+      switch (status.state) {
+        case ReplayStatus::State::Idle:
+          return;
+        case ReplayStatus::State::Finished:
+          // A handler of OnDisconnect may have started the next replay.
+          if (!replaying()) return;
+          break;
+        case ReplayStatus::State::Paused:
+          if (processEvents) processEvents();
+          if (active_ && paused_) replayClock_->sleepFor(kPollInterval);
+          break;
+        case ReplayStatus::State::Waiting:
+          if (status.due != ReplayClock::time_point{}) {
+            const auto now = replayClock_->now();
+            if (status.due > now) {
+              replayClock_->sleepFor(
+                  std::min<std::chrono::nanoseconds>(status.due - now, kPollInterval));
+            }
+          }
+          if (processEvents) processEvents();
+          break;
+      }
+    }
+  } catch (...) {
+    abandon();
+    throw;
+  }
+}
+
+ReplayStatus TTarnFileGPSReceiver::step() {
+  using State = ReplayStatus::State;
+  if (!replaying()) return {State::Idle, {}};
+  if (stepping_) return {State::Waiting, {}};
+  stepping_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{stepping_};
+
+  try {
+    for (std::size_t lines = 0;;) {
+      if (!replaying()) return {State::Idle, {}};
+      if (!active_) {
+        if (waitAfterClose_ && replayClock_->now() < due_) return {State::Waiting, due_};
+        finish();
+        return {State::Finished, {}};
+      }
+      if (paused_) return {State::Paused, {}};
+      if (due_ != ReplayClock::time_point{}) {
+        if (replayClock_->now() < due_) return {State::Waiting, due_};
+        due_ = {};
+      }
+      if (lines == kLinesPerStep) return {State::Waiting, {}};
+
+      const std::optional<std::string_view> line = reader_->next();
+      if (!line) {
+        finish();
+        return {State::Finished, {}};
+      }
+      ++lines;
+      if (line->find("$GPRMC") != std::string_view::npos) {
+        deliver(*line);
+        return {State::Waiting, due_};
+      }
+      if (burst_.size() + line->size() + 2 <= kMaxBurst) appendLine(burst_, *line);
+      // The handlers may switch files or end the replay; the loop looks again.
+      if (processEvents) processEvents();
+    }
+  } catch (...) {
+    abandon();
+    throw;
+  }
+}
+
+void TTarnFileGPSReceiver::deliver(std::string_view line) {
+  ++delivered_;
+  std::swap(burst_, delivering_);
+  burst_.clear();
+  const unsigned generation = generation_;
+  ReceiveData(delivering_);
+  // A handler that switched files has started a fresh replay: this line
+  // belongs to the old one, and so does the wait.
+  if (generation != generation_ || !replaying()) return;
+  const int delay = std::max(delay_, 0);
+  due_ = delay > 0 ? replayClock_->now() + std::chrono::milliseconds(delay)
+                   : ReplayClock::time_point{};
+  waitAfterClose_ = !active_ && delay > 0;
+  appendLine(burst_, line);
+}
+
+void TTarnFileGPSReceiver::finish() {
+  abandon();
+  active_ = false;
+  paused_ = false;
+  if (OnDisconnect) OnDisconnect(*this, fileName_);
+}
+
+void TTarnFileGPSReceiver::abandon() noexcept {
+  reader_.reset();
+  burst_.clear();
+  due_ = {};
+  waitAfterClose_ = false;
+}
+
+}  // namespace waymock::receiver

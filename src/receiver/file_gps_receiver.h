@@ -1,0 +1,141 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "receiver/custom_gps_receiver.h"
+
+namespace waymock::receiver {
+
+// The time source of the replay's waits, so that tests can run a replay with
+// long delays without sleeping.
+class ReplayClock {
+ public:
+  using time_point = std::chrono::steady_clock::time_point;
+  virtual ~ReplayClock() = default;
+  virtual time_point now() = 0;
+  virtual void sleepFor(std::chrono::nanoseconds duration) = 0;
+};
+
+// The steady clock and a real sleep.
+std::shared_ptr<ReplayClock> systemReplayClock();
+
+// Where a replay stands after a step, and what its driver should do next.
+struct ReplayStatus {
+  enum class State {
+    Idle,      // no replay runs: nothing to do
+    Waiting,   // call step() again at `due` (at once when `due` has passed)
+    Paused,    // call step() again after the host has had a chance to Resume or Close
+    Finished,  // the replay ended in this step; OnDisconnect has fired
+  };
+  State state = State::Idle;
+  ReplayClock::time_point due{};
+};
+
+// Replays a recorded NMEA log through the receiver: the lines of the file are
+// grouped into bursts that each begin with a line containing "$GPRMC", every
+// burst but the last is handed to ReceiveData, and each delivery is followed by
+// a wait of Delay milliseconds. The first delivery holds the lines before the
+// first RMC line (it is empty when the file begins with one).
+//
+// Two ways to drive it:
+//  - Open() blocks until the replay ends, calling processEvents between lines
+//    and during waits, so handlers installed there can Pause, Resume, Close or
+//    change FileName (the command-line tool checks its signals there);
+//  - start() and then step() from a timer, never blocking, for a host with its
+//    own event loop.
+//
+// Memory stays bounded whatever the file: a line keeps at most kMaxLine bytes
+// and a burst at most kMaxBurst bytes; what goes beyond is dropped (no real
+// log comes near either, and a sentence that long could not pass the framing).
+//
+// The receiver must not be destroyed from inside its own handlers or the event
+// hook.
+class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
+ public:
+  using TConnectEvent =
+      std::function<void(TTarnFileGPSReceiver& Sender, const std::string& FileName)>;
+
+  static constexpr std::size_t kMaxLine = 1u << 20;
+  static constexpr std::size_t kMaxBurst = 1u << 20;
+  // How long Open sleeps at most between two calls of processEvents, while
+  // waiting out a Delay or while paused.
+  static constexpr std::chrono::milliseconds kPollInterval{15};
+  // A step that delivers nothing returns after this many lines, so a timer
+  // driven host stays responsive on a log without RMC lines.
+  static constexpr std::size_t kLinesPerStep = 4096;
+
+  explicit TTarnFileGPSReceiver(std::shared_ptr<const Clock> clock = systemClock(),
+                                std::shared_ptr<ReplayClock> replayClock = systemReplayClock());
+  ~TTarnFileGPSReceiver() override;
+
+  const std::string& FileName() const { return fileName_; }
+  // Taken only when it differs from the current name and names an existing
+  // file. During a replay the current one ends (OnDisconnect with the old
+  // name) and the new file is replayed from its start (OnConnect).
+  void SetFileName(const std::string& value);
+  // Milliseconds waited after each delivered burst; a negative value waits 0.
+  int Delay() const { return delay_; }
+  void SetDelay(int value) { delay_ = value; }
+  bool Active() const { return active_; }
+  bool Paused() const { return paused_; }
+
+  // Replays FileName and returns when the replay has ended. Nothing happens
+  // when the file does not exist or a replay is already running. An exception
+  // from a handler or the event hook leaves at once: the file is closed,
+  // OnDisconnect does not fire and Active stays true until Close.
+  void Open();
+  // Asks the replay to end; it does at its next step and fires OnDisconnect.
+  // A wait that a Delay started is cut short, unless Close came from the
+  // OnReceive handler of the burst that started it.
+  void Close();
+  void Pause() { paused_ = true; }
+  void Resume() { paused_ = false; }
+
+  // The non-blocking form of Open: opens FileName and fires OnConnect.
+  // Returns false (and does nothing) when the file does not exist or a replay
+  // is already running. Throws IoError when the file cannot be read.
+  bool start();
+  // Reads up to the next delivery and delivers it, or ends the replay; never
+  // waits. Calls processEvents between lines.
+  ReplayStatus step();
+  // A replay has started and not yet ended or been abandoned by an error.
+  bool replaying() const { return reader_ != nullptr; }
+  // Bursts handed to ReceiveData by the current or last replay.
+  std::size_t deliveredBursts() const { return delivered_; }
+
+  TConnectEvent OnConnect;
+  TConnectEvent OnDisconnect;
+  // Lets the host handle pending events; called between lines, and by Open
+  // while waiting and while paused.
+  std::function<void()> processEvents;
+
+ private:
+  class LineReader;
+
+  void finish();
+  void abandon() noexcept;
+  void deliver(std::string_view line);
+
+  std::shared_ptr<ReplayClock> replayClock_;
+  std::string fileName_;
+  int delay_ = 1000;
+  bool active_ = false;
+  bool paused_ = false;
+
+  std::unique_ptr<LineReader> reader_;
+  std::string burst_;
+  std::string delivering_;  // the burst being delivered; kept for its capacity
+  ReplayClock::time_point due_{};
+  bool waitAfterClose_ = false;  // Close came from OnReceive: the wait still runs
+  bool stepping_ = false;        // inside step()
+  bool looping_ = false;         // inside the loop of Open()
+  std::size_t delivered_ = 0;
+  // Counts replays started, so a step notices that a handler switched files.
+  unsigned generation_ = 0;
+};
+
+}  // namespace waymock::receiver

@@ -1,0 +1,366 @@
+#include "receiver/file_gps_receiver.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+#include "receiver/receiver_test_support.h"
+
+namespace waymock::receiver {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::withChecksum;
+using State = ReplayStatus::State;
+
+// Time passes only when the replay sleeps.
+class FakeReplayClock final : public ReplayClock {
+ public:
+  time_point now() override { return now_; }
+  void sleepFor(std::chrono::nanoseconds duration) override {
+    now_ += duration;
+    ++sleeps;
+  }
+  long long elapsedMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now_ - start).count();
+  }
+  void advance(std::chrono::nanoseconds duration) { now_ += duration; }
+
+  const time_point start = time_point(1h);
+  int sleeps = 0;
+
+ private:
+  time_point now_ = start;
+};
+
+// Sentences tagged by the number in their time field, so the raw log tells
+// which line of the file each parsed sentence came from.
+std::string gga(int tag) {
+  char body[96];
+  std::snprintf(body, sizeof body, "$GPGGA,%06d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
+                tag);
+  return withChecksum(body);
+}
+std::string rmc(int tag, int latitudeMinute = 7) {
+  char body[96];
+  std::snprintf(body, sizeof body, "$GPRMC,%06d,A,48%02d.038,N,01131.000,E,022.4,084.4,230394,,",
+                tag, latitudeMinute);
+  return withChecksum(body);
+}
+const std::string kGsa = withChecksum("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+const std::string kGsv = withChecksum("$GPGSV,1,1,01,07,40,083,46");
+
+std::string joined(const std::vector<std::string>& lines, const std::string& eol) {
+  std::string text;
+  for (const auto& l : lines) text += l + eol;
+  return text;
+}
+
+// "GGA1" for a tagged sentence, the bare type otherwise.
+std::string describe(const std::string& sentence) {
+  std::string type = sentence.substr(3, 3);
+  if (type == "GGA" || type == "RMC") type += std::to_string(std::stoi(sentence.substr(7, 6)));
+  return type;
+}
+
+// A receiver on a fake clock whose events become one line each:
+// "connect a.log", "receive@1000 RMC2 GSA GGA3", "disconnect@2000 a.log".
+struct Replay {
+  waymock::test::TempDir dir;
+  std::shared_ptr<FakeReplayClock> clock = std::make_shared<FakeReplayClock>();
+  TTarnFileGPSReceiver r{systemClock(), clock};
+  std::vector<std::string> events;
+  std::size_t rawSeen = 0;
+
+  Replay() {
+    // What the receiver parsed comes from its raw log, so each delivery is seen
+    // exactly as the framing cut it.
+    r.SetNMEALog(true);
+    r.setLogFileName((dir / "raw.log").string());
+    r.OnConnect = [this](TTarnFileGPSReceiver&, const std::string& name) {
+      events.push_back("connect " + fs::path(name).filename().string());
+    };
+    r.OnDisconnect = [this](TTarnFileGPSReceiver&, const std::string& name) {
+      events.push_back("disconnect@" + std::to_string(clock->elapsedMs()) + " " +
+                       fs::path(name).filename().string());
+    };
+    r.OnReceive = [this](TTarnCustomGPSReceiver&) { events.push_back(received()); };
+  }
+
+  std::string received() {
+    std::string text = "receive@" + std::to_string(clock->elapsedMs());
+    std::string raw = fs::exists(dir / "raw.log") ? waymock::test::readFile(dir / "raw.log") : "";
+    for (std::size_t end; (end = raw.find('\n', rawSeen)) != std::string::npos; rawSeen = end + 1) {
+      text += " " + describe(raw.substr(rawSeen, end - rawSeen));
+    }
+    return text;
+  }
+
+  std::string file(const std::string& name, const std::string& content) {
+    const fs::path path = dir / name;
+    waymock::test::writeFile(path, content);
+    return path.string();
+  }
+};
+
+using Events = std::vector<std::string>;
+
+TEST(FileReplay, GroupsLinesIntoBurstsFromOneRmcLineToTheNext) {
+  const std::string big(3u << 20, 'x');
+  struct Case {
+    const char* name;
+    std::string content;
+    Events expected;
+  };
+  const std::vector<std::string> example = {gga(1), rmc(2), kGsa, gga(3), rmc(4), kGsv};
+  const Events exampleEvents = {"connect a.log", "receive@0 GGA1", "receive@1000 RMC2 GSA GGA3",
+                                "disconnect@2000 a.log"};
+  const std::vector<Case> cases = {
+      {"CR LF", joined(example, "\r\n"), exampleEvents},
+      {"LF only", joined(example, "\n"), exampleEvents},
+      {"no line end after the last line",
+       joined(example, "\r\n").substr(0, joined(example, "\r\n").size() - 2), exampleEvents},
+      {"without RMC",
+       joined({gga(1), kGsa, gga(2)}, "\r\n"),
+       {"connect a.log", "disconnect@0 a.log"}},
+      {"one RMC line",
+       joined({gga(1), rmc(2), gga(3)}, "\r\n"),
+       {"connect a.log", "receive@0 GGA1", "disconnect@1000 a.log"}},
+      {"beginning with RMC",
+       joined({rmc(1), gga(2), rmc(3)}, "\r\n"),
+       {"connect a.log", "receive@0", "receive@1000 RMC1 GGA2", "disconnect@2000 a.log"}},
+      {"empty", "", {"connect a.log", "disconnect@0 a.log"}},
+      // Lines beyond the size limits are dropped, the lines around them kept.
+      {"a huge line",
+       joined({gga(1), big, gga(2), rmc(3), gga(4), rmc(5)}, "\r\n"),
+       {"connect a.log", "receive@0 GGA1 GGA2", "receive@1000 RMC3 GGA4", "disconnect@2000 a.log"}},
+      {"a huge last line without line end",
+       joined({gga(1), rmc(2)}, "\r\n") + big,
+       {"connect a.log", "receive@0 GGA1", "disconnect@1000 a.log"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Replay replay;
+    replay.r.SetFileName(replay.file("a.log", c.content));
+    replay.r.Open();
+    EXPECT_EQ(replay.events, c.expected);
+    EXPECT_FALSE(replay.r.Active());
+    EXPECT_FALSE(replay.r.replaying());
+  }
+}
+
+TEST(FileReplay, DelayPacesTheBursts) {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 60; ++i) lines.push_back(rmc(i));
+  for (const int delay : {1000, 0, -5}) {
+    SCOPED_TRACE(delay);
+    Replay replay;
+    replay.r.SetDelay(delay);
+    replay.r.SetFileName(replay.file("a.log", joined(lines, "\r\n")));
+    replay.r.Open();
+    EXPECT_EQ(replay.r.deliveredBursts(), 60u);
+    EXPECT_EQ(replay.events.back(),
+              "disconnect@" + std::to_string(delay > 0 ? 60 * delay : 0) + " a.log");
+    if (delay <= 0) {
+      EXPECT_EQ(replay.clock->sleeps, 0);
+    }
+  }
+}
+
+TEST(FileReplay, MissingOrEmptyFileNameDoesNothing) {
+  Replay replay;
+  replay.r.Open();
+  replay.r.SetFileName((replay.dir / "missing.log").string());
+  EXPECT_EQ(replay.r.FileName(), "");
+  replay.r.Open();
+  replay.r.SetFileName(replay.dir.path().string());  // a folder is no log
+  EXPECT_EQ(replay.r.FileName(), "");
+
+  const std::string existing = replay.file("a.log", rmc(1) + "\r\n");
+  replay.r.SetFileName(existing);
+  fs::remove(existing);
+  replay.r.Open();
+  EXPECT_TRUE(replay.events.empty());
+  EXPECT_FALSE(replay.r.Active());
+}
+
+TEST(FileReplay, PauseResumeAndCloseFromTheEventHook) {
+  Replay replay;
+  replay.r.SetFileName(
+      replay.file("a.log", joined({gga(1), rmc(2), gga(3), rmc(4), rmc(5), rmc(6)}, "\r\n")));
+  int pausedPasses = 0;
+  int sleepsAtPause = 0;
+  const auto note = [&](const std::string& what) {
+    replay.events.push_back(what + "@" + std::to_string(replay.clock->elapsedMs()));
+  };
+  replay.r.processEvents = [&] {
+    const std::size_t receives = replay.r.deliveredBursts();
+    if (receives == 2 && !replay.r.Paused() && pausedPasses == 0) {
+      replay.r.Pause();
+      sleepsAtPause = replay.clock->sleeps;
+      note("pause");
+    } else if (replay.r.Paused()) {
+      if (++pausedPasses == 20) {
+        replay.r.Resume();
+        note("resume");
+        // Every paused pass slept instead of spinning.
+        EXPECT_EQ(replay.clock->sleeps - sleepsAtPause, 19);
+      }
+    } else if (receives == 3) {
+      replay.r.Pause();
+      replay.r.Close();
+    }
+  };
+  replay.r.Open();
+  // The pause came during the wait after the second burst; nothing was read
+  // while paused, and the rest of that wait ran after Resume.
+  const Events expected = {"connect a.log",        "receive@0 GGA1", "receive@1000 RMC2 GGA3",
+                           "pause@1015",           "resume@1300",    "receive@2000 RMC4",
+                           "disconnect@2015 a.log"};
+  EXPECT_EQ(replay.events, expected);
+  EXPECT_FALSE(replay.r.Active());
+  EXPECT_FALSE(replay.r.Paused());
+}
+
+TEST(FileReplay, NewFileNameDuringAReplayRestartsOnTheNewFile) {
+  Replay replay;
+  const std::string a = replay.file("a.log", joined({gga(1), rmc(2), gga(3), rmc(4)}, "\r\n"));
+  const std::string b = replay.file("b.log", joined({gga(11), rmc(12), gga(13), rmc(14)}, "\r\n"));
+  replay.r.SetFileName(a);
+  bool switched = false;
+  replay.r.processEvents = [&] {
+    replay.r.SetFileName(switched ? b : a);  // the same name: nothing happens
+    replay.r.SetFileName((replay.dir / "missing.log").string());
+    if (replay.r.deliveredBursts() == 1 && !switched) {
+      switched = true;
+      replay.r.SetFileName(b);
+    }
+  };
+  replay.r.Open();
+  const Events expected = {"connect a.log",        "receive@0 GGA1",   "disconnect@15 a.log",
+                           "connect b.log",        "receive@15 GGA11", "receive@1015 RMC12 GGA13",
+                           "disconnect@2015 b.log"};
+  EXPECT_EQ(replay.events, expected);
+  EXPECT_EQ(replay.r.FileName(), b);
+}
+
+TEST(FileReplay, CloseDuringALongDelayEndsPromptly) {
+  Replay replay;
+  replay.r.SetDelay(60000);
+  replay.r.SetFileName(replay.file("a.log", joined({gga(1), rmc(2), rmc(3)}, "\r\n")));
+  replay.r.processEvents = [&] {
+    if (replay.clock->elapsedMs() >= 100) replay.r.Close();
+  };
+  replay.r.Open();
+  const Events expected = {"connect a.log", "receive@0 GGA1", "disconnect@105 a.log"};
+  EXPECT_EQ(replay.events, expected);
+}
+
+TEST(FileReplay, CloseDuringALongDelayEndsPromptlyInRealTime) {
+  waymock::test::TempDir dir;
+  waymock::test::writeFile(dir / "a.log", joined({gga(1), rmc(2), rmc(3)}, "\r\n"));
+  TTarnFileGPSReceiver r;
+  r.SetDelay(60000);
+  r.SetFileName((dir / "a.log").string());
+  const auto begin = std::chrono::steady_clock::now();
+  r.processEvents = [&] {
+    if (std::chrono::steady_clock::now() - begin >= 50ms) r.Close();
+  };
+  bool disconnected = false;
+  r.OnDisconnect = [&](TTarnFileGPSReceiver&, const std::string&) { disconnected = true; };
+  r.Open();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
+  EXPECT_TRUE(disconnected);
+}
+
+TEST(FileReplay, CloseFromOnReceiveLetsTheWaitRun) {
+  Replay replay;
+  replay.r.SetFileName(replay.file("a.log", joined({gga(1), rmc(2), rmc(3)}, "\r\n")));
+  const auto record = replay.r.OnReceive;
+  replay.r.OnReceive = [&](TTarnCustomGPSReceiver& sender) {
+    record(sender);
+    replay.r.Close();
+  };
+  replay.r.Open();
+  const Events expected = {"connect a.log", "receive@0 GGA1", "disconnect@1000 a.log"};
+  EXPECT_EQ(replay.events, expected);
+}
+
+std::size_t openFiles() {
+  std::size_t count = 0;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+TEST(FileReplay, AThrowingOnReceiveLeavesOpenAtOnce) {
+  Replay replay;
+  replay.r.SetFileName(replay.file("a.log", joined({gga(1), rmc(2), rmc(3), rmc(4)}, "\r\n")));
+  const auto record = replay.r.OnReceive;
+  replay.r.OnReceive = [&](TTarnCustomGPSReceiver& sender) {
+    record(sender);
+    if (replay.r.deliveredBursts() == 2) throw std::runtime_error("handler failed");
+  };
+  const std::size_t filesBefore = openFiles();
+  EXPECT_THROW(replay.r.Open(), std::runtime_error);
+  EXPECT_EQ(openFiles(), filesBefore);
+  const Events expected = {"connect a.log", "receive@0 GGA1", "receive@1000 RMC2"};
+  EXPECT_EQ(replay.events, expected);
+  EXPECT_TRUE(replay.r.Active());
+  EXPECT_FALSE(replay.r.replaying());
+  replay.r.Close();
+  EXPECT_FALSE(replay.r.Active());
+  EXPECT_EQ(replay.events.size(), 3u);  // no OnDisconnect, then or later
+}
+
+TEST(FileReplay, StepNeverWaitsAndSaysWhenToComeBack) {
+  Replay replay;
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < TTarnFileGPSReceiver::kLinesPerStep + 10; ++i) lines.push_back(kGsa);
+  lines.push_back(rmc(1));
+  lines.push_back(rmc(2));
+  replay.r.SetNMEALog(false);
+  replay.r.SetFileName(replay.file("a.log", joined(lines, "\r\n")));
+  EXPECT_EQ(replay.r.step().state, State::Idle);
+  ASSERT_TRUE(replay.r.start());
+  EXPECT_FALSE(replay.r.start());  // one replay at a time
+
+  // A long stretch without RMC is read over several steps.
+  ReplayStatus s = replay.r.step();
+  EXPECT_EQ(s.state, State::Waiting);
+  EXPECT_EQ(s.due, ReplayClock::time_point{});
+  EXPECT_EQ(replay.r.deliveredBursts(), 0u);
+  s = replay.r.step();
+  EXPECT_EQ(replay.r.deliveredBursts(), 1u);
+  EXPECT_EQ(s.state, State::Waiting);
+  EXPECT_EQ(s.due, replay.clock->start + 1000ms);
+
+  // Not yet due: nothing is read.
+  replay.clock->advance(999ms);
+  EXPECT_EQ(replay.r.step().due, replay.clock->start + 1000ms);
+  EXPECT_EQ(replay.r.deliveredBursts(), 1u);
+  replay.r.Pause();
+  replay.clock->advance(1ms);
+  EXPECT_EQ(replay.r.step().state, State::Paused);
+  replay.r.Resume();
+  s = replay.r.step();
+  EXPECT_EQ(replay.r.deliveredBursts(), 2u);
+  replay.clock->advance(1000ms);
+  EXPECT_EQ(replay.r.step().state, State::Finished);
+  EXPECT_EQ(replay.r.step().state, State::Idle);
+  EXPECT_EQ(replay.events.back(), "disconnect@2000 a.log");
+}
+
+}  // namespace
+}  // namespace waymock::receiver
