@@ -1,11 +1,16 @@
 #include "common/test_support.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <fstream>
@@ -139,6 +144,177 @@ ProcessResult runProcess(const std::vector<std::string>& args, std::string_view 
   waitpid(pid, &status, 0);
   result.exitCode = (!timedOut && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& args) {
+  if (args.empty()) throw std::runtime_error("no program to start");
+  int outPipe[2], errPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (pipe2(errPipe, O_CLOEXEC) != 0) {
+    close(outPipe[0]);
+    close(outPipe[1]);
+    throw std::runtime_error("pipe failed");
+  }
+  const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  // Everything the child needs is prepared before fork: only exec-safe calls follow.
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ == 0) {
+    if (devNull >= 0) dup2(devNull, 0);
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (devNull >= 0) close(devNull);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  if (pid_ < 0) {
+    close(outPipe[0]);
+    close(errPipe[0]);
+    throw std::runtime_error("fork failed");
+  }
+  signal(SIGPIPE, SIG_IGN);
+  outFd_ = outPipe[0];
+  errFd_ = errPipe[0];
+  reader_ = std::thread([this] { collect(); });
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  stop();
+  if (reader_.joinable()) reader_.join();
+  close(outFd_);
+  close(errFd_);
+}
+
+void BackgroundProcess::collect() {
+  bool outOpen = true, errOpen = true;
+  char buffer[16384];
+  // Bounded even if a descendant of the program keeps the pipes open: once
+  // the program is reaped, a quiet second ends the collection.
+  int quietAfterExit = 0;
+  while ((outOpen || errOpen) && quietAfterExit < 10) {
+    pollfd fds[2] = {{outOpen ? outFd_ : -1, POLLIN, 0}, {errOpen ? errFd_ : -1, POLLIN, 0}};
+    const int ready = poll(fds, 2, 100);
+    if (ready <= 0) {
+      std::lock_guard lock(mutex_);
+      if (exit_) ++quietAfterExit;
+      continue;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents == 0) continue;
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      std::lock_guard lock(mutex_);
+      if (n > 0) {
+        (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        (i == 0 ? outOpen : errOpen) = false;
+      }
+    }
+  }
+  std::lock_guard lock(mutex_);
+  outputClosed_ = true;
+}
+
+std::string BackgroundProcess::out() const {
+  std::lock_guard lock(mutex_);
+  return out_;
+}
+
+std::string BackgroundProcess::err() const {
+  std::lock_guard lock(mutex_);
+  return err_;
+}
+
+bool BackgroundProcess::reap(int options) {
+  if (exit_) return true;
+  int status = 0;
+  const pid_t r = waitpid(pid_, &status, options);
+  if (r != pid_) return false;
+  std::lock_guard lock(mutex_);
+  exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return true;
+}
+
+bool BackgroundProcess::waitForOutput(const std::function<bool(const std::string&)>& done,
+                                      std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    bool closed = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (done(out_)) return true;
+      closed = outputClosed_;
+    }
+    if (closed || std::chrono::steady_clock::now() >= deadline) return false;
+    if (reap(WNOHANG)) {
+      // Let the collector take what the program wrote before it ended.
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::lock_guard lock(mutex_);
+      if (done(out_)) return true;
+      if (outputClosed_) return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+std::optional<int> BackgroundProcess::waitForExit(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!reap(WNOHANG)) {
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return exit_;
+}
+
+int BackgroundProcess::stop(std::chrono::milliseconds grace) {
+  if (pid_ <= 0) return -1;
+  if (!reap(WNOHANG)) {
+    kill(pid_, SIGTERM);
+    if (!waitForExit(grace)) {
+      kill(pid_, SIGKILL);
+      reap(0);
+    }
+  }
+  return *exit_;
+}
+
+std::string findProgram(const std::string& name) {
+  std::string path = getenv("PATH") ? getenv("PATH") : "";
+  path += ":/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t end = std::min(path.find(':', start), path.size());
+    const std::string folder = path.substr(start, end - start);
+    start = end + 1;
+    if (folder.empty()) continue;
+    const std::string candidate = folder + "/" + name;
+    struct stat info {};
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+  }
+  return {};
+}
+
+int freeLoopbackPort(int socketType) {
+  const int fd = socket(AF_INET, socketType | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    throw std::runtime_error("cannot find a free port");
+  }
+  close(fd);
+  return ntohs(address.sin_port);
 }
 
 }  // namespace waymock::test

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace waymock::test {
@@ -53,6 +59,57 @@ ProcessResult runProcess(const std::vector<std::string>& args, std::string_view 
                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 // Path of the built command-line tool.
-inline std::string cliPath() { return WAYMOCK_CLI_PATH; }
+inline std::string cliPath() {
+  return WAYMOCK_CLI_PATH;
+}
+
+// A program running beside the test (a daemon, a client, the simulator). Its
+// standard output and error are collected by a thread of their own, so the
+// program never blocks on a full pipe. It is stopped by its id, at the latest
+// when the object ends.
+class BackgroundProcess {
+ public:
+  // Starts args[0] (a path) with the arguments; throws when it cannot start.
+  explicit BackgroundProcess(const std::vector<std::string>& args);
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  std::string out() const;
+  std::string err() const;
+
+  // Waits until `done` holds for the output collected so far, the program has
+  // ended, or `timeout` has passed; returns whether `done` held.
+  bool waitForOutput(const std::function<bool(const std::string& out)>& done,
+                     std::chrono::milliseconds timeout);
+  // Waits up to `timeout` for the program to end by itself: its exit code, -1
+  // when a signal ended it, nothing when it is still running.
+  std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+  // SIGTERM, then SIGKILL when it has not ended within `grace`; reaps it.
+  // Returns as waitForExit; calling it again returns the same result.
+  int stop(std::chrono::milliseconds grace = std::chrono::seconds(3));
+
+ private:
+  void collect();
+  bool reap(int options);
+
+  pid_t pid_ = -1;
+  int outFd_ = -1;
+  int errFd_ = -1;
+  std::optional<int> exit_;
+  mutable std::mutex mutex_;
+  std::string out_;
+  std::string err_;
+  bool outputClosed_ = false;
+  std::thread reader_;
+};
+
+// The full path of a program found on PATH or in the system folders
+// (/usr/sbin, /sbin); empty when it is not installed.
+std::string findProgram(const std::string& name);
+
+// A port on 127.0.0.1 that was free a moment ago (SOCK_STREAM or SOCK_DGRAM).
+int freeLoopbackPort(int socketType);
 
 }  // namespace waymock::test

@@ -1,0 +1,171 @@
+// gpsd reads the simulator like a receiver on a serial line or over UDP, and
+// gpspipe shows what it made of it.
+#include <sys/socket.h>
+
+#include <chrono>
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "interop/interop_support.h"
+
+namespace waymock::test {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+struct Fix {
+  const char* lat;
+  const char* lon;
+  double latitude;  // signed decimal degrees as clients show them: north and east positive
+  double longitude;
+  const char* alt;
+  double altitude;
+};
+
+// Everything the simulator is told besides the position and the target.
+std::vector<std::string> fixArguments(const Fix& fix, const std::string& satellites) {
+  return {"--lat", fix.lat, "--lon", fix.lon, "--alt", fix.alt, "--speed-knots", "22.4",
+          "--heading", "84.4", "--mag-var", "3.1W", "--mag-heading", "87.5", "--geoid", "46.9",
+          "--hdop", "0.9", "--pdop", "1.5", "--vdop", "1.2", "--satellites", satellites,
+          // Several bursts a second keep the test short; a still fix keeps every report equal.
+          "--interval", "0.2", "--lat-step", "0", "--lon-step", "0"};
+}
+
+struct Reports {
+  json tpv;  // the last full position report
+  json sky;  // the last satellite report
+};
+
+bool fullTpv(const json& r) {
+  return r.value("class", "") == "TPV" && r.contains("lat") && r.contains("lon") &&
+         r.contains("altMSL") && r.contains("speed") && r.contains("track");
+}
+bool fullSky(const json& r) {
+  return r.value("class", "") == "SKY" && r.contains("satellites") && !r["satellites"].empty();
+}
+
+std::optional<Reports> findReports(const std::string& out) {
+  std::optional<json> tpv, sky;
+  for (const json& r : jsonLines(out)) {
+    if (fullTpv(r)) tpv = r;
+    if (fullSky(r)) sky = r;
+  }
+  if (!tpv || !sky) return std::nullopt;
+  return Reports{*tpv, *sky};
+}
+
+// Watches gpsd with gpspipe until a full position and a satellite report have
+// come, for at most `timeout`. gpsd takes a moment to listen and to probe the
+// device, so a gpspipe that could not connect yet is started again.
+std::optional<Reports> watchGpsd(const std::string& gpspipe, int port, std::string& seen,
+                                 std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    BackgroundProcess pipe({gpspipe, "-w", "127.0.0.1:" + std::to_string(port)});
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const bool done = pipe.waitForOutput(
+        [](const std::string& out) { return findReports(out).has_value(); }, left);
+    pipe.stop();
+    seen = pipe.out() + pipe.err();
+    if (done) return findReports(pipe.out());
+    std::this_thread::sleep_for(100ms);
+  }
+  return std::nullopt;
+}
+
+void expectReportsShowFix(const Reports& r, const Fix& fix) {
+  const json& tpv = r.tpv;
+  EXPECT_EQ(tpv.value("mode", 0), 3) << tpv.dump();
+  EXPECT_NEAR(tpv["lat"].get<double>(), fix.latitude, 1e-6) << tpv.dump();
+  EXPECT_NEAR(tpv["lon"].get<double>(), fix.longitude, 1e-6) << tpv.dump();
+  EXPECT_NEAR(tpv["altMSL"].get<double>(), fix.altitude, 1e-3) << tpv.dump();
+  // Above the ellipsoid: the altitude plus the geoid separation.
+  EXPECT_NEAR(tpv["altHAE"].get<double>(), fix.altitude + 46.9, 1e-3) << tpv.dump();
+  EXPECT_NEAR(tpv["geoidSep"].get<double>(), 46.9, 1e-3) << tpv.dump();
+  // Metres per second from the knots.
+  EXPECT_NEAR(tpv["speed"].get<double>(), 22.4 * 1852.0 / 3600.0, 1e-3) << tpv.dump();
+  EXPECT_NEAR(tpv["track"].get<double>(), 84.4, 1e-3) << tpv.dump();
+  EXPECT_NEAR(tpv["magtrack"].get<double>(), 87.5, 1e-3) << tpv.dump();
+  EXPECT_NEAR(tpv["magvar"].get<double>(), -3.1, 1e-3) << tpv.dump();  // west negative
+
+  const json& sky = r.sky;
+  EXPECT_NEAR(sky["hdop"].get<double>(), 0.9, 1e-3) << sky.dump();
+  EXPECT_NEAR(sky["pdop"].get<double>(), 1.5, 1e-3) << sky.dump();
+  EXPECT_NEAR(sky["vdop"].get<double>(), 1.2, 1e-3) << sky.dump();
+  ASSERT_EQ(sky["satellites"].size(), kActiveSatellites.size()) << sky.dump();
+  for (std::size_t i = 0; i < kActiveSatellites.size(); ++i) {
+    const json& s = sky["satellites"][i];
+    const ExpectedSatellite& e = kActiveSatellites[i];
+    EXPECT_EQ(s["PRN"].get<int>(), e.prn) << s.dump();
+    EXPECT_EQ(s["el"].get<double>(), e.elevation) << s.dump();
+    EXPECT_EQ(s["az"].get<double>(), e.azimuth) << s.dump();
+    EXPECT_EQ(s["ss"].get<double>(), e.snr) << s.dump();
+    // gpsd takes the satellites in use from the GSA slots, which none of these fill.
+    EXPECT_FALSE(s["used"].get<bool>()) << s.dump();
+  }
+}
+
+class GpsdTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gpsd_ = requireProgram("gpsd", "gpsd");
+    gpspipe_ = requireProgram("gpspipe", "gpsd-clients");
+    if (gpsd_.empty() || gpspipe_.empty()) GTEST_SKIP() << "(failed above)";
+    satellites_ = (dir_ / "satellites.ini").string();
+    writeFile(satellites_, kSatelliteFile);
+  }
+
+  // Starts the simulator and waits until its virtual port exists.
+  std::unique_ptr<BackgroundProcess> startSimulator(const Fix& fix,
+                                                    std::vector<std::string> extra) {
+    std::vector<std::string> args = {cliPath(), "run"};
+    for (const auto& a : fixArguments(fix, satellites_)) args.push_back(a);
+    for (auto& a : extra) args.push_back(std::move(a));
+    auto simulator = std::make_unique<BackgroundProcess>(args);
+    // The first burst on standard output comes after the port is open.
+    EXPECT_TRUE(simulator->waitForOutput(
+        [](const std::string& out) { return out.find("$GPGSV") != std::string::npos; }, 10s))
+        << simulator->err();
+    return simulator;
+  }
+
+  void checkGpsd(const std::string& device, const Fix& fix) {
+    const int port = freeLoopbackPort(SOCK_STREAM);
+    // -b: read-only, gpsd never writes probes into our port.
+    BackgroundProcess gpsd({gpsd_, "-N", "-n", "-b", "-S", std::to_string(port), device});
+    std::string seen;
+    const auto reports = watchGpsd(gpspipe_, port, seen, 10s);
+    ASSERT_TRUE(reports.has_value()) << "gpspipe showed:\n"
+                                     << seen << "\ngpsd said:\n"
+                                     << gpsd.err();
+    expectReportsShowFix(*reports, fix);
+    gpsd.stop();
+  }
+
+  TempDir dir_;
+  std::string gpsd_, gpspipe_, satellites_;
+};
+
+TEST_F(GpsdTest, ReadsTheVirtualSerialPort) {
+  const Fix fix{"33:51:24.408S", "151:12:55.044W", -33.85678, -151.21529, "12.5", 12.5};
+  const std::string device = (dir_ / "gps").string();
+  auto simulator = startSimulator(fix, {"--virtual", device});
+  checkGpsd(device, fix);
+  EXPECT_EQ(simulator->stop(), 0) << simulator->err();
+}
+
+TEST_F(GpsdTest, ReadsTheUdpDatagrams) {
+  const Fix fix{"48:07:02.28N", "011:31:00E", 48.1173, 11.516666667, "545.4", 545.4};
+  const int udpPort = freeLoopbackPort(SOCK_DGRAM);
+  const std::string udp = "127.0.0.1:" + std::to_string(udpPort);
+  // The run needs a port as well; nobody reads this one.
+  auto simulator = startSimulator(fix, {"--virtual", (dir_ / "gps").string(), "--udp", udp});
+  checkGpsd("udp://" + udp, fix);
+  EXPECT_EQ(simulator->stop(), 0) << simulator->err();
+}
+
+}  // namespace
+}  // namespace waymock::test
