@@ -1,7 +1,6 @@
 // Sentence text. Example burst line:
 // $GPRMC,123519.000,A,4807.0380,N,01131.0000,E,22.4,84.4,230324,3.1,W,A*12
 #include <cstdint>
-#include <cstring>
 
 #include "generator/nmea_generator.h"
 #include "support/number_text.h"
@@ -82,19 +81,16 @@ class Sentence {
 
   // Appends "*", the checksum, CR LF and hands the whole line to `out`.
   void finish(std::string& out) {
-    // Eight characters at a time, folded to one byte at the end.
-    std::uint64_t wide = 0;
+    // Byte loads with four independent chains: the characters were just
+    // stored one by one, and wider loads over them would stall until those
+    // stores retire.
+    unsigned lanes[4] = {0, 0, 0, 0};
     std::size_t i = 1;  // after the "$"
-    for (; i + 8 <= n_; i += 8) {
-      std::uint64_t chunk = 0;
-      std::memcpy(&chunk, buffer_ + i, 8);
-      wide ^= chunk;
+    for (; i + 4 <= n_; i += 4) {
+      for (int k = 0; k < 4; ++k) lanes[k] ^= static_cast<unsigned char>(buffer_[i + k]);
     }
-    for (; i < n_; ++i) wide ^= static_cast<std::uint8_t>(buffer_[i]);
-    wide ^= wide >> 32;
-    wide ^= wide >> 16;
-    wide ^= wide >> 8;
-    const auto sum = static_cast<std::uint8_t>(wide);
+    for (; i < n_; ++i) lanes[0] ^= static_cast<unsigned char>(buffer_[i]);
+    const auto sum = static_cast<std::uint8_t>(lanes[0] ^ lanes[1] ^ lanes[2] ^ lanes[3]);
     const char tail[] = {'*', kHexDigits[sum >> 4], kHexDigits[sum & 0xF], '\r', '\n'};
     text(std::string_view(tail, sizeof tail));
     out.append(buffer_, n_);
@@ -260,7 +256,7 @@ void TTarnNMEAGenerator::appendSentences(std::string& out) const {
 
 std::string TTarnNMEAGenerator::GetSentences() const {
   std::string out;
-  out.reserve(512);
+  out.reserve(1024);  // a full burst with 12 satellites is about 560 bytes
   appendSentences(out);
   return out;
 }
