@@ -23,7 +23,9 @@ class SerialDevice {
   // One synchronous write that gives up after `timeout`; returns the number of
   // bytes actually written (0 when the write failed). Never throws.
   virtual std::size_t write(std::string_view bytes, std::chrono::milliseconds timeout) = 0;
-  // Drops pending output and input. Never throws.
+  // Drops pending input. Output that write() accepted and counted stays queued
+  // and still goes out: dropping it would lose a burst already reported as
+  // sent. Never throws.
   virtual void purge() noexcept = 0;
 };
 

@@ -112,7 +112,7 @@ class TermiosDevice final : public SerialDevice {
     return written;
   }
 
-  void purge() noexcept override { tcflush(fd_, TCIOFLUSH); }
+  void purge() noexcept override { tcflush(fd_, TCIFLUSH); }
 
  private:
   int fd_;

@@ -167,9 +167,10 @@ struct VirtualPty {
     return written;
   }
 
+  // What clients sent is dropped; what they have not read yet stays for them.
   void purge() noexcept {
     if (master < 0) return;
-    tcflush(slave, TCIOFLUSH);
+    tcflush(slave, TCOFLUSH);
     discardInput();
   }
 };

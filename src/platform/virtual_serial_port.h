@@ -41,7 +41,7 @@ class VirtualSerialPort {
   // Writes without ever blocking; returns bytes.size() unless the
   // pseudo-terminal itself fails.
   std::size_t write(std::string_view bytes);
-  // Drops what clients have not read yet and what they sent us.
+  // Drops what clients sent; what they have not read yet stays for them.
   void purge() noexcept;
 
   // Opens this port for the name path() (and for deviceName()); every other

@@ -100,13 +100,19 @@ TEST(SerialTermios, IsNotSharedWhileOpen) {
   EXPECT_EQ(readAtLeast(pty.master(), 2), "ok");
 }
 
-TEST(SerialTermios, PurgeAndCloseNeverFail) {
+TEST(SerialTermios, CloseDeliversWhatWasWritten) {
   PtyPair pty;
   auto device = systemSerialPorts()->open(pty.name(), 4800);
   ASSERT_NE(device, nullptr);
-  device->write("pending", 100ms);
+  // What the client sent is dropped; the burst reported as written is not.
+  ASSERT_EQ(::write(pty.master(), "stale input", 11), 11);
+  const std::string burst(600, 'b');
+  ASSERT_EQ(device->write(burst, 1900ms), burst.size());
   device->purge();
   device.reset();
+  EXPECT_EQ(readAtLeast(pty.master(), burst.size()), burst);
+  pollfd p{pty.slave(), POLLIN, 0};
+  EXPECT_EQ(poll(&p, 1, 0), 0);
 }
 
 }  // namespace
