@@ -221,6 +221,37 @@ TEST(GeneratorTime, MidnightRollOverFromTheClock) {
   EXPECT_EQ(gen.GetGPZDA().substr(7, 19), "235959.999,31122023");
 }
 
+// Moves on by one millisecond each time it is read.
+class TickingClock final : public Clock {
+ public:
+  explicit TickingClock(TDateTime start) : next_(start) {}
+  TDateTime utcNow() const override {
+    ++reads;
+    const TDateTime now = next_;
+    next_ += 1.0 / 86'400'000;
+    return now;
+  }
+  TDateTime localNow() const override { return utcNow(); }
+  mutable int reads = 0;
+
+ private:
+  mutable TDateTime next_;
+};
+
+TEST(GeneratorTime, EachSentenceReadsTheClockOnceSoDateAndTimeAgree) {
+  auto clock = std::make_shared<TickingClock>(at(2023, 12, 31, 23, 59, 59, 998));
+  TTarnNMEAGenerator gen(clock, nullptr);  // construction reads 23:59:59.998
+  const std::string rmc = gen.GetGPRMC();
+  EXPECT_EQ(rmc.substr(7, 10), "235959.999");
+  EXPECT_NE(rmc.find(",311223,"), std::string::npos) << rmc;
+  const std::string zda = gen.GetGPZDA();
+  EXPECT_EQ(zda.substr(7, 19), "000000.000,01012024");
+  // A burst reads the clock anew for each timed sentence.
+  const int before = clock->reads;
+  gen.GetSentences();
+  EXPECT_EQ(clock->reads - before, 4);  // GPZDA, GPGGA, GPGLL, GPRMC
+}
+
 TEST(GeneratorTime, FixedTimeIgnoresTheClockAndSystemTimeFollowsIt) {
   auto clock = std::make_shared<FixedClock>(at(2024, 1, 1, 12, 0, 0));
   TTarnNMEAGenerator gen(clock, nullptr);

@@ -60,7 +60,28 @@ class SerialOutput : public ::testing::Test {
   TTarnNMEAGenerator gen{std::make_shared<FixedClock>(45'000.0), ports};
 };
 
+// Counts how often the time is asked for, to see whether a burst was built.
+class CountingClock final : public Clock {
+ public:
+  TDateTime utcNow() const override {
+    ++reads;
+    return 45'000.0;
+  }
+  TDateTime localNow() const override { return 45'000.0; }
+  mutable int reads = 0;
+};
+
 TEST_F(SerialOutput, NothingIsWrittenWithoutAPort) {
+  auto clock = std::make_shared<CountingClock>();
+  TTarnNMEAGenerator counted(clock, ports);
+  const int reads = clock->reads;
+  EXPECT_EQ(counted.WriteSentences(), 0);
+  EXPECT_EQ(clock->reads, reads);  // no burst was built
+  ASSERT_TRUE(counted.OpenPort("/dev/ttyS0", 4800));
+  EXPECT_GT(counted.WriteSentences(), 0);
+  EXPECT_GT(clock->reads, reads);
+  ports->log.clear();
+
   EXPECT_EQ(gen.WriteSentences(), 0);
   EXPECT_TRUE(ports->log.empty());
   ASSERT_TRUE(gen.OpenPort("/dev/ttyS0", 4800));
