@@ -106,7 +106,8 @@ class Sentence {
 // A year outside 1..9999 cannot come out of a day count we accept, but keep
 // the digits honest rather than wrap.
 std::uint64_t yearDigits(int year) {
-  return static_cast<std::uint64_t>(year < 0 ? -year : year);
+  return year < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(year))
+                  : static_cast<std::uint64_t>(year);
 }
 
 char latitudeLetter(TCardinalPoint p) {
