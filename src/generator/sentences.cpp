@@ -37,8 +37,12 @@ class Sentence {
   Sentence& unsignedInt(std::uint64_t value, int width = 0) {
     if (value < 10 && width <= 1) {
       buffer_[n_++] = static_cast<char>('0' + value);
-    } else if (value < 100 && width == 2) {
+    } else if (value < 100 && width <= 2) {
       buffer_[n_++] = static_cast<char>('0' + value / 10);
+      buffer_[n_++] = static_cast<char>('0' + value % 10);
+    } else if (value < 1000 && width <= 3) {
+      buffer_[n_++] = static_cast<char>('0' + value / 100);
+      buffer_[n_++] = static_cast<char>('0' + value / 10 % 10);
       buffer_[n_++] = static_cast<char>('0' + value % 10);
     } else {
       n_ = static_cast<std::size_t>(writeUnsigned(buffer_ + n_, value, width) - buffer_);

@@ -179,6 +179,11 @@ double RoundTo2(double value) {
 }
 
 char* writeUnsigned(char* out, std::uint64_t value, int minWidth) {
+  if (value < 100 && minWidth <= 2) {  // the usual case in sentences
+    if (value >= 10 || minWidth == 2) *out++ = static_cast<char>('0' + value / 10);
+    *out++ = static_cast<char>('0' + value % 10);
+    return out;
+  }
   const int n = digitCount(value);
   return writeFixedWidth(out, value, n > minWidth ? n : minWidth);
 }
