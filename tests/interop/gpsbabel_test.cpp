@@ -1,0 +1,203 @@
+// gpsbabel reads the log the simulator saves, and the simulator's receiver
+// reads the NMEA log gpsbabel writes.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "interop/interop_support.h"
+
+namespace waymock::test {
+namespace {
+
+using nlohmann::json;
+
+struct Point {
+  double latitude, longitude, altitude;  // north and east positive
+};
+
+// "ddmm.mmmm" (or dddmm) and the hemisphere letter as signed decimal degrees.
+double nmeaDegrees(const std::string& value, const std::string& hemisphere, int degreeDigits) {
+  const double degrees = std::stod(value.substr(0, degreeDigits));
+  const double minutes = std::stod(value.substr(degreeDigits));
+  const double unsignedDegrees = degrees + minutes / 60.0;
+  return hemisphere == "S" || hemisphere == "W" ? -unsignedDegrees : unsignedDegrees;
+}
+
+std::vector<std::string> fields(const std::string& sentence) {
+  std::vector<std::string> result;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = sentence.find_first_of(",*", start);
+    result.push_back(sentence.substr(start, comma - start));
+    if (comma == std::string::npos || sentence[comma] == '*') break;
+    start = comma + 1;
+  }
+  return result;
+}
+
+// The position of each GGA line in an NMEA text.
+std::vector<Point> ggaPoints(const std::string& text) {
+  std::vector<Point> points;
+  for (std::size_t at = text.find("$GPGGA,"); at != std::string::npos;
+       at = text.find("$GPGGA,", at + 1)) {
+    const auto f = fields(text.substr(at, text.find('\n', at) - at));
+    points.push_back({nmeaDegrees(f[2], f[3], 2), nmeaDegrees(f[4], f[5], 3), std::stod(f[9])});
+  }
+  return points;
+}
+
+std::vector<Point> gpxTrackPoints(const std::string& gpx) {
+  static const std::regex trkpt(
+      R"re(<trkpt lat="([-0-9.]+)" lon="([-0-9.]+)">\s*<ele>([-0-9.]+)</ele>)re");
+  std::vector<Point> points;
+  for (auto it = std::sregex_iterator(gpx.begin(), gpx.end(), trkpt); it != std::sregex_iterator();
+       ++it) {
+    points.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
+  }
+  return points;
+}
+
+class GpsbabelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gpsbabel_ = requireProgram("gpsbabel", "gpsbabel");
+    if (gpsbabel_.empty()) GTEST_SKIP() << "(failed above)";
+  }
+
+  TempDir dir_;
+  std::string gpsbabel_;
+};
+
+TEST_F(GpsbabelTest, ReadsTheLogOfARunAsATrack) {
+  writeFile(dir_ / "satellites.ini", kSatelliteFile);
+  // Steps move the fix each tick, so every track point is a different place.
+  const ProcessResult run = runProcess({cliPath(),      "run",
+                                        "--virtual",    (dir_ / "gps").string(),
+                                        "--count",      "4",
+                                        "--interval",   "0.05",
+                                        "--lat",        "33:51:24.408S",
+                                        "--lon",        "151:12:55.044W",
+                                        "--alt",        "12.5",
+                                        "--lat-step",   "10",
+                                        "--lon-step",   "20",
+                                        "--satellites", (dir_ / "satellites.ini").string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  writeFile(dir_ / "run.nmea", run.out);
+
+  const ProcessResult babel =
+      runProcess({gpsbabel_, "-i", "nmea", "-f", (dir_ / "run.nmea").string(), "-o", "gpx", "-F",
+                  (dir_ / "run.gpx").string()});
+  ASSERT_EQ(babel.exitCode, 0) << babel.err;
+  const std::vector<Point> track = gpxTrackPoints(readFile(dir_ / "run.gpx"));
+  const std::vector<Point> sent = ggaPoints(run.out);
+  ASSERT_EQ(sent.size(), 4u) << run.out;
+  ASSERT_EQ(track.size(), sent.size()) << readFile(dir_ / "run.gpx");
+  EXPECT_NEAR(track[0].latitude, -33.85678, 1e-9);
+  EXPECT_NEAR(track[0].longitude, -151.21529, 1e-9);
+  for (std::size_t i = 0; i < track.size(); ++i) {
+    // gpsbabel writes nine decimals.
+    EXPECT_NEAR(track[i].latitude, sent[i].latitude, 1e-8) << i;
+    EXPECT_NEAR(track[i].longitude, sent[i].longitude, 1e-8) << i;
+    EXPECT_NEAR(track[i].altitude, 12.5, 1e-9) << i;
+    if (i > 0) {
+      EXPECT_NE(track[i].latitude, track[i - 1].latitude) << i;
+    }
+  }
+}
+
+// A track with a point in each quarter of the globe, a negative altitude and
+// a longitude just west of zero.
+const std::vector<Point> kTrack = {{48.1173, 11.516667, 545.4},
+                                   {-33.85678, -151.21529, 12.5},
+                                   {0.5, 0.25, -3},
+                                   {51.4779, -0.0015, 46},
+                                   {-1.25, 179.75, 0}};
+
+std::string gpxOf(const std::vector<Point>& track) {
+  std::string gpx =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<gpx version=\"1.1\" creator=\"waymock-test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+      "<trk><name>test</name><trkseg>\n";
+  for (std::size_t i = 0; i < track.size(); ++i) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "<trkpt lat=\"%.6f\" lon=\"%.6f\"><ele>%.1f</ele>"
+                  "<time>2024-03-23T12:35:%02zuZ</time></trkpt>\n",
+                  track[i].latitude, track[i].longitude, track[i].altitude, 10 + i);
+    gpx += line;
+  }
+  return gpx + "</trkseg></trk>\n</gpx>\n";
+}
+
+class GpsbabelLogTest : public GpsbabelTest {
+ protected:
+  void SetUp() override {
+    GpsbabelTest::SetUp();
+    if (IsSkipped()) return;
+    writeFile(dir_ / "track.gpx", gpxOf(kTrack));
+    const ProcessResult babel =
+        runProcess({gpsbabel_, "-i", "gpx", "-f", (dir_ / "track.gpx").string(), "-o", "nmea", "-F",
+                    (dir_ / "track.nmea").string()});
+    ASSERT_EQ(babel.exitCode, 0) << babel.err;
+    log_ = readFile(dir_ / "track.nmea");
+  }
+
+  std::string log_;
+};
+
+TEST_F(GpsbabelLogTest, WritesGpTalkerLinesEndedByLfWithThreeDecimalMinutes) {
+  EXPECT_EQ(log_.find('\r'), std::string::npos);
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), '\n'), 2 * static_cast<long>(kTrack.size()));
+  EXPECT_TRUE(log_.starts_with("$GPRMC,123510.000,V,4807.038,N,01131.000,E,")) << log_;
+  const std::vector<Point> points = ggaPoints(log_);
+  ASSERT_EQ(points.size(), kTrack.size()) << log_;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    EXPECT_NEAR(points[i].latitude, kTrack[i].latitude, 1e-5) << i;
+    EXPECT_NEAR(points[i].longitude, kTrack[i].longitude, 1e-5) << i;
+  }
+}
+
+TEST_F(GpsbabelLogTest, DecodedStraightItsLfOnlyLinesYieldNoSentence) {
+  const ProcessResult decode =
+      runProcess({cliPath(), "decode", "--events", (dir_ / "track.nmea").string()});
+  ASSERT_EQ(decode.exitCode, 0) << decode.err;
+  // Only CR LF ends a sentence: the whole file is one unfinished sentence.
+  EXPECT_EQ(decode.out, "{\"event\":\"OnReceive\"}\n");
+}
+
+// Each fix of the log (its RMC and GGA lines) re-joined with CR LF, as the
+// file replay does, decodes to the point of the track.
+TEST_F(GpsbabelLogTest, DecodedWithCrLfLineEndsItGivesThePointsOfTheTrack) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < log_.size();) {
+    const std::size_t end = log_.find('\n', start);
+    lines.push_back(log_.substr(start, end - start));
+    start = end == std::string::npos ? log_.size() : end + 1;
+  }
+  ASSERT_EQ(lines.size(), 2 * kTrack.size());
+  for (std::size_t i = 0; i < kTrack.size(); ++i) {
+    const std::string fix = lines[2 * i] + "\r\n" + lines[2 * i + 1] + "\r\n";
+    const ProcessResult decode = runProcess({cliPath(), "decode", "-"}, fix);
+    ASSERT_EQ(decode.exitCode, 0) << decode.err;
+    const json records = json::parse(decode.out, nullptr, false);
+    ASSERT_TRUE(records.is_object()) << decode.out;
+    const json& p = records["Position"];
+    const double lat = p["Latitude_Degree"].get<double>() +
+                       p["Latitude_Minute"].get<double>() / 60 +
+                       p["Latitude_Second"].get<double>() / 3600;
+    const double lon = p["Longitude_Degree"].get<double>() +
+                       p["Longitude_Minute"].get<double>() / 60 +
+                       p["Longitude_Second"].get<double>() / 3600;
+    EXPECT_NEAR(p["Latitude_Direction"] == "cpSouth" ? -lat : lat, kTrack[i].latitude, 1e-5) << i;
+    EXPECT_NEAR(p["Longitude_Direction"] == "cpWest" ? -lon : lon, kTrack[i].longitude, 1e-5) << i;
+    // The receiver reads a signed number as 0, so the point below sea level
+    // arrives at sea level.
+    EXPECT_NEAR(p["Altitude"].get<double>(), std::max(kTrack[i].altitude, 0.0), 1e-9) << i;
+  }
+}
+
+}  // namespace
+}  // namespace waymock::test
