@@ -186,18 +186,18 @@ TEST(NumberText, UnsignedWithPadding) {
     const char* text;
   };
   const Case cases[] = {
-      {0, 0, "0"},
-      {7, 2, "07"},
-      {7, 3, "007"},
-      {12345, 3, "12345"},
-      {99, 2, "99"},
-      {100, 0, "100"},
-      {18446744073709551615u, 0, "18446744073709551615"},
+      {0, 0, "0"},         {5, 1, "5"},
+      {42, 0, "42"},       {42, 1, "42"},
+      {7, 2, "07"},        {7, 3, "007"},
+      {12345, 3, "12345"}, {99, 2, "99"},
+      {100, 0, "100"},     {18446744073709551615u, 0, "18446744073709551615"},
   };
   for (const Case& c : cases) {
     std::string out = "x";
     appendUnsigned(out, c.value, c.width);
     EXPECT_EQ(out, std::string("x") + c.text);
+    char buffer[24];
+    EXPECT_EQ(std::string(buffer, writeUnsigned(buffer, c.value, c.width)), c.text);
   }
 }
 
