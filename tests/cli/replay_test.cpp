@@ -1,0 +1,175 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/test_support.h"
+
+namespace waymock {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::cliPath;
+using test::runProcess;
+
+// Each burst of an echoed log is followed by an empty line.
+std::vector<std::string> bursts(const std::string& log) {
+  std::vector<std::string> out;
+  std::size_t at = 0;
+  for (std::size_t end; (end = log.find("\r\n\r\n", at)) != std::string::npos; at = end + 4) {
+    out.push_back(log.substr(at, end + 2 - at));
+  }
+  EXPECT_EQ(at, log.size()) << "log does not end with an empty line";
+  return out;
+}
+
+std::vector<std::string> fields(const std::string& burst, const std::string& type) {
+  const auto at = burst.find(type + ",");
+  if (at == std::string::npos) return {};
+  std::string sentence = burst.substr(at, burst.find('*', at) - at);
+  std::vector<std::string> out;
+  for (std::size_t begin = 0, comma;; begin = comma + 1) {
+    comma = sentence.find(',', begin);
+    out.push_back(sentence.substr(begin, comma - begin));
+    if (comma == std::string::npos) return out;
+  }
+}
+
+std::vector<std::string> range(const std::vector<std::string>& v, std::size_t from,
+                               std::size_t count) {
+  if (v.size() < from + count) return {};
+  return {v.begin() + static_cast<std::ptrdiff_t>(from),
+          v.begin() + static_cast<std::ptrdiff_t>(from + count)};
+}
+
+std::string sentence(const std::string& body) {
+  unsigned sum = 0;
+  for (std::size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "*%02X\r\n", sum);
+  return body + hex;
+}
+
+TEST(CliReplay, ResendsTheRecordedPositions) {
+  test::TempDir dir;
+  const auto recorded =
+      runProcess({cliPath(), "run", "--utc", "2024-03-23T12:35:19Z", "--lat", "48:07:02.28N",
+                  "--lon", "011:31:00E", "--count", "5", "--interval", "0.01", "--lat-step", "10",
+                  "--lon-step", "-7", "--virtual", (dir / "run-port").string()});
+  ASSERT_EQ(recorded.exitCode, 0) << recorded.err;
+  test::writeFile(dir / "drive.log", recorded.out);
+  const auto sent = bursts(recorded.out);
+  ASSERT_EQ(sent.size(), 5u);
+
+  const auto replayed = runProcess({cliPath(), "replay", (dir / "drive.log").string(), "--delay",
+                                    "0", "--virtual", (dir / "replay-port").string()});
+  ASSERT_EQ(replayed.exitCode, 0) << replayed.err;
+  // Each delivery ends with the head of the next recorded burst, whose
+  // position it re-sends; the RMC, GSA and GSV of the last one are never sent.
+  const auto echoed = bursts(replayed.out);
+  ASSERT_EQ(echoed.size(), 5u);
+  for (std::size_t i = 0; i < echoed.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(range(fields(echoed[i], "$GPGGA"), 2, 4), range(fields(sent[i], "$GPGGA"), 2, 4));
+    EXPECT_EQ(range(fields(echoed[i], "$GPRMC"), 3, 4), range(fields(sent[i], "$GPRMC"), 3, 4));
+  }
+  EXPECT_NE(range(fields(sent[0], "$GPGGA"), 2, 4), range(fields(sent[1], "$GPGGA"), 2, 4));
+  EXPECT_EQ(range(fields(sent[0], "$GPGGA"), 2, 4),
+            (std::vector<std::string>{"4807.0380", "N", "01131.0000", "E"}));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "replay-port")));
+}
+
+TEST(CliReplay, ARejectedValueEndsTheRunWithTheGeneratorsMessage) {
+  struct Case {
+    const char* name;
+    std::string log;
+    const char* message;
+  };
+  const std::string rmc = sentence("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
+  const std::vector<Case> cases = {
+      {"heading 360", sentence("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,360.0,230394,,") + rmc,
+       "Heading must be between 0 and 360."},
+      {"PRN 33", sentence("$GPGSV,1,1,01,33,40,083,46") + rmc,
+       "PseudoRandomCode must be between 1 and 32."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    test::writeFile(dir / "bad.log", c.log);
+    const auto r = runProcess({cliPath(), "replay", (dir / "bad.log").string(), "--delay", "0",
+                               "--virtual", (dir / "port").string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find(std::string("waymock-cli: ") + c.message + "\n"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "port")));
+  }
+}
+
+TEST(CliReplay, MissingFileIsAClearError) {
+  test::TempDir dir;
+  const auto missing = (dir / "missing.log").string();
+  const auto r = runProcess({cliPath(), "replay", missing, "--virtual", (dir / "port").string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "waymock-cli: Cannot find the log file " + missing + ".\n");
+  EXPECT_TRUE(r.out.empty());
+  const auto negative = runProcess({cliPath(), "replay", missing, "--delay", "-1"});
+  EXPECT_EQ(negative.exitCode, 2);
+}
+
+TEST(CliReplay, StopsPromptlyOnASignalDuringALongDelay) {
+  test::TempDir dir;
+  const std::string rmc = sentence("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
+  test::writeFile(dir / "a.log", rmc + rmc + rmc);
+  const auto out = dir / "stdout";
+  const auto link = dir / "port";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = ::open("/dev/null", O_WRONLY);
+    dup2(fd, 1);
+    dup2(null, 2);
+    const std::string cli = cliPath(), file = (dir / "a.log").string(), port = link.string();
+    execl(cli.c_str(), cli.c_str(), "replay", file.c_str(), "--delay", "60000", "--virtual",
+          port.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  // The first burst comes at once, then the replay waits a minute.
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while ((fs::exists(out) ? test::readFile(out) : "").find("\r\n\r\n") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(5ms);
+  }
+  const auto signalled = std::chrono::steady_clock::now();
+  kill(pid, SIGTERM);
+  std::optional<int> exitCode;
+  while (!exitCode && std::chrono::steady_clock::now() < signalled + 2s) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    } else {
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+  if (!exitCode) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  ASSERT_EQ(exitCode, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, 1s);
+  EXPECT_EQ(bursts(test::readFile(out)).size(), 1u);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+}  // namespace
+}  // namespace waymock
