@@ -137,6 +137,7 @@ int run(const RunOptions& o) {
   int outputError = 0;
   simulation.onTransmitted = [&outputError](const std::string& burst) {
     const std::string text = burst + "\r\n";
+    errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
       outputError = errno != 0 ? errno : EIO;
@@ -163,8 +164,9 @@ int run(const RunOptions& o) {
 void addRunCommand(CLI::App& app, Action& action) {
   auto* cmd = app.add_subcommand(
       "run",
-      "Run the simulator: each interval write a burst to the serial or virtual port (and UDP), "
-      "echo it on standard output followed by an empty line, and move the fix");
+      "Run the simulator: write a burst to the serial or virtual port (and UDP) at once and "
+      "then once per interval, echo it on standard output followed by an empty line, and move "
+      "the fix; Ctrl-C or SIGTERM stops it");
   // As usual for command lines, an option given twice takes the last value.
   cmd->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto options = std::make_shared<RunOptions>();

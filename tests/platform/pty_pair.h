@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <string>
