@@ -68,6 +68,9 @@ void applyLineSettings(int fd, int baudRate) {
     tio.c_cc[VTIME] = 0;
     const speed_t speed = standardSpeed(baudRate);
     if (speed != B0) {
+      // A custom rate left by an earlier open sits in the input-speed bits and
+      // would outlive cfsetispeed; cleared, the input follows the output speed.
+      tio.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
       cfsetispeed(&tio, speed);
       cfsetospeed(&tio, speed);
     }
