@@ -88,13 +88,17 @@ class Sentence {
     // Byte loads with four independent chains: the characters were just
     // stored one by one, and wider loads over them would stall until those
     // stores retire.
-    unsigned lanes[4] = {0, 0, 0, 0};
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_);
     std::size_t i = 1;  // after the "$"
     for (; i + 4 <= n_; i += 4) {
-      for (int k = 0; k < 4; ++k) lanes[k] ^= static_cast<unsigned char>(buffer_[i + k]);
+      a ^= bytes[i];
+      b ^= bytes[i + 1];
+      c ^= bytes[i + 2];
+      d ^= bytes[i + 3];
     }
-    for (; i < n_; ++i) lanes[0] ^= static_cast<unsigned char>(buffer_[i]);
-    const auto sum = static_cast<std::uint8_t>(lanes[0] ^ lanes[1] ^ lanes[2] ^ lanes[3]);
+    for (; i < n_; ++i) a ^= bytes[i];
+    const auto sum = static_cast<std::uint8_t>(a ^ b ^ c ^ d);
     const char tail[] = {'*', kHexDigits[sum >> 4], kHexDigits[sum & 0xF], '\r', '\n'};
     text(std::string_view(tail, sizeof tail));
     out.append(buffer_, n_);
