@@ -504,10 +504,24 @@ void TTarnCustomGPSReceiver::accept(std::string_view sentence, std::vector<Accep
       {"$GPAAM", TNMEACommand::GPAAM, &Parser::aam}, {"$GPRMB", TNMEACommand::GPRMB, &Parser::rmb},
       {"$GPBWC", TNMEACommand::GPBWC, &Parser::bwc},
   };
+  // Compared as one number each rather than as text.
+  auto key = [](const char* text) {
+    std::uint32_t head;
+    std::uint16_t tail;
+    std::memcpy(&head, text, 4);
+    std::memcpy(&tail, text + 4, 2);
+    return head | std::uint64_t{tail} << 32;
+  };
+  static const auto kKeys = [&key] {
+    std::array<std::uint64_t, std::size(kTypes)> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = key(kTypes[i].identifier);
+    return keys;
+  }();
+  const std::uint64_t identifier = key(sentence.data());
   const SentenceType* type = nullptr;
-  for (const SentenceType& t : kTypes) {
-    if (std::memcmp(sentence.data(), t.identifier, 6) == 0) {
-      type = &t;
+  for (std::size_t i = 0; i < kKeys.size(); ++i) {
+    if (kKeys[i] == identifier) {
+      type = &kTypes[i];
       break;
     }
   }

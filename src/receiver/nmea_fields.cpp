@@ -39,23 +39,43 @@ int hexValue(char c) {
 }  // namespace
 
 bool checksumValid(std::string_view sentence) {
-  const auto star = sentence.find('*');
-  if (star == std::string_view::npos || star == 0) return false;
+  if (sentence.empty() || sentence[0] == '*') return false;
 
-  // Exclusive-or of everything between the "$" and the "*", a word at a time.
-  const char* p = sentence.data() + 1;
-  const char* const end = sentence.data() + star;
+  // One pass, a word at a time: the exclusive-or of everything after the "$",
+  // up to the first "*", which is found in the same words.
+  const char* const begin = sentence.data();
+  const char* const end = begin + sentence.size();
+  const char* p = begin + 1;
   std::uint64_t wide = 0;
+  std::size_t star = std::string_view::npos;
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighs = 0x8080808080808080u;
   for (; end - p >= 8; p += 8) {
     std::uint64_t word;
     std::memcpy(&word, p, 8);
+    const std::uint64_t x = word ^ (kOnes * '*');
+    // The lowest flagged byte is the first "*" (higher flags may be false).
+    const std::uint64_t found = (x - kOnes) & ~x & kHighs;
+    if (found) {
+      const auto before = static_cast<unsigned>(__builtin_ctzll(found)) / 8;
+      if (before) wide ^= word & ((std::uint64_t{1} << (8 * before)) - 1);
+      star = static_cast<std::size_t>(p - begin) + before;
+      break;
+    }
     wide ^= word;
+  }
+  if (star == std::string_view::npos) {
+    for (; p < end; ++p) {
+      if (*p == '*') break;
+      wide ^= static_cast<unsigned char>(*p);
+    }
+    if (p == end) return false;
+    star = static_cast<std::size_t>(p - begin);
   }
   wide ^= wide >> 32;
   wide ^= wide >> 16;
   wide ^= wide >> 8;
-  unsigned computed = static_cast<unsigned>(wide & 0xFF);
-  for (; p < end; ++p) computed ^= static_cast<unsigned char>(*p);
+  const auto computed = static_cast<unsigned>(wide & 0xFF);
 
   const std::string_view given = sentence.substr(star + 1);
   if (given.empty()) return false;
