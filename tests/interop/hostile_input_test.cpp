@@ -174,6 +174,21 @@ TEST(HostileInput, TenThousandDistinctSectionsApplyTheValidOnesThenRaiseTheLimit
   EXPECT_EQ(gen.GetActiveSatellites().size(), 32u);
 }
 
+TEST(HostileInput, ASectionWithTenThousandRepeatedKeysTakesTheFirstOfEach) {
+  TempDir dir;
+  std::string text = "[4]\r\nActive=1\r\n";
+  for (int i = 0; i < 10000; ++i) {
+    text +=
+        "Elevation=" + std::to_string(33 + i % 50) + "\r\nSNR=" + std::to_string(i % 90) + "\r\n";
+  }
+  writeFile(dir / "satellites.ini", text);
+  TTarnNMEAGenerator gen(std::make_shared<FixedClock>(0));
+  ASSERT_NO_THROW(gen.LoadSatellites((dir / "satellites.ini").string()));
+  EXPECT_TRUE(gen.GetSatellites()[4]->Active());
+  EXPECT_EQ(gen.GetSatellites()[4]->Elevation(), 33);
+  EXPECT_EQ(gen.GetSatellites()[4]->SignalToNoiseRatio(), 0);
+}
+
 // Runs `work` as the unprivileged user "nobody" in a child process, since
 // permissions do not stop root; returns what it wrote to its pipe.
 std::string runAsNobody(const std::function<std::string()>& work) {
