@@ -263,6 +263,16 @@ TEST(Gsv, EdgeCases) {
   EXPECT_EQ(events, expected);
 }
 
+TEST(Gsv, SatelliteFieldsThatAreNotIntegersGiveZero) {
+  Fixture f;
+  const auto events = f.feed({"$GPGSV,1,1,03,x1,-5,+7,1.5,99999999999,045,,0007,12,34,56"});
+  const std::vector<std::string> expected = {"Satellite 0 -5 7 0", "Satellite 0 45 0 7",
+                                             "Satellites"};
+  // The last group lacks a comma after its azimuth, so it is not a group.
+  EXPECT_EQ(events, expected);
+  EXPECT_EQ(f.r.Satellites().size(), 2u);
+}
+
 TEST(Gsv, SatelliteHandlerErrorEndsTheGroups) {
   Fixture f;
   int calls = 0;
