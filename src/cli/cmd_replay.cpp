@@ -95,12 +95,11 @@ int replay(const ReplayOptions& o) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
       outputError = errno != 0 ? errno : EIO;
-      receiver.Close();
     }
   };
   receiver.OnReceive = [&relay](receiver::TTarnCustomGPSReceiver&) { relay.relay(); };
   receiver.processEvents = [&] {
-    if (stop.raised()) receiver.Close();
+    if (stop.raised() || outputError != 0) receiver.Close();
   };
   receiver.Open();
 

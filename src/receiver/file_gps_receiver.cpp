@@ -135,6 +135,9 @@ void TTarnFileGPSReceiver::SetFileName(const std::string& value) {
 void TTarnFileGPSReceiver::Close() {
   active_ = false;
   paused_ = false;
+  // A Close during the wait cuts it short, even one that an earlier Close from
+  // OnReceive let run.
+  waitAfterClose_ = false;
 }
 
 bool TTarnFileGPSReceiver::start() {

@@ -89,8 +89,8 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   // OnDisconnect does not fire and Active stays true until Close.
   void Open();
   // Asks the replay to end; it does at its next step and fires OnDisconnect.
-  // A wait that a Delay started is cut short, unless Close came from the
-  // OnReceive handler of the burst that started it.
+  // Close during the wait after a burst cuts it short; a Close from the
+  // OnReceive handler of that burst lets it run.
   void Close();
   void Pause() { paused_ = true; }
   void Resume() { paused_ = false; }

@@ -293,6 +293,16 @@ TEST(FileReplay, CloseFromOnReceiveLetsTheWaitRun) {
   replay.r.Open();
   const Events expected = {"connect a.log", "receive@0 GGA1", "disconnect@1000 a.log"};
   EXPECT_EQ(replay.events, expected);
+
+  // Another Close during that wait still cuts it short.
+  replay.events.clear();
+  replay.clock->advance(-1000ms);
+  replay.r.processEvents = [&] {
+    if (replay.clock->elapsedMs() >= 100) replay.r.Close();
+  };
+  replay.r.Open();
+  const Events cut = {"connect a.log", "receive@0 GGA1", "disconnect@105 a.log"};
+  EXPECT_EQ(replay.events, cut);
 }
 
 std::size_t openFiles() {
