@@ -1,10 +1,12 @@
 // Arbitrary bytes, cut into arbitrary blocks, through ReceiveData with every
 // handler assigned. The first bytes choose the receiver's settings; then each
 // block is one length byte followed by that many bytes of text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include "receiver/custom_gps_receiver.h"

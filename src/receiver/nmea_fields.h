@@ -77,6 +77,15 @@ inline constexpr std::array<long double, kExactPowers> kPow10 = [] {
   return p;
 }();
 
+inline bool allDigits(std::string_view text) {
+  bool ok = true;
+  for (const char c : text) ok &= isDigit(c);
+  return ok;
+}
+inline int twoDigits(const char* p) {
+  return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
 // Conversions of digit strings too long for the exact fast paths.
 long double readLongNumber(std::string_view digitsAndPoint);
 long double longFractionSeconds(std::string_view digits, std::size_t length);
@@ -212,7 +221,13 @@ inline std::optional<CoordinateParts> splitCoordinate(std::string_view text) {
     if (!seconds) return std::nullopt;
     parts.second = *seconds;
   }
-  if (whole.size() <= 2) {
+  if ((whole.size() == 4 || whole.size() == 5) && detail::allDigits(whole)) {
+    // ddmm or dddmm, as nearly every sentence sends it.
+    const char* p = whole.data();
+    parts.degree =
+        whole.size() == 4 ? detail::twoDigits(p) : (p[0] - '0') * 100 + detail::twoDigits(p + 1);
+    parts.minute = detail::twoDigits(p + whole.size() - 2);
+  } else if (whole.size() <= 2) {
     const auto minute = readInteger(whole);
     if (!minute) return std::nullopt;
     parts.minute = *minute;
@@ -236,8 +251,14 @@ inline std::optional<TimeParts> readTime(std::string_view text) {
     if (!f) return std::nullopt;
     parts.fraction = *f;
   }
-  std::optional<int> hour = 0, minute = 0, second;
   const std::size_t n = whole.size();
+  if (n == 6 && detail::allDigits(whole)) {  // hhmmss, as nearly every sentence sends it
+    parts.hour = detail::twoDigits(whole.data());
+    parts.minute = detail::twoDigits(whole.data() + 2);
+    parts.second = detail::twoDigits(whole.data() + 4);
+    return parts;
+  }
+  std::optional<int> hour = 0, minute = 0, second;
   if (n >= 5) {
     second = readInteger(whole.substr(n - 2));
     minute = readInteger(whole.substr(n - 4, 2));
