@@ -96,13 +96,30 @@ long peakResidentKb() {
   return usage.ru_maxrss;
 }
 
-void replay(benchmark::State& state, std::size_t bytes) {
+// A port that takes every byte and does nothing with it.
+class NullPorts final : public waymock::SerialPortOpener {
+  class Device final : public waymock::SerialDevice {
+   public:
+    std::size_t write(std::string_view bytes, std::chrono::milliseconds) override {
+      return bytes.size();
+    }
+    void purge() noexcept override {}
+  };
+
+ public:
+  std::unique_ptr<waymock::SerialDevice> open(const std::string&, int) override {
+    return std::make_unique<Device>();
+  }
+};
+
+void replay(benchmark::State& state, std::size_t bytes, bool virtualPort = true) {
   const fs::path log = makeLog(bytes);
   std::size_t bursts = 0;
   std::size_t echoed = 0;
   for (auto _ : state) {
     VirtualSerialPort port((folder().path() / "gps").string());
-    TTarnNMEAGenerator generator(waymock::systemClock(), port.opener());
+    TTarnNMEAGenerator generator(waymock::systemClock(),
+                                 virtualPort ? port.opener() : std::make_shared<NullPorts>());
     if (!generator.OpenPort(port.path(), 4800)) {
       state.SkipWithError("cannot open the virtual port");
       return;
@@ -128,6 +145,12 @@ void BM_Replay50MB(benchmark::State& state) {
   replay(state, 50u << 20);
 }
 BENCHMARK(BM_Replay50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same with a port that costs nothing: the share of the pseudo-terminal.
+void BM_Replay50MBNullPort(benchmark::State& state) {
+  replay(state, 50u << 20, false);
+}
+BENCHMARK(BM_Replay50MBNullPort)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The same log read and decoded with nothing sent: the share of the file
 // receiver and its parser in the figure above.
