@@ -21,9 +21,13 @@ using waymock::generator::TTarnNMEAGenerator;
 // One scratch folder per process, removed at exit.
 struct Scratch {
   Scratch() {
-    char pattern[] = "/tmp/waymock-fuzz-satellites-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    folder = pattern;
+    // In memory where there is such a folder: the save syncs its file to disk.
+    char pattern[] = "/dev/shm/waymock-fuzz-satellites-XXXXXX";
+    char fallback[] = "/tmp/waymock-fuzz-satellites-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (made == nullptr) made = mkdtemp(fallback);
+    if (made == nullptr) std::abort();
+    folder = made;
     input = folder + "/input.ini";
     saved = folder + "/saved.ini";
   }
