@@ -74,16 +74,18 @@ class GpsbabelTest : public ::testing::Test {
 TEST_F(GpsbabelTest, ReadsTheLogOfARunAsATrack) {
   writeFile(dir_ / "satellites.ini", kSatelliteFile);
   // Steps move the fix each tick, so every track point is a different place.
-  const ProcessResult run = runProcess({cliPath(),      "run",
-                                        "--virtual",    (dir_ / "gps").string(),
-                                        "--count",      "4",
-                                        "--interval",   "0.05",
-                                        "--lat",        "33:51:24.408S",
-                                        "--lon",        "151:12:55.044W",
-                                        "--alt",        "12.5",
-                                        "--lat-step",   "10",
-                                        "--lon-step",   "20",
-                                        "--satellites", (dir_ / "satellites.ini").string()});
+  const ProcessResult run = runProcess({cliPath(),       "run",
+                                        "--virtual",     (dir_ / "gps").string(),
+                                        "--count",       "4",
+                                        "--interval",    "0.05",
+                                        "--lat",         "33:51:24.408S",
+                                        "--lon",         "151:12:55.044W",
+                                        "--alt",         "12.5",
+                                        "--lat-step",    "10",
+                                        "--lon-step",    "20",
+                                        "--speed-knots", "22.4",
+                                        "--heading",     "84.4",
+                                        "--satellites",  (dir_ / "satellites.ini").string()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   writeFile(dir_ / "run.nmea", run.out);
 
@@ -106,6 +108,17 @@ TEST_F(GpsbabelTest, ReadsTheLogOfARunAsATrack) {
       EXPECT_NE(track[i].latitude, track[i - 1].latitude) << i;
     }
   }
+  // gpsbabel takes the speed of a point that a GGA line started from the VTG
+  // km/h field, so it carries the simulator's 0.5397 factor: 22.4 knots show
+  // as 41.5045 km/h, 11.5290 m/s, not the 11.5236 m/s of 1.852 km per knot.
+  static const std::regex speed(R"re(<speed>([0-9.]+)</speed>)re");
+  static const std::regex course(R"re(<course>([0-9.]+)</course>)re");
+  const std::string gpx = readFile(dir_ / "run.gpx");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(gpx, m, speed)) << gpx;
+  EXPECT_NEAR(std::stod(m[1]), 22.4 / 0.5397 / 3.6, 1e-5);
+  ASSERT_TRUE(std::regex_search(gpx, m, course)) << gpx;
+  EXPECT_NEAR(std::stod(m[1]), 84.4, 1e-5);
 }
 
 // A track with a point in each quarter of the globe, a negative altitude and
@@ -166,6 +179,42 @@ TEST_F(GpsbabelLogTest, DecodedStraightItsLfOnlyLinesYieldNoSentence) {
   ASSERT_EQ(decode.exitCode, 0) << decode.err;
   // Only CR LF ends a sentence: the whole file is one unfinished sentence.
   EXPECT_EQ(decode.out, "{\"event\":\"OnReceive\"}\n");
+}
+
+// The file replay reads the log line by line and re-joins the lines with CR
+// LF, so it decodes every fix and sends it on; the echo on standard output is
+// what the port got. Each delivery runs from one RMC line to the next, so the
+// first (before any RMC line) holds nothing and the last fix is never sent.
+TEST_F(GpsbabelLogTest, ReplayedItSendsThePointsOfTheTrack) {
+  const ProcessResult replay =
+      runProcess({cliPath(), "replay", "--delay", "0", "--virtual", (dir_ / "gps").string(),
+                  (dir_ / "track.nmea").string()});
+  ASSERT_EQ(replay.exitCode, 0) << replay.err;
+  std::vector<std::string> bursts;
+  for (std::size_t start = 0; start < replay.out.size();) {
+    std::size_t end = replay.out.find("\r\n\r\n", start);
+    if (end == std::string::npos) end = replay.out.size();
+    bursts.push_back(replay.out.substr(start, end - start));
+    start = end + 4;
+  }
+  ASSERT_EQ(bursts.size(), kTrack.size()) << replay.out;
+  for (std::size_t i = 1; i < bursts.size(); ++i) {
+    const Point& expected = kTrack[i - 1];
+    const std::vector<Point> gga = ggaPoints(bursts[i]);
+    ASSERT_EQ(gga.size(), 1u) << bursts[i];
+    EXPECT_NEAR(gga[0].latitude, expected.latitude, 1e-5) << bursts[i];
+    EXPECT_NEAR(gga[0].longitude, expected.longitude, 1e-5) << bursts[i];
+    // The receiver reads a signed number as 0: the point below sea level
+    // is sent at sea level.
+    EXPECT_NEAR(gga[0].altitude, std::max(expected.altitude, 0.0), 1e-9) << bursts[i];
+
+    const std::size_t at = bursts[i].find("$GPRMC,");
+    ASSERT_NE(at, std::string::npos) << bursts[i];
+    const auto rmc = fields(bursts[i].substr(at, bursts[i].find('\r', at) - at));
+    EXPECT_EQ(rmc[2], "A");  // the simulator always reports a valid fix
+    EXPECT_NEAR(nmeaDegrees(rmc[3], rmc[4], 2), expected.latitude, 1e-5) << bursts[i];
+    EXPECT_NEAR(nmeaDegrees(rmc[5], rmc[6], 3), expected.longitude, 1e-5) << bursts[i];
+  }
 }
 
 // Each fix of the log (its RMC and GGA lines) re-joined with CR LF, as the
