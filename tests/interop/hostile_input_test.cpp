@@ -82,6 +82,21 @@ TEST(HostileInput, ABinaryFileReplaysToTheEndAndTheGoodBurstsAfterItStillCount) 
   EXPECT_EQ(replay.Altitude(), 545.4L);
 }
 
+TEST(HostileInput, ReplayingABinaryFileEndsNormally) {
+  TempDir dir;
+  writeFile(dir / "binary.nmea",
+            randomBytes(512 * 1024, 5) + "\n" + kGoodRmc + kGoodGga + kGoodRmc);
+  const ProcessResult replay = runProcess({cliPath(), "replay", "--delay", "0", "--virtual",
+                                           (dir / "gps").string(), (dir / "binary.nmea").string()});
+  EXPECT_EQ(replay.exitCode, 0) << replay.err;
+  // The last burst echoed is the good fix.
+  const std::size_t last = replay.out.rfind("$GPGGA,");
+  ASSERT_NE(last, std::string::npos);
+  const std::string gga = replay.out.substr(last, replay.out.find("\r\n", last) - last);
+  EXPECT_NE(gga.find(",4807.0380,N,01131.0000,E,1,4,"), std::string::npos) << gga;
+  EXPECT_NE(gga.find(",545.4,M,"), std::string::npos) << gga;
+}
+
 TEST(HostileInput, ABinaryFileDecodesToNothingWithoutError) {
   TempDir dir;
   writeFile(dir / "binary.nmea", randomBytes(512 * 1024, 11));
