@@ -2,18 +2,15 @@
 // the file receiver, and each decoded fix is copied into a generator and sent
 // to the port (and UDP) like a simulator tick, until the end of the log or a
 // signal.
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
-#include <array>
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "cli/burst_echo.h"
 #include "cli/commands.h"
 #include "cli/port_options.h"
+#include "cli/stop_signals.h"
 #include "engine/file_relay.h"
 #include "generator/nmea_generator.h"
 #include "receiver/file_gps_receiver.h"
@@ -26,40 +23,6 @@ struct ReplayOptions {
   std::string file;
   int delay = 1000;
   PortOptions ports;
-};
-
-// SIGINT, SIGTERM and SIGHUP only raise a flag; the replay looks at it between
-// lines and in its waits, which it sleeps in short slices.
-class StopFlag {
- public:
-  StopFlag() {
-    struct sigaction action {};
-    action.sa_handler = &StopFlag::handle;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &old_[i]);
-    // A reader of standard output that goes away ends the replay through a
-    // failed write, so the port is still closed properly.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, &oldPipe_);
-  }
-  ~StopFlag() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &old_[i], nullptr);
-    sigaction(SIGPIPE, &oldPipe_, nullptr);
-  }
-  StopFlag(const StopFlag&) = delete;
-  StopFlag& operator=(const StopFlag&) = delete;
-
-  bool raised() const { return raised_ != 0; }
-
- private:
-  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
-  static void handle(int) { raised_ = 1; }
-
-  static inline volatile sig_atomic_t raised_ = 0;
-  std::array<struct sigaction, kSignals.size()> old_{};
-  struct sigaction oldPipe_ {};
 };
 
 bool isLogFile(const std::string& name) {
@@ -77,7 +40,7 @@ int replay(const ReplayOptions& o) {
   receiver.SetDelay(o.delay);
   receiver.SetFileName(o.file);
 
-  StopFlag stop;
+  StopSignals stop;
   targets.open(generator);
   struct ClosePort {
     PortTargets& targets;
@@ -87,27 +50,15 @@ int replay(const ReplayOptions& o) {
 
   FileRelay relay(generator, receiver, targets.udp());
   relay.onUdpError = targets.udpWarning();
-  // Each burst and an empty line, as the output log keeps them; flushed so a
-  // pipe sees each burst at once.
-  int outputError = 0;
-  relay.onTransmitted = [&](const std::string& burst) {
-    const std::string text = burst + "\r\n";
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-        std::fflush(stdout) != 0) {
-      outputError = errno != 0 ? errno : EIO;
-    }
-  };
+  BurstEcho echo;
+  relay.onTransmitted = [&echo](const std::string& burst) { echo.write(burst); };
   receiver.OnReceive = [&relay](receiver::TTarnCustomGPSReceiver&) { relay.relay(); };
   receiver.processEvents = [&] {
-    if (stop.raised() || outputError != 0) receiver.Close();
+    if (stop.raised() || echo.failed()) receiver.Close();
   };
   receiver.Open();
 
-  // A reader that stopped reading ends the replay quietly; any other failure
-  // to write standard output is an error.
-  if (outputError != 0 && outputError != EPIPE) {
-    throw RuntimeFailure("Cannot write to standard output.");
-  }
+  echo.check();
   return 0;
 }
 

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "generator/nmea_generator.h"
-#include "platform/udp_sender.h"
 #include "receiver/custom_gps_receiver.h"
 
 namespace waymock {
@@ -23,21 +22,13 @@ std::uint16_t satelliteValue(int value) {
 
 FileRelay::FileRelay(generator::TTarnNMEAGenerator& generator,
                      const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp)
-    : generator_(generator), receiver_(receiver), udp_(udp) {}
+    : Transmitter(udp), generator_(generator), receiver_(receiver) {}
 
 int FileRelay::relay() {
   copyFix();
-  const int written = generator_.WriteSentences();
-  // Sent whether or not the port took the burst; each use builds it anew.
-  if (udp_ != nullptr) {
-    try {
-      udp_->send(generator_.GetSentences());
-    } catch (const std::exception& e) {
-      if (onUdpError) onUdpError(e);
-    }
-  }
+  // The UDP copy goes out whether or not the port took the burst.
+  const int written = transmit(generator_);
   if (written == 0) return 0;
-  if (onTransmitted) onTransmitted(generator_.GetSentences());
   // These go out with the next burst, not the one just sent.
   copySatellites();
   return written;

@@ -3,27 +3,16 @@
 #include <cmath>
 
 #include "generator/nmea_generator.h"
-#include "platform/udp_sender.h"
 
 namespace waymock {
 
 Simulation::Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp)
-    : generator_(generator), udp_(udp) {}
+    : Transmitter(udp), generator_(generator) {}
 
 int Simulation::tick() {
   if (generator_.PortName().empty()) return 0;
-  const int written = generator_.WriteSentences();
-  // Each use builds the burst anew, as the serial write did: only the time
-  // fields can differ between them.
-  if (udp_ != nullptr) {
-    try {
-      udp_->send(generator_.GetSentences());
-    } catch (const std::exception& e) {
-      if (onUdpError) onUdpError(e);
-    }
-  }
+  const int written = transmit(generator_);
   if (written == 0) return 0;
-  if (onTransmitted) onTransmitted(generator_.GetSentences());
   generator_.MoveLatitude(settings.latitudeShortStep);
   generator_.MoveLongitude(settings.longitudeShortStep);
   if (settings.moveSatellites) turnSatellites();

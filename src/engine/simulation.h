@@ -1,13 +1,10 @@
 #pragma once
 
-#include <exception>
-#include <functional>
-#include <string>
+#include "engine/transmitter.h"
 
 namespace waymock {
 
 class UdpSender;
-
 namespace generator {
 class TTarnNMEAGenerator;
 }
@@ -25,21 +22,12 @@ struct SimulationSettings {
 // every front end. The front end owns the timer and calls tick() once per
 // interval, never overlapping, and starts the next interval when tick()
 // returns.
-class Simulation {
+class Simulation : public Transmitter {
  public:
   // `udp` may be null (UDP off); both must outlive the simulation.
   explicit Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp = nullptr);
 
   SimulationSettings settings;
-
-  // After each transmitting tick, with the burst just sent and before the fix
-  // moves: the front end shows it (output log, labels, sliders).
-  std::function<void(const std::string& burst)> onTransmitted;
-  // UDP failures never stop the tick; a front end may note them here.
-  std::function<void(const std::exception& error)> onUdpError;
-
-  void setUdp(UdpSender* udp) { udp_ = udp; }
-  UdpSender* udp() const { return udp_; }
 
   // One tick: nothing without an open port; else write the burst to the port,
   // send it by UDP when on (errors ignored), and only when the port took bytes:
@@ -56,7 +44,6 @@ class Simulation {
   void turnSatellites();
 
   generator::TTarnNMEAGenerator& generator_;
-  UdpSender* udp_;
 };
 
 }  // namespace waymock

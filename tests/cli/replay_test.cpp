@@ -93,31 +93,17 @@ TEST(CliReplay, ResendsTheRecordedPositions) {
 }
 
 TEST(CliReplay, SendsEachReplayedBurstByUdp) {
-  const int listener = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-
+  test::UdpReceiver listener;
   test::TempDir dir;
   const std::string rmc = sentence("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
   test::writeFile(dir / "a.log", rmc + rmc + rmc);
   const auto r = runProcess({cliPath(), "replay", (dir / "a.log").string(), "--delay", "0",
                              "--virtual", (dir / "port").string(), "--udp",
-                             "127.0.0.1:" + std::to_string(ntohs(address.sin_port))});
+                             "127.0.0.1:" + std::to_string(listener.port())});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const auto echoed = bursts(r.out);
   std::vector<std::string> datagrams;
-  for (pollfd p{listener, POLLIN, 0}; poll(&p, 1, 200) > 0;) {
-    char buffer[4096];
-    const ssize_t n = recv(listener, buffer, sizeof buffer, 0);
-    if (n < 0) break;
-    datagrams.emplace_back(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(listener);
+  while (auto datagram = listener.receive(200)) datagrams.push_back(*datagram);
   ASSERT_EQ(datagrams.size(), 3u);
   ASSERT_EQ(echoed.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {

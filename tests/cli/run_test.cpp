@@ -182,35 +182,9 @@ TEST(CliRun, WritesToASerialDevice) {
   ::close(slave);
 }
 
-class UdpReceiver {
- public:
-  UdpReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), n);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
-    port_ = ntohs(a.sin_port);
-  }
-  ~UdpReceiver() { ::close(fd_); }
-  int port() const { return port_; }
-  std::optional<std::string> receive(int waitMs = 1000) {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, waitMs) <= 0) return std::nullopt;
-    char buffer[65536];
-    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-    return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, std::size_t(n)));
-  }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
 TEST(CliRun, SendsEachBurstByUdp) {
   test::TempDir dir;
-  UdpReceiver receiver;
+  test::UdpReceiver receiver;
   const auto r = runProcess(runArgs({"--virtual", (dir / "gps").string(), "--udp",
                                      "127.0.0.1:" + std::to_string(receiver.port()), "--count", "3",
                                      "--interval", "0.01"}),

@@ -317,4 +317,29 @@ int freeLoopbackPort(int socketType) {
   return ntohs(address.sin_port);
 }
 
+UdpReceiver::UdpReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("cannot bind a UDP socket");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+UdpReceiver::~UdpReceiver() {
+  ::close(fd_);
+}
+
+std::optional<std::string> UdpReceiver::receive(int waitMs) {
+  pollfd p{fd_, POLLIN, 0};
+  if (poll(&p, 1, waitMs) <= 0) return std::nullopt;
+  char buffer[65536];
+  const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+  if (n < 0) return std::nullopt;
+  return std::string(buffer, static_cast<std::size_t>(n));
+}
+
 }  // namespace waymock::test

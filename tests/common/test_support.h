@@ -112,4 +112,21 @@ std::string findProgram(const std::string& name);
 // A port on 127.0.0.1 that was free a moment ago (SOCK_STREAM or SOCK_DGRAM).
 int freeLoopbackPort(int socketType);
 
+// A UDP socket bound to a free port on 127.0.0.1, for checking what is sent.
+class UdpReceiver {
+ public:
+  UdpReceiver();
+  ~UdpReceiver();
+  UdpReceiver(const UdpReceiver&) = delete;
+  UdpReceiver& operator=(const UdpReceiver&) = delete;
+
+  int port() const { return port_; }
+  // The next datagram, or nothing within the wait.
+  std::optional<std::string> receive(int waitMs = 1000);
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
 }  // namespace waymock::test

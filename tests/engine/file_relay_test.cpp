@@ -58,32 +58,6 @@ class FakePorts final : public SerialPortOpener {
   Line& line_;
 };
 
-class UdpReceiver {
- public:
-  UdpReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), n);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
-    port_ = ntohs(a.sin_port);
-  }
-  ~UdpReceiver() { ::close(fd_); }
-  int port() const { return port_; }
-  std::optional<std::string> receive() {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, 1000) <= 0) return std::nullopt;
-    char buffer[65536];
-    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-    return n < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, std::size_t(n)));
-  }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
 std::string sentence(std::string_view body) {
   return body.data() + ("*" + TTarnNMEAGenerator::CheckSum(body)) + "\r\n";
 }
@@ -156,7 +130,7 @@ TEST(FileRelay, CopiesTheFixThenSendsThenReplacesTheSatellites) {
 }
 
 TEST(FileRelay, NothingShownWhenThePortTookNothingButUdpStillSends) {
-  UdpReceiver listener;
+  test::UdpReceiver listener;
   UdpSender udp("127.0.0.1", listener.port());
   Relay t;
   t.relay.setUdp(&udp);

@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include "common/test_support.h"
 
 #include <optional>
 #include <string>
@@ -14,42 +16,8 @@
 namespace waymock {
 namespace {
 
-// A UDP socket bound to a free port on 127.0.0.1.
-class Receiver {
- public:
-  Receiver() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      throw std::runtime_error("cannot bind a UDP socket");
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  ~Receiver() { ::close(fd_); }
-  Receiver(const Receiver&) = delete;
-  Receiver& operator=(const Receiver&) = delete;
-
-  int port() const { return port_; }
-  // The next datagram, or nothing within the wait.
-  std::optional<std::string> receive(int waitMs = 2000) {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, waitMs) <= 0) return std::nullopt;
-    char buffer[65536];
-    const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-    if (n < 0) return std::nullopt;
-    return std::string(buffer, static_cast<std::size_t>(n));
-  }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
 TEST(UdpSender, SendsEachPayloadAsOneExactDatagram) {
-  Receiver receiver;
+  test::UdpReceiver receiver;
   UdpSender sender("127.0.0.1", receiver.port());
   const std::string burst =
       "$GPZDA,123519.000,23032024,00,00*5D\r\n"
@@ -63,7 +31,7 @@ TEST(UdpSender, SendsEachPayloadAsOneExactDatagram) {
 }
 
 TEST(UdpSender, ResolvesHostNamesAndFollowsANewDestination) {
-  Receiver first, second;
+  test::UdpReceiver first, second;
   UdpSender sender("localhost", first.port());
   sender.send("one");
   EXPECT_EQ(first.receive(), "one");
@@ -99,7 +67,7 @@ TEST(UdpSender, ReportsWhatCannotBeSent) {
 }
 
 TEST(UdpSender, RecoversAfterAFailedSend) {
-  Receiver receiver;
+  test::UdpReceiver receiver;
   UdpSender sender("no-such-host.invalid", receiver.port());
   EXPECT_THROW(sender.send("lost"), IoError);
   sender.setDestination("127.0.0.1", receiver.port());
