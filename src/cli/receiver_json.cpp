@@ -17,20 +17,6 @@ double number(long double value) {
 
 }  // namespace
 
-const char* cardinalPointName(TCardinalPoint value) {
-  switch (value) {
-    case TCardinalPoint::cpNorth:
-      return "cpNorth";
-    case TCardinalPoint::cpSouth:
-      return "cpSouth";
-    case TCardinalPoint::cpEast:
-      return "cpEast";
-    case TCardinalPoint::cpWest:
-      return "cpWest";
-  }
-  return "cpNorth";
-}
-
 json toJson(const receiver::TSatellite& s) {
   return json{{"PseudoRandomCode", s.PseudoRandomCode},
               {"Elevation", s.Elevation},

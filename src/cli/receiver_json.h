@@ -11,7 +11,6 @@ namespace waymock::cli {
 
 // The receiver's records as JSON, every field under its own name and
 // enumeration values by their member names ("cpNorth").
-const char* cardinalPointName(TCardinalPoint value);
 nlohmann::ordered_json toJson(const receiver::TSatellite& satellite);
 nlohmann::ordered_json toJson(const receiver::TGPSPosition& position);
 nlohmann::ordered_json toJson(const receiver::TNavigationInfo& navigation);

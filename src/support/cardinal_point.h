@@ -8,4 +8,19 @@ namespace waymock {
 // variation east/west. Generator and receiver share the type, value for value.
 enum class TCardinalPoint : std::uint8_t { cpNorth = 0, cpSouth = 1, cpEast = 2, cpWest = 3 };
 
+// The member's own name ("cpNorth"), as exports and diagnostics show it.
+constexpr const char* cardinalPointName(TCardinalPoint value) {
+  switch (value) {
+    case TCardinalPoint::cpNorth:
+      return "cpNorth";
+    case TCardinalPoint::cpSouth:
+      return "cpSouth";
+    case TCardinalPoint::cpEast:
+      return "cpEast";
+    case TCardinalPoint::cpWest:
+      return "cpWest";
+  }
+  return "?";
+}
+
 }  // namespace waymock

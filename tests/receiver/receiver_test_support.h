@@ -23,20 +23,6 @@ inline std::string line(std::string_view body) {
   return withChecksum(body) + "\r\n";
 }
 
-inline const char* name(TCardinalPoint p) {
-  switch (p) {
-    case TCardinalPoint::cpNorth:
-      return "cpNorth";
-    case TCardinalPoint::cpSouth:
-      return "cpSouth";
-    case TCardinalPoint::cpEast:
-      return "cpEast";
-    case TCardinalPoint::cpWest:
-      return "cpWest";
-  }
-  return "?";
-}
-
 inline std::string num(long double v) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.6Lg", v);
@@ -50,12 +36,12 @@ inline void recordEvents(TTarnCustomGPSReceiver& r, std::vector<std::string>& lo
   r.OnLatitudeChange = [out](TTarnCustomGPSReceiver&, int d, int m, long double s,
                              TCardinalPoint p) {
     out->push_back("Latitude " + std::to_string(d) + " " + std::to_string(m) + " " + num(s) + " " +
-                   name(p));
+                   cardinalPointName(p));
   };
   r.OnLongitudeChange = [out](TTarnCustomGPSReceiver&, int d, int m, long double s,
                               TCardinalPoint p) {
     out->push_back("Longitude " + std::to_string(d) + " " + std::to_string(m) + " " + num(s) + " " +
-                   name(p));
+                   cardinalPointName(p));
   };
   r.OnAltitudeChange = [out](TTarnCustomGPSReceiver&, long double v) {
     out->push_back("Altitude " + num(v));
