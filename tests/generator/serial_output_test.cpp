@@ -9,6 +9,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
+#include "worked_example.h"
 
 namespace waymock::generator {
 namespace {
@@ -150,25 +151,7 @@ TEST_F(SerialOutput, FailedOpenLeavesNoPort) {
 }
 
 TEST_F(SerialOutput, WorkedExampleBurstLength) {
-  gen.SetSatellite(3, true, 45, 120, 40);
-  gen.SetSatellite(7, true, 20, 300, 35);
-  gen.SetSatellite(12, true, 60, 45, 44);
-  gen.SetSatellite(19, true, 15, 210, 9);
-  gen.SetSatellite(28, true, 5, 80, 30);
-  gen.SetLatitude_Degree(48);
-  gen.SetLatitude_Minute(7);
-  gen.SetLatitude_Second(2.28);
-  gen.SetLongitude_Degree(11);
-  gen.SetLongitude_Minute(31);
-  gen.SetAltitude(545.4);
-  gen.SetGeo_Height(46.9);
-  gen.SetHDOP(0.9);
-  gen.SetPDOP(1.5);
-  gen.SetVDOP(1.2);
-  gen.SetSpeed(22.4);
-  gen.SetHeading(84.4);
-  gen.SetMagnetic_Heading(87.5);
-  gen.SetMagnetic_Variation(3.1);
+  setWorkedExample(gen);
   ASSERT_TRUE(gen.OpenPort("/dev/ttyS0", 4800));
   // The eight reference lines: 37+72+51+53+74+47+65+28 characters with CR LF.
   EXPECT_EQ(gen.WriteSentences(), 427);
