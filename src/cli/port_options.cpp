@@ -51,7 +51,7 @@ void addPortOptions(CLI::App& command, PortOptions& o) {
       .add_option("--virtual", o.virtualPath,
                   "Create a virtual serial port: a pseudo-terminal linked at PATH that clients "
                   "open like a serial device (default " +
-                      std::string(VirtualSerialPort::kDefaultPath) +
+                      VirtualSerialPort::defaultPath() +
                       " when --port is not given either)")
       ->group(group)
       ->type_name("PATH")
@@ -77,7 +77,7 @@ PortTargets::PortTargets(const PortOptions& options)
   useVirtual_ = options_.port.empty();
   portName_ = !options_.port.empty()          ? options_.port
               : !options_.virtualPath.empty() ? options_.virtualPath
-                                              : VirtualSerialPort::kDefaultPath;
+                                              : VirtualSerialPort::defaultPath();
 }
 
 PortTargets::~PortTargets() = default;

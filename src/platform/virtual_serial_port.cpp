@@ -1,6 +1,7 @@
 #include "platform/virtual_serial_port.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "support/error.h"
@@ -209,6 +211,19 @@ class VirtualOpener final : public SerialPortOpener {
 };
 
 }  // namespace
+
+std::string VirtualSerialPort::defaultPath() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime != '\0') {
+    std::string path = runtime;
+    if (path.back() != '/') path += '/';
+    return path + "waymock-gps";
+  }
+  const passwd* user = getpwuid(geteuid());
+  const std::string name =
+      user != nullptr && user->pw_name != nullptr ? user->pw_name : std::to_string(geteuid());
+  return "/tmp/waymock-gps-" + name;
+}
 
 VirtualSerialPort::VirtualSerialPort(std::string path)
     : pty_(std::make_shared<detail::VirtualPty>()) {

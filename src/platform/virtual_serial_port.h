@@ -22,12 +22,14 @@ struct VirtualPty;
 // full length and a client that connects gets fresh data rather than a backlog.
 class VirtualSerialPort {
  public:
-  static constexpr const char* kDefaultPath = "/tmp/waymock-gps";
+  // The per-user default link: $XDG_RUNTIME_DIR/waymock-gps when that is set,
+  // else /tmp/waymock-gps-USER, so one user's simulator never blocks another's.
+  static std::string defaultPath();
 
   // Creates the pseudo-terminal and the link. A stale link (from a run that
   // crashed) is replaced; anything else at `path` (a file, a folder) is left
   // alone and IoError names the path.
-  explicit VirtualSerialPort(std::string path = kDefaultPath);
+  explicit VirtualSerialPort(std::string path = defaultPath());
   // Removes the link, if it is still ours, and closes the pseudo-terminal.
   ~VirtualSerialPort();
   VirtualSerialPort(const VirtualSerialPort&) = delete;
