@@ -1,8 +1,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/folders.h"
+#include "support/error_log.h"
 
 namespace waymock {
 
@@ -13,6 +16,19 @@ std::string executableDirectory() {
   std::string path(buffer.data(), static_cast<std::size_t>(n));
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::string userDataFolder() {
+  const std::string base = GetSpecialFolder(5);
+  if (base.empty()) return executableDirectory();
+  const std::string folder = base + "waymock/";
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  return folder;
+}
+
+std::string satelliteFilePath() {
+  return userDataFolder() + "satellites.ini";
 }
 
 }  // namespace waymock
