@@ -1,0 +1,270 @@
+#include "app/satellites_dialog.h"
+
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTableWidgetItem>
+#include <charconv>
+#include <cstdint>
+
+#include "app/handler_guard.h"
+#include "generator/nmea_generator.h"
+#include "support/error.h"
+#include "ui_satellites_dialog.h"
+
+namespace waymock::app {
+
+// Knows where the style draws an item's check box, so a press can be told
+// apart from one elsewhere in the cell.
+class CheckBoxDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  QRect checkRect(const QAbstractItemView& view, const QModelIndex& index) const {
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.widget = &view;
+    option.rect = view.visualRect(index);
+    option.decorationSize = view.iconSize();
+    initStyleOption(&option, index);
+    const QStyle* style = view.style();
+    return style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
+  }
+};
+
+namespace {
+
+constexpr int kRows = 32;
+constexpr int kHelpContext = 40;
+
+enum Column { kId, kElevation, kAzimuth, kSnr };
+
+// A column's text as a whole number for the generator; a value that does not
+// fit its 16-bit field maps onto the largest one so the range check refuses it.
+std::uint16_t columnValue(const QString& text) {
+  const std::string s = text.toStdString();
+  std::int64_t value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) {
+    raise("'" + s + "' is not a valid integer value.");
+  }
+  return value < 0 || value > 0xFFFF ? std::uint16_t{0xFFFF} : static_cast<std::uint16_t>(value);
+}
+
+QIcon toolIcon(const QWidget& widget, const char* themeName, QStyle::StandardPixmap fallback) {
+  return QIcon::fromTheme(QString::fromLatin1(themeName), widget.style()->standardIcon(fallback));
+}
+
+}  // namespace
+
+TfrmSatellites::TfrmSatellites(generator::TTarnNMEAGenerator& generator, std::string satelliteFile,
+                               QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::TfrmSatellites>()),
+      generator_(generator),
+      fileName_(std::move(satelliteFile)) {
+  ui_->setupUi(this);
+  ui_->PaintBox->setGenerator(&generator_);
+  ui_->btnSet->setIcon(toolIcon(*this, "dialog-ok-apply", QStyle::SP_DialogApplyButton));
+  ui_->btnReset->setIcon(toolIcon(*this, "edit-clear", QStyle::SP_DialogResetButton));
+
+  QTableWidget& list = *ui_->lvSat;
+  checkDelegate_ = new CheckBoxDelegate(&list);
+  list.setItemDelegate(checkDelegate_);
+  list.horizontalHeader()->setSectionsClickable(false);
+  list.horizontalHeader()->setSortIndicatorShown(false);
+  // The selection stays as visible when the list loses the focus.
+  QPalette palette = list.palette();
+  for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+  }
+  list.setPalette(palette);
+  for (int row = 0; row < kRows; ++row) {
+    for (int column = kId; column <= kSnr; ++column) {
+      auto* item = new QTableWidgetItem;
+      // Not user-checkable: the press and Space handlers toggle the box
+      // themselves, so the generator hears of every toggle right away.
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+      item->setTextAlignment(column == kId ? Qt::AlignLeft | Qt::AlignVCenter
+                                           : Qt::AlignRight | Qt::AlignVCenter);
+      list.setItem(row, column, item);
+    }
+  }
+  list.installEventFilter(this);
+  list.viewport()->installEventFilter(this);
+
+  connect(ui_->btnSet, &QToolButton::clicked, this, [this] { btnSetClick(); });
+  connect(ui_->btnReset, &QToolButton::clicked, this, [this] { btnResetClick(); });
+}
+
+TfrmSatellites::~TfrmSatellites() {
+  // Destroyed while still shown (its owner closing): the file is saved all
+  // the same.
+  if (open_) FormClose();
+}
+
+void TfrmSatellites::FormShow() {
+  runGuarded(this, [this] {
+    open_ = true;
+    changed_ = false;
+    loadFailed_ = !runGuarded(this, [this] { generator_.LoadSatellites(fileName_); });
+    fillList();
+  });
+}
+
+void TfrmSatellites::fillList() {
+  const auto satellites = generator_.GetSatellites();
+  QTableWidget& list = *ui_->lvSat;
+  for (int row = 0; row < kRows; ++row) {
+    const generator::TSatellite* sat = satellites[static_cast<std::size_t>(row) + 1];
+    list.item(row, kId)->setText(QString::number(row + 1));
+    list.item(row, kId)->setCheckState(sat && sat->Active() ? Qt::Checked : Qt::Unchecked);
+    list.item(row, kElevation)->setText(QString::number(sat ? sat->Elevation() : 0));
+    list.item(row, kAzimuth)->setText(QString::number(sat ? sat->Azimuth() : 0));
+    list.item(row, kSnr)->setText(QString::number(sat ? sat->SignalToNoiseRatio() : 0));
+  }
+  ui_->PaintBox->update();
+}
+
+std::vector<int> TfrmSatellites::selectedRows() const {
+  std::vector<int> rows;
+  const QItemSelectionModel* selection = ui_->lvSat->selectionModel();
+  for (int row = 0; row < kRows; ++row) {
+    if (selection->isRowSelected(row, QModelIndex())) rows.push_back(row);
+  }
+  return rows;
+}
+
+void TfrmSatellites::btnSetClick() {
+  runGuarded(ui_->btnSet, [this] {
+    const std::vector<int> rows = selectedRows();
+    if (rows.empty()) return;
+    QTableWidget& list = *ui_->lvSat;
+    for (const int row : rows) {
+      list.item(row, kId)->setCheckState(Qt::Checked);
+      list.item(row, kElevation)->setText(QString::number(ui_->efElevation->value()));
+      list.item(row, kAzimuth)->setText(QString::number(ui_->efAzimuth->value()));
+      list.item(row, kSnr)->setText(QString::number(ui_->efSNR->value()));
+    }
+    applyRows();
+  });
+}
+
+void TfrmSatellites::btnResetClick() {
+  runGuarded(ui_->btnReset, [this] {
+    const std::vector<int> rows = selectedRows();
+    if (rows.empty()) return;
+    QTableWidget& list = *ui_->lvSat;
+    for (const int row : rows) {
+      list.item(row, kId)->setCheckState(Qt::Unchecked);
+      for (const int column : {kElevation, kAzimuth, kSnr}) list.item(row, column)->setText("0");
+    }
+    applyRows();
+  });
+}
+
+void TfrmSatellites::SetSatellites() {
+  runGuarded(this, [this] { applyRows(); });
+}
+
+void TfrmSatellites::applyRows() {
+  changed_ = true;
+  const QTableWidget& list = *ui_->lvSat;
+  for (int row = 0; row < kRows; ++row) {
+    generator_.SetSatellite(
+        static_cast<std::uint16_t>(row + 1), list.item(row, kId)->checkState() == Qt::Checked,
+        columnValue(list.item(row, kElevation)->text()),
+        columnValue(list.item(row, kAzimuth)->text()), columnValue(list.item(row, kSnr)->text()));
+  }
+  ui_->PaintBox->update();
+}
+
+void TfrmSatellites::toggleRow(int row) {
+  QTableWidgetItem* item = ui_->lvSat->item(row, kId);
+  item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+QRect TfrmSatellites::checkBoxRect(int row) const {
+  const QTableWidget& list = *ui_->lvSat;
+  return checkDelegate_->checkRect(list, list.model()->index(row, kId));
+}
+
+void TfrmSatellites::lvSatMouseDown(const QMouseEvent& event) {
+  runGuarded(ui_->lvSat, [this, &event] {
+    const QPoint at = event.position().toPoint();
+    const QModelIndex index = ui_->lvSat->indexAt(at);
+    if (!index.isValid() || index.column() != kId) return;
+    if (!checkBoxRect(index.row()).contains(at)) return;
+    if (event.button() == Qt::LeftButton) toggleRow(index.row());
+    applyRows();
+  });
+}
+
+void TfrmSatellites::lvSatKeyDown(const QKeyEvent& event) {
+  runGuarded(ui_->lvSat, [this, &event] {
+    if (event.key() != Qt::Key_Space || selectedRows().empty()) return;
+    const int row = ui_->lvSat->currentRow();
+    if (row >= 0) toggleRow(row);
+    applyRows();
+  });
+}
+
+void TfrmSatellites::FormClose() {
+  runGuarded(this, [this] {
+    open_ = false;
+    if (loadFailed_ && !changed_) return;
+    generator_.SaveSatellites(fileName_);
+  });
+}
+
+void TfrmSatellites::FormKeyDown(const QKeyEvent& event) {
+  runGuarded(this, [this, &event] {
+    if (event.key() == Qt::Key_F1 && onHelp) onHelp(kHelpContext);
+  });
+}
+
+void TfrmSatellites::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmSatellites::hideEvent(QHideEvent* event) {
+  QDialog::hideEvent(event);
+  if (!event->spontaneous() && open_) FormClose();
+}
+
+void TfrmSatellites::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1) {
+    FormKeyDown(*event);
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+bool TfrmSatellites::event(QEvent* event) {
+  // A dialog has no main window to show the hovered control's hint.
+  if (event->type() == QEvent::StatusTip) {
+    ui_->StatusBar->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
+  }
+  return QDialog::event(event);
+}
+
+bool TfrmSatellites::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->lvSat->viewport() &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+    lvSatMouseDown(*static_cast<QMouseEvent*>(event));
+  } else if (watched == ui_->lvSat && event->type() == QEvent::KeyPress &&
+             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+    lvSatKeyDown(*static_cast<QKeyEvent*>(event));
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace waymock::app

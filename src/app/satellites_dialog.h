@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QKeyEvent;
+class QMouseEvent;
+
+namespace Ui {
+class TfrmSatellites;
+}
+
+namespace waymock::generator {
+class TTarnNMEAGenerator;
+}
+
+namespace waymock::app {
+
+class CheckBoxDelegate;
+
+// The satellite editor: a checkable list of the generator's 32 satellites and
+// their sky plot. Showing it loads the satellite file into the generator,
+// every change in it goes to the generator at once, and hiding or destroying
+// it saves the file. Meant to be created for one modal showing and then
+// destroyed; while it exists the owner keeps the satellites from turning.
+//
+// Errors (a bad satellite file, a value the generator refuses, a file that
+// cannot be written) become one error-log line each and the dialog goes on.
+class TfrmSatellites : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The generator must outlive the dialog; `satelliteFile` is the file it
+  // loads on show and saves on close.
+  TfrmSatellites(generator::TTarnNMEAGenerator& generator, std::string satelliteFile,
+                 QWidget* parent = nullptr);
+  ~TfrmSatellites() override;
+
+  // Opens help at a context number; F1 asks for context 40.
+  std::function<void(int context)> onHelp;
+
+  // The handlers, each guarded, so an error never leaves them.
+  // Loads the satellite file (a bad section stops the load there, the earlier
+  // ones stay applied) and fills the list from the generator.
+  void FormShow();
+  // Checks the selected rows and gives them the three edits' values.
+  void btnSetClick();
+  // Clears the selected rows' check boxes and values.
+  void btnResetClick();
+  // Sends every row to the generator in order and repaints the plot; a row
+  // the generator refuses stops it there.
+  void SetSatellites();
+  // A press exactly on a row's check box toggles it (left button) and sends
+  // the rows; `event` is in lvSat's viewport coordinates.
+  void lvSatMouseDown(const QMouseEvent& event);
+  // Space while a row is selected toggles the current row's check box and
+  // sends the rows.
+  void lvSatKeyDown(const QKeyEvent& event);
+  // Saves the satellite file. A file the load could not read and the user
+  // has not changed is left as it was, so its unread sections are kept.
+  void FormClose();
+  void FormKeyDown(const QKeyEvent& event);
+
+  // Where a row's check box is drawn, in lvSat's viewport coordinates.
+  QRect checkBoxRect(int row) const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void fillList();
+  void applyRows();
+  void toggleRow(int row);
+  std::vector<int> selectedRows() const;
+
+  std::unique_ptr<Ui::TfrmSatellites> ui_;
+  CheckBoxDelegate* checkDelegate_ = nullptr;
+  generator::TTarnNMEAGenerator& generator_;
+  std::string fileName_;
+  bool open_ = false;        // shown and not yet saved
+  bool loadFailed_ = false;  // the last load stopped at a bad section or an unreadable file
+  bool changed_ = false;     // the rows went to the generator since the load
+};
+
+}  // namespace waymock::app
