@@ -20,7 +20,7 @@ void paintIcon(QPainter& painter, IconFrame frame) {
   painter.setPen(QPen(Qt::white, 2));
   painter.setBrush(Qt::NoBrush);
   painter.drawEllipse(QPointF(28, 36), 10, 24);
-  painter.drawLine(QPointF(4, 36), QPointF(52, 36));
+  painter.drawLine(QPointF(5, 36), QPointF(51, 36));
   painter.drawLine(QPointF(28, 12), QPointF(28, 60));
 
   QPainterPath pin;
