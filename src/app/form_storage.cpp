@@ -188,7 +188,7 @@ bool FormStorage::restore() {
   if (restored_ || !window_) return false;
   restored_ = true;
   const auto settings = open();
-  if (parseSettingIndex(text(readText(*settings, "FormVersion", "0"))) < 0) return true;
+  if (parseSettingInt(text(readText(*settings, "FormVersion", {}))).value_or(0) < 0) return true;
   if (!runGuarded(this, [&] { restorePosition(*settings); })) return true;
   for (const StoredValue& value : values_) {
     try {
@@ -203,15 +203,16 @@ bool FormStorage::restore() {
 void FormStorage::restorePosition(QSettings& settings) {
   const QString minMaxPos = readPosition(settings, "MinMaxPos");
   const QString normPos = readPosition(settings, "NormPos");
-  const QString currentPpi = QString::number(window_->logicalDpiY());
-  const QString ppi = readText(settings, "PixelsPerInch", currentPpi).trimmed();
-  if ((minMaxPos.isEmpty() && normPos.isEmpty()) || ppi != currentPpi) return;
+  const int ppi = window_->logicalDpiY();
+  const auto storedPpi = parseSettingInt(text(readText(settings, "PixelsPerInch", {})));
+  if ((minMaxPos.isEmpty() && normPos.isEmpty()) || storedPpi.value_or(ppi) != ppi) return;
 
+  // The window's size is fixed: only where it stands is restored.
   const QRect frame = window_->frameGeometry();
-  const auto [left, top, right, bottom] = parseSettingQuad(
+  const auto normal = parseSettingQuad(
       text(normPos),
       {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()});
-  (void)bottom;  // the window's size is fixed: only where it stands is restored
+  const int left = normal[0], top = normal[1], right = normal[2];
   const QRect wanted(left, top, frame.width(), frame.height());
   // A position left by a screen that is gone would put the window out of reach.
   if (left < right && onSomeScreen(wanted)) {

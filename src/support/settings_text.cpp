@@ -91,8 +91,12 @@ std::string formatSettingIndex(int index) {
   return index < 0 ? "-1" : std::to_string(index);
 }
 
+std::optional<int> parseSettingInt(std::string_view text) {
+  return parseWhole(trimmed(text));
+}
+
 int parseSettingIndex(std::string_view text) {
-  return parseWhole(trimmed(text)).value_or(0);
+  return parseSettingInt(text).value_or(0);
 }
 
 std::string formatSettingQuad(const std::array<int, 4>& values) {

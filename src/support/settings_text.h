@@ -29,6 +29,10 @@ std::string formatSettingBool(bool value);
 // nothing, so the caller keeps what it had.
 std::optional<bool> parseSettingBool(std::string_view text);
 
+// A decimal whole number with an optional sign, blanks around ignored; anything
+// else, or a number out of int's range: nothing.
+std::optional<int> parseSettingInt(std::string_view text);
+
 // A list position in decimal; every negative position is "no selection", "-1".
 std::string formatSettingIndex(int index);
 // A decimal whole number; any other text (or one out of int's range) gives 0.

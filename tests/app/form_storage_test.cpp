@@ -160,18 +160,32 @@ TEST_F(FormStorageTest, RestoresThePositionOnlyAtTheSamePixelsPerInch) {
   form.window.move(30, 40);
   form.window.show();
   FormStorage(form.window, form.values(), file).save();
+  QSettings written(file, QSettings::IniFormat);
+  written.beginGroup("TfrmMain");
+  const QStringList sizedNames = written.childKeys().filter("NormPos(");
+  ASSERT_EQ(sizedNames.size(), 1);
+  const QString sized = sizedNames.front().mid(7);  // "(WxH)" of this screen
   const QRect frame = form.window.frameGeometry();  // the platform may add a frame
   EXPECT_EQ(stored("NormPos"),
             QString("30,40,%1,%2").arg(30 + frame.width()).arg(40 + frame.height()));
-  for (const bool samePpi : {true, false}) {
-    if (!samePpi) store({{"PixelsPerInch", stored("PixelsPerInch") + "0"}});
+  const QString ppi = stored("PixelsPerInch");
+  struct Case {
+    const char* what;
+    QString ppi, normPos;
+    bool restored;
+  };
+  const Case cases[] = {{"as saved", ppi, stored("NormPos"), true},
+                        {"other pixels per inch", ppi + "0", stored("NormPos"), false},
+                        {"on no screen", ppi, "-9000,-9000,-8700,-8800", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    store({{"PixelsPerInch", c.ppi}, {"NormPos", c.normPos}, {"NormPos" + sized, c.normPos}});
     TestForm again;
     again.window.setFixedSize(300, 200);
     FormStorage storage(again.window, again.values(), file);
     storage.restore();
-    EXPECT_EQ(storage.positionRestored(), samePpi);
-    EXPECT_EQ(again.window.pos() == QPoint(30, 40), samePpi);
-    storage.save();
+    EXPECT_EQ(storage.positionRestored(), c.restored);
+    EXPECT_EQ(again.window.pos() == QPoint(30, 40), c.restored);
   }
 }
 
