@@ -14,8 +14,9 @@
 
 namespace waymock::app {
 
-QStringList helpFolderCandidates() {
-  const QString bin = QCoreApplication::applicationDirPath();
+QStringList helpFolderCandidates(const QString& programFolder) {
+  const QString bin =
+      programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
   QStringList folders = {QDir::cleanPath(bin + "/../share/waymock/help"),
                          QDir::cleanPath(bin + "/../share/doc/waymock/help")};
 #ifdef WAYMOCK_HELP_SOURCE_DIR
@@ -24,8 +25,8 @@ QStringList helpFolderCandidates() {
   return folders;
 }
 
-QString findHelpFolder() {
-  for (const QString& folder : helpFolderCandidates()) {
+QString findHelpFolder(const QString& programFolder) {
+  for (const QString& folder : helpFolderCandidates(programFolder)) {
     if (QFileInfo::exists(folder + "/index.html")) return folder;
   }
   return {};

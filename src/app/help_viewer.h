@@ -17,9 +17,10 @@ inline constexpr int kHelpSatellites = 40;
 // Where the help pages may be, in the order they are looked for: installed
 // next to the program (<prefix>/share/waymock/help, <prefix>/share/doc/waymock/help,
 // with the program in <prefix>/bin), then the source tree the program was built from.
-QStringList helpFolderCandidates();
+// `programFolder`: the program's folder; empty: this program's.
+QStringList helpFolderCandidates(const QString& programFolder = {});
 // The first candidate holding index.html; empty when there is none.
-QString findHelpFolder();
+QString findHelpFolder(const QString& programFolder = {});
 // The page of a help context; throws Error for a context that has none.
 QString helpPage(int context);
 

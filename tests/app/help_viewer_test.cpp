@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QTextBrowser>
+#include <filesystem>
 
 #include "common/test_support.h"
 #include "support/error.h"
@@ -44,6 +45,18 @@ TEST(HelpViewer, AMissingPageIsAnInputOutputError) {
     EXPECT_EQ(error.systemText(), "No such file or directory");
   }
   EXPECT_FALSE(viewer.isVisible());
+}
+
+TEST(HelpViewer, FindsThePagesInstalledBesideTheProgramBeforeTheSourceTree) {
+  test::TempDir prefix;
+  const QString bin = QString::fromStdString((prefix / "bin").string());
+  const QString sourceTree = findHelpFolder(bin);
+  EXPECT_TRUE(sourceTree.endsWith("/docs/help")) << sourceTree.toStdString();
+  for (const char* installed : {"share/doc/waymock/help", "share/waymock/help"}) {
+    std::filesystem::create_directories(prefix / installed);
+    test::writeFile(prefix / installed / "index.html", "<html></html>");
+    EXPECT_EQ(findHelpFolder(bin), QString::fromStdString((prefix / installed).string()));
+  }
 }
 
 TEST(HelpViewer, EveryLinkBetweenThePagesLeadsToAPage) {
