@@ -13,12 +13,28 @@ class Error : public std::runtime_error {
 };
 
 // Input/output failures (files, devices) that the caller is expected to report.
+// The system's own text for the failure, when one was recorded, is kept apart
+// from the message, so what() stays the fixed sentence and the error log can
+// append the system's words.
 class IoError : public Error {
  public:
   using Error::Error;
+  IoError(const std::string& message, std::string systemText)
+      : Error(message), systemText_(std::move(systemText)) {}
+
+  // Empty when no system error was recorded.
+  const std::string& systemText() const noexcept { return systemText_; }
+
+ private:
+  std::string systemText_;
 };
 
 [[noreturn]] void raise(const std::string& message);
 [[noreturn]] void raiseIo(const std::string& message);
+// Records the system's text for `errnoValue` (as strerror words it) with the message.
+[[noreturn]] void raiseIo(const std::string& message, int errnoValue);
+
+// The system's text for an errno value, "Unknown error N" when it has none.
+std::string systemErrorText(int errnoValue);
 
 }  // namespace waymock

@@ -1,0 +1,259 @@
+#include "app/form_storage.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSettings>
+#include <QSpinBox>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/handler_guard.h"
+#include "support/error.h"
+#include "support/settings_text.h"
+
+namespace waymock::app {
+
+const std::array<PersistedProperty, 33> kPersistedProperties = {{
+    {"efAlt", "Value"},         {"efHeading", "Value"},   {"efLnDeg", "Value"},
+    {"efLnLongStep", "Value"},  {"efLnMin", "Value"},     {"efLnSec", "Value"},
+    {"efLnShortStep", "Value"}, {"efLtDeg", "Value"},     {"efLtLongStep", "Value"},
+    {"efLtMin", "Value"},       {"efLtSec", "Value"},     {"efLtShortStep", "Value"},
+    {"efSpeed", "Value"},       {"efLtDir", "ItemIndex"}, {"efLnDir", "ItemIndex"},
+    {"efPDOP", "Value"},        {"efVDOP", "Value"},      {"efHDOP", "Value"},
+    {"cbGPGGA", "Checked"},     {"cbGPGLL", "Checked"},   {"cbGPGSA", "Checked"},
+    {"cbGPGSV", "Checked"},     {"cbGPRMC", "Checked"},   {"cbGPVTG", "Checked"},
+    {"cbGPZDA", "Checked"},     {"cbMove", "Checked"},    {"cbSerial", "Checked"},
+    {"cbUDP", "Checked"},       {"cmbCom", "ItemIndex"},  {"efInterval", "Value"},
+    {"efUdpPort", "Value"},     {"efIp", "Text"},         {"cmbBaudRate", "ItemIndex"},
+}};
+
+namespace {
+
+constexpr const char* kGroup = "TfrmMain";
+// Qt keeps no minimised or maximised position of its own; this is the text
+// for "none".
+constexpr const char* kNoMinMaxPos = "-1,-1,-1,-1";
+
+std::string text(const QString& value) {
+  return value.toStdString();
+}
+
+std::optional<StoredKind> kindOf(const QWidget& control, std::string_view property) {
+  if (property == "Value") {
+    if (qobject_cast<const QDoubleSpinBox*>(&control)) return StoredKind::DecimalSpin;
+    if (qobject_cast<const QSpinBox*>(&control)) return StoredKind::WholeSpin;
+  } else if (property == "Checked") {
+    if (qobject_cast<const QAbstractButton*>(&control)) return StoredKind::Check;
+  } else if (property == "ItemIndex") {
+    if (qobject_cast<const QComboBox*>(&control)) return StoredKind::ComboIndex;
+  } else if (property == "Text") {
+    if (qobject_cast<const QLineEdit*>(&control)) return StoredKind::LineText;
+  }
+  return std::nullopt;
+}
+
+template <typename Widget>
+Widget& controlAs(const StoredValue& value) {
+  auto* widget = qobject_cast<Widget*>(value.control.data());
+  if (widget == nullptr) raise("The control of " + text(value.name) + " is of another kind.");
+  return *widget;
+}
+
+// A hand-edited file may hold "1,2,3,4" unquoted, which QSettings reads as a list.
+QString readText(const QSettings& settings, const QString& name, const QString& fallback) {
+  const QVariant value = settings.value(name, fallback);
+  if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(',');
+  return value.toString();
+}
+
+QString screenSuffix() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize size = screen != nullptr ? screen->size() : QSize(0, 0);
+  return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height());
+}
+
+// The stored text under the name for this screen size, else under the plain name.
+QString readPosition(const QSettings& settings, const QString& name) {
+  const QString sized = readText(settings, name + screenSuffix(), {});
+  return sized.isEmpty() ? readText(settings, name, {}) : sized;
+}
+
+bool onSomeScreen(const QRect& rect) {
+  const auto screens = QGuiApplication::screens();
+  return std::any_of(screens.begin(), screens.end(),
+                     [&](const QScreen* screen) { return screen->geometry().intersects(rect); });
+}
+
+}  // namespace
+
+std::vector<StoredValue> persistedValues(const QWidget& window) {
+  std::vector<StoredValue> values;
+  values.reserve(kPersistedProperties.size());
+  for (const PersistedProperty& entry : kPersistedProperties) {
+    const std::string name = std::string(entry.control) + "_" + entry.property;
+    auto* control = window.findChild<QWidget*>(QString::fromLatin1(entry.control));
+    const auto kind = control != nullptr ? kindOf(*control, entry.property) : std::nullopt;
+    if (!kind)
+      raise("The window has no control " + std::string(entry.control) + " for " + name + ".");
+    values.push_back({QString::fromStdString(name), control, *kind});
+  }
+  return values;
+}
+
+FormStorage::FormStorage(QWidget& window, std::vector<StoredValue> values, QString settingsFile)
+    : window_(&window), values_(std::move(values)), settingsFile_(std::move(settingsFile)) {
+  setObjectName("FormStorage");
+}
+
+FormStorage::~FormStorage() {
+  if (!saved_ && window_) runGuarded(this, [this] { write(false); });
+}
+
+std::unique_ptr<QSettings> FormStorage::open() const {
+  auto settings = settingsFile_.isEmpty()
+                      ? std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                    "waymock", "waymock")
+                      : std::make_unique<QSettings>(settingsFile_, QSettings::IniFormat);
+  settings->beginGroup(kGroup);
+  return settings;
+}
+
+QString FormStorage::fileName() const {
+  return open()->fileName();
+}
+
+QString FormStorage::currentText(const StoredValue& value) {
+  if (!value.control) return {};
+  std::string result;
+  switch (value.kind) {
+    case StoredKind::WholeSpin:
+      result = formatSettingNumber(controlAs<QSpinBox>(value).value());
+      break;
+    case StoredKind::DecimalSpin:
+      result = formatSettingNumber(controlAs<QDoubleSpinBox>(value).value());
+      break;
+    case StoredKind::Check:
+      result = formatSettingBool(controlAs<QAbstractButton>(value).isChecked());
+      break;
+    case StoredKind::ComboIndex:
+      result = formatSettingIndex(controlAs<QComboBox>(value).currentIndex());
+      break;
+    case StoredKind::LineText:
+      result = trimSettingText(text(controlAs<QLineEdit>(value).text()));
+      break;
+  }
+  return QString::fromStdString(result);
+}
+
+void FormStorage::applyText(const StoredValue& value, const QString& stored) {
+  if (!value.control) return;
+  const std::string given = trimSettingText(text(stored));
+  switch (value.kind) {
+    case StoredKind::WholeSpin:
+      if (const auto number = parseSettingNumber(given)) {
+        auto& spin = controlAs<QSpinBox>(value);
+        // Clamped before rounding, so a huge stored number cannot overflow int.
+        spin.setValue(
+            int(std::lround(std::clamp(*number, double(spin.minimum()), double(spin.maximum())))));
+      }
+      break;
+    case StoredKind::DecimalSpin:
+      if (const auto number = parseSettingNumber(given)) {
+        controlAs<QDoubleSpinBox>(value).setValue(*number);
+      }
+      break;
+    case StoredKind::Check:
+      if (const auto checked = parseSettingBool(given)) {
+        controlAs<QAbstractButton>(value).setChecked(*checked);
+      }
+      break;
+    case StoredKind::ComboIndex: {
+      auto& combo = controlAs<QComboBox>(value);
+      const int index = parseSettingIndex(given);
+      combo.setCurrentIndex(index >= 0 && index < combo.count() ? index : -1);
+      break;
+    }
+    case StoredKind::LineText:
+      controlAs<QLineEdit>(value).setText(QString::fromStdString(given));
+      break;
+  }
+}
+
+bool FormStorage::restore() {
+  if (restored_ || !window_) return false;
+  restored_ = true;
+  const auto settings = open();
+  if (parseSettingInt(text(readText(*settings, "FormVersion", {}))).value_or(0) < 0) return true;
+  if (!runGuarded(this, [&] { restorePosition(*settings); })) return true;
+  for (const StoredValue& value : values_) {
+    try {
+      applyText(value, readText(*settings, value.name, currentText(value)));
+    } catch (const std::exception&) {
+      // One value that cannot be restored leaves the others to be restored.
+    }
+  }
+  return true;
+}
+
+void FormStorage::restorePosition(QSettings& settings) {
+  const QString minMaxPos = readPosition(settings, "MinMaxPos");
+  const QString normPos = readPosition(settings, "NormPos");
+  const int ppi = window_->logicalDpiY();
+  const auto storedPpi = parseSettingInt(text(readText(settings, "PixelsPerInch", {})));
+  if ((minMaxPos.isEmpty() && normPos.isEmpty()) || storedPpi.value_or(ppi) != ppi) return;
+
+  // The window's size is fixed: only where it stands is restored.
+  const QRect frame = window_->frameGeometry();
+  const auto normal = parseSettingQuad(
+      text(normPos),
+      {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()});
+  const int left = normal[0], top = normal[1], right = normal[2];
+  const QRect wanted(left, top, frame.width(), frame.height());
+  // A position left by a screen that is gone would put the window out of reach.
+  if (left < right && onSomeScreen(wanted)) {
+    window_->move(left, top);
+    positionRestored_ = true;
+  }
+}
+
+bool FormStorage::save() {
+  if (!window_) return false;
+  saved_ = true;
+  return runGuarded(this, [this] { write(true); });
+}
+
+void FormStorage::write(bool acceptedClose) {
+  const auto settings = open();
+  const auto put = [&](const QString& name, const QString& value) {
+    settings->setValue(name, value);
+  };
+  const QRect frame = window_->frameGeometry();
+  const bool minimised = window_->isMinimized() || !window_->isVisible();
+  const QString showCmd = minimised ? "2" : window_->isMaximized() ? "3" : "1";
+  const QString normPos = QString::fromStdString(formatSettingQuad(
+      {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()}));
+
+  put("FormVersion", "0");
+  put("Flags", "0");
+  put("ShowCmd", showCmd);
+  put("PixelsPerInch", QString::number(window_->logicalDpiY()));
+  put("MinMaxPos" + screenSuffix(), kNoMinMaxPos);
+  put("MinMaxPos", kNoMinMaxPos);
+  put("NormPos" + screenSuffix(), normPos);
+  put("NormPos", normPos);
+  put("Visible", acceptedClose ? "0" : "1");
+  for (const StoredValue& value : values_) {
+    if (value.control) put(value.name, currentText(value));
+  }
+  settings->sync();
+  if (settings->status() != QSettings::NoError) {
+    raiseIo("Cannot save the settings to " + text(settings->fileName()) + ".");
+  }
+}
+
+}  // namespace waymock::app
