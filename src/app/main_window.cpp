@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
@@ -212,6 +213,12 @@ void TfrmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // Centred unless a stored position is restored below.
+  if (const QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
   if (onRestoreSettings) runGuarded(this, onRestoreSettings);
   FormShow();
 }
