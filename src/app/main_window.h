@@ -46,6 +46,11 @@ class TfrmMain : public QMainWindow {
   // Runs when the window closes, before the virtual port goes: where a replay
   // stops and settings are saved.
   std::function<void()> onClose;
+  // File mode (btnFile down): Start, Stop and Pause drive the replay here
+  // instead of the timer.
+  std::function<void()> startReplay;
+  std::function<void()> stopReplay;
+  std::function<void()> pauseReplay;
   // Tool buttons whose features come later.
   std::function<void()> onLoad;
   std::function<void()> onSave;
@@ -93,6 +98,10 @@ class TfrmMain : public QMainWindow {
   void cbSerialClick();
   void cbUDPClick();
 
+  // The display steps of a transmission the port took: the output log, the
+  // labels and the sliders (whose handlers write the position back).
+  void showTransmitted(const std::string& burst);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -100,7 +109,6 @@ class TfrmMain : public QMainWindow {
  private:
   void setUpToolBar();
   void connectHandlers();
-  void showTransmitted(const std::string& burst);
   void appendOutput(const std::string& burst);
   bool openPort(const std::string& port, int baudRate);
   void dropVirtualPort();
