@@ -55,7 +55,9 @@ TfrmMain::TfrmMain(QWidget* parent)
       generator_(systemClock(), ports_),
       simulation_(generator_, nullptr) {
   ui_->setupUi(this);
-  setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   // The Settings page needs a little more than 537 x 388 to show all its
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
@@ -65,8 +67,10 @@ TfrmMain::TfrmMain(QWidget* parent)
   sky.setColor(QPalette::Window, Qt::black);
   ui_->PaintBox->setPalette(sky);
   ui_->PaintBox->setAutoFillBackground(true);
-  ui_->efIp->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(R"((\d{1,3})(\.\d{1,3}){3})"), ui_->efIp));
+  ui_->efIp->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(
+          QStringLiteral(R"((%1)(\.(%1)){3})").arg(R"(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)")),
+      ui_->efIp));
   spinCorrection_ = new SpinCorrection(this);
   spinCorrection_->watchAll(this);
   popSerial_ = new QMenu(this);
