@@ -315,6 +315,12 @@ TEST(MainWindow, VirtualPortLivesFromStartToStop) {
   EXPECT_TRUE(win.errors.isEmpty());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(win.g().PortName(), link);
+  const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(client, 0);
+  win.w.MainTimerTimer();
+  EXPECT_NE(test::readAtLeast(client, 6).find("$GPZDA"), std::string::npos)
+      << "a client of the link reads the burst";
+  ::close(client);
   win.w.btnStopClick();
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
   win.w.btnStartClick();
