@@ -2,6 +2,7 @@
 
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QSpinBox>
 #include <algorithm>
@@ -38,7 +39,10 @@ void SpinCorrection::correct(QAbstractSpinBox* spin) {
 }
 
 bool SpinCorrection::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut) {
+  const bool enter = event->type() == QEvent::KeyPress &&
+                     (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+  if (event->type() == QEvent::FocusOut || enter) {
     if (auto* spin = qobject_cast<QAbstractSpinBox*>(watched)) correct(spin);
   }
   return QObject::eventFilter(watched, event);

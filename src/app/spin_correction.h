@@ -7,8 +7,8 @@ class QAbstractSpinBox;
 namespace waymock::app {
 
 // The numeric fields' own correction, which Qt's spin boxes lack: when a
-// field loses the focus, a value outside its range comes back to the nearest
-// bound and text that is not a number reads as the minimum. Installed as an
+// field loses the focus (or takes Enter), a value outside its range comes back
+// to the nearest bound and text that is not a number reads as the minimum. Installed as an
 // event filter on every spin box of a window.
 class SpinCorrection : public QObject {
   Q_OBJECT
