@@ -148,6 +148,11 @@ void TfrmMain::connectHandlers() {
   connect(ui_->btnSat, &QPushButton::clicked, this, guarded(ui_->btnSat, [this] {
             if (onSetSatellites) onSetSatellites();
           }));
+  connect(ui_->btnFile, &QPushButton::toggled, this, [this](bool down) {
+    runGuarded(ui_->btnFile, [this, down] {
+      if (onFileMode) onFileMode(down);
+    });
+  });
   connect(ui_->trckLatitude, &QSlider::valueChanged, this,
           [this](int position) { trckLatitudeChange(position); });
   connect(ui_->trckLongitude, &QSlider::valueChanged, this,

@@ -51,6 +51,8 @@ class TfrmMain : public QMainWindow {
   std::function<void()> startReplay;
   std::function<void()> stopReplay;
   std::function<void()> pauseReplay;
+  // The "File Mode" button went down (true) or up.
+  std::function<void(bool down)> onFileMode;
   // Tool buttons whose features come later.
   std::function<void()> onLoad;
   std::function<void()> onSave;
