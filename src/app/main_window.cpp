@@ -1,0 +1,442 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStyle>
+#include <QThread>
+#include <QToolButton>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/handler_guard.h"
+#include "app/serial_ports.h"
+#include "app/spin_correction.h"
+#include "engine/position_text.h"
+#include "platform/virtual_serial_port.h"
+#include "support/error_log.h"
+#include "ui_main_window.h"
+
+namespace waymock::app {
+
+namespace {
+
+// Keeps the main timer off while a handler writes the fix, and on again after
+// it if it was running, whatever the handler does.
+class TimerHold {
+ public:
+  explicit TimerHold(QTimer& timer) : timer_(timer), wasActive_(timer.isActive()) {
+    if (wasActive_) timer_.stop();
+  }
+  ~TimerHold() {
+    if (wasActive_) timer_.start();
+  }
+  TimerHold(const TimerHold&) = delete;
+  TimerHold& operator=(const TimerHold&) = delete;
+
+ private:
+  QTimer& timer_;
+  bool wasActive_;
+};
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent)
+    : QMainWindow(parent),
+      ui_(std::make_unique<Ui::TfrmMain>()),
+      ports_(std::make_shared<SerialPorts>()),
+      generator_(systemClock(), ports_),
+      simulation_(generator_, nullptr) {
+  ui_->setupUi(this);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  // The Settings page needs a little more than 537 x 388 to show all its
+  // groups legibly at the desktop's font; the window keeps to what it needs.
+  setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
+  statusBar()->setSizeGripEnabled(false);
+  // The sky plot's area until the plot itself is drawn there.
+  QPalette sky = ui_->PaintBox->palette();
+  sky.setColor(QPalette::Window, Qt::black);
+  ui_->PaintBox->setPalette(sky);
+  ui_->PaintBox->setAutoFillBackground(true);
+  ui_->efIp->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(
+          QStringLiteral(R"((%1)(\.(%1)){3})").arg(R"(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)")),
+      ui_->efIp));
+  spinCorrection_ = new SpinCorrection(this);
+  spinCorrection_->watchAll(this);
+  popSerial_ = new QMenu(this);
+  popSerial_->setObjectName("popSerial");
+  popSerial_->addAction(ui_->miSerialRefresh);
+  setUpToolBar();
+
+  showError = [this](const QString& text) { QMessageBox::critical(this, tr("Error"), text); };
+  mainTimer_.setObjectName("MainTimer");
+  mainTimer_.setInterval(1000);
+  generator_.SetLatitude_Direction(TCardinalPoint::cpNorth);
+  generator_.SetLongitude_Direction(TCardinalPoint::cpEast);
+  generator_.SetMagnetic_Variation_Direction(TCardinalPoint::cpWest);
+  generator_.SetCommands(generator::TNMEACommands::all());
+  generator_.SetMessageAlert(false);
+  simulation_.onTransmitted = [this](const std::string& burst) { showTransmitted(burst); };
+  connectHandlers();
+  mainTimer_.start();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  mainTimer_.stop();
+  generator_.ClosePort();
+}
+
+void TfrmMain::setUpToolBar() {
+  struct Icon {
+    QAction* action;
+    const char* theme;
+    QStyle::StandardPixmap fallback;
+  };
+  const Icon icons[] = {
+      {ui_->btnBack, "media-seek-backward", QStyle::SP_MediaSeekBackward},
+      {ui_->btnStart, "media-playback-start", QStyle::SP_MediaPlay},
+      {ui_->btnPause, "media-playback-pause", QStyle::SP_MediaPause},
+      {ui_->btnStop, "media-playback-stop", QStyle::SP_MediaStop},
+      {ui_->btnForward, "media-seek-forward", QStyle::SP_MediaSeekForward},
+      {ui_->btnLoad, "document-open", QStyle::SP_DialogOpenButton},
+      {ui_->btnSave, "document-save", QStyle::SP_DialogSaveButton},
+      {ui_->btnHelp, "help-contents", QStyle::SP_DialogHelpButton},
+      {ui_->btnAbout, "help-about", QStyle::SP_MessageBoxInformation},
+  };
+  ui_->ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (const auto& icon : icons) {
+    icon.action->setIcon(QIcon::fromTheme(icon.theme, style()->standardIcon(icon.fallback)));
+    // Tests and UI automation look for the buttons by their names.
+    if (auto* button = ui_->ToolBar->widgetForAction(icon.action)) {
+      button->setObjectName(icon.action->objectName());
+      button->setAccessibleName(icon.action->toolTip());
+    }
+  }
+}
+
+void TfrmMain::connectHandlers() {
+  auto guarded = [](QObject* sender, auto handler) {
+    return [sender, handler] { runGuarded(sender, handler); };
+  };
+  connect(&mainTimer_, &QTimer::timeout, this, [this] { MainTimerTimer(); });
+  connect(ui_->btnStart, &QAction::triggered, this, [this] { btnStartClick(); });
+  connect(ui_->btnStop, &QAction::triggered, this, [this] { btnStopClick(); });
+  connect(ui_->btnPause, &QAction::triggered, this, [this] { btnPauseClick(); });
+  connect(ui_->btnForward, &QAction::triggered, this, [this] { btnForwardClick(); });
+  connect(ui_->btnBack, &QAction::triggered, this, [this] { btnBackClick(); });
+  const std::pair<QAction*, std::function<void()>*> hooks[] = {
+      {ui_->btnLoad, &onLoad}, {ui_->btnSave, &onSave}, {ui_->btnAbout, &onAbout}};
+  for (const auto& [action, hook] : hooks) {
+    connect(action, &QAction::triggered, this, guarded(action, [hook] {
+              if (*hook) (*hook)();
+            }));
+  }
+  connect(ui_->btnHelp, &QAction::triggered, this, guarded(ui_->btnHelp, [this] {
+            if (onHelp) onHelp(0);
+          }));
+  connect(ui_->btnSat, &QPushButton::clicked, this, guarded(ui_->btnSat, [this] {
+            if (onSetSatellites) onSetSatellites();
+          }));
+  connect(ui_->btnFile, &QPushButton::toggled, this, [this](bool down) {
+    runGuarded(ui_->btnFile, [this, down] {
+      if (onFileMode) onFileMode(down);
+    });
+  });
+  connect(ui_->trckLatitude, &QSlider::valueChanged, this,
+          [this](int position) { trckLatitudeChange(position); });
+  connect(ui_->trckLongitude, &QSlider::valueChanged, this,
+          [this](int position) { trckLongitudeChange(position); });
+  connect(ui_->PageControl, &QTabWidget::currentChanged, this,
+          [this](int index) { PageControlChange(index); });
+  connect(ui_->miSerialRefresh, &QAction::triggered, this, [this] { miSerialRefreshClick(); });
+  connect(ui_->cbSerial, &QCheckBox::clicked, this, [this] { cbSerialClick(); });
+  connect(ui_->cbUDP, &QCheckBox::clicked, this, [this] { cbUDPClick(); });
+  for (QWidget* list :
+       {static_cast<QWidget*>(ui_->cmbCom), static_cast<QWidget*>(ui_->cmbBaudRate)}) {
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](const QPoint& at) { popSerial_->popup(list->mapToGlobal(at)); });
+  }
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  help->setObjectName("FormKeyDown");
+  help->setContext(Qt::WindowShortcut);
+  connect(help, &QShortcut::activated, this, [this] { FormKeyDown(); });
+}
+
+std::string TfrmMain::satelliteFilePath() {
+  const std::filesystem::path folder = GetSpecialFolder(5) + "waymock";
+  std::filesystem::create_directories(folder);
+  return (folder / "satellites.ini").string();
+}
+
+QString TfrmMain::virtualPortPath() {
+  return QString::fromStdString(VirtualSerialPort::defaultPath());
+}
+
+// --- Start-up, settings, pages ---
+
+void TfrmMain::FormCreate() {
+  runGuarded(this, [] {
+    std::filesystem::path log = QCoreApplication::applicationFilePath().toStdString();
+    setErrorLogPath(log.replace_extension(".log").string());
+  });
+  runGuarded(this, [this] { ListSerialPorts(); });
+  for (QLabel* label :
+       {ui_->lblLat, ui_->lblLong, ui_->lblAltitude, ui_->lblSpeed, ui_->lblHeading}) {
+    label->clear();
+  }
+  ui_->lblSource->setText("Simulator");
+  ui_->lblSource->setToolTip("Simulator");
+  ui_->lblSource->setStatusTip("Simulator");
+  runGuarded(this, [this] { ApplyStartPosition(); });
+  runGuarded(this, [this] { ApplySettings(); });
+  // A bad satellite file costs one error-log line; the defaults stay for the rest.
+  runGuarded(this, [this] { generator_.LoadSatellites(satelliteFilePath()); });
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  // Centred unless a stored position is restored below.
+  if (const QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  if (onRestoreSettings) runGuarded(this, onRestoreSettings);
+  FormShow();
+}
+
+void TfrmMain::FormShow() {
+  runGuarded(this, [this] {
+    ApplySettings();
+    cbSerialClick();
+    cbUDPClick();
+  });
+}
+
+void TfrmMain::PageControlChange(int) {
+  runGuarded(ui_->PageControl, [this] { ApplySettings(); });
+}
+
+void TfrmMain::FormKeyDown() {
+  runGuarded(this, [this] {
+    static constexpr int kContexts[] = {20, 30, 40};
+    const int page = ui_->PageControl->currentIndex();
+    if (onHelp) onHelp(page >= 0 && page < 2 ? kContexts[page] : kContexts[2]);
+  });
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  FormClose();
+  QMainWindow::closeEvent(event);
+}
+
+void TfrmMain::FormClose() {
+  if (onClose) runGuarded(this, onClose);
+  // The link in the user's folder goes with the window; a real port is left
+  // to the end of the process.
+  runGuarded(this, [this] { dropVirtualPort(); });
+}
+
+void TfrmMain::ApplyStartPosition() {
+  waymock::ApplyStartPosition(readSettings(), generator_);
+}
+
+void TfrmMain::ApplySettings() {
+  const int interval =
+      waymock::ApplySettings(readSettings(), generator_, simulation_.settings, udp_);
+  // Setting the same interval would restart a running countdown.
+  if (mainTimer_.interval() != interval) mainTimer_.setInterval(interval);
+}
+
+// --- Targets ---
+
+void TfrmMain::ListSerialPorts() {
+  ui_->cmbCom->clear();
+  ui_->cmbCom->addItems(SerialPorts::systemPortNames());
+  ui_->cmbCom->addItem(virtualPortPath());
+  ui_->cmbCom->setCurrentIndex(-1);
+}
+
+void TfrmMain::miSerialRefreshClick() {
+  runGuarded(ui_->miSerialRefresh, [this] { ListSerialPorts(); });
+}
+
+void TfrmMain::cbSerialClick() {
+  runGuarded(ui_->cbSerial, [this] {
+    const bool on = ui_->cbSerial->isChecked();
+    ui_->cmbCom->setEnabled(on);
+    ui_->cmbBaudRate->setEnabled(on);
+  });
+}
+
+void TfrmMain::cbUDPClick() {
+  runGuarded(ui_->cbUDP, [this] {
+    const bool on = ui_->cbUDP->isChecked();
+    ui_->efIp->setEnabled(on);
+    ui_->efUdpPort->setEnabled(on);
+  });
+}
+
+bool TfrmMain::openPort(const std::string& port, int baudRate) {
+  if (QString::fromStdString(port) == virtualPortPath()) {
+    if (!virtualPort_) {
+      virtualPort_ = std::make_unique<VirtualSerialPort>(port);
+      ports_->setVirtual(virtualPort_->opener());
+    }
+  } else {
+    dropVirtualPort();
+  }
+  return generator_.OpenPort(port, baudRate);
+}
+
+void TfrmMain::dropVirtualPort() {
+  ports_->setVirtual(nullptr);
+  virtualPort_.reset();
+}
+
+// --- The engine ---
+
+void TfrmMain::btnStartClick() {
+  runGuarded(ui_->btnStart, [this] {
+    const std::string port = ui_->cmbCom->currentText().trimmed().toStdString();
+    if (port.empty()) {
+      showError("Select a serial port.");
+      return;
+    }
+    if (!generator_.PortName().empty()) {
+      generator_.ClosePort();
+      QCoreApplication::processEvents();
+      QThread::msleep(100);
+    }
+    bool opened = false;
+    runGuarded(ui_->btnStart, [&] {
+      bool ok = false;
+      const int rate = ui_->cmbBaudRate->currentText().toInt(&ok, 10);
+      opened = ok && openPort(port, rate);
+    });
+    if (!opened) showError(QString::fromStdString("Cannot connect to " + port + "."));
+    if (ui_->btnFile->isChecked()) {
+      if (startReplay) startReplay();
+      return;
+    }
+    ApplyStartPosition();
+    if (!mainTimer_.isActive()) mainTimer_.start();
+  });
+}
+
+void TfrmMain::btnStopClick() {
+  runGuarded(ui_->btnStop, [this] {
+    if (ui_->btnFile->isChecked()) {
+      if (stopReplay) stopReplay();
+    } else {
+      mainTimer_.stop();
+    }
+    generator_.ClosePort();
+    dropVirtualPort();
+    ApplyStartPosition();
+  });
+}
+
+void TfrmMain::btnPauseClick() {
+  runGuarded(ui_->btnPause, [this] {
+    if (ui_->btnFile->isChecked()) {
+      if (pauseReplay) pauseReplay();
+      return;
+    }
+    if (mainTimer_.isActive()) {
+      mainTimer_.stop();
+    } else {
+      mainTimer_.start();
+    }
+  });
+}
+
+void TfrmMain::btnForwardClick() {
+  runGuarded(ui_->btnForward, [this] {
+    if (!ui_->btnFile->isChecked()) simulation_.forward();
+  });
+}
+
+void TfrmMain::btnBackClick() {
+  runGuarded(ui_->btnBack, [this] {
+    if (!ui_->btnFile->isChecked()) simulation_.back();
+  });
+}
+
+void TfrmMain::MainTimerTimer() {
+  if (ui_->btnFile->isChecked()) return;
+  mainTimer_.stop();
+  runGuarded(&mainTimer_, [this] {
+    simulation_.setUdp(ui_->cbUDP->isChecked() ? &udp_ : nullptr);
+    const bool turn = ui_->cbMove->isChecked() && !satelliteEditorOpen;
+    simulation_.settings.moveSatellites = turn;
+    if (simulation_.tick() > 0 && turn) ui_->PaintBox->update();
+  });
+  // The next tick comes a full interval after this one ends.
+  mainTimer_.start();
+}
+
+void TfrmMain::showTransmitted(const std::string& burst) {
+  appendOutput(burst);
+  const PositionLabels labels = positionLabels(generator_, decimalPoint());
+  ui_->lblLat->setText(QString::fromStdString(labels.latitude));
+  ui_->lblLong->setText(QString::fromStdString(labels.longitude));
+  ui_->lblAltitude->setText(QString::fromStdString(labels.altitude));
+  ui_->lblSpeed->setText(QString::fromStdString(labels.speed));
+  ui_->lblHeading->setText(QString::fromStdString(labels.heading));
+  // A changed position runs the slider's handler, which writes it back.
+  ui_->trckLatitude->setValue(sliderPosition(generator_.LatitudeDegrees()));
+  ui_->trckLongitude->setValue(sliderPosition(generator_.LongitudeDegrees()));
+}
+
+void TfrmMain::appendOutput(const std::string& burst) {
+  try {
+    // The burst ends with a line end and the log adds its own: an empty line
+    // follows each burst.
+    QString text = QString::fromLatin1(burst.data(), static_cast<qsizetype>(burst.size()));
+    text.remove(QLatin1Char('\r'));
+    ui_->MemoOut->appendPlainText(text);
+  } catch (const std::exception&) {
+    ui_->MemoOut->clear();
+  }
+}
+
+char TfrmMain::decimalPoint() const {
+  const QString point = QLocale().decimalPoint();
+  return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
+}
+
+void TfrmMain::trckLatitudeChange(int position) {
+  runGuarded(ui_->trckLatitude, [this, position] {
+    TimerHold hold(mainTimer_);
+    const DegreesMinutesSeconds dms = SliderToDMS(position);
+    generator_.SetLatitude_Degree(dms.degree);
+    generator_.SetLatitude_Minute(dms.minute);
+    generator_.SetLatitude_Second(dms.second);
+  });
+}
+
+void TfrmMain::trckLongitudeChange(int position) {
+  runGuarded(ui_->trckLongitude, [this, position] {
+    TimerHold hold(mainTimer_);
+    const DegreesMinutesSeconds dms = SliderToDMS(position);
+    generator_.SetLongitude_Degree(dms.degree);
+    generator_.SetLongitude_Minute(dms.minute);
+    generator_.SetLongitude_Second(dms.second);
+  });
+}
+
+}  // namespace waymock::app

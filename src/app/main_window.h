@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/simulation.h"
+#include "engine/simulator_settings.h"
+#include "generator/nmea_generator.h"
+#include "platform/udp_sender.h"
+
+class QMenu;
+
+namespace Ui {
+class TfrmMain;
+}
+
+namespace waymock {
+class VirtualSerialPort;
+}
+
+namespace waymock::app {
+
+class SerialPorts;
+class SpinCorrection;
+
+// The simulator's main window: the Simulator, Settings and Satellites pages,
+// the owner of the generator, the main timer and the UDP sender.
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TfrmMain(QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // --- Hooks, so tests answer them and later features plug in ---
+  // The error box with one OK button; by default a modal message box.
+  std::function<void(const QString& text)> showError;
+  // Help: 0 for the contents, else a context number (20, 30, 40 by page).
+  std::function<void(int context)> onHelp;
+  // Runs when the window is first shown, before FormShow applies the settings:
+  // where stored settings are restored.
+  std::function<void()> onRestoreSettings;
+  // Runs when the window closes, before the virtual port goes: where a replay
+  // stops and settings are saved.
+  std::function<void()> onClose;
+  // File mode (btnFile down): Start, Stop and Pause drive the replay here
+  // instead of the timer.
+  std::function<void()> startReplay;
+  std::function<void()> stopReplay;
+  std::function<void()> pauseReplay;
+  // The "File Mode" button went down (true) or up.
+  std::function<void(bool down)> onFileMode;
+  // Tool buttons whose features come later.
+  std::function<void()> onLoad;
+  std::function<void()> onSave;
+  std::function<void()> onAbout;
+  std::function<void()> onSetSatellites;
+  // While the satellite editor is open the satellites do not turn.
+  bool satelliteEditorOpen = false;
+
+  Ui::TfrmMain& ui() { return *ui_; }
+  generator::TTarnNMEAGenerator& generator() { return generator_; }
+  Simulation& simulation() { return simulation_; }
+  QTimer& mainTimer() { return mainTimer_; }
+  UdpSender& udpSocket() { return udp_; }
+
+  // Where the satellites are kept: waymock/satellites.ini in the user's data
+  // folder (created when missing).
+  static std::string satelliteFilePath();
+  // The built-in virtual serial port, the last entry of the port list.
+  static QString virtualPortPath();
+
+  // The controls of the Settings page (and Move) as values, and back; the one
+  // place that knows which control holds which setting.
+  SimulatorSettings readSettings() const;
+  void writeSettings(const SimulatorSettings& settings);
+
+  void ApplyStartPosition();
+  void ApplySettings();
+  void ListSerialPorts();
+
+  // Handlers.
+  void FormCreate();
+  void FormShow();
+  void PageControlChange(int index);
+  void FormKeyDown();
+  void FormClose();
+  void MainTimerTimer();
+  void btnStartClick();
+  void btnStopClick();
+  void btnPauseClick();
+  void btnForwardClick();
+  void btnBackClick();
+  void trckLatitudeChange(int position);
+  void trckLongitudeChange(int position);
+  void miSerialRefreshClick();
+  void cbSerialClick();
+  void cbUDPClick();
+
+  // The display steps of a transmission the port took: the output log, the
+  // labels and the sliders (whose handlers write the position back).
+  void showTransmitted(const std::string& burst);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void setUpToolBar();
+  void connectHandlers();
+  void appendOutput(const std::string& burst);
+  bool openPort(const std::string& port, int baudRate);
+  void dropVirtualPort();
+  char decimalPoint() const;
+
+  std::unique_ptr<Ui::TfrmMain> ui_;
+  std::shared_ptr<SerialPorts> ports_;
+  generator::TTarnNMEAGenerator generator_;
+  UdpSender udp_;
+  Simulation simulation_;
+  QTimer mainTimer_;
+  std::unique_ptr<VirtualSerialPort> virtualPort_;
+  SpinCorrection* spinCorrection_ = nullptr;
+  QMenu* popSerial_ = nullptr;
+  bool shown_ = false;
+};
+
+}  // namespace waymock::app

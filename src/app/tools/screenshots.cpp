@@ -1,0 +1,63 @@
+// Renders each page of the main window to a PNG, with a sample fix shown, so
+// the look can be reviewed without a desktop: waymock-screenshots FOLDER
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTabWidget>
+#include <cstdio>
+
+#include "app/main_window.h"
+#include "ui_main_window.h"
+
+int main(int argc, char* argv[]) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: waymock-screenshots FOLDER\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName("Waymock");
+  waymock::app::TfrmMain window;
+  waymock::SimulatorSettings sample;
+  sample.latitudeDegree = 52;
+  sample.latitudeMinute = 22;
+  sample.latitudeSecond = 31.25L;
+  sample.longitudeDegree = 4;
+  sample.longitudeMinute = 53;
+  sample.longitudeSecond = 42.5L;
+  sample.altitude = 12.5L;
+  sample.speed = 40;
+  sample.heading = 87.5L;
+  sample.hdop = 1.2L;
+  sample.udp = true;
+  sample.udpHost = "127.0.0.1";
+  sample.udpPort = 10110;
+  sample.serialPort = waymock::app::TfrmMain::virtualPortPath().toStdString();
+  window.writeSettings(sample);
+  auto& g = window.generator();
+  g.SetLatitude_Degree(52);
+  g.SetLatitude_Minute(22);
+  g.SetLatitude_Second(31.25L);
+  g.SetLongitude_Degree(4);
+  g.SetLongitude_Minute(53);
+  g.SetLongitude_Second(42.5L);
+  g.SetAltitude(12.5L);
+  g.SetSpeed(40 * 0.5397L);
+  g.SetHeading(87.5L);
+  // Show one transmitted burst the way a tick does.
+  window.simulation().onTransmitted(g.GetSentences());
+  window.show();
+  const QDir folder(QString::fromLocal8Bit(argv[1]));
+  const char* names[] = {"simulator", "settings", "satellites"};
+  auto* pages = window.ui().PageControl;
+  for (int i = 0; i < pages->count(); ++i) {
+    pages->setCurrentIndex(i);
+    QApplication::processEvents();
+    const QString file = folder.filePath(QString("%1.png").arg(names[i]));
+    if (!window.grab().save(file)) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+    std::printf("%s (%dx%d)\n", qPrintable(file), window.width(), window.height());
+  }
+  return 0;
+}

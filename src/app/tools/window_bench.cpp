@@ -1,0 +1,111 @@
+// Measures the window's weight: start-up to first paint, resident memory after
+// 100 ticks with 32 active satellites turning, and CPU time per tick. The ticks
+// write to a pseudo-terminal whose far side is drained, like a listening client.
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "app/main_window.h"
+#include "ui_main_window.h"
+
+namespace {
+
+// Milliseconds since the process started, from the kernel's start time (in
+// clock ticks since boot), so loading the libraries counts too.
+double msSinceProcessStart() {
+  std::ifstream statFile("/proc/self/stat");
+  std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+  const auto afterName = stat.rfind(')');
+  std::istringstream fields(stat.substr(afterName + 2));
+  std::string field;
+  for (int i = 3; i <= 22; ++i) fields >> field;  // field 22: starttime
+  const double startTicks = std::stod(field);
+  double uptime = 0;
+  std::ifstream("/proc/uptime") >> uptime;
+  return (uptime - startTicks / static_cast<double>(sysconf(_SC_CLK_TCK))) * 1000;
+}
+
+long residentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class FirstPaint : public QObject {
+ public:
+  double at = -1;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && at < 0) at = msSinceProcessStart();
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  waymock::app::TfrmMain window;
+  FirstPaint paint;
+  window.installEventFilter(&paint);
+  window.show();
+  QElapsedTimer wait;
+  wait.start();
+  while (paint.at < 0 && wait.elapsed() < 10000)
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  std::printf("start-up to first paint: %.0f ms (%s)\n", paint.at,
+              qPrintable(QApplication::platformName()));
+
+  int master = -1;
+  int slave = -1;
+  char name[256] = {};
+  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return 1;
+  for (std::uint16_t prn = 1; prn <= 32; ++prn) {
+    window.generator().SetSatellite(prn, true, prn % 90, static_cast<std::uint16_t>(prn * 11), 40);
+  }
+  window.ui().cbMove->setChecked(true);
+  window.ui().cmbCom->addItem(name);
+  window.ui().cmbCom->setCurrentIndex(window.ui().cmbCom->count() - 1);
+  window.showError = [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); };
+  window.btnStartClick();
+  window.mainTimer().stop();
+  char drain[65536];
+  const int ticks = 100;
+  const double cpuBefore = cpuSeconds();
+  for (int i = 0; i < ticks; ++i) {
+    window.MainTimerTimer();
+    QApplication::processEvents();  // the repaints a tick asks for
+    while (read(master, drain, sizeof drain) == static_cast<ssize_t>(sizeof drain)) {
+    }
+  }
+  const double perTick = (cpuSeconds() - cpuBefore) / ticks;
+  std::printf(
+      "CPU per tick (32 satellites, log, labels, sliders): %.3f ms = %.3f %% of a core at 1 Hz\n",
+      perTick * 1000, perTick * 100);
+  std::printf("resident memory after %d ticks: %.1f MB\n", ticks, residentKiB() / 1024.0);
+  window.mainTimer().stop();
+  window.generator().ClosePort();
+  close(master);
+  close(slave);
+  return 0;
+}

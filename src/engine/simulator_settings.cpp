@@ -1,0 +1,104 @@
+#include "engine/simulator_settings.h"
+
+#include <climits>
+#include <cmath>
+#include <exception>
+
+#include "engine/simulation.h"
+#include "generator/nmea_generator.h"
+#include "platform/udp_sender.h"
+#include "support/error.h"
+
+namespace waymock {
+
+namespace {
+
+// Runs one copying step; any error gives the step's fallback instead, so one
+// bad value never keeps the others from the generator.
+template <typename Step, typename Fallback>
+void guarded(Step step, Fallback fallback) {
+  try {
+    step();
+  } catch (const std::exception&) {
+    fallback();
+  }
+}
+
+long double finite(long double value) {
+  if (!std::isfinite(value)) raise("Not a number.");
+  return value;
+}
+
+}  // namespace
+
+void ApplyStartPosition(const SimulatorSettings& s, generator::TTarnNMEAGenerator& g) {
+  guarded([&] { g.SetLatitude_Degree(s.latitudeDegree); }, [&] { g.SetLatitude_Degree(0); });
+  guarded([&] { g.SetLatitude_Minute(s.latitudeMinute); }, [&] { g.SetLatitude_Minute(0); });
+  guarded([&] { g.SetLatitude_Second(s.latitudeSecond); }, [&] { g.SetLatitude_Second(0); });
+  g.SetLatitude_Direction(s.latitudeDirection == "North" ? TCardinalPoint::cpNorth
+                                                         : TCardinalPoint::cpSouth);
+  guarded([&] { g.SetLongitude_Degree(s.longitudeDegree); }, [&] { g.SetLongitude_Degree(0); });
+  guarded([&] { g.SetLongitude_Minute(s.longitudeMinute); }, [&] { g.SetLongitude_Minute(0); });
+  guarded([&] { g.SetLongitude_Second(s.longitudeSecond); }, [&] { g.SetLongitude_Second(0); });
+  g.SetLongitude_Direction(s.longitudeDirection == "East" ? TCardinalPoint::cpEast
+                                                          : TCardinalPoint::cpWest);
+}
+
+int timerIntervalMilliseconds(long double seconds) {
+  if (!std::isfinite(seconds)) return 1000;
+  const long double milliseconds = std::trunc(seconds) * 1000;
+  // A timer counts at most INT_MAX ms (about 24.8 days); a longer interval
+  // waits that long rather than wrapping to a tiny or negative one.
+  if (milliseconds >= static_cast<long double>(INT_MAX)) return INT_MAX;
+  if (milliseconds < 1000) return 1000;
+  return static_cast<int>(milliseconds);
+}
+
+int ApplySettings(const SimulatorSettings& s, generator::TTarnNMEAGenerator& g,
+                  SimulationSettings& simulation, UdpSender& udp) {
+  guarded([&] { g.SetAltitude(finite(s.altitude)); }, [&] { g.SetAltitude(0); });
+  guarded([&] { g.SetSpeed(finite(s.speed) * kKnotsPerKmh); }, [&] { g.SetSpeed(0); });
+  guarded([&] { g.SetHeading(s.heading); }, [&] { g.SetHeading(0); });
+  guarded([&] { g.SetGeo_Height(finite(s.geoHeight)); }, [&] { g.SetGeo_Height(0); });
+  guarded([&] { g.SetMagnetic_Variation(s.magneticVariation); },
+          [&] { g.SetMagnetic_Variation(0); });
+  g.SetMagnetic_Variation_Direction(
+      s.magneticVariationDirection == "East" ? TCardinalPoint::cpEast : TCardinalPoint::cpWest);
+  guarded([&] { g.SetMagnetic_Heading(s.magneticHeading); }, [&] { g.SetMagnetic_Heading(0); });
+  guarded([&] { g.SetPDOP(finite(s.pdop)); }, [&] { g.SetPDOP(0); });
+  guarded([&] { g.SetHDOP(finite(s.hdop)); }, [&] { g.SetHDOP(0); });
+  guarded([&] { g.SetVDOP(finite(s.vdop)); }, [&] { g.SetVDOP(0); });
+  guarded([&] { simulation.latitudeShortStep = finite(s.latitudeShortStep); },
+          [&] { simulation.latitudeShortStep = 1; });
+  guarded([&] { simulation.longitudeShortStep = finite(s.longitudeShortStep); },
+          [&] { simulation.longitudeShortStep = 1; });
+  guarded([&] { simulation.latitudeLongStep = finite(s.latitudeLongStep); },
+          [&] { simulation.latitudeLongStep = 5; });
+  guarded([&] { simulation.longitudeLongStep = finite(s.longitudeLongStep); },
+          [&] { simulation.longitudeLongStep = 5; });
+  const int interval = timerIntervalMilliseconds(s.interval);
+
+  using generator::TNMEACommand;
+  generator::TNMEACommands commands;
+  const std::pair<bool, TNMEACommand> boxes[] = {
+      {s.gpgll, TNMEACommand::GPGLL}, {s.gprmc, TNMEACommand::GPRMC},
+      {s.gpvtg, TNMEACommand::GPVTG}, {s.gpgga, TNMEACommand::GPGGA},
+      {s.gpgsa, TNMEACommand::GPGSA}, {s.gpgsv, TNMEACommand::GPGSV},
+      {s.gpzda, TNMEACommand::GPZDA}};
+  for (const auto& [checked, command] : boxes) {
+    if (checked) commands.insert(command);
+  }
+  g.SetCommands(commands);
+
+  if (s.udp) {
+    guarded(
+        [&] {
+          const int port = static_cast<int>(std::lround(finite(s.udpPort)));
+          if (udp.host() != s.udpHost || udp.port() != port) udp.setDestination(s.udpHost, port);
+        },
+        [] {});
+  }
+  return interval;
+}
+
+}  // namespace waymock

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <string>
+
+namespace waymock {
+
+class UdpSender;
+struct SimulationSettings;
+namespace generator {
+class TTarnNMEAGenerator;
+}
+
+// Every value of the simulator's Settings page (and the Move option of the
+// Satellites page) as the user set it, with the built-in defaults. The window
+// reads its controls into this; the functions below copy it where it goes.
+struct SimulatorSettings {
+  // Start position: reaches the generator only through ApplyStartPosition.
+  int latitudeDegree = 0;
+  int latitudeMinute = 0;
+  long double latitudeSecond = 0;
+  std::string latitudeDirection = "North";  // "North" is north, anything else south
+  int longitudeDegree = 0;
+  int longitudeMinute = 0;
+  long double longitudeSecond = 0;
+  std::string longitudeDirection = "East";  // "East" is east, anything else west
+
+  long double altitude = 0;   // metres
+  long double speed = 0;      // km/h
+  long double heading = 0;    // degrees
+  long double geoHeight = 0;  // metres
+  long double magneticVariation = 0;
+  std::string magneticVariationDirection = "East";
+  long double magneticHeading = 0;
+  long double pdop = 0;
+  long double hdop = 0;
+  long double vdop = 0;
+
+  // Arc-seconds; the short steps move the fix every tick, the long ones jump.
+  long double latitudeShortStep = 1;
+  long double latitudeLongStep = 5;
+  long double longitudeShortStep = 1;
+  long double longitudeLongStep = 5;
+
+  bool gpgll = true;
+  bool gprmc = true;
+  bool gpvtg = true;
+  bool gpgga = true;
+  bool gpgsa = true;
+  bool gpgsv = true;
+  bool gpzda = true;
+
+  bool serial = true;
+  std::string serialPort;           // the selected port name, as listed
+  std::string baudRate = "004800";  // zero-padded, as listed
+  bool udp = false;
+  std::string udpHost = "0.0.0.0";
+  long double udpPort = 0;
+  long double interval = 1;  // seconds between ticks
+  bool moveSatellites = false;
+};
+
+// The km/h the user enters to the knots the generator holds.
+inline constexpr long double kKnotsPerKmh = 0.5397L;
+
+// Copies the start position into the generator; a part the generator rejects
+// becomes 0.
+void ApplyStartPosition(const SimulatorSettings& settings,
+                        generator::TTarnNMEAGenerator& generator);
+
+// Copies every other setting: into the generator (a rejected value becomes 0),
+// the steps into `simulation`, and, when UDP is on, the destination into `udp`
+// (only what differs; errors leave the old destination). Returns the tick
+// interval in milliseconds.
+int ApplySettings(const SimulatorSettings& settings, generator::TTarnNMEAGenerator& generator,
+                  SimulationSettings& simulation, UdpSender& udp);
+
+// The timer interval for `seconds`: whole seconds × 1000 ms, at most the
+// largest interval a timer holds, 1000 ms when the value is unusable.
+int timerIntervalMilliseconds(long double seconds);
+
+}  // namespace waymock

@@ -1,0 +1,353 @@
+#include "app/main_window.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QLocale>
+#include <QTest>
+#include <QToolButton>
+#include <climits>
+#include <filesystem>
+#include <sstream>
+
+#include "app/handler_guard.h"
+#include "common/test_support.h"
+#include "platform/pty_pair.h"
+#include "support/error_log.h"
+#include "ui_main_window.h"
+
+namespace waymock::app {
+namespace {
+
+// A window whose message boxes and help land in lists instead of opening.
+struct Window {
+  TfrmMain w;
+  QStringList errors;
+  std::vector<int> help;
+  Window() {
+    w.showError = [this](const QString& text) { errors << text; };
+    w.onHelp = [this](int context) { help.push_back(context); };
+  }
+  Ui::TfrmMain& ui() { return w.ui(); }
+  generator::TTarnNMEAGenerator& g() { return w.generator(); }
+  void selectPort(const std::string& name) {
+    ui().cmbCom->addItem(QString::fromStdString(name));
+    ui().cmbCom->setCurrentIndex(ui().cmbCom->count() - 1);
+  }
+};
+
+TEST(MainWindow, StartsWithEveryControlNamedAndTheBuiltInDefaults) {
+  Window win;
+  for (const char* name : {"efLtDeg",
+                           "efLtMin",
+                           "efLtSec",
+                           "efLtDir",
+                           "efLnDeg",
+                           "efLnMin",
+                           "efLnSec",
+                           "efLnDir",
+                           "efAlt",
+                           "efSpeed",
+                           "efHeading",
+                           "efGeoHeight",
+                           "efMagneticVariation",
+                           "efMagneticVariationDirection",
+                           "efMagneticHeading",
+                           "efPDOP",
+                           "efHDOP",
+                           "efVDOP",
+                           "efLtShortStep",
+                           "efLtLongStep",
+                           "efLnShortStep",
+                           "efLnLongStep",
+                           "cbGPGLL",
+                           "cbGPRMC",
+                           "cbGPVTG",
+                           "cbGPGGA",
+                           "cbGPGSA",
+                           "cbGPGSV",
+                           "cbGPZDA",
+                           "cbSerial",
+                           "cmbCom",
+                           "cmbBaudRate",
+                           "cbUDP",
+                           "efIp",
+                           "efUdpPort",
+                           "efInterval",
+                           "cbMove",
+                           "btnSat",
+                           "PaintBox",
+                           "lblLat",
+                           "lblLong",
+                           "lblAltitude",
+                           "lblSpeed",
+                           "lblHeading",
+                           "lblSource",
+                           "btnFile",
+                           "trckLatitude",
+                           "trckLongitude",
+                           "btnBack",
+                           "btnStart",
+                           "btnPause",
+                           "btnStop",
+                           "btnForward",
+                           "btnLoad",
+                           "btnSave",
+                           "btnHelp",
+                           "btnAbout",
+                           "MemoOut"}) {
+    auto* widget = win.w.findChild<QWidget*>(name);
+    ASSERT_NE(widget, nullptr) << name;
+    EXPECT_FALSE(widget->accessibleName().isEmpty()) << name;
+  }
+  auto* start = win.w.findChild<QToolButton*>("btnStart");
+  EXPECT_EQ(start->accessibleName(), "Start");
+  EXPECT_EQ(win.w.windowTitle(), "Waymock");
+  EXPECT_EQ(win.ui().cmbCom->itemText(win.ui().cmbCom->count() - 1), TfrmMain::virtualPortPath());
+  EXPECT_EQ(win.ui().cmbCom->currentIndex(), -1);
+  EXPECT_EQ(win.ui().cmbBaudRate->currentText(), "004800");
+  EXPECT_EQ(win.ui().cmbBaudRate->count(), 15);
+  EXPECT_EQ(win.ui().efUdpPort->maximum(), 65535);
+  EXPECT_TRUE(win.ui().cbSerial->isChecked());
+  EXPECT_FALSE(win.ui().cbSerial->isEnabled());
+  EXPECT_TRUE(win.ui().lblLat->text().isEmpty());
+  EXPECT_EQ(win.ui().lblSource->text(), "Simulator");
+  EXPECT_EQ(win.ui().trckLatitude->maximum(), 32400000);
+  EXPECT_EQ(win.ui().trckLongitude->pageStep(), 30000);
+  EXPECT_TRUE(win.w.mainTimer().isActive());
+  EXPECT_EQ(win.w.mainTimer().interval(), 1000);
+  EXPECT_EQ(win.w.simulation().settings.latitudeLongStep, 5);
+  EXPECT_EQ(win.g().Magnetic_Variation_Direction(), TCardinalPoint::cpEast);
+  EXPECT_EQ(win.g().Commands(), generator::TNMEACommands::all());
+}
+
+TEST(MainWindow, PageSwitchAppliesSettingsButTheStartPositionWaitsForStartOrStop) {
+  Window win;
+  const int timerId = win.w.mainTimer().timerId();
+  win.ui().efSpeed->setValue(100);
+  win.ui().efLtDeg->setValue(45);
+  win.ui().efLnShortStep->setValue(-2.5);
+  win.ui().PageControl->setCurrentIndex(1);
+  EXPECT_EQ(win.g().Speed(), 100 * 0.5397L);
+  EXPECT_EQ(win.w.simulation().settings.longitudeShortStep, -2.5L);
+  EXPECT_EQ(win.g().Latitude_Degree(), 0);
+  EXPECT_EQ(win.w.mainTimer().timerId(), timerId) << "an unchanged interval keeps the countdown";
+  win.w.btnStopClick();
+  EXPECT_EQ(win.g().Latitude_Degree(), 45);
+  // The largest interval does not fit a timer in milliseconds: the longest wait it can do.
+  win.ui().efInterval->setValue(INT_MAX);
+  win.ui().PageControl->setCurrentIndex(0);
+  EXPECT_EQ(win.w.mainTimer().interval(), INT_MAX);
+}
+
+TEST(MainWindow, NumericFieldsBringBadTextBackOnFocusLoss) {
+  Window win;
+  struct Case {
+    QAbstractSpinBox* spin;
+    const char* typed;
+    double expected;
+  };
+  for (const Case& c : {Case{win.ui().efInterval, "0", 1}, Case{win.ui().efLtShortStep, "", -59.99},
+                        Case{win.ui().efHeading, "x", 0}, Case{win.ui().efHeading, "400", 359.99},
+                        Case{win.ui().efLtDeg, "95", 89}, Case{win.ui().efLnMin, "75", 59}}) {
+    c.spin->selectAll();
+    QTest::keyClick(c.spin, Qt::Key_Backspace);
+    QTest::keyClicks(c.spin, c.typed);
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(c.spin, &out);
+    EXPECT_TRUE(c.spin->hasAcceptableInput()) << c.typed;
+    EXPECT_DOUBLE_EQ(c.spin->property("value").toDouble(), c.expected) << c.typed;
+  }
+}
+
+TEST(MainWindow, StartSaysWhatIsWrongWithThePort) {
+  Window win;
+  win.w.btnStartClick();
+  win.selectPort(" /nonexistent/ttyWAYM0 ");
+  win.w.btnStartClick();
+  EXPECT_EQ(win.errors,
+            QStringList({"Select a serial port.", "Cannot connect to /nonexistent/ttyWAYM0."}));
+  EXPECT_TRUE(win.g().PortName().empty());
+  win.w.miSerialRefreshClick();
+  EXPECT_EQ(win.ui().cmbCom->currentIndex(), -1) << "a refresh drops the selection";
+}
+
+TEST(MainWindow, PauseBeforeStartStopsTheTimerAndStartTurnsItOn) {
+  Window win;
+  test::PtyPair pty;
+  win.w.btnPauseClick();
+  EXPECT_FALSE(win.w.mainTimer().isActive());
+  win.selectPort(pty.name());
+  win.w.btnStartClick();
+  EXPECT_TRUE(win.errors.isEmpty());
+  EXPECT_TRUE(win.w.mainTimer().isActive());
+  win.w.btnPauseClick();
+  EXPECT_FALSE(win.w.mainTimer().isActive());
+  EXPECT_EQ(win.g().PortName(), pty.name());
+}
+
+TEST(MainWindow, ThreeTicksOnAPseudoTerminalShowAndMoveTheFix) {
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  Window win;
+  test::PtyPair pty;
+  win.ui().efLtDeg->setValue(10);
+  win.ui().efLtMin->setValue(20);
+  win.ui().efLtSec->setValue(30.45);
+  win.ui().efLnSec->setValue(1);
+  win.ui().efAlt->setValue(100);
+  win.ui().cbGPGSV->setChecked(false);
+  win.selectPort(pty.name());
+  win.ui().PageControl->setCurrentIndex(1);
+  win.w.btnStartClick();
+  // The write-back: a transmitted 10° 20' 30.456" comes back as 30.46 before the step.
+  win.g().SetLatitude_Second(30.456L);
+  std::vector<std::string> glls;
+  for (int tick = 0; tick < 3; ++tick) {
+    win.w.MainTimerTimer();
+    const std::string burst = test::readAtLeast(pty.master(), 1, std::chrono::seconds(2));
+    ASSERT_NE(burst.find("$GPZDA"), std::string::npos) << tick;
+    glls.push_back(burst.substr(burst.find("$GPGLL"), 26));
+    if (tick == 0) {
+      EXPECT_NEAR(double(win.g().Latitude_Second()), 31.46, 1e-9);
+    }
+  }
+  EXPECT_EQ(glls[0], "$GPGLL,1020.5076,N,00000.0");
+  EXPECT_EQ(glls[1], "$GPGLL,1020.5243,N,00000.0");
+  EXPECT_EQ(glls[2], "$GPGLL,1020.5410,N,00000.0");
+  EXPECT_EQ(win.ui().lblLat->text(), QString::fromUtf8(" 10\u00B0 20' 32,46\" N"));
+  EXPECT_EQ(win.ui().lblLong->text(), QString::fromUtf8("  0\u00B0 00' 03,00\" E"));
+  EXPECT_EQ(win.ui().lblAltitude->text(), "100 m = 328,08 feet");
+  EXPECT_EQ(win.ui().trckLatitude->value(), 3723246);
+  EXPECT_EQ(win.ui().trckLongitude->value(), 300);
+  EXPECT_NEAR(double(win.g().Latitude_Second()), 33.46, 1e-9)
+      << "moved after the third transmission";
+  EXPECT_EQ(win.ui().MemoOut->blockCount(), 3 * 7) << "6 sentences and an empty line per burst";
+  EXPECT_TRUE(win.w.mainTimer().isActive());
+  QLocale::setDefault(QLocale::c());
+}
+
+TEST(MainWindow, UdpCarriesTheBurstToLoopbackOnceTurnedOn) {
+  Window win;
+  test::PtyPair pty;
+  const int receiver = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(receiver, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  socklen_t size = sizeof address;
+  getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &size);
+  win.ui().cbUDP->setChecked(true);
+  win.ui().efIp->setText("127.0.0.1");
+  win.ui().efUdpPort->setValue(ntohs(address.sin_port));
+  win.selectPort(pty.name());
+  win.w.btnStartClick();
+  win.w.MainTimerTimer();
+  pollfd p{receiver, POLLIN, 0};
+  EXPECT_EQ(poll(&p, 1, 200), 0) << "the destination waits for a page switch";
+  win.ui().PageControl->setCurrentIndex(2);
+  win.w.MainTimerTimer();
+  ASSERT_EQ(poll(&p, 1, 2000), 1);
+  char datagram[4096];
+  const ssize_t n = recv(receiver, datagram, sizeof datagram, 0);
+  const std::string payload(datagram, static_cast<std::size_t>(n > 0 ? n : 0));
+  EXPECT_EQ(payload.rfind("$GPZDA", 0), 0u);
+  EXPECT_EQ(payload.substr(payload.size() - 2), "\r\n");
+  close(receiver);
+}
+
+TEST(MainWindow, ForwardAndBackJumpByTheLongStepsMagnitudeAndStopAtTheEnds) {
+  Window win;
+  win.ui().efLtLongStep->setValue(-5);
+  win.ui().efLnLongStep->setValue(30);
+  win.ui().PageControl->setCurrentIndex(1);
+  win.w.btnForwardClick();
+  EXPECT_EQ(win.g().Latitude_Second(), 5);
+  EXPECT_EQ(win.g().Longitude_Second(), 30);
+  win.w.btnBackClick();
+  win.w.btnBackClick();
+  EXPECT_EQ(win.g().Latitude_Second(), 0) << "no crossing of the equator";
+  EXPECT_EQ(win.g().Latitude_Direction(), TCardinalPoint::cpNorth);
+  win.g().SetLatitude_Degree(89);
+  win.g().SetLatitude_Minute(59);
+  win.g().SetLatitude_Second(59);
+  win.g().SetLongitude_Degree(179);
+  win.g().SetLongitude_Minute(59);
+  win.g().SetLongitude_Second(59);
+  win.w.btnForwardClick();
+  EXPECT_EQ(win.g().Latitude_Degree(), 90);
+  EXPECT_EQ(win.g().Longitude_Degree(), 180);
+  EXPECT_EQ(win.g().Longitude_Second(), 0);
+}
+
+TEST(MainWindow, ADraggedSliderMovesTheFixAndTheTimerRunsOn) {
+  Window win;
+  win.g().SetLatitude_Direction(TCardinalPoint::cpSouth);
+  win.ui().trckLatitude->setValue(win.ui().trckLatitude->maximum());
+  EXPECT_EQ(win.g().Latitude_Degree(), 90);
+  EXPECT_EQ(win.g().Latitude_Direction(), TCardinalPoint::cpSouth);
+  EXPECT_TRUE(win.w.mainTimer().isActive());
+  win.w.btnPauseClick();
+  QTest::keyClick(win.ui().trckLongitude, Qt::Key_PageUp);
+  EXPECT_EQ(win.g().Longitude_Minute(), 5);
+  EXPECT_FALSE(win.w.mainTimer().isActive()) << "a paused simulation stays paused";
+  EXPECT_TRUE(win.ui().lblLat->text().isEmpty()) << "labels wait for a transmission";
+}
+
+TEST(MainWindow, F1AsksForHelpOnTheActivePage) {
+  Window win;
+  win.w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win.w));
+  for (int page : {0, 1, 2}) {
+    win.ui().PageControl->setCurrentIndex(page);
+    QTest::keyClick(&win.w, Qt::Key_F1);
+  }
+  EXPECT_EQ(win.help, (std::vector<int>{20, 30, 40}));
+  win.w.close();
+}
+
+TEST(MainWindow, VirtualPortLivesFromStartToStop) {
+  Window win;
+  const std::string link = TfrmMain::virtualPortPath().toStdString();
+  win.ui().cmbCom->setCurrentIndex(win.ui().cmbCom->count() - 1);
+  win.w.btnStartClick();
+  EXPECT_TRUE(win.errors.isEmpty());
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(win.g().PortName(), link);
+  const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(client, 0);
+  win.w.MainTimerTimer();
+  EXPECT_NE(test::readAtLeast(client, 6).find("$GPZDA"), std::string::npos)
+      << "a client of the link reads the burst";
+  ::close(client);
+  win.w.btnStopClick();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  win.w.btnStartClick();
+  win.w.close();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)))
+      << "closing the window removes the link";
+}
+
+TEST(MainWindow, ABadSatelliteFileCostsOneLogLineAndStartUpGoesOn) {
+  const std::string file = TfrmMain::satelliteFilePath();
+  test::writeFile(file, "[1]\r\nActive=1\r\nElevation=45\r\nAzimuth=90\r\nSNR=30\r\n[33]\r\n");
+  TfrmMain probe;  // learns where this program's error log goes
+  const std::string log = IsAdministrator() ? errorLogPath() : GetSpecialFolder(5) + "WAYM.log";
+  std::filesystem::remove(log);
+  Window win;
+  std::istringstream lines(test::readFile(log));
+  std::filesystem::remove(file);
+  std::vector<std::string> startUp;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" - TfrmMain ") != std::string::npos) startUp.push_back(line);
+  }
+  ASSERT_EQ(startUp.size(), 1u);
+  EXPECT_NE(startUp[0].find("between 1 and 32"), std::string::npos) << startUp[0];
+  EXPECT_TRUE(win.g().GetSatellites()[1]->Active()) << "sections before the bad one stay";
+  EXPECT_EQ(win.ui().lblSource->text(), "Simulator");
+}
+
+}  // namespace
+}  // namespace waymock::app

@@ -1,0 +1,70 @@
+#include "engine/simulator_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <limits>
+
+#include "engine/simulation.h"
+#include "generator/nmea_generator.h"
+#include "platform/udp_sender.h"
+
+namespace waymock {
+namespace {
+
+TEST(SimulatorSettings, StartPositionReachesTheGeneratorAndARejectedPartBecomesZero) {
+  generator::TTarnNMEAGenerator g;
+  SimulatorSettings s;
+  s.latitudeDegree = 89;
+  s.latitudeMinute = 59;
+  s.latitudeSecond = 59.99L;
+  s.latitudeDirection = "South";
+  s.longitudeDegree = 12;
+  s.longitudeSecond = 60;  // beyond the generator's range
+  s.longitudeDirection = "West";
+  ApplyStartPosition(s, g);
+  EXPECT_EQ(g.Latitude_Degree(), 89);
+  EXPECT_EQ(g.Latitude_Minute(), 59);
+  EXPECT_EQ(g.Latitude_Second(), 59.99L);
+  EXPECT_EQ(g.Latitude_Direction(), TCardinalPoint::cpSouth);
+  EXPECT_EQ(g.Longitude_Degree(), 12);
+  EXPECT_EQ(g.Longitude_Second(), 0);
+  EXPECT_EQ(g.Longitude_Direction(), TCardinalPoint::cpWest);
+}
+
+TEST(SimulatorSettings, SettingsWithTheirFallbacks) {
+  generator::TTarnNMEAGenerator g;
+  SimulationSettings steps;
+  UdpSender udp;
+  SimulatorSettings s;
+  s.speed = 100;
+  s.heading = 400;  // rejected by the generator
+  s.latitudeShortStep = std::numeric_limits<long double>::quiet_NaN();
+  s.longitudeLongStep = -3;
+  s.gpgsv = false;
+  s.udpHost = "127.0.0.1";
+  s.udpPort = 10110;
+  EXPECT_EQ(ApplySettings(s, g, steps, udp), 1000);
+  EXPECT_EQ(g.Speed(), 100 * 0.5397L);
+  EXPECT_EQ(g.Heading(), 0);
+  EXPECT_EQ(steps.latitudeShortStep, 1);
+  EXPECT_EQ(steps.longitudeLongStep, -3);
+  EXPECT_FALSE(g.Commands().contains(generator::TNMEACommand::GPGSV));
+  EXPECT_TRUE(g.Commands().contains(generator::TNMEACommand::GPZDA));
+  EXPECT_EQ(udp.port(), 0) << "UDP off leaves the destination alone";
+  s.udp = true;
+  ApplySettings(s, g, steps, udp);
+  EXPECT_EQ(udp.host(), "127.0.0.1");
+  EXPECT_EQ(udp.port(), 10110);
+}
+
+TEST(SimulatorSettings, AnIntervalBeyondTheTimerWaitsTheLongestItCan) {
+  EXPECT_EQ(timerIntervalMilliseconds(1), 1000);
+  EXPECT_EQ(timerIntervalMilliseconds(2.9L), 2000);
+  EXPECT_EQ(timerIntervalMilliseconds(2147483), 2147483000);
+  EXPECT_EQ(timerIntervalMilliseconds(2147484), INT_MAX);
+  EXPECT_EQ(timerIntervalMilliseconds(2147483647), INT_MAX);
+}
+
+}  // namespace
+}  // namespace waymock
