@@ -59,7 +59,11 @@ class FakePorts final : public SerialPortOpener {
 };
 
 std::string sentence(std::string_view body) {
-  return body.data() + ("*" + TTarnNMEAGenerator::CheckSum(body)) + "\r\n";
+  std::string text(body);
+  text += '*';
+  text += TTarnNMEAGenerator::CheckSum(body);
+  text += "\r\n";
+  return text;
 }
 
 // The sentence of `type` ("$GPGGA") in a burst, without its line end.
@@ -236,7 +240,8 @@ TEST(FileRelay, ReplaysALogWrittenByTheGenerator) {
     const std::string raw = test::readFile(dir / "raw.log");
     std::string types;
     for (std::size_t end; (end = raw.find('\n', seen)) != std::string::npos; seen = end + 1) {
-      types += (types.empty() ? "" : " ") + raw.substr(seen + 3, 3);
+      if (!types.empty()) types += ' ';
+      types += raw.substr(seen + 3, 3);
     }
     deliveries.push_back(types);
     relay.relay();
