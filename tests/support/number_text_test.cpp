@@ -124,8 +124,9 @@ TEST(NumberText, GeneralFormAgreesWithAnExactReference) {
 // Values within a few units in the last place of a tie at the sixteenth
 // digit, where scaling by a power of ten can round onto the tie itself.
 TEST(NumberText, NearTiesRoundByTheExactValue) {
-  // 355.45 knots in km/h lies just above ...804.5 at the sixteenth digit.
-  EXPECT_EQ(formatGeneral(355.45L / 0.5397L), "658.606633314805");
+  // 355.45 knots (as the double it is stored in) in km/h lies just above
+  // ...804.5 at the sixteenth digit.
+  EXPECT_EQ(formatGeneral(static_cast<long double>(355.45) / 0.5397L), "658.606633314805");
   std::mt19937_64 random(4711);
   std::uniform_int_distribution<std::int64_t> sixteen(1'000'000'000'000'000, 9'999'999'999'999'999);
   std::uniform_int_distribution<int> decade(-13, 26);
