@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -121,11 +122,23 @@ TEST(ErrorLog, TimeOfDayInTheLocalesLongTimeForm) {
   [[maybe_unused]] const int status = std::system(command.c_str());  // warnings give 1
   ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(made) / "LC_TIME"))
       << "localedef could not make a test locale";
-  EnvGuard path("LOCPATH", dir.path().string()), all("LC_ALL", std::nullopt),
-      time("LC_TIME", "xx_XX.UTF-8");
-  FixedClock clock(encodeDateTime({2026, 12, 6, 21, 5, 7, 0}));
   const auto file = dir / "waymock.log";
-  WriteLogLine(file.string(), "late", context(clock, true, ""));
+  // In a child: the C library keeps (and loses track of) a few bytes of a
+  // locale loaded through LOCPATH, which the leak checker would report.
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("LOCPATH", dir.path().c_str(), 1);
+    unsetenv("LC_ALL");
+    setenv("LC_TIME", "xx_XX.UTF-8", 1);
+    FixedClock clock(encodeDateTime({2026, 12, 6, 21, 5, 7, 0}));
+    try {
+      WriteLogLine(file.string(), "late", context(clock, true, ""));
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
   EXPECT_EQ(test::readFile(file), "12/06/2026, 09:05:07 PM - late\r\n");
 }
 
