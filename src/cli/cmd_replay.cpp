@@ -1,9 +1,11 @@
 // waymock-cli replay: file mode without a window. The log is replayed through
 // the file receiver, and each decoded fix is copied into a generator and sent
 // to the port (and UDP) like a simulator tick, until the end of the log or a
-// signal.
+// signal. Bursts the simulator cannot send are skipped: the first one is named
+// on standard error, and their count at the end.
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -50,6 +52,10 @@ int replay(const ReplayOptions& o) {
 
   FileRelay relay(generator, receiver, targets.udp());
   relay.onUdpError = targets.udpWarning();
+  relay.onFirstSkipped = [](const std::string& message, const std::string& value) {
+    std::cerr << "waymock-cli: Skipped a burst the simulator cannot send (" << value
+              << "): " << message << '\n';
+  };
   BurstEcho echo;
   relay.onTransmitted = [&echo](const std::string& burst) { echo.write(burst); };
   receiver.OnReceive = [&relay](receiver::TTarnCustomGPSReceiver&) { relay.relay(); };
@@ -59,6 +65,10 @@ int replay(const ReplayOptions& o) {
   receiver.Open();
 
   echo.check();
+  if (relay.skippedBursts() > 0) {
+    std::cerr << "waymock-cli: Skipped " << relay.skippedBursts() << " of "
+              << receiver.deliveredBursts() << " bursts.\n";
+  }
   return 0;
 }
 

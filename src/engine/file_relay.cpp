@@ -2,21 +2,61 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "generator/nmea_generator.h"
 #include "receiver/custom_gps_receiver.h"
+#include "support/error.h"
+#include "support/number_text.h"
 
 namespace waymock {
 
 namespace {
 
+using generator::TTarnNMEAGenerator;
+
 // The generator takes 16-bit satellite values. Anything outside that range
-// becomes the largest one, which every check rejects with its own message,
-// instead of wrapping round to a value that might pass.
+// becomes the largest one, which every check rejects, instead of wrapping
+// round to a value that might pass.
 std::uint16_t satelliteValue(int value) {
   constexpr int kMax = std::numeric_limits<std::uint16_t>::max();
   return static_cast<std::uint16_t>(value < 0 || value > kMax ? kMax : value);
 }
+
+// The generator's fix as relay() copies it, to put back when a copy fails
+// part-way.
+struct Fix {
+  int latDeg, latMin;
+  long double latSec;
+  TCardinalPoint latDir;
+  int lonDeg, lonMin;
+  long double lonSec;
+  TCardinalPoint lonDir;
+  long double altitude, speed, heading;
+
+  static Fix of(const TTarnNMEAGenerator& g) {
+    return {g.Latitude_Degree(),  g.Latitude_Minute(),
+            g.Latitude_Second(),  g.Latitude_Direction(),
+            g.Longitude_Degree(), g.Longitude_Minute(),
+            g.Longitude_Second(), g.Longitude_Direction(),
+            g.Altitude(),         g.Speed(),
+            g.Heading()};
+  }
+  // Every value came from the generator, so its setters take them back.
+  void restore(TTarnNMEAGenerator& g) const {
+    g.SetLatitude_Degree(latDeg);
+    g.SetLatitude_Minute(latMin);
+    g.SetLatitude_Second(latSec);
+    g.SetLatitude_Direction(latDir);
+    g.SetLongitude_Degree(lonDeg);
+    g.SetLongitude_Minute(lonMin);
+    g.SetLongitude_Second(lonSec);
+    g.SetLongitude_Direction(lonDir);
+    g.SetAltitude(altitude);
+    g.SetSpeed(speed);
+    g.SetHeading(heading);
+  }
+};
 
 }  // namespace
 
@@ -25,7 +65,7 @@ FileRelay::FileRelay(generator::TTarnNMEAGenerator& generator,
     : Transmitter(udp), generator_(generator), receiver_(receiver) {}
 
 int FileRelay::relay() {
-  copyFix();
+  if (!copyFix()) return 0;
   // The UDP copy goes out whether or not the port took the burst.
   const int written = transmit(generator_);
   if (written == 0) return 0;
@@ -34,27 +74,55 @@ int FileRelay::relay() {
   return written;
 }
 
-void FileRelay::copyFix() {
+bool FileRelay::copyFix() {
   const auto& p = receiver_.Position();
-  generator_.SetLatitude_Degree(p.Latitude_Degree);
-  generator_.SetLatitude_Minute(p.Latitude_Minute);
-  generator_.SetLatitude_Second(p.Latitude_Second);
-  generator_.SetLatitude_Direction(p.Latitude_Direction);
-  generator_.SetLongitude_Degree(p.Longitude_Degree);
-  generator_.SetLongitude_Minute(p.Longitude_Minute);
-  generator_.SetLongitude_Second(p.Longitude_Second);
-  generator_.SetLongitude_Direction(p.Longitude_Direction);
-  // Both sides hold metres and knots.
-  generator_.SetAltitude(p.Altitude);
-  generator_.SetSpeed(p.Speed);
-  generator_.SetHeading(p.Heading);
+  const Fix before = Fix::of(generator_);
+  std::string value;  // the value being set, for the report
+  auto set = [&value](const char* name, auto number, auto setter) {
+    value = name;
+    value += ' ';
+    value += formatGeneral(static_cast<long double>(number));
+    setter(number);
+  };
+  auto& g = generator_;
+  // A skipped burst is no question for the user: no message box per burst.
+  struct QuietAlerts {
+    TTarnNMEAGenerator& g;
+    bool was = g.MessageAlert();
+    ~QuietAlerts() { g.SetMessageAlert(was); }
+  } quiet{g};
+  g.SetMessageAlert(false);
+  try {
+    set("Latitude_Degree", p.Latitude_Degree, [&g](int v) { g.SetLatitude_Degree(v); });
+    set("Latitude_Minute", p.Latitude_Minute, [&g](int v) { g.SetLatitude_Minute(v); });
+    set("Latitude_Second", p.Latitude_Second, [&g](long double v) { g.SetLatitude_Second(v); });
+    g.SetLatitude_Direction(p.Latitude_Direction);
+    set("Longitude_Degree", p.Longitude_Degree, [&g](int v) { g.SetLongitude_Degree(v); });
+    set("Longitude_Minute", p.Longitude_Minute, [&g](int v) { g.SetLongitude_Minute(v); });
+    set("Longitude_Second", p.Longitude_Second, [&g](long double v) { g.SetLongitude_Second(v); });
+    g.SetLongitude_Direction(p.Longitude_Direction);
+    // Both sides hold metres and knots.
+    g.SetAltitude(p.Altitude);
+    g.SetSpeed(p.Speed);
+    set("Heading", p.Heading, [&g](long double v) { g.SetHeading(v); });
+  } catch (const Error& error) {
+    before.restore(g);
+    if (skipped_++ == 0 && onFirstSkipped) onFirstSkipped(error.what(), value);
+    return false;
+  }
+  return true;
 }
 
 void FileRelay::copySatellites() {
   generator_.ClearSatellites();
   for (const receiver::TSatellite& s : receiver_.Satellites()) {
-    generator_.SetSatellite(satelliteValue(s.PseudoRandomCode), true, satelliteValue(s.Elevation),
-                            satelliteValue(s.Azimuth), satelliteValue(s.SignalToNoiseRatio));
+    try {
+      generator_.SetSatellite(satelliteValue(s.PseudoRandomCode), true, satelliteValue(s.Elevation),
+                              satelliteValue(s.Azimuth), satelliteValue(s.SignalToNoiseRatio));
+    } catch (const Error&) {
+      // Receivers report satellites outside the table (SBAS) all the time:
+      // left out without a word.
+    }
   }
 }
 

@@ -38,6 +38,11 @@ void moveCoordinate(int& degree, int& minute, long double& second, long double s
   }
 }
 
+long double signedDegrees(int degree, int minute, long double second, TCardinalPoint direction) {
+  const long double v = degree + minute / 60.0L + second / 3600.0L;
+  return direction == TCardinalPoint::cpSouth || direction == TCardinalPoint::cpEast ? -v : v;
+}
+
 }  // namespace
 
 TSatellite::TSatellite(std::uint16_t prn) : prn_(prn) {
@@ -120,14 +125,14 @@ void TTarnNMEAGenerator::SetMagnetic_Heading(long double value) {
   magHeading_ = value;
 }
 
+// South and east are negative on either coordinate, as in the receiver: the
+// hemisphere members are not checked, so any of them may reach either one.
 long double TTarnNMEAGenerator::LatitudeDegrees() const {
-  const long double v = latDeg_ + latMin_ / 60.0L + latSec_ / 3600.0L;
-  return latDir_ == TCardinalPoint::cpSouth ? -v : v;
+  return signedDegrees(latDeg_, latMin_, latSec_, latDir_);
 }
 
 long double TTarnNMEAGenerator::LongitudeDegrees() const {
-  const long double v = lonDeg_ + lonMin_ / 60.0L + lonSec_ / 3600.0L;
-  return lonDir_ == TCardinalPoint::cpEast ? -v : v;
+  return signedDegrees(lonDeg_, lonMin_, lonSec_, lonDir_);
 }
 
 void TTarnNMEAGenerator::MoveLatitude(long double Seconds) {

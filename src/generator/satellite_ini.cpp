@@ -181,7 +181,13 @@ void TTarnNMEAGenerator::SaveSatellites(const std::string& FileName) const {
   }
 
   // Written beside the target and renamed over it, so a failure at any point
-  // leaves the previous file as it was.
+  // leaves the previous file as it was. The rename would replace a file the
+  // user may not write, as long as the folder is writable: such a file is
+  // refused as writing it in place would be.
+  if (::faccessat(AT_FDCWD, FileName.c_str(), W_OK, AT_EACCESS) != 0 &&
+      (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    raiseSaveFailure(FileName, errno);
+  }
   static std::atomic<unsigned> counter{0};
   const std::filesystem::path target(FileName);
   // A short name of its own, so a target name near the length limit still fits.

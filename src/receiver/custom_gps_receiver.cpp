@@ -1,6 +1,7 @@
 #include "receiver/custom_gps_receiver.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -213,7 +214,8 @@ struct TTarnCustomGPSReceiver::Parser {
     const auto lon = f.field(5);
     p.longitude(lon, f.field(6));
     const auto speed = readNumber(f.field(7));
-    if (speed && *speed != p.pos.Speed) {
+    // A speed whose km/h would overflow is as unusable as one that does itself.
+    if (speed && *speed != p.pos.Speed && std::isfinite(*speed / kKnotsPerKmh)) {
       p.changes.speed = true;
       p.pos.Speed = *speed;
       p.pos.Speed_KMH = *speed / kKnotsPerKmh;
@@ -274,7 +276,8 @@ struct TTarnCustomGPSReceiver::Parser {
   //  2  this message's number   1 starts a new cycle; not an integer drops the sentence
   //  3  satellites in view      -
   //  then groups of PRN, elevation, azimuth, SNR (the last one read up to the
-  //  "*"), as many as the sentence holds, each an integer or 0.
+  //  "*"), as many as the sentence holds, each an integer or 0; groups beyond
+  //  the list's bound are dropped.
   // The cycle ends (OnSatellitesReceive) at the message whose number reads
   // exactly as the message count.
   static void gsv(Parser& p, FieldCursor& f) {
@@ -294,7 +297,7 @@ struct TTarnCustomGPSReceiver::Parser {
       // A group needs three more commas: PRN, elevation, azimuth, then the SNR.
       int prn, elevation, azimuth;
       const char* q = at;
-      if (!integerField(q, end, prn) || !integerField(q, end, elevation) ||
+      if (list.full() || !integerField(q, end, prn) || !integerField(q, end, elevation) ||
           !integerField(q, end, azimuth))
         break;
       TSatellite& s = list.add();
@@ -417,9 +420,21 @@ void TTarnCustomGPSReceiver::ReceiveData(std::string_view Data) {
     // Framing stops; what was accepted so far is still parsed.
   }
   for (const Accepted& sentence : batch) parse(sentence);
+  // A block of many sentences, or one huge sentence, does not leave its
+  // buffers behind.
+  constexpr std::size_t kKeptBatch = 1024;
+  if (batch.capacity() > kKeptBatch) batch = {};
+  if (joined.capacity() > kMaxPending) joined = {};
   batch_ = std::move(batch);
   joined_ = std::move(joined);
   if (OnReceive) OnReceive(*this);
+}
+
+std::size_t TTarnCustomGPSReceiver::retainedBytes() const {
+  return pending_.capacity() + joined_.capacity() + batch_.capacity() * sizeof(Accepted) +
+         position_.Satellites.reserved() * (sizeof(TSatellite) + sizeof(void*)) +
+         navigation_.Origin_Waypoint.capacity() + navigation_.Destination_Waypoint.capacity() +
+         changes_.arrivalWaypoint.capacity();
 }
 
 void TTarnCustomGPSReceiver::frame(std::string_view data, std::string& joined,

@@ -79,6 +79,9 @@ class TTarnCustomGPSReceiver {
 
   // Bytes of an incomplete sentence waiting for the next block.
   std::size_t pendingSize() const { return pending_.size(); }
+  // Heap bytes the receiver holds on to between calls (buffers, the satellite
+  // list, waypoint texts): bounded by the longest sentence, whatever the input.
+  std::size_t retainedBytes() const;
 
   TNotifyEvent OnReceive;
   TPositionChangeEvent OnLatitudeChange;
@@ -129,7 +132,7 @@ class TTarnCustomGPSReceiver {
   TNavigationInfo navigation_;
 
   std::string pending_;  // starts with "$" when not empty, never holds CR LF
-  // Kept between calls only for their capacity.
+  // Kept between calls only for their capacity, unless a huge block grew them.
   std::string joined_;  // a sentence completed across two blocks
   std::vector<Accepted> batch_;
   ChangeSet changes_;

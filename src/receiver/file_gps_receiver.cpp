@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -45,9 +44,16 @@ std::shared_ptr<ReplayClock> systemReplayClock() {
 
 // Reads a text file line by line through one fixed buffer, so memory does not
 // grow with the file. A line comes back without its LF and a CR before it;
-// beyond kMaxLine bytes the rest of a line is skipped.
+// beyond kMaxLine bytes the rest of a line is skipped. Each call reads at most
+// one buffer's worth, so a line without an end never holds up the caller.
 class TTarnFileGPSReceiver::LineReader {
  public:
+  enum class Result {
+    Line,  // a whole line
+    More,  // part of a line that goes on; call again
+    End,   // the end of the file
+  };
+
   explicit LineReader(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) failed(errno);
@@ -56,34 +62,45 @@ class TTarnFileGPSReceiver::LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // The next line, valid until the next call; nothing at the end of the file.
-  std::optional<std::string_view> next() {
-    bool spanning = false;  // the line began in an earlier fill of the buffer
-    bool cut = false;
-    long_.clear();
-    for (;;) {
-      if (begin_ == end_ && !fill()) {
-        if (!spanning) return std::nullopt;
-        return cut ? std::string_view(long_) : withoutCr(long_);
-      }
-      const char* start = buffer_ + begin_;
-      const std::size_t available = end_ - begin_;
-      const auto* lf = static_cast<const char*>(std::memchr(start, '\n', available));
-      const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) : available;
-      begin_ += lf != nullptr ? length + 1 : length;
-      if (lf != nullptr && !spanning) return withoutCr(std::string_view(start, length));
-      const std::size_t room = kMaxLine - long_.size();
-      if (length > room) cut = true;
-      long_.append(start, std::min(length, room));
-      if (lf != nullptr) return cut ? std::string_view(long_) : withoutCr(long_);
-      spanning = true;
+  // On Line, `line` is valid until the next call.
+  Result next(std::string_view& line) {
+    if (begin_ == end_ && !fill()) {
+      if (!spanning_) return Result::End;
+      spanning_ = false;
+      line = cut_ ? std::string_view(long_) : withoutCr(long_);
+      return Result::Line;
     }
+    const char* start = buffer_ + begin_;
+    const std::size_t available = end_ - begin_;
+    const auto* lf = static_cast<const char*>(std::memchr(start, '\n', available));
+    const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) : available;
+    begin_ += lf != nullptr ? length + 1 : length;
+    if (lf != nullptr && !spanning_) {
+      line = withoutCr(std::string_view(start, length));
+      return Result::Line;
+    }
+    if (!spanning_) {  // a line that crosses a refill of the buffer begins
+      long_.clear();
+      cut_ = false;
+      spanning_ = true;
+    }
+    const std::size_t room = kMaxLine - long_.size();
+    if (length > room) cut_ = true;
+    long_.append(start, std::min(length, room));
+    if (lf == nullptr) return Result::More;
+    spanning_ = false;
+    line = cut_ ? std::string_view(long_) : withoutCr(long_);
+    return Result::Line;
   }
+
+  // Bytes read from the file so far.
+  std::size_t bytesRead() const { return bytesRead_; }
 
  private:
   // The buffer is far below kMaxLine, so a line that fits in it needs no cut.
   static constexpr std::size_t kBufferSize = 64 * 1024;
   static_assert(kBufferSize < kMaxLine);
+  static_assert(kBufferSize <= kBytesPerStep);
 
   static std::string_view withoutCr(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -98,6 +115,7 @@ class TTarnFileGPSReceiver::LineReader {
     if (n < 0) failed(errno);
     begin_ = 0;
     end_ = static_cast<std::size_t>(n);
+    bytesRead_ += end_;
     return n > 0;
   }
 
@@ -110,7 +128,10 @@ class TTarnFileGPSReceiver::LineReader {
   char buffer_[kBufferSize];
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
-  std::string long_;  // a line that crosses a refill of the buffer
+  std::size_t bytesRead_ = 0;
+  std::string long_;       // a line that crosses a refill of the buffer
+  bool spanning_ = false;  // long_ holds the start of the current line
+  bool cut_ = false;       // ... and the line was longer than kMaxLine
 };
 
 TTarnFileGPSReceiver::TTarnFileGPSReceiver(std::shared_ptr<const Clock> clock,
@@ -121,12 +142,15 @@ TTarnFileGPSReceiver::~TTarnFileGPSReceiver() = default;
 
 void TTarnFileGPSReceiver::SetFileName(const std::string& value) {
   if (value == fileName_ || !fileExists(value)) return;
-  if (!replaying()) {
+  // The old replay ends before the name changes, so each OnDisconnect names
+  // the file whose replay ended, and two replays never nest.
+  if (!active_) {
+    // Closed (or never started): the name is only taken. A closed replay
+    // that has not yet stepped to its end ends here.
+    if (replaying()) finish();
     fileName_ = value;
     return;
   }
-  // The old replay ends before the new one starts, so the two never nest and
-  // each OnDisconnect names the file whose replay ended.
   finish();
   fileName_ = value;
   if (!replaying()) start();
@@ -218,6 +242,7 @@ ReplayStatus TTarnFileGPSReceiver::step() {
   } leave{stepping_};
 
   try {
+    const std::size_t startBytes = reader_->bytesRead();
     for (std::size_t lines = 0;;) {
       if (!replaying()) return {State::Idle, {}};
       if (!active_) {
@@ -230,19 +255,23 @@ ReplayStatus TTarnFileGPSReceiver::step() {
         if (replayClock_->now() < due_) return {State::Waiting, due_};
         due_ = {};
       }
-      if (lines == kLinesPerStep) return {State::Waiting, {}};
+      if (lines == kLinesPerStep || reader_->bytesRead() - startBytes >= kBytesPerStep)
+        return {State::Waiting, {}};
 
-      const std::optional<std::string_view> line = reader_->next();
-      if (!line) {
+      std::string_view line;
+      const LineReader::Result read = reader_->next(line);
+      if (read == LineReader::Result::End) {
         finish();
         return {State::Finished, {}};
       }
-      ++lines;
-      if (line->find("$GPRMC") != std::string_view::npos) {
-        deliver(*line);
-        return {State::Waiting, due_};
+      if (read == LineReader::Result::Line) {
+        ++lines;
+        if (line.find("$GPRMC") != std::string_view::npos) {
+          deliver(line);
+          return {State::Waiting, due_};
+        }
+        if (burst_.size() + line.size() + 2 <= kMaxBurst) appendLine(burst_, line);
       }
-      if (burst_.size() + line->size() + 2 <= kMaxBurst) appendLine(burst_, *line);
       // The handlers may switch files or end the replay; the loop looks again.
       if (processEvents) processEvents();
     }

@@ -64,9 +64,11 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   // How long Open sleeps at most between two calls of processEvents, while
   // waiting out a Delay or while paused.
   static constexpr std::chrono::milliseconds kPollInterval{15};
-  // A step that delivers nothing returns after this many lines, so a timer
-  // driven host stays responsive on a log without RMC lines.
+  // A step that delivers nothing returns after this many lines, or after
+  // reading this many bytes (even inside one line), so a timer driven host
+  // stays responsive on a log without RMC lines or without line ends.
   static constexpr std::size_t kLinesPerStep = 4096;
+  static constexpr std::size_t kBytesPerStep = 1u << 20;
 
   explicit TTarnFileGPSReceiver(std::shared_ptr<const Clock> clock = systemClock(),
                                 std::shared_ptr<ReplayClock> replayClock = systemReplayClock());
@@ -100,7 +102,8 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   // is already running. Throws IoError when the file cannot be read.
   bool start();
   // Reads up to the next delivery and delivers it, or ends the replay; never
-  // waits. Calls processEvents between lines.
+  // waits, and returns after kLinesPerStep lines or kBytesPerStep bytes.
+  // Calls processEvents between lines and between the chunks of a long line.
   ReplayStatus step();
   // A replay has started and not yet ended or been abandoned by an error.
   bool replaying() const { return reader_ != nullptr; }

@@ -2,25 +2,33 @@
 
 #include <charconv>
 #include <cstring>
-#include <limits>
 #include <string>
 
 namespace waymock::receiver::nmea {
 
 namespace detail {
 
-long double readLongNumber(std::string_view digitsAndPoint) {
+std::optional<long double> readLongNumber(std::string_view digitsAndPoint) {
   long double value = 0;
   const auto [ptr, ec] =
       std::from_chars(digitsAndPoint.data(), digitsAndPoint.data() + digitsAndPoint.size(), value);
-  if (ec == std::errc::result_out_of_range) return std::numeric_limits<long double>::infinity();
+  if (ec == std::errc::result_out_of_range) {
+    // Out of range one way or the other: a nonzero digit before the point
+    // means too large for the type, which no field can use; otherwise the
+    // value is too small to tell from 0.
+    for (const char c : digitsAndPoint) {
+      if (c == '.') break;
+      if (c != '0') return std::nullopt;
+    }
+    return 0.0L;
+  }
   return value;
 }
 
 long double longFractionSeconds(std::string_view digits, std::size_t length) {
   std::string text = "0.";
   text.append(digits);
-  long double seconds = readLongNumber(text) * 60;
+  long double seconds = readLongNumber(text).value_or(0) * 60;
   if (length > digits.size()) seconds /= 10;  // the sign counts in the length
   return seconds;
 }

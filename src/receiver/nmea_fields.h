@@ -87,14 +87,17 @@ inline int twoDigits(const char* p) {
 }
 
 // Conversions of digit strings too long for the exact fast paths.
-long double readLongNumber(std::string_view digitsAndPoint);
+// Nothing when the value is too large for a long double; 0 when too small.
+std::optional<long double> readLongNumber(std::string_view digitsAndPoint);
 long double longFractionSeconds(std::string_view digits, std::size_t length);
 
 }  // namespace detail
 
 // Reads a number the way sentences carry it: digits with at most one ".".
 // Empty text, or text holding anything but digits and ".", reads as 0 (so a
-// sign makes a value 0); nullopt means unusable (two points, or a lone point).
+// sign makes a value 0); nullopt means unusable (two points, a lone point, or
+// a value too large for a long double). A value too small for one reads as 0,
+// so the result is always finite.
 // Independent of the user's locale.
 inline std::optional<long double> readNumber(std::string_view text) {
   std::uint64_t mantissa = 0;

@@ -13,6 +13,11 @@ void SatelliteList::grow() {
   slots_.push_back(std::make_unique<TSatellite>());
 }
 
+void SatelliteList::release() {
+  slots_.resize(kKeptOnClear);
+  slots_.shrink_to_fit();
+}
+
 bool operator==(const SatelliteList& a, const SatelliteList& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

@@ -45,6 +45,9 @@ struct TSatellite {
 // Handlers are given references into this list, so an element keeps its address
 // until the next cycle begins. The objects themselves outlive clear(): a new
 // cycle overwrites them in place, so a steady stream of cycles allocates nothing.
+// The list holds at most kMaxSize satellites, far more than any receiver has in
+// view, so hostile input cannot grow it without end; clear() frees the objects
+// beyond kKeptOnClear.
 class SatelliteList {
   using Slots = std::vector<std::unique_ptr<TSatellite>>;
 
@@ -97,6 +100,9 @@ class SatelliteList {
   using value_type = TSatellite;
   using size_type = std::size_t;
 
+  static constexpr std::size_t kMaxSize = 255;
+  static constexpr std::size_t kKeptOnClear = 64;
+
   SatelliteList() = default;
   SatelliteList(const SatelliteList& other) { *this = other; }
   SatelliteList& operator=(const SatelliteList& other);
@@ -111,9 +117,17 @@ class SatelliteList {
     return const_iterator(slots_.begin() + static_cast<std::ptrdiff_t>(size_));
   }
 
+  bool full() const { return size_ == kMaxSize; }
+  // Satellite objects held, in use or kept for reuse.
+  std::size_t reserved() const { return slots_.size(); }
+
   // Starts a new cycle: the list reads as empty, the objects are kept for reuse.
-  void clear() { size_ = 0; }
-  // Appends a satellite with all fields 0 and returns it.
+  void clear() {
+    size_ = 0;
+    if (slots_.size() > kKeptOnClear) release();
+  }
+  // Appends a satellite with all fields 0 and returns it; the list must not be
+  // full.
   TSatellite& add() {
     if (size_ == slots_.size()) grow();
     TSatellite& s = *slots_[size_++];
@@ -125,6 +139,7 @@ class SatelliteList {
 
  private:
   void grow();
+  void release();
 
   Slots slots_;
   std::size_t size_ = 0;

@@ -1,6 +1,7 @@
 #include "support/error_log.h"
 
 #include <fcntl.h>
+#include <locale.h>
 #include <unistd.h>
 
 #include <array>
@@ -83,26 +84,62 @@ void appendDigits(std::string& out, int value, int width) {
   while (n > 0) out += digits[static_cast<std::size_t>(--n)];
 }
 
-// "MM/dd/yyyy, HH:MM:SS - text" CR LF. The time is in one fixed 24-hour form
-// rather than the locale's, so the log reads the same everywhere.
+// The time of day in the long time form of the user's locale (LC_ALL,
+// LC_TIME, LANG), read afresh for every line; the C form when the user's
+// locale is not available.
+void appendLocalTime(std::string& out, const DateTimeParts& t) {
+  std::tm time{};
+  time.tm_year = t.year - 1900;
+  time.tm_mon = t.month - 1;
+  time.tm_mday = t.day;
+  time.tm_hour = t.hour;
+  time.tm_min = t.minute;
+  time.tm_sec = t.second;
+  time.tm_isdst = -1;
+  locale_t user = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+  if (user == static_cast<locale_t>(nullptr))
+    user = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+  char text[128];
+  const std::size_t n =
+      user != static_cast<locale_t>(nullptr) ? strftime_l(text, sizeof text, "%X", &time, user) : 0;
+  if (user != static_cast<locale_t>(nullptr)) freelocale(user);
+  if (n > 0) {
+    out.append(text, n);
+    return;
+  }
+  appendDigits(out, t.hour, 2);
+  out += ':';
+  appendDigits(out, t.minute, 2);
+  out += ':';
+  appendDigits(out, t.second, 2);
+}
+
+// "MM/dd/yyyy, <time> - text" CR LF: the date in one fixed form everywhere,
+// the time as the user's locale writes it.
 std::string logLine(const DateTimeParts& t, const std::string& text) {
   std::string line;
-  line.reserve(text.size() + 26);
+  line.reserve(text.size() + 40);
   appendDigits(line, t.month, 2);
   line += '/';
   appendDigits(line, t.day, 2);
   line += '/';
   appendDigits(line, t.year, 4);
   line += ", ";
-  appendDigits(line, t.hour, 2);
-  line += ':';
-  appendDigits(line, t.minute, 2);
-  line += ':';
-  appendDigits(line, t.second, 2);
+  appendLocalTime(line, t);
   line += " - ";
   line += text;
   line += "\r\n";
   return line;
+}
+
+// The application data folder, made when missing; empty when there is none
+// or it cannot be made (no home folder, or one that does not exist).
+std::string dataFolder(const ErrorLogContext& context) {
+  const std::string folder = context.specialFolder ? context.specialFolder(5) : GetSpecialFolder(5);
+  if (folder.empty()) return folder;
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return std::filesystem::is_directory(folder, error) ? folder : std::string();
 }
 
 [[noreturn]] void failed(const std::string& file, int error) {
@@ -157,15 +194,8 @@ void WriteLogLine(const std::string& path, const std::string& text,
   const bool admin = context.isAdministrator ? context.isAdministrator() : IsAdministrator();
   std::string file = path;
   if (!admin) {
-    const std::string folder =
-        context.specialFolder ? context.specialFolder(5) : GetSpecialFolder(5);
-    if (!folder.empty()) {
-      // A fresh account may not have its data folder yet; the open below
-      // reports it if it cannot be made.
-      std::error_code ignored;
-      std::filesystem::create_directories(folder, ignored);
-    }
-    file = withSlash(folder) + "WAYM.log";
+    // Without a usable data folder the log goes to the current folder.
+    file = withSlash(dataFolder(context)) + "WAYM.log";
   }
 
   const std::string line = logLine(localNow(context.clock), text);

@@ -26,11 +26,12 @@ struct ErrorLogContext {
   std::function<std::string(int)> specialFolder;  // empty: GetSpecialFolder
 };
 
-// Appends one line "MM/dd/yyyy, HH:MM:SS - text" with CR LF, in local time, to
-// `path` when the user is an administrator and to WAYM.log in the application
-// data folder otherwise (the folder is created when missing; without one the
-// file is WAYM.log in the current folder). The file is never truncated.
-// Throws IoError when the line cannot be written.
+// Appends one line "MM/dd/yyyy, <time> - text" with CR LF, in local time, the
+// time in the long time form of the user's locale (strftime's %X), to `path`
+// when the user is an administrator and to WAYM.log in the application data
+// folder otherwise (the folder is created when missing; when there is none, or
+// it cannot be made, the file is WAYM.log in the current folder). The file is
+// never truncated. Throws IoError when the line cannot be written.
 void WriteLogLine(const std::string& path, const std::string& text,
                   const ErrorLogContext& context = {});
 

@@ -2,6 +2,8 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -56,6 +58,45 @@ long double scaleByPowerOfTen(long double value, int shift) {
     shift += kExactPowers;
   }
   return shift >= 0 ? value * kPowers.v[shift] : value / kPowers.v[-shift];
+}
+
+// The fifteen significant digits: value × 10^shift rounded to the nearest
+// integer, halves to even, decided by the exact product. Scaling rounds once,
+// and that rounding can land a value just beside a half exactly on it, so a
+// result that reads as a tie is checked against the exact remainder.
+std::uint64_t scaledDigits(long double value, int shift) {
+  const long double scaled = scaleByPowerOfTen(value, shift);
+  const long double below = std::floor(scaled);
+  if (scaled - below != 0.5L) {
+    if (shift <= kExactPowers && shift >= -kExactPowers) return roundHalfEvenUnsigned(scaled);
+    // Several roundings: close to a half they may have crossed it; the C
+    // library converts the exact value (rare: magnitudes below 1e-13 or
+    // above 1e41 only).
+    const long double off = scaled - below - 0.5L;
+    if (off > 0.01L || off < -0.01L) return roundHalfEvenUnsigned(scaled);
+  }
+  if (shift > kExactPowers || shift < -kExactPowers) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.14Le", value);
+    std::uint64_t digits = static_cast<std::uint64_t>(text[0] - '0');
+    for (int i = 2; i < 16; ++i) digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    // printf picked its own exponent; the caller's loop settles a mismatch.
+    const int exponent = std::atoi(std::strchr(text, 'e') + 1);
+    const int wanted = kSignificant - 1 - shift;
+    if (exponent > wanted) return kAbove15;
+    if (exponent < wanted) return kLowest15 - 1;
+    return digits;
+  }
+  // The remainder of one product or quotient is exact in the format, so fmal
+  // gives it without rounding; its sign says on which side of the half the
+  // exact value lies.
+  const long double power = kPowers.v[shift >= 0 ? shift : -shift];
+  const long double remainder =
+      shift >= 0 ? std::fma(value, power, -scaled) : -std::fma(scaled, power, -value);
+  const auto whole = static_cast<std::uint64_t>(below);
+  if (remainder > 0) return whole + 1;
+  if (remainder < 0) return whole;
+  return roundHalfEvenUnsigned(scaled);
 }
 
 // The binary exponent b with value = f × 2^b, 0.5 <= f < 1 (value > 0).
@@ -238,7 +279,7 @@ char* writeExtended(char* out, long double value, char decimalPoint) {
   int e = ((binaryExponent(value) - 1) * 78913) >> 18;
   std::uint64_t digits = 0;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    digits = roundHalfEvenUnsigned(scaleByPowerOfTen(value, kSignificant - 1 - e));
+    digits = scaledDigits(value, kSignificant - 1 - e);
     if (digits >= kAbove15) {
       ++e;
     } else if (digits < kLowest15) {

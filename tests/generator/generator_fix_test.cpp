@@ -237,6 +237,29 @@ TEST(GeneratorFix, DecimalDegreesAreNorthAndWestPositive) {
   EXPECT_NEAR(double(gen->LongitudeDegrees()), 10.51, 1e-14);
 }
 
+// Any hemisphere member may reach either coordinate (the setters do not check
+// it); south and east are negative wherever they appear.
+TEST(GeneratorFix, DecimalDegreesNegateSouthAndEastOnBothCoordinates) {
+  auto gen = newGenerator();
+  gen->SetLatitude_Degree(10);
+  gen->SetLatitude_Minute(30);
+  gen->SetLongitude_Degree(10);
+  gen->SetLongitude_Minute(30);
+  const struct {
+    TCardinalPoint direction;
+    long double value;
+  } cases[] = {{TCardinalPoint::cpNorth, 10.5L},
+               {TCardinalPoint::cpSouth, -10.5L},
+               {TCardinalPoint::cpEast, -10.5L},
+               {TCardinalPoint::cpWest, 10.5L}};
+  for (const auto& c : cases) {
+    gen->SetLatitude_Direction(c.direction);
+    gen->SetLongitude_Direction(c.direction);
+    EXPECT_EQ(gen->LatitudeDegrees(), c.value) << cardinalPointName(c.direction);
+    EXPECT_EQ(gen->LongitudeDegrees(), c.value) << cardinalPointName(c.direction);
+  }
+}
+
 TEST(GeneratorFix, UnitConversionsUseOneFactorBothWays) {
   EXPECT_NEAR(double(Gen::KmhToKnots(100)), 53.97, 1e-13);
   EXPECT_NEAR(double(Gen::KnotsToKmh(Gen::KmhToKnots(37))), 37, 1e-12);

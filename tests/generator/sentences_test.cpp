@@ -98,8 +98,11 @@ TEST_F(WorkedExample, CoordinateText) {
       {5, 3, 0, TCardinalPoint::cpWest, "0503.0000,S", "00503.0000,W"},
       {0, 0, 30, TCardinalPoint::cpNorth, "0000.5000,N", "00000.5000,E"},
       {0, 0, 0.006L, TCardinalPoint::cpNorth, "0000.0001,N", "00000.0001,E"},
-      // 0.0003 s is 0.5 ten-thousandths of a minute: halves go to the even neighbour.
+      // 0.009 s is 1.5 ten-thousandths of a minute: halves go to the even neighbour.
       {1, 1, 0.009L, TCardinalPoint::cpNorth, "0101.0002,N", "00101.0002,E"},
+      // Ties whose even neighbour lies below: 0.5 and 2.5 ten-thousandths.
+      {0, 0, 0.003L, TCardinalPoint::cpNorth, "0000.0000,N", "00000.0000,E"},
+      {0, 0, 0.015L, TCardinalPoint::cpNorth, "0000.0002,N", "00000.0002,E"},
       // A fraction that rounds to a whole minute carries into minutes and degrees.
       {10, 59, 59.99999L, TCardinalPoint::cpNorth, "1100.0000,N", "01100.0000,E"},
       {10, 20, 59.997L, TCardinalPoint::cpNorth, "1021.0000,N", "01021.0000,E"},

@@ -238,6 +238,37 @@ std::string runAsNobody(const std::function<std::string()>& work) {
   return result;
 }
 
+// The save writes a new file and renames it over the old one; a folder the
+// user may write must not let that replace a file the user may not.
+TEST(HostileInput, AReadOnlySatelliteFileInAWritableFolderIsNotReplaced) {
+  TempDir dir;
+  const fs::path folder = dir / "writable";
+  fs::create_directory(folder);
+  const std::string file = (folder / "satellites.ini").string();
+  const std::string old = section(5, 1, 45, 120, 40);
+  writeFile(file, old);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+  }
+  fs::permissions(dir.path(),
+                  fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+  const std::string result = runAsNobody([&file] {
+    TTarnNMEAGenerator gen(std::make_shared<FixedClock>(0));
+    try {
+      gen.SaveSatellites(file);
+    } catch (const IoError& e) {
+      return std::string(e.what());
+    }
+    return std::string("saved");
+  });
+  EXPECT_EQ(result, "Cannot save the satellites to " + file + ": Permission denied.");
+  EXPECT_EQ(readFile(file), old);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
 TEST(HostileInput, ASatelliteFileInAReadOnlyFolderLoadsButSavingFailsAndKeepsTheOldFile) {
   TempDir dir;
   const fs::path folder = dir / "readonly";

@@ -100,7 +100,8 @@ struct Replay {
     std::string text = "receive@" + std::to_string(clock->elapsedMs());
     std::string raw = fs::exists(dir / "raw.log") ? waymock::test::readFile(dir / "raw.log") : "";
     for (std::size_t end; (end = raw.find('\n', rawSeen)) != std::string::npos; rawSeen = end + 1) {
-      text += " " + describe(raw.substr(rawSeen, end - rawSeen));
+      text += ' ';
+      text += describe(raw.substr(rawSeen, end - rawSeen));
     }
     return text;
   }
@@ -251,6 +252,48 @@ TEST(FileReplay, NewFileNameDuringAReplayRestartsOnTheNewFile) {
                            "disconnect@2015 b.log"};
   EXPECT_EQ(replay.events, expected);
   EXPECT_EQ(replay.r.FileName(), b);
+}
+
+// Stop and then Load in a window: only a running replay restarts on a new name.
+TEST(FileReplay, NewFileNameAfterCloseIsTakenWithoutReplaying) {
+  Replay replay;
+  const std::string a = replay.file("a.log", joined({gga(1), rmc(2), gga(3), rmc(4)}, "\r\n"));
+  const std::string b = replay.file("b.log", joined({gga(11), rmc(12), gga(13), rmc(14)}, "\r\n"));
+  replay.r.SetFileName(a);
+  replay.r.OnReceive = [&](TTarnCustomGPSReceiver&) {
+    replay.events.push_back(replay.received());
+    replay.r.Close();
+    replay.r.SetFileName(b);
+  };
+  replay.r.Open();
+  const Events expected = {"connect a.log", "receive@0 GGA1", "disconnect@0 a.log"};
+  EXPECT_EQ(replay.events, expected);
+  EXPECT_EQ(replay.r.FileName(), b);
+  EXPECT_FALSE(replay.r.Active());
+}
+
+// A line without an end (here an endless file of zero bytes) is read in
+// bounded chunks: step() returns, Open lets the host act between chunks, and
+// memory stays bounded.
+TEST(FileReplay, ALineWithoutAnEndKeepsTheReplayResponsive) {
+  Replay replay;
+  replay.r.SetNMEALog(false);
+  replay.r.SetFileName("/dev/zero");
+  ASSERT_TRUE(replay.r.start());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(replay.r.step().state, State::Waiting);
+  replay.r.Close();
+  EXPECT_EQ(replay.r.step().state, State::Finished);
+
+  int calls = 0;
+  replay.r.processEvents = [&] {
+    if (++calls == 100) replay.r.Close();
+  };
+  replay.r.Open();
+  EXPECT_EQ(calls, 100);
+  EXPECT_EQ(replay.r.deliveredBursts(), 0u);
+  const Events expected = {"connect zero", "disconnect@0 zero", "connect zero",
+                           "disconnect@0 zero"};
+  EXPECT_EQ(replay.events, expected);
 }
 
 TEST(FileReplay, CloseDuringALongDelayEndsPromptly) {

@@ -297,6 +297,51 @@ TEST(Gsv, AddressesStayValidDuringACycle) {
   for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], &f.r.Satellites()[i]);
 }
 
+// A receiver with a bug, or a hostile sender, may send any number of GSV
+// groups; the list keeps what a real receiver could report and no more, and a
+// new cycle gives the rest of the memory back.
+TEST(Gsv, HostileGroupCountsStayBounded) {
+  Fixture f;
+  std::string flood = "$GPGSV,9,2,0";
+  for (int i = 0; i < 1000; ++i) flood += ",1,1,1,1";
+  f.r.OnSatelliteReceive = nullptr;
+  f.feed({flood, flood});
+  EXPECT_EQ(f.r.Satellites().size(), SatelliteList::kMaxSize);
+  f.feed({"$GPGSV,1,1,01,05,06,07,08"});
+  EXPECT_EQ(f.r.Satellites().size(), 1u);
+  EXPECT_LE(f.r.Satellites().reserved(), SatelliteList::kKeptOnClear);
+}
+
+// Number text beyond what extended precision holds: too large is unusable
+// (the target keeps its value), too small reads as 0; nothing decoded is ever
+// infinite.
+TEST(Numbers, BeyondExtendedPrecisionIsNeverInfinite) {
+  Fixture f;
+  const std::string huge = "1" + std::string(5000, '0');
+  const std::string tiny = "0." + std::string(5000, '0') + "1";
+  const std::string nearMax = std::string(4932, '9');  // fits, but not in km/h
+  f.feed({"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
+          "$GPRMC,123519,A,4807.038,N,01131.000,E,22.4,84.4,230394,3.1,W,A"});
+  f.feed({"$GPGGA,123519,4807.038,N,01131.000,E,1,08," + huge + "," + huge + ",M," + huge + ",M,,",
+          "$GPRMC,123519,A,4807.038,N,01131.000,E," + nearMax + "," + huge + ",230394," + huge +
+              ",W,A",
+          "$GPVTG," + huge + ",T," + huge + ",M," + huge + ",N," + huge + ",K,A"});
+  const auto& p = f.pos();
+  EXPECT_EQ(p.HDOP, 0.9L);
+  EXPECT_EQ(p.Altitude, 545.4L);
+  EXPECT_EQ(p.Geo_Height, 46.9L);
+  EXPECT_EQ(p.Speed, 22.4L);
+  EXPECT_EQ(p.Speed_KMH, 22.4L / 0.5397L);
+  EXPECT_EQ(p.Heading, 84.4L);
+  EXPECT_EQ(p.Magnetic_Variation, 3.1L);
+  EXPECT_EQ(p.Magnetic_Heading, 0);
+  f.feed({"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9," + tiny + ",M,46.9,M,,"});
+  EXPECT_EQ(p.Altitude, 0);
+  f.feed({"$GPGGA,123519,4807." + std::string(5000, '0') + "1,N,01131.000,E,1,08,0.9,1,M,1,M,,"});
+  EXPECT_EQ(p.Latitude_Minute, 7);
+  EXPECT_EQ(p.Latitude_Second, 0);
+}
+
 TEST(Mss, Fields) {
   Fixture f;
   f.feed({"$GPMSS,55,27,318.0,100,1"});

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -48,6 +51,7 @@ ErrorLogContext context(const Clock& clock, bool admin, const std::string& dataF
 }
 
 TEST(ErrorLog, AppendsDatedLinesWithCrLf) {
+  EnvGuard locale("LC_ALL", "C");
   test::TempDir dir;
   const auto file = dir / "waymock.log";
   test::writeFile(file, "earlier line\r\n");
@@ -63,6 +67,7 @@ TEST(ErrorLog, AppendsDatedLinesWithCrLf) {
 }
 
 TEST(ErrorLog, NonAdministratorWritesToTheDataFolder) {
+  EnvGuard locale("LC_ALL", "C");
   test::TempDir dir;
   FixedClock clock(encodeDateTime({2024, 3, 23, 12, 35, 19, 0}));
   const auto data = (dir / "share" / "nested").string() + "/";
@@ -72,14 +77,69 @@ TEST(ErrorLog, NonAdministratorWritesToTheDataFolder) {
             "03/23/2024, 12:35:19 - text\r\n");
 }
 
+// No data folder, or one that cannot be made (HOME names a folder that does
+// not exist and cannot be created): WAYM.log in the current folder.
 TEST(ErrorLog, NonAdministratorWithoutDataFolderUsesTheCurrentFolder) {
+  EnvGuard locale("LC_ALL", "C");
   test::TempDir dir;
+  test::writeFile(dir / "file", "");
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   FixedClock clock(encodeDateTime({2024, 1, 2, 3, 4, 5, 0}));
   WriteLogLine("ignored.log", "here", context(clock, false, ""));
+  {
+    EnvGuard home("HOME", (dir / "file" / "home").string()), data("XDG_DATA_HOME", std::nullopt);
+    ErrorLogContext c;
+    c.clock = &clock;
+    c.isAdministrator = [] { return false; };
+    WriteLogLine("ignored.log", "no home", c);
+  }
   std::filesystem::current_path(previous);
-  EXPECT_EQ(test::readFile(dir / "WAYM.log"), "01/02/2024, 03:04:05 - here\r\n");
+  EXPECT_EQ(test::readFile(dir / "WAYM.log"),
+            "01/02/2024, 03:04:05 - here\r\n01/02/2024, 03:04:05 - no home\r\n");
+}
+
+// The time of day as the user's locale writes it; here a locale made for the
+// test whose long time form is on a 12-hour clock.
+TEST(ErrorLog, TimeOfDayInTheLocalesLongTimeForm) {
+  test::TempDir dir;
+  test::writeFile(dir / "twelve-hour",
+                  "LC_TIME\n"
+                  "abday \"Sun\";\"Mon\";\"Tue\";\"Wed\";\"Thu\";\"Fri\";\"Sat\"\n"
+                  "day \"Sunday\";\"Monday\";\"Tuesday\";\"Wednesday\";\"Thursday\";\"Friday\";"
+                  "\"Saturday\"\n"
+                  "abmon \"Jan\";\"Feb\";\"Mar\";\"Apr\";\"May\";\"Jun\";\"Jul\";\"Aug\";\"Sep\";"
+                  "\"Oct\";\"Nov\";\"Dec\"\n"
+                  "mon \"January\";\"February\";\"March\";\"April\";\"May\";\"June\";\"July\";"
+                  "\"August\";\"September\";\"October\";\"November\";\"December\"\n"
+                  "am_pm \"AM\";\"PM\"\n"
+                  "d_t_fmt \"%a %d %b %Y %r\"\nd_fmt \"%d.%m.%Y\"\nt_fmt \"%r\"\n"
+                  "t_fmt_ampm \"%I:%M:%S %p\"\n"
+                  "END LC_TIME\n");
+  const std::string made = (dir / "xx_XX.UTF-8").string();
+  const std::string command = "localedef -c -i '" + (dir / "twelve-hour").string() +
+                              "' -f UTF-8 '" + made + "' >/dev/null 2>&1";
+  [[maybe_unused]] const int status = std::system(command.c_str());  // warnings give 1
+  ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(made) / "LC_TIME"))
+      << "localedef could not make a test locale";
+  const auto file = dir / "waymock.log";
+  // In a child: the C library keeps (and loses track of) a few bytes of a
+  // locale loaded through LOCPATH, which the leak checker would report.
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("LOCPATH", dir.path().c_str(), 1);
+    unsetenv("LC_ALL");
+    setenv("LC_TIME", "xx_XX.UTF-8", 1);
+    FixedClock clock(encodeDateTime({2026, 12, 6, 21, 5, 7, 0}));
+    try {
+      WriteLogLine(file.string(), "late", context(clock, true, ""));
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
+  EXPECT_EQ(test::readFile(file), "12/06/2026, 09:05:07 PM - late\r\n");
 }
 
 TEST(ErrorLog, FailureRaisesIoError) {
