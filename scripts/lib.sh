@@ -1,4 +1,6 @@
 # Shared by the project's scripts: installs what a fresh Debian 12 machine lacks.
+# WAYMOCK_SKIP_INSTALL=1 skips that step, for a machine that has everything
+# already (installed some other way, or by an administrator).
 
 WAYMOCK_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
@@ -8,30 +10,67 @@ WAYMOCK_PACKAGES=(
   gpsd gpsd-clients python3 python3-nmea2 gpsbabel
 )
 
+skip_install() {
+  [ "${WAYMOCK_SKIP_INSTALL:-0}" = 1 ]
+}
+
+can_be_root() {
+  [ "$(id -u)" = 0 ] || command -v sudo >/dev/null 2>&1
+}
+
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# need_root WHAT COMMAND: says what is missing and how an administrator adds it.
+need_root() {
+  echo "Missing: $1" >&2
+  echo "Installing it needs root, and sudo is not installed. As root, run:" >&2
+  echo "  $2" >&2
+  echo "then run this script again. If it is installed some other way, run this script" >&2
+  echo "with WAYMOCK_SKIP_INSTALL=1 to skip the installation step." >&2
+  return 1
+}
+
 ensure_packages() {
+  skip_install && return 0
+  if ! command -v dpkg-query >/dev/null 2>&1; then
+    echo "Cannot tell which packages are installed: dpkg-query is missing (not Debian?)." >&2
+    echo "Install the equivalents of: $*" >&2
+    echo "then run this script with WAYMOCK_SKIP_INSTALL=1 to skip the installation step." >&2
+    return 1
+  fi
   local missing=()
   local p
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  [ ${#missing[@]} -gt 0 ] || return 0
+  if ! can_be_root; then
+    need_root "the packages ${missing[*]}" "apt-get update && apt-get install ${missing[*]}"
+    return 1
+  fi
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  if [[ " ${missing[*]} " == *" gpsd "* ]]; then
+    echo "Note: gpsd's hot-plug service now takes USB serial adapters such as PL2303 and CP210x" \
+      "when they are plugged in; to switch that off, set USBAUTO=\"false\" in /etc/default/gpsd."
   fi
 }
 
 # Tests check number text under a locale whose decimal separator is ",".
 ensure_locale() {
-  if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-    echo "Generating locale de_DE.UTF-8"
-    as_root sh -c 'grep -q "^de_DE.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "de_DE.UTF-8 UTF-8" >> /etc/locale.gen'
-    as_root locale-gen >/dev/null
+  skip_install && return 0
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  if ! can_be_root; then
+    need_root "the locale de_DE.UTF-8 (tests of the decimal comma use it)" \
+      "echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen && locale-gen"
+    return 1
   fi
+  echo "Generating locale de_DE.UTF-8"
+  as_root sh -c 'grep -q "^de_DE.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "de_DE.UTF-8 UTF-8" >> /etc/locale.gen'
+  as_root locale-gen >/dev/null
 }
 
 # configure_and_build DIR [cmake options...]

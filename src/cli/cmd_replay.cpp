@@ -82,9 +82,11 @@ void addReplayCommand(CLI::App& app, Action& action) {
       "would, echoing it on standard output followed by an empty line");
   auto options = std::make_shared<ReplayOptions>();
   cmd->add_option("FILE", options->file, "The NMEA log, one sentence per line")->required();
-  cmd->add_option("--delay", options->delay,
-                  "Milliseconds to wait after each burst (default 1000; 0 replays at full speed)")
-      ->check(CLI::NonNegativeNumber);
+  decimalOnly(
+      cmd->add_option(
+             "--delay", options->delay,
+             "Milliseconds to wait after each burst (default 1000; 0 replays at full speed)")
+          ->check(CLI::NonNegativeNumber));
   addPortOptions(*cmd, options->ports);
   cmd->callback([&action, options] { action = [options] { return replay(*options); }; });
 }

@@ -67,16 +67,27 @@ int run(const RunOptions& o) {
   simulation.onTransmitted = [&echo](const std::string& burst) { echo.write(burst); };
 
   long long transmitted = 0;
-  bool warnedIdlePort = false;
+  // What the note about a port that took no data said, until it takes data again.
+  enum class Idle { no, stalled, gone } idle = Idle::no;
+  const char* const port = targets.portName().c_str();
   while (!signals.raised() && !echo.failed()) {
     if (simulation.tick() > 0) {
-      warnedIdlePort = false;
+      if (idle != Idle::no) {
+        std::fprintf(stderr,
+                     idle == Idle::gone ? "waymock-cli: %s is back.\n"
+                                        : "waymock-cli: %s takes data again.\n",
+                     port);
+      }
+      idle = Idle::no;
       if (o.count && ++transmitted >= *o.count) break;
-    } else if (!warnedIdlePort && !generator.GetSentences().empty()) {
-      // A device that went away may come back; keep trying, but say so once.
-      std::fprintf(stderr, "waymock-cli: %s took no data; still trying.\n",
-                   targets.portName().c_str());
-      warnedIdlePort = true;
+    } else if (idle == Idle::no && !generator.GetSentences().empty()) {
+      // A device that went away is opened again on every tick until it is
+      // back; say so once.
+      idle = generator.portLost() ? Idle::gone : Idle::stalled;
+      std::fprintf(stderr,
+                   idle == Idle::gone ? "waymock-cli: %s went away; still trying.\n"
+                                      : "waymock-cli: %s took no data; still trying.\n",
+                   port);
     }
     if (echo.failed()) break;
     signals.wait(interval);
@@ -111,10 +122,11 @@ void addRunCommand(CLI::App& app, Action& action) {
   cmd->add_option("--lon-step", options->longitudeStep,
                   "Arc-seconds the longitude moves per tick, -59.99 to 59.99 (default 1)")
       ->group(group);
-  cmd->add_option("--count", options->count,
-                  "Stop after N ticks that wrote to the port (default: run until interrupted)")
-      ->group(group)
-      ->type_name("N");
+  decimalOnly(cmd->add_option("--count", options->count,
+                              "Stop after N ticks that wrote to the port (default: run until "
+                              "interrupted)")
+                  ->group(group)
+                  ->type_name("N"));
   cmd->add_flag("--move-satellites", options->moveSatellites,
                 "Turn the active satellites by one degree of azimuth per tick")
       ->group(group);

@@ -12,6 +12,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "support/error.h"
+#include "support/shown_text.h"
 
 namespace waymock::cli {
 
@@ -31,8 +32,9 @@ constexpr std::array<std::pair<std::string_view, TNMEACommand>, 7> kSentenceName
     {"GPGSV", TNMEACommand::GPGSV},
 }};
 
+// Option texts are shown with control characters escaped and cut when long.
 std::string inQuotes(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  return "\"" + shownText(text) + "\"";
 }
 
 // Digits only; a value too large for an int still reaches the setter, which
@@ -86,6 +88,12 @@ TNMEACommands parseSentences(const std::string& text) {
       raise("--sentences: unknown sentence " + inQuotes(item) +
             " (choose from GPZDA, GPGGA, GPGLL, GPVTG, GPRMC, GPGSA, GPGSV).");
     }
+  }
+  // An empty burst is never sent, so a run with it would wait forever.
+  if (set.empty()) {
+    raise(
+        "--sentences: the list is empty; name at least one of GPZDA, GPGGA, GPGLL, GPVTG, "
+        "GPRMC, GPGSA, GPGSV.");
   }
   return set;
 }
@@ -183,7 +191,13 @@ TDateTime parseUtc(const std::string& text) {
   } catch (const Error&) {
     malformed();
   }
-  return value + static_cast<double>(fraction / 86400.0L);
+  value += static_cast<double>(fraction / 86400.0L);
+  // The sentences round to the millisecond and have four digits for the year.
+  if (decodeDateTime(value).year > 9999) {
+    raise("--utc: " + inQuotes(text) +
+          " is later than 9999-12-31T23:59:59.999Z, the last time the sentences can carry.");
+  }
+  return value;
 }
 
 void addFixOptions(CLI::App& command, FixOptions& o) {
@@ -291,10 +305,17 @@ void applyFixOptions(const FixOptions& o, generator::TTarnNMEAGenerator& g) {
     // The generator treats a missing file as empty; someone who named one
     // wants to hear that it is not there.
     std::error_code ec;
+    const std::string shown = shownText(*o.satellites, 1024);
     if (!std::filesystem::is_regular_file(*o.satellites, ec)) {
-      throw RuntimeFailure("Cannot read the satellite file " + *o.satellites + ".");
+      throw RuntimeFailure("Cannot read the satellite file " + shown + ".");
     }
-    g.LoadSatellites(*o.satellites);
+    try {
+      g.LoadSatellites(*o.satellites);
+    } catch (const IoError&) {
+      throw;  // names the file already
+    } catch (const Error& e) {
+      raise("The satellite file " + shown + ": " + e.what());
+    }
   }
 }
 

@@ -1,6 +1,8 @@
 #include "cli/port_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "platform/udp_sender.h"
 #include "platform/virtual_serial_port.h"
 #include "support/error.h"
+#include "support/shown_text.h"
 
 namespace waymock::cli {
 
@@ -25,7 +28,7 @@ class PortTargets::Opener final : public SerialPortOpener {
 
 void parseHostPort(const std::string& text, std::string& host, int& port) {
   const auto malformed = [&] {
-    raise("--udp: \"" + text + "\" is not HOST:PORT with a port from 1 to 65535.");
+    raise("--udp: \"" + shownText(text) + "\" is not HOST:PORT with a port from 1 to 65535.");
   };
   const auto colon = text.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
@@ -42,25 +45,52 @@ void parseHostPort(const std::string& text, std::string& host, int& port) {
   port = value;
 }
 
+CLI::Option* decimalOnly(CLI::Option* option) {
+  // CLI11 reads 010 as octal and 0x10 as hexadecimal; here every number is
+  // decimal, and leading zeros (the baud list's 004800) are just zeros.
+  return option->transform(CLI::Validator(
+      [](std::string& text) -> std::string {
+        const std::size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+        if (text.size() == sign ||
+            text.find_first_not_of("0123456789", sign) != std::string::npos) {
+          return "\"" + shownText(text) + "\" is not a decimal whole number";
+        }
+        const std::size_t digits = std::min(text.find_first_not_of('0', sign), text.size() - 1);
+        text = (text[0] == '-' ? "-" : "") + text.substr(digits);
+        return {};
+      },
+      "", "decimal"));
+}
+
+namespace {
+
+// An empty name would silently mean "not given", that is the default port.
+std::string notEmpty(const std::string& text) {
+  return text.empty() ? "must not be empty" : "";
+}
+
+}  // namespace
+
 void addPortOptions(CLI::App& command, PortOptions& o) {
   const auto group = "Output";
   auto* port = command.add_option("--port", o.port, "Serial device to write to, e.g. /dev/ttyUSB0")
                    ->group(group)
-                   ->type_name("DEVICE");
+                   ->type_name("DEVICE")
+                   ->check(notEmpty);
   command
       .add_option("--virtual", o.virtualPath,
                   "Create a virtual serial port: a pseudo-terminal linked at PATH that clients "
                   "open like a serial device (default " +
-                      VirtualSerialPort::defaultPath() +
-                      " when --port is not given either)")
+                      VirtualSerialPort::defaultPath() + " when --port is not given either)")
       ->group(group)
       ->type_name("PATH")
+      ->check(notEmpty)
       ->excludes(port);
   std::vector<int> rates(kSerialBaudRates.begin(), kSerialBaudRates.end());
-  command.add_option("--baud", o.baud, "Bit rate of the serial device (default 4800)")
-      ->group(group)
-      ->type_name("RATE")
-      ->check(CLI::IsMember(rates));
+  decimalOnly(command.add_option("--baud", o.baud, "Bit rate of the serial device (default 4800)")
+                  ->group(group)
+                  ->type_name("RATE")
+                  ->check(CLI::IsMember(rates)));
   command.add_option("--udp", o.udp, "Also send each burst as one UDP datagram to HOST:PORT")
       ->group(group)
       ->type_name("HOST:PORT");
@@ -87,6 +117,10 @@ std::shared_ptr<SerialPortOpener> PortTargets::opener() const {
 }
 
 void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
+  // The host name is being looked up since the options were read; a name
+  // server that answers at all answers well within this, so the first bursts
+  // go out too. One that does not answer holds up the start, never a tick.
+  if (udp_) udp_->waitForAddress(std::chrono::seconds(2));
   if (useVirtual_) {
     if (options_.virtualPath.empty()) {
       std::cerr << "waymock-cli: neither --port nor --virtual given: using the virtual serial "

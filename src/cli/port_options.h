@@ -29,7 +29,8 @@
 
 namespace CLI {
 class App;
-}
+class Option;
+}  // namespace CLI
 
 namespace waymock {
 class SerialPortOpener;
@@ -88,6 +89,10 @@ class PortTargets {
   std::unique_ptr<VirtualSerialPort> virtualPort_;
   std::unique_ptr<UdpSender> udp_;
 };
+
+// Makes a whole-number option read its text as decimal only, with leading
+// zeros allowed; returns the option.
+CLI::Option* decimalOnly(CLI::Option* option);
 
 // "HOST:PORT" into its parts; throws Error naming --udp when malformed.
 void parseHostPort(const std::string& text, std::string& host, int& port);

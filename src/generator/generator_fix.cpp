@@ -72,9 +72,6 @@ TTarnNMEAGenerator::TTarnNMEAGenerator(std::shared_ptr<const Clock> clock,
   utcDateTime_ = GetUTCDateTime();
 }
 
-// The serial device is released with the generator (a plain close).
-TTarnNMEAGenerator::~TTarnNMEAGenerator() = default;
-
 void TTarnNMEAGenerator::reject(const std::string& message) const {
   if (messageAlert_ && alertHandler) alertHandler(message);
   raise(message);

@@ -157,9 +157,15 @@ class TTarnNMEAGenerator {
   void ClosePort() noexcept;
   const std::string& PortName() const { return portName_; }
   int WriteSentences();
+  // True while the open port's device is gone (unplugged, hung up): each
+  // WriteSentences opens its name again and writes once it is back.
+  bool portLost() const { return !portName_.empty() && !port_; }
 
  private:
   [[noreturn]] void reject(const std::string& message) const;
+  bool openNamedPort() noexcept;
+  // Closes the device, waiting a bounded time for its output first.
+  void releasePort() noexcept;
 
   int latDeg_ = 0;
   int latMin_ = 0;
@@ -185,6 +191,7 @@ class TTarnNMEAGenerator {
   bool useSystemDateTime_ = true;
   bool messageAlert_ = false;
   std::string portName_;
+  int baudRate_ = 0;
   std::unique_ptr<SerialDevice> port_;
   std::shared_ptr<const Clock> clock_;
   std::shared_ptr<SerialPortOpener> ports_;

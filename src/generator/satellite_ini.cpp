@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "generator/nmea_generator.h"
 #include "support/error.h"
 #include "support/number_text.h"
+#include "support/shown_text.h"
 
 namespace waymock::generator {
 
@@ -112,24 +114,39 @@ std::uint16_t toField(std::int64_t value) {
   return value < 0 || value > 0xFFFF ? std::uint16_t{0xFFFF} : static_cast<std::uint16_t>(value);
 }
 
+// A satellite file is a few kilobytes; far beyond this it is the wrong file,
+// and reading it whole could take all memory.
+constexpr std::size_t kMaxFileSize = 1024 * 1024;
+
 std::string readWholeFile(const std::string& fileName, bool& missing) {
   missing = false;
+  const auto fail = [&](const std::string& why) {
+    raiseIo("Cannot read " + shownText(fileName, 1024) + ": " + why + ".");
+  };
   std::FILE* file = std::fopen(fileName.c_str(), "rb");
   if (!file) {
     if (errno == ENOENT) {
       missing = true;
       return {};
     }
-    raiseIo("Cannot read " + fileName + ": " + std::strerror(errno) + ".");
+    fail(std::strerror(errno));
   }
+  struct stat st {};
+  const bool tooLarge = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) &&
+                        static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize;
   std::string text;
   char buffer[4096];
   std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  // Bounded for what fstat cannot size (a pipe, a device).
+  while (!tooLarge && text.size() <= kMaxFileSize &&
+         (n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    text.append(buffer, n);
+  }
   const bool failed = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);
-  if (failed) raiseIo("Cannot read " + fileName + ": " + std::strerror(error) + ".");
+  if (tooLarge || text.size() > kMaxFileSize) fail("the file is larger than 1 MiB");
+  if (failed) fail(std::strerror(error));
   return text;
 }
 
@@ -155,7 +172,7 @@ void TTarnNMEAGenerator::LoadSatellites(const std::string& FileName) {
   if (missing) return;
   for (const IniSection& section : parseIni(text)) {
     const std::optional<std::int64_t> prn = parseInteger(section.name);
-    if (!prn) raise("'" + section.name + "' is not a valid integer value.");
+    if (!prn) raise("'" + shownText(section.name) + "' is not a valid integer value.");
     SetSatellite(toField(*prn), readInteger(section, "Active") != 0,
                  toField(readInteger(section, "Elevation")),
                  toField(readInteger(section, "Azimuth")), toField(readInteger(section, "SNR")));

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <thread>
+
 #include "generator/nmea_generator.h"
 
 namespace waymock::generator {
@@ -6,40 +9,72 @@ std::chrono::milliseconds TTarnNMEAGenerator::writeTimeout(std::size_t bytes) {
   return std::chrono::milliseconds(100 + 3 * static_cast<std::int64_t>(bytes));
 }
 
+// The serial device is released with the generator, without the closing wait
+// of a slow line.
+TTarnNMEAGenerator::~TTarnNMEAGenerator() {
+  releasePort();
+}
+
 bool TTarnNMEAGenerator::OpenPort(const std::string& Port, int BaudRate) {
-  port_.reset();  // a plain close of the previous device, no purge
+  releasePort();  // a plain close of the previous device, no purge
   portName_ = Port;
-  std::unique_ptr<SerialDevice> device;
+  baudRate_ = BaudRate;
   // An empty name would be indistinguishable from "no port open".
-  if (!Port.empty() && ports_) {
-    try {
-      device = ports_->open(Port, BaudRate);
-    } catch (...) {
-      device.reset();
-    }
-  }
-  if (!device) {
+  if (Port.empty() || !openNamedPort()) {
     portName_.clear();
     return false;
   }
-  port_ = std::move(device);
   return true;
 }
 
 void TTarnNMEAGenerator::ClosePort() noexcept {
   if (port_) port_->purge();
-  port_.reset();
+  releasePort();
   portName_.clear();
 }
 
+bool TTarnNMEAGenerator::openNamedPort() noexcept {
+  port_.reset();
+  if (!ports_) return false;
+  try {
+    port_ = ports_->open(portName_, baudRate_);
+  } catch (...) {
+    port_.reset();
+  }
+  return port_ != nullptr;
+}
+
+void TTarnNMEAGenerator::releasePort() noexcept {
+  if (!port_) return;
+  // Closing a tty waits until its output is sent, which at 110 bit/s can take
+  // the driver's whole closing wait (30 s). Give the line as long as a write of
+  // what is pending may take, at most a second, and drop the rest.
+  constexpr std::chrono::milliseconds kMaxDrain(1000);
+  const std::size_t pending = port_->pendingOutput();
+  if (pending > 0) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::min(writeTimeout(pending), kMaxDrain);
+    while (port_->pendingOutput() > 0 && Clock::now() < deadline) {
+      std::this_thread::sleep_for(
+          std::min<Clock::duration>(std::chrono::milliseconds(10), deadline - Clock::now()));
+    }
+    if (port_->pendingOutput() > 0) port_->discardOutput();
+  }
+  port_.reset();
+}
+
 int TTarnNMEAGenerator::WriteSentences() {
-  if (portName_.empty() || !port_) return 0;
+  if (portName_.empty()) return 0;
+  // A device that went away is opened again by its name, with the same
+  // settings, until it is back (a cable plugged in again, a link renewed).
+  if (!port_ && !openNamedPort()) return 0;
   try {
     std::string burst;
     burst.reserve(1024);
     appendSentences(burst);
     if (burst.empty()) return 0;
     const std::size_t written = port_->write(burst, writeTimeout(burst.size()));
+    if (port_->lost()) releasePort();
     return static_cast<int>(written < burst.size() ? written : burst.size());
   } catch (...) {
     return 0;

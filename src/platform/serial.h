@@ -27,6 +27,14 @@ class SerialDevice {
   // and still goes out: dropping it would lose a burst already reported as
   // sent. Never throws.
   virtual void purge() noexcept = 0;
+  // Bytes that write() accepted but the line has not sent yet.
+  virtual std::size_t pendingOutput() const noexcept { return 0; }
+  // Drops the output not sent yet, so that closing the device does not wait
+  // for a slow line to send it.
+  virtual void discardOutput() noexcept {}
+  // True once a write found the device gone (unplugged, hung up): it takes
+  // nothing any more, and only opening its name again can bring it back.
+  virtual bool lost() const noexcept { return false; }
 };
 
 // Opens named serial devices with the generator's line settings: baud rate as
@@ -35,8 +43,8 @@ class SerialPortOpener {
  public:
   virtual ~SerialPortOpener() = default;
   // The name is used exactly as given. Returns nullptr when the device cannot be
-  // opened (missing, busy, no permission, not a character device); settings the
-  // device rejects are ignored, so a pseudo-terminal opens like a real port.
+  // opened (missing, busy, no permission, not a terminal); settings the device
+  // rejects are ignored, so a pseudo-terminal opens like a real port.
   virtual std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) = 0;
 };
 

@@ -103,6 +103,10 @@ class TermiosDevice final : public SerialDevice {
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) {
+        lost_ = true;
+        break;
+      }
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
       const auto left =
           std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -117,8 +121,19 @@ class TermiosDevice final : public SerialDevice {
 
   void purge() noexcept override { tcflush(fd_, TCIFLUSH); }
 
+  std::size_t pendingOutput() const noexcept override {
+    int pending = 0;
+    return ioctl(fd_, TIOCOUTQ, &pending) == 0 && pending > 0 ? static_cast<std::size_t>(pending)
+                                                              : 0;
+  }
+
+  void discardOutput() noexcept override { tcflush(fd_, TCOFLUSH); }
+
+  bool lost() const noexcept override { return lost_; }
+
  private:
   int fd_;
+  bool lost_ = false;
 };
 
 class TermiosPorts final : public SerialPortOpener {
@@ -126,10 +141,11 @@ class TermiosPorts final : public SerialPortOpener {
   std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override {
     const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    // Writing a burst into a regular file would overwrite it in place: only
-    // character devices are serial ports.
+    // Only a terminal is a serial port: a regular file would be overwritten in
+    // place, and /dev/null or /dev/zero would swallow every burst as sent.
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+    termios settings{};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || tcgetattr(fd, &settings) != 0) {
       ::close(fd);
       return nullptr;
     }

@@ -6,60 +6,158 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "support/error.h"
 
 namespace waymock {
 
-UdpSender::UdpSender(std::string host, int port) : host_(std::move(host)), port_(port) {}
+// The lookup of one host name. A lookup cannot be cancelled, so its thread
+// shares this state with the sender instead of using the sender: when the
+// sender moves on to another host or goes away, the thread finds `abandoned`,
+// drops its answer and ends.
+struct UdpSender::Lookup {
+  Lookup(std::string name, HostLookup function)
+      : host(std::move(name)), resolve(std::move(function)) {}
 
-UdpSender::~UdpSender() {
-  if (socket_ >= 0) ::close(socket_);
-}
+  const std::string host;
+  const HostLookup resolve;
+  std::mutex mutex;
+  std::condition_variable settled;
+  bool running = false;  // at most one thread per host
+  bool abandoned = false;
+  std::optional<in_addr> address;
+  std::string error;  // why the last lookup failed
 
-void UdpSender::setDestination(std::string host, int port) {
-  if (host != host_) address_.reset();
-  host_ = std::move(host);
-  port_ = port;
-}
-
-sockaddr_in UdpSender::resolve() {
-  if (port_ < 1 || port_ > 65535) {
-    raiseIo("UDP port " + std::to_string(port_) + " is not between 1 and 65535.");
-  }
-  if (!address_) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    if (inet_pton(AF_INET, host_.c_str(), &address.sin_addr) != 1) {
-      addrinfo hints{};
-      hints.ai_family = AF_INET;
-      hints.ai_socktype = SOCK_DGRAM;
-      addrinfo* found = nullptr;
-      const int rc =
-          host_.empty() ? EAI_NONAME : getaddrinfo(host_.c_str(), nullptr, &hints, &found);
-      if (rc != 0 || found == nullptr) {
-        raiseIo("Cannot resolve the UDP host \"" + host_ + "\": " + gai_strerror(rc) + ".");
-      }
-      address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-      freeaddrinfo(found);
+  // Under the lock.
+  static void start(const std::shared_ptr<Lookup>& self) {
+    self->error.clear();
+    try {
+      std::thread(run, self).detach();
+      self->running = true;
+    } catch (const std::system_error& e) {
+      self->error = "Cannot look up the UDP host \"" + self->host + "\": " + e.what() + ".";
     }
-    address_ = address;
   }
-  sockaddr_in address = *address_;
-  address.sin_port = htons(static_cast<std::uint16_t>(port_));
+
+  static void run(const std::shared_ptr<Lookup>& self) {
+    std::optional<in_addr> found;
+    std::string why;
+    try {
+      found = self->resolve(self->host);
+    } catch (const std::exception& e) {
+      why = e.what();
+    } catch (...) {
+      why = "Cannot resolve the UDP host \"" + self->host + "\".";
+    }
+    std::lock_guard lock(self->mutex);
+    self->running = false;
+    if (!self->abandoned) {
+      self->address = found;
+      self->error = std::move(why);
+    }
+    self->settled.notify_all();
+  }
+};
+
+in_addr UdpSender::systemLookup(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    raiseIo("Cannot resolve the UDP host \"" + host + "\": " + gai_strerror(rc) + ".");
+  }
+  const in_addr address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
   return address;
 }
 
+UdpSender::UdpSender() : UdpSender("", 0) {}
+
+UdpSender::UdpSender(std::string host, int port, HostLookup lookup)
+    : port_(port), resolve_(std::move(lookup)) {
+  setHost(std::move(host));
+}
+
+UdpSender::~UdpSender() {
+  if (socket_ >= 0) ::close(socket_);
+  setHost("");
+}
+
+void UdpSender::setDestination(std::string host, int port) {
+  port_ = port;
+  if (host != host_) setHost(std::move(host));
+}
+
+void UdpSender::setHost(std::string host) {
+  if (lookup_) {
+    std::lock_guard lock(lookup_->mutex);
+    lookup_->abandoned = true;
+  }
+  lookup_.reset();
+  numeric_.reset();
+  host_ = std::move(host);
+  in_addr numeric{};
+  if (inet_pton(AF_INET, host_.c_str(), &numeric) == 1) {
+    numeric_ = numeric;
+  } else if (!host_.empty()) {
+    lookup_ = std::make_shared<Lookup>(host_, resolve_);
+    std::lock_guard lock(lookup_->mutex);
+    Lookup::start(lookup_);
+  }
+}
+
+bool UdpSender::waitForAddress(std::chrono::milliseconds timeout) {
+  if (numeric_) return true;
+  if (!lookup_) return false;
+  std::unique_lock lock(lookup_->mutex);
+  lookup_->settled.wait_for(lock, timeout, [this] { return !lookup_->running; });
+  return lookup_->address.has_value();
+}
+
+sockaddr_in UdpSender::address() {
+  if (port_ < 1 || port_ > 65535) {
+    raiseIo("UDP port " + std::to_string(port_) + " is not between 1 and 65535.");
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port_));
+  if (numeric_) {
+    address.sin_addr = *numeric_;
+    return address;
+  }
+  if (!lookup_) {
+    raiseIo("Cannot resolve the UDP host \"\": " + std::string(gai_strerror(EAI_NONAME)) + ".");
+  }
+  std::lock_guard lock(lookup_->mutex);
+  if (lookup_->address) {
+    address.sin_addr = *lookup_->address;
+    return address;
+  }
+  if (lookup_->running) raiseIo("The UDP host \"" + host_ + "\" is still being looked up.");
+  // Failed: the name server may answer next time. This send reports the
+  // failure; a later one may find the address.
+  const std::string error = lookup_->error;
+  Lookup::start(lookup_);
+  raiseIo(error);
+}
+
 void UdpSender::send(std::string_view payload) {
-  const sockaddr_in address = resolve();
+  const sockaddr_in destination = address();
   if (socket_ < 0) {
     socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket_ < 0)
       raiseIo(std::string("Cannot create a UDP socket: ") + std::strerror(errno) + ".");
   }
-  const ssize_t sent = ::sendto(socket_, payload.data(), payload.size(), MSG_NOSIGNAL,
-                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const ssize_t sent =
+      ::sendto(socket_, payload.data(), payload.size(), MSG_NOSIGNAL,
+               reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
   if (sent < 0) {
     raiseIo("Cannot send to " + host_ + ":" + std::to_string(port_) + ": " + std::strerror(errno) +
             ".");

@@ -2,6 +2,9 @@
 
 #include <netinet/in.h>
 
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,32 +15,52 @@ namespace waymock {
 // name) and port. The socket is made at the first send and kept; it is never
 // bound (the system picks the source address and port) and broadcasting is not
 // enabled on it, so a broadcast destination is an error.
+//
+// A host name is looked up on a thread of its own when the destination is set,
+// and again after a failed lookup, so that send() never waits for a name
+// server; a dotted address needs no lookup at all.
 class UdpSender {
  public:
-  UdpSender() = default;
-  UdpSender(std::string host, int port);
+  // The IPv4 address of a host name; throws IoError when there is none. May
+  // block as long as the name servers take.
+  using HostLookup = std::function<in_addr(const std::string& host)>;
+  static in_addr systemLookup(const std::string& host);
+
+  UdpSender();
+  UdpSender(std::string host, int port, HostLookup lookup = systemLookup);
+  // Never waits for a lookup in progress: its result is dropped, and its
+  // thread ends when the lookup returns.
   ~UdpSender();
   UdpSender(const UdpSender&) = delete;
   UdpSender& operator=(const UdpSender&) = delete;
 
   const std::string& host() const { return host_; }
   int port() const { return port_; }
-  // Takes effect at the next send; the socket stays.
+  // Takes effect at the next send; the socket stays. A new host name starts
+  // its lookup; the same host keeps its address.
   void setDestination(std::string host, int port);
+  // Waits up to `timeout` for the lookup of the current host; true when its
+  // address is known. For a front end that wants its first bursts to go out.
+  bool waitForAddress(std::chrono::milliseconds timeout);
 
   // One datagram whose payload is exactly `payload` (an empty payload is an
-  // empty datagram). Throws IoError for an unresolvable host, a port outside
-  // 1..65535, or a send the system refuses.
+  // empty datagram). Throws IoError for a host whose address is not known (yet,
+  // or at all: the lookup is then tried again in the background), a port
+  // outside 1..65535, or a send the system refuses. Never waits for a lookup.
   void send(std::string_view payload);
 
  private:
-  sockaddr_in resolve();
+  struct Lookup;
+  void setHost(std::string host);
+  sockaddr_in address();
 
   std::string host_;
   int port_ = 0;
   int socket_ = -1;
-  // The address of host_ once resolved; a failed lookup is retried next time.
-  std::optional<sockaddr_in> address_;
+  HostLookup resolve_;
+  std::optional<in_addr> numeric_;  // a dotted host, which needs no lookup
+  // The lookup of a host name; shared with its thread, which may outlive it.
+  std::shared_ptr<Lookup> lookup_;
 };
 
 }  // namespace waymock

@@ -98,7 +98,9 @@ struct VirtualPty {
         raiseIo("Cannot create the virtual serial port " + path +
                 ": the path exists and is not a symbolic link.");
       }
-      // A link left behind by a run that did not end cleanly.
+      refuseLiveLink();
+      // A link left behind by a run that did not end cleanly: its
+      // pseudo-terminal went with that run, so the link dangles.
       if (unlink(path.c_str()) != 0 && errno != ENOENT) {
         raiseIo("Cannot replace the symbolic link " + path + ": " + systemMessage(errno) + ".");
       }
@@ -110,6 +112,23 @@ struct VirtualPty {
       raiseIo("Cannot create the virtual serial port " + path + ": " + systemMessage(errno) + ".");
     }
     linked = true;
+  }
+
+  // A link to something that exists is someone's: another run's live port
+  // (whose clients would lose it) or a file of the user's.
+  void refuseLiveLink() const {
+    std::array<char, 4096> buffer{};
+    const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size() - 1);
+    const std::string target(buffer.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return;
+      raiseIo("Cannot create the virtual serial port " + path + ": " + systemMessage(errno) + ".");
+    }
+    const bool pseudoTerminal = S_ISCHR(st.st_mode) && target.starts_with("/dev/pts/");
+    raiseIo("Cannot create the virtual serial port " + path +
+            (pseudoTerminal ? ": it links to the pseudo-terminal " + target + ", which is in use."
+                            : ": it is a symbolic link to " + target + ", which exists."));
   }
 
   // Counts clients from the open and close events seen since the last call.

@@ -26,9 +26,9 @@ class VirtualSerialPort {
   // else /tmp/waymock-gps-USER, so one user's simulator never blocks another's.
   static std::string defaultPath();
 
-  // Creates the pseudo-terminal and the link. A stale link (from a run that
-  // crashed) is replaced; anything else at `path` (a file, a folder) is left
-  // alone and IoError names the path.
+  // Creates the pseudo-terminal and the link. A stale link (one that dangles,
+  // as a crashed run's does) is replaced; anything else at `path` (a live
+  // link, a file, a folder) is left alone and IoError names what is there.
   explicit VirtualSerialPort(std::string path = defaultPath());
   // Removes the link, if it is still ours, and closes the pseudo-terminal.
   ~VirtualSerialPort();

@@ -67,7 +67,6 @@ TEST(CliBurst, OptionsReachTheSentences) {
       // km/h become knots by the program's factor: 10 km/h is 5.397 knots.
       {{"--sentences", "GPVTG", "--speed", "10", "--heading", "0"},
        "$GPVTG,0,T,0,M,5.4,N,10.0055586436909,K,A*19\r\n"},
-      {{"--sentences", ""}, ""},
   };
   for (const auto& c : cases) {
     const auto r = runProcess(burst(c.args));
@@ -92,7 +91,8 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
       {{"--mag-var", "180E"}, 2, "waymock-cli: Magnetic Variation must be between 0 and 180.\n"},
       {{"--satellites", (dir / "bad.ini").string()},
        2,
-       "waymock-cli: PseudoRandomCode must be between 1 and 32.\n"},
+       "waymock-cli: The satellite file " + (dir / "bad.ini").string() +
+           ": PseudoRandomCode must be between 1 and 32.\n"},
       // Malformed text.
       {{"--lat", "48:07N"},
        2,
@@ -115,6 +115,10 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
        2,
        "waymock-cli: --sentences: unknown sentence \"GPXYZ\" (choose from GPZDA, GPGGA, GPGLL, "
        "GPVTG, GPRMC, GPGSA, GPGSV).\n"},
+      {{"--sentences", " , "},
+       2,
+       "waymock-cli: --sentences: the list is empty; name at least one of GPZDA, GPGGA, GPGLL, "
+       "GPVTG, GPRMC, GPGSA, GPGSV.\n"},
       {{"--utc", "2024-02-30T12:00:00Z"},
        2,
        "waymock-cli: --utc: \"2024-02-30T12:00:00Z\" is not a UTC date and time such as "

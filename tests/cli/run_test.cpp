@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/test_support.h"
@@ -259,7 +260,26 @@ TEST(CliRun, RefusesWhatItCannotUse) {
        "waymock-cli: --udp: \"127.0.0.1:70000\" is not HOST:PORT with a port from 1 to 65535.\n"},
       {{"--baud", "12345"}, 2, ""},
       {{"--port", "/dev/null", "--virtual", (dir / "gps").string()}, 2, ""},
+      // Not a terminal: it would swallow every burst.
+      {{"--port", "/dev/null"}, 1, "waymock-cli: Cannot connect to /dev/null.\n"},
+      // Another run's port, or a link of the user's.
+      {{"--virtual", (dir / "mine").string()},
+       1,
+       "waymock-cli: Cannot create the virtual serial port " + (dir / "mine").string() +
+           ": it is a symbolic link to " + (dir / "file").string() + ", which exists.\n"},
+      // An empty burst is never sent, so the run would never end.
+      {{"--sentences", "", "--virtual", (dir / "gps").string()},
+       2,
+       "waymock-cli: --sentences: the list is empty; name at least one of GPZDA, GPGGA, GPGLL, "
+       "GPVTG, GPRMC, GPGSA, GPGSV.\n"},
+      {{"--virtual", ""}, 2, ""},
+      {{"--port", ""}, 2, ""},
+      {{"--utc", "9999-12-31T23:59:59.9999999Z", "--virtual", (dir / "gps").string()},
+       2,
+       "waymock-cli: --utc: \"9999-12-31T23:59:59.9999999Z\" is later than "
+       "9999-12-31T23:59:59.999Z, the last time the sentences can carry.\n"},
   };
+  fs::create_symlink(dir / "file", dir / "mine");
   for (const auto& c : cases) {
     // Given last, the case's own options win over these.
     std::vector<std::string> args = {"--count", "1", "--interval", "0.01"};
@@ -273,7 +293,50 @@ TEST(CliRun, RefusesWhatItCannotUse) {
     EXPECT_EQ(r.out, "");
   }
   EXPECT_EQ(test::readFile(dir / "file"), "keep me");
+  EXPECT_EQ(fs::read_symlink(dir / "mine"), dir / "file");
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "gps")));
+}
+
+// Whole numbers are decimal, with or without leading zeros, as in the baud list.
+TEST(CliRun, ReadsWholeNumbersAsDecimal) {
+  test::TempDir dir;
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  const auto r = runProcess(
+      runArgs({"--port", name, "--baud", "004800", "--count", "010", "--interval", "0.01"}), {},
+      10s);
+  ::close(master);
+  ::close(slave);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(splitLog(r.out).size(), 10u);
+  for (const auto& [option, value] :
+       {std::pair{"--count", "0x10"}, {"--baud", "0x12C0"}, {"--count", "1e3"}}) {
+    const auto refused = runProcess(
+        runArgs({"--virtual", (dir / "gps").string(), "--interval", "0.01", option, value}), {},
+        10s);
+    EXPECT_EQ(refused.exitCode, 2) << option << " " << value;
+    EXPECT_NE(
+        refused.err.find(std::string(option) + ": \"" + value + "\" is not a decimal whole number"),
+        std::string::npos)
+        << refused.err;
+  }
+  const auto replay = runProcess({cliPath(), "replay", "--delay", "0x10", (dir / "none").string()});
+  EXPECT_EQ(replay.exitCode, 2) << replay.err;
+}
+
+// Without --port or --virtual, the run uses the user's own default link and
+// says where it is.
+TEST(CliRun, UsesAndNamesTheUsersDefaultVirtualPort) {
+  test::TempDir dir;
+  const auto r = runProcess({"/usr/bin/env", "XDG_RUNTIME_DIR=" + dir.path().string(), cliPath(),
+                             "run", "--count", "1", "--interval", "0.01"},
+                            {}, 10s);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::string link = (dir / "waymock-gps").string();
+  EXPECT_NE(r.err.find("using the virtual serial port " + link + "\n"), std::string::npos) << r.err;
+  EXPECT_EQ(splitLog(r.out).size(), 1u);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
@@ -23,6 +24,9 @@ class FakePorts final : public SerialPortOpener {
   std::vector<std::string> log;
   std::size_t acceptBytes = static_cast<std::size_t>(-1);  // a write takes at most this many
   bool throwOnWrite = false;
+  bool goneOnWrite = false;      // the next write finds the device gone
+  std::size_t pending = 0;       // output not sent yet
+  std::size_t drainPerPoll = 0;  // how much of it each look finds sent
 
   std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override {
     log.push_back("open " + name + " " + std::to_string(baudRate));
@@ -41,13 +45,29 @@ class FakePorts final : public SerialPortOpener {
       ports_.log.push_back("write " + name_ + " " + std::to_string(bytes.size()) + " " +
                            std::to_string(timeout.count()) + "ms");
       if (ports_.throwOnWrite) throw std::runtime_error("device gone");
+      if (ports_.goneOnWrite) {
+        ports_.goneOnWrite = false;
+        lost_ = true;
+        return 0;
+      }
       return std::min(bytes.size(), ports_.acceptBytes);
     }
     void purge() noexcept override { ports_.log.push_back("purge " + name_); }
+    std::size_t pendingOutput() const noexcept override {
+      const std::size_t now = ports_.pending;
+      ports_.pending -= std::min(ports_.pending, ports_.drainPerPoll);
+      return now;
+    }
+    void discardOutput() noexcept override {
+      ports_.log.push_back("discard " + name_);
+      ports_.pending = 0;
+    }
+    bool lost() const noexcept override { return lost_; }
 
    private:
     FakePorts& ports_;
     std::string name_;
+    bool lost_ = false;
   };
 };
 
@@ -148,6 +168,65 @@ TEST_F(SerialOutput, FailedOpenLeavesNoPort) {
   TTarnNMEAGenerator portless(std::make_shared<FixedClock>(45'000.0), nullptr);
   EXPECT_FALSE(portless.OpenPort("/dev/ttyS0", 4800));
   EXPECT_EQ(portless.PortName(), "");
+}
+
+// A device that went away (an unplugged adapter) is closed; later writes open
+// its name again with the same rate, and write once it is back.
+TEST_F(SerialOutput, ADeviceThatWentAwayIsReopenedByNameWhenItIsBack) {
+  ASSERT_TRUE(gen.OpenPort("/dev/ttyS1", 9600));
+  const int burst = static_cast<int>(gen.GetSentences().size());
+  ports->goneOnWrite = true;
+  ports->names = {"/dev/ttyS0"};
+  EXPECT_EQ(gen.WriteSentences(), 0);
+  EXPECT_TRUE(gen.portLost());
+  EXPECT_EQ(gen.WriteSentences(), 0);
+  EXPECT_EQ(gen.PortName(), "/dev/ttyS1");
+  ports->names.push_back("/dev/ttyS1");
+  EXPECT_EQ(gen.WriteSentences(), burst);
+  EXPECT_FALSE(gen.portLost());
+  const std::string write =
+      "write /dev/ttyS1 " + std::to_string(burst) + " " + std::to_string(100 + 3 * burst) + "ms";
+  const std::vector<std::string> expected = {
+      "open /dev/ttyS1 9600", write, "close /dev/ttyS1",
+      "open /dev/ttyS1 9600",  // still gone: no burst is built or written
+      "open /dev/ttyS1 9600", write,
+  };
+  EXPECT_EQ(ports->log, expected);
+
+  ports->goneOnWrite = true;
+  EXPECT_EQ(gen.WriteSentences(), 0);
+  gen.ClosePort();  // stops the reopening
+  EXPECT_FALSE(gen.portLost());
+  ports->log.clear();
+  EXPECT_EQ(gen.WriteSentences(), 0);
+  EXPECT_TRUE(ports->log.empty());
+}
+
+// Closing waits for unsent output only as long as writing it may take, at
+// most a second, and then drops it, so that Stop and Start stay quick.
+TEST_F(SerialOutput, CloseWaitsABoundedTimeForOutputThenDiscardsIt) {
+  struct Case {
+    std::size_t pending, drainPerPoll;
+    bool discarded;
+  } const cases[] = {{0, 0, false}, {300, 100, false}, {20, 0, true}};
+  for (const auto& c : cases) {
+    for (const bool stop : {true, false}) {  // Stop, or Start on another port
+      ASSERT_TRUE(gen.OpenPort("/dev/ttyS0", 110));
+      ports->pending = c.pending;
+      ports->drainPerPoll = c.drainPerPoll;
+      ports->log.clear();
+      if (stop) {
+        gen.ClosePort();
+      } else {
+        ASSERT_TRUE(gen.OpenPort("/dev/ttyS1", 110));
+      }
+      ASSERT_GE(ports->log.size(), 1u);
+      const bool discarded =
+          ports->log.end() != std::find(ports->log.begin(), ports->log.end(), "discard /dev/ttyS0");
+      EXPECT_EQ(discarded, c.discarded) << c.pending << " " << stop;
+      gen.ClosePort();
+    }
+  }
 }
 
 TEST_F(SerialOutput, WorkedExampleBurstLength) {

@@ -86,6 +86,10 @@ TEST(SerialTermios, RefusesWhatCannotBeAPort) {
   test::writeFile(dir / "file", "keep me");
   EXPECT_EQ(systemSerialPorts()->open((dir / "file").string(), 4800), nullptr);
   EXPECT_EQ(test::readFile(dir / "file"), "keep me");
+  // Character devices without terminal settings swallow or fail every burst.
+  for (const char* device : {"/dev/null", "/dev/zero", "/dev/full"}) {
+    EXPECT_EQ(systemSerialPorts()->open(device, 4800), nullptr) << device;
+  }
 }
 
 TEST(SerialTermios, IsNotSharedWhileOpen) {

@@ -8,8 +8,12 @@
 #include <unistd.h>
 #include "common/test_support.h"
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "support/error.h"
 
@@ -33,6 +37,7 @@ TEST(UdpSender, SendsEachPayloadAsOneExactDatagram) {
 TEST(UdpSender, ResolvesHostNamesAndFollowsANewDestination) {
   test::UdpReceiver first, second;
   UdpSender sender("localhost", first.port());
+  ASSERT_TRUE(sender.waitForAddress(std::chrono::seconds(10)));
   sender.send("one");
   EXPECT_EQ(first.receive(), "one");
   sender.setDestination("127.0.0.1", second.port());
@@ -57,6 +62,7 @@ TEST(UdpSender, ReportsWhatCannotBeSent) {
   };
   for (const auto& c : cases) {
     UdpSender sender(c.host, c.port);
+    sender.waitForAddress(std::chrono::seconds(10));
     try {
       sender.send("x");
       ADD_FAILURE() << c.host << ":" << c.port;
@@ -73,6 +79,107 @@ TEST(UdpSender, RecoversAfterAFailedSend) {
   sender.setDestination("127.0.0.1", receiver.port());
   sender.send("found");
   EXPECT_EQ(receiver.receive(), "found");
+}
+
+// A name server under the test's control: each lookup waits until the test
+// answers it (or ten seconds pass), and notes the thread it ran on. Lookup
+// threads may outlive a sender, so they hold it by a shared pointer.
+class NameServer : public std::enable_shared_from_this<NameServer> {
+ public:
+  UdpSender::HostLookup lookup() {
+    return [self = shared_from_this()](const std::string& host) { return self->resolve(host); };
+  }
+  void answer(bool found) {
+    std::lock_guard lock(mutex_);
+    answers_.push_back(found);
+    changed_.notify_all();
+  }
+  int calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
+  bool ranOn(std::thread::id thread) const {
+    std::lock_guard lock(mutex_);
+    return ranOn_ == thread;
+  }
+
+ private:
+  in_addr resolve(const std::string& host) {
+    std::unique_lock lock(mutex_);
+    ranOn_ = std::this_thread::get_id();
+    const std::size_t mine = static_cast<std::size_t>(calls_++);
+    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return answers_.size() > mine; });
+    if (answers_.size() <= mine || !answers_[mine]) raiseIo("no answer for " + host);
+    in_addr loopback{};
+    loopback.s_addr = htonl(INADDR_LOOPBACK);
+    return loopback;
+  }
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<bool> answers_;
+  int calls_ = 0;
+  std::thread::id ranOn_;
+};
+
+TEST(UdpSender, SendNeverWaitsForANameLookup) {
+  test::UdpReceiver receiver;
+  auto names = std::make_shared<NameServer>();
+  UdpSender sender("gps.example", receiver.port(), names->lookup());
+  // Asked while the name server has not answered: the send fails at once and
+  // the lookup never runs on the sending thread.
+  try {
+    sender.send("early");
+    ADD_FAILURE() << "sent without an address";
+  } catch (const IoError& e) {
+    EXPECT_STREQ(e.what(), "The UDP host \"gps.example\" is still being looked up.");
+  }
+  EXPECT_FALSE(names->ranOn(std::this_thread::get_id()));
+  names->answer(true);
+  ASSERT_TRUE(sender.waitForAddress(std::chrono::seconds(10)));
+  sender.send("found");
+  EXPECT_EQ(receiver.receive(), "found");
+  EXPECT_EQ(names->calls(), 1);
+  // A dotted address needs no lookup at all.
+  sender.setDestination("127.0.0.1", receiver.port());
+  sender.send("dotted");
+  EXPECT_EQ(receiver.receive(), "dotted");
+  EXPECT_EQ(names->calls(), 1);
+}
+
+TEST(UdpSender, AFailedLookupIsTriedAgainInTheBackground) {
+  test::UdpReceiver receiver;
+  auto names = std::make_shared<NameServer>();
+  names->answer(false);
+  UdpSender sender("gps.example", receiver.port(), names->lookup());
+  EXPECT_FALSE(sender.waitForAddress(std::chrono::seconds(10)));
+  try {
+    sender.send("lost");
+    ADD_FAILURE() << "sent without an address";
+  } catch (const IoError& e) {
+    EXPECT_STREQ(e.what(), "no answer for gps.example");
+  }
+  names->answer(true);
+  ASSERT_TRUE(sender.waitForAddress(std::chrono::seconds(10)));
+  sender.send("found");
+  EXPECT_EQ(receiver.receive(), "found");
+  EXPECT_EQ(names->calls(), 2);
+}
+
+TEST(UdpSender, ALookupStillRunningHoldsNothingUp) {
+  test::UdpReceiver receiver;
+  auto names = std::make_shared<NameServer>();
+  {
+    UdpSender sender("old.example", receiver.port(), names->lookup());
+    sender.setDestination("127.0.0.1", receiver.port());
+    sender.send("now");
+    EXPECT_EQ(receiver.receive(), "now");
+  }  // gone while its lookup waits for an answer
+  names->answer(true);
+  for (int i = 0; i < 1000 && names.use_count() > 1; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(names.use_count(), 1) << "the lookup's thread did not end";
 }
 
 }  // namespace

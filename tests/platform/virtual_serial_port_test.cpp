@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/test_support.h"
@@ -105,10 +109,60 @@ TEST(VirtualSerialPort, ReplacesAStaleLinkAndRemovesItsOwnOnClose) {
 TEST(VirtualSerialPort, LeavesALinkThatIsNoLongerItsOwn) {
   test::TempDir dir;
   const fs::path link = dir / "gps";
-  auto first = std::make_unique<VirtualSerialPort>(link.string());
-  VirtualSerialPort second(link.string());
-  first.reset();
-  EXPECT_EQ(fs::read_symlink(link), second.deviceName());
+  auto port = std::make_unique<VirtualSerialPort>(link.string());
+  fs::remove(link);
+  fs::create_symlink(dir / "elsewhere", link);
+  port.reset();
+  EXPECT_EQ(fs::read_symlink(link), dir / "elsewhere");
+}
+
+// A second run at the same path must not take the first run's clients away,
+// nor delete a link of the user's.
+TEST(VirtualSerialPort, RefusesALinkToSomethingThatExists) {
+  test::TempDir dir;
+  const fs::path link = dir / "gps";
+  VirtualSerialPort first(link.string());
+  Client client(link);
+  ASSERT_GE(client.fd(), 0);
+  test::writeFile(dir / "notes", "keep me");
+  fs::create_symlink(dir / "notes", dir / "mine");
+  const std::string prefix = "Cannot create the virtual serial port ";
+  const std::pair<fs::path, std::string> cases[] = {
+      {link, prefix + link.string() + ": it links to the pseudo-terminal " + first.deviceName() +
+                 ", which is in use."},
+      {dir / "mine", prefix + (dir / "mine").string() + ": it is a symbolic link to " +
+                         (dir / "notes").string() + ", which exists."},
+  };
+  for (const auto& [path, message] : cases) {
+    try {
+      VirtualSerialPort second(path.string());
+      ADD_FAILURE() << "took over " << path;
+    } catch (const IoError& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+  }
+  EXPECT_EQ(fs::read_symlink(link), first.deviceName());
+  ASSERT_EQ(first.write(burst(0)), burst(0).size());
+  EXPECT_EQ(readAtLeast(client.fd(), burst(0).size()), burst(0));
+  EXPECT_EQ(fs::read_symlink(dir / "mine"), dir / "notes");
+  EXPECT_EQ(test::readFile(dir / "notes"), "keep me");
+}
+
+// Without $XDG_RUNTIME_DIR the default is still the user's own, so another
+// user's simulator never holds it.
+TEST(VirtualSerialPort, DefaultPathIsPerUser) {
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::optional<std::string> runtime =
+      saved ? std::optional<std::string>(saved) : std::nullopt;
+  setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
+  EXPECT_EQ(VirtualSerialPort::defaultPath(), "/run/user/1234/waymock-gps");
+  setenv("XDG_RUNTIME_DIR", "", 1);
+  const passwd* user = getpwuid(geteuid());
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(VirtualSerialPort::defaultPath(), std::string("/tmp/waymock-gps-") + user->pw_name);
+  unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(VirtualSerialPort::defaultPath(), std::string("/tmp/waymock-gps-") + user->pw_name);
+  if (runtime) setenv("XDG_RUNTIME_DIR", runtime->c_str(), 1);
 }
 
 TEST(VirtualSerialPort, NeverOverwritesAFileOrFolder) {

@@ -1,0 +1,25 @@
+#include "support/shown_text.h"
+
+namespace waymock {
+
+std::string shownText(std::string_view text, std::size_t limit) {
+  const bool cut = text.size() > limit;
+  if (cut) text = text.substr(0, limit);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(text.size() + 3);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown += c;
+    } else {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0x0F];
+    }
+  }
+  if (cut) shown += "...";
+  return shown;
+}
+
+}  // namespace waymock
