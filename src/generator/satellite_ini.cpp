@@ -172,7 +172,13 @@ void TTarnNMEAGenerator::LoadSatellites(const std::string& FileName) {
   if (missing) return;
   for (const IniSection& section : parseIni(text)) {
     const std::optional<std::int64_t> prn = parseInteger(section.name);
-    if (!prn) raise("'" + shownText(section.name) + "' is not a valid integer value.");
+    if (!prn) {
+      // Appended rather than "'" + text: GCC 12 misreads that form at -O3 (-Wrestrict).
+      std::string message(1, '\'');
+      message += shownText(section.name);
+      message += "' is not a valid integer value.";
+      raise(message);
+    }
     SetSatellite(toField(*prn), readInteger(section, "Active") != 0,
                  toField(readInteger(section, "Elevation")),
                  toField(readInteger(section, "Azimuth")), toField(readInteger(section, "SNR")));

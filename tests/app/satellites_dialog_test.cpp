@@ -192,7 +192,8 @@ TEST_F(SatellitesDialog, ClosingRewritesTheFileWithAll32Sections) {
   dialog->close();
   const std::string text = test::readFile(file);
   for (int prn = 1; prn <= 32; ++prn) {
-    EXPECT_NE(text.find("[" + std::to_string(prn) + "]\r\n"), std::string::npos) << prn;
+    const std::string header = '[' + std::to_string(prn) + "]\r\n";
+    EXPECT_NE(text.find(header), std::string::npos) << prn;
   }
   EXPECT_NE(text.find("[2]\r\nActive=1\r\nElevation=10\r\nAzimuth=20\r\nSNR=30\r\n"),
             std::string::npos);
