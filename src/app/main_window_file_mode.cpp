@@ -62,9 +62,10 @@ void TfrmMain::btnLoadClick() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     // Each entry shows its pattern; the last one is every file, also those
     // without a dot in their name.
-    dialog.setNameFilters({"*.log (*.log)", "*.txt (*.txt)", "*.* (*)"});
+    const QStringList filters{"*.log (*.log)", "*.txt (*.txt)", "*.* (*)"};
+    dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.selectNameFilter("*.log (*.log)");
+    dialog.selectNameFilter(filters.first());
     dialog.setDefaultSuffix("log");
     const QString chosen = runOpenDialog(dialog);
     if (chosen.isEmpty()) return;
