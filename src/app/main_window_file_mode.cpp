@@ -98,11 +98,12 @@ void TfrmMain::btnFileClick() {
     }
     mainTimer_.stop();
     setSource(QFile::decodeName(QByteArray::fromStdString(replayFileName_)));
-    // During a replay of another file, that one ends and this one starts.
-    fileReceiver_.SetFileName(replayFileName_);
-    replayDriver_.wake();
     fileReceiver_.SetDelay(timerIntervalMilliseconds(ui_->efInterval->value()));
     enableSimulatorControls(false);
+    // Last, since it may fail: during a replay of another file, that one ends
+    // and this one starts.
+    fileReceiver_.SetFileName(replayFileName_);
+    replayDriver_.wake();
   });
 }
 
