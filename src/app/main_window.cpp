@@ -20,6 +20,7 @@
 #include "app/serial_ports.h"
 #include "app/spin_correction.h"
 #include "engine/position_text.h"
+#include "platform/folders.h"
 #include "platform/virtual_serial_port.h"
 #include "support/error_log.h"
 #include "ui_main_window.h"
@@ -62,11 +63,6 @@ TfrmMain::TfrmMain(QWidget* parent)
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
   statusBar()->setSizeGripEnabled(false);
-  // The sky plot's area until the plot itself is drawn there.
-  QPalette sky = ui_->PaintBox->palette();
-  sky.setColor(QPalette::Window, Qt::black);
-  ui_->PaintBox->setPalette(sky);
-  ui_->PaintBox->setAutoFillBackground(true);
   ui_->efIp->setValidator(new QRegularExpressionValidator(
       QRegularExpression(
           QStringLiteral(R"((%1)(\.(%1)){3})").arg(R"(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)")),
@@ -88,6 +84,8 @@ TfrmMain::TfrmMain(QWidget* parent)
   generator_.SetMessageAlert(false);
   simulation_.onTransmitted = [this](const std::string& burst) { showTransmitted(burst); };
   connectHandlers();
+  setUpSatellitesPage();
+  setUpFileMode();
   mainTimer_.start();
   FormCreate();
 }
@@ -135,8 +133,8 @@ void TfrmMain::connectHandlers() {
   connect(ui_->btnPause, &QAction::triggered, this, [this] { btnPauseClick(); });
   connect(ui_->btnForward, &QAction::triggered, this, [this] { btnForwardClick(); });
   connect(ui_->btnBack, &QAction::triggered, this, [this] { btnBackClick(); });
-  const std::pair<QAction*, std::function<void()>*> hooks[] = {
-      {ui_->btnLoad, &onLoad}, {ui_->btnSave, &onSave}, {ui_->btnAbout, &onAbout}};
+  const std::pair<QAction*, std::function<void()>*> hooks[] = {{ui_->btnSave, &onSave},
+                                                               {ui_->btnAbout, &onAbout}};
   for (const auto& [action, hook] : hooks) {
     connect(action, &QAction::triggered, this, guarded(action, [hook] {
               if (*hook) (*hook)();
@@ -145,14 +143,6 @@ void TfrmMain::connectHandlers() {
   connect(ui_->btnHelp, &QAction::triggered, this, guarded(ui_->btnHelp, [this] {
             if (onHelp) onHelp(0);
           }));
-  connect(ui_->btnSat, &QPushButton::clicked, this, guarded(ui_->btnSat, [this] {
-            if (onSetSatellites) onSetSatellites();
-          }));
-  connect(ui_->btnFile, &QPushButton::toggled, this, [this](bool down) {
-    runGuarded(ui_->btnFile, [this, down] {
-      if (onFileMode) onFileMode(down);
-    });
-  });
   connect(ui_->trckLatitude, &QSlider::valueChanged, this,
           [this](int position) { trckLatitudeChange(position); });
   connect(ui_->trckLongitude, &QSlider::valueChanged, this,
@@ -171,12 +161,6 @@ void TfrmMain::connectHandlers() {
   help->setObjectName("FormKeyDown");
   help->setContext(Qt::WindowShortcut);
   connect(help, &QShortcut::activated, this, [this] { FormKeyDown(); });
-}
-
-std::string TfrmMain::satelliteFilePath() {
-  const std::filesystem::path folder = GetSpecialFolder(5) + "waymock";
-  std::filesystem::create_directories(folder);
-  return (folder / "satellites.ini").string();
 }
 
 QString TfrmMain::virtualPortPath() {
@@ -244,6 +228,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::FormClose() {
+  runGuarded(this, [this] { replayDriver_.stop(); });
   if (onClose) runGuarded(this, onClose);
   // The link in the user's folder goes with the window; a real port is left
   // to the end of the process.
@@ -329,7 +314,7 @@ void TfrmMain::btnStartClick() {
     });
     if (!opened) showError(QString::fromStdString("Cannot connect to " + port + "."));
     if (ui_->btnFile->isChecked()) {
-      if (startReplay) startReplay();
+      startFileReplay();
       return;
     }
     ApplyStartPosition();
@@ -340,7 +325,7 @@ void TfrmMain::btnStartClick() {
 void TfrmMain::btnStopClick() {
   runGuarded(ui_->btnStop, [this] {
     if (ui_->btnFile->isChecked()) {
-      if (stopReplay) stopReplay();
+      replayDriver_.stop();
     } else {
       mainTimer_.stop();
     }
@@ -353,7 +338,7 @@ void TfrmMain::btnStopClick() {
 void TfrmMain::btnPauseClick() {
   runGuarded(ui_->btnPause, [this] {
     if (ui_->btnFile->isChecked()) {
-      if (pauseReplay) pauseReplay();
+      pauseFileReplay();
       return;
     }
     if (mainTimer_.isActive()) {
@@ -383,7 +368,7 @@ void TfrmMain::MainTimerTimer() {
     simulation_.setUdp(ui_->cbUDP->isChecked() ? &udp_ : nullptr);
     const bool turn = ui_->cbMove->isChecked() && !satelliteEditorOpen;
     simulation_.settings.moveSatellites = turn;
-    if (simulation_.tick() > 0 && turn) ui_->PaintBox->update();
+    if (simulation_.tick() > 0) ui_->PaintBox->update();
   });
   // The next tick comes a full interval after this one ends.
   mainTimer_.start();

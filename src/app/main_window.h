@@ -6,11 +6,17 @@
 #include <memory>
 #include <string>
 
+#include "app/replay_driver.h"
+#include "engine/file_relay.h"
 #include "engine/simulation.h"
 #include "engine/simulator_settings.h"
+#include "engine/tray_animation.h"
 #include "generator/nmea_generator.h"
 #include "platform/udp_sender.h"
+#include "receiver/file_gps_receiver.h"
 
+class QDialog;
+class QFileDialog;
 class QMenu;
 
 namespace Ui {
@@ -46,18 +52,9 @@ class TfrmMain : public QMainWindow {
   // Runs when the window closes, before the virtual port goes: where a replay
   // stops and settings are saved.
   std::function<void()> onClose;
-  // File mode (btnFile down): Start, Stop and Pause drive the replay here
-  // instead of the timer.
-  std::function<void()> startReplay;
-  std::function<void()> stopReplay;
-  std::function<void()> pauseReplay;
-  // The "File Mode" button went down (true) or up.
-  std::function<void(bool down)> onFileMode;
   // Tool buttons whose features come later.
-  std::function<void()> onLoad;
   std::function<void()> onSave;
   std::function<void()> onAbout;
-  std::function<void()> onSetSatellites;
   // While the satellite editor is open the satellites do not turn.
   bool satelliteEditorOpen = false;
 
@@ -67,9 +64,6 @@ class TfrmMain : public QMainWindow {
   QTimer& mainTimer() { return mainTimer_; }
   UdpSender& udpSocket() { return udp_; }
 
-  // Where the satellites are kept: waymock/satellites.ini in the user's data
-  // folder (created when missing).
-  static std::string satelliteFilePath();
   // The built-in virtual serial port, the last entry of the port list.
   static QString virtualPortPath();
 
@@ -104,6 +98,33 @@ class TfrmMain : public QMainWindow {
   // labels and the sliders (whose handlers write the position back).
   void showTransmitted(const std::string& burst);
 
+  // --- Satellites page, satellite editor and file mode ---
+  // (main_window_satellites.cpp, main_window_file_mode.cpp)
+
+  // Shows a dialog modally, by default with exec(); tests answer it here so
+  // no nested modal loop runs.
+  std::function<void(QDialog& dialog)> runModal;
+  // Shows btnLoad's open dialog and returns the chosen file, empty when the
+  // user cancels; by default exec(). Tests answer it here.
+  std::function<QString(QFileDialog& dialog)> runOpenDialog;
+  // Every second, what the tray icon should show: the frame interval in
+  // milliseconds and whether the two frames take turns.
+  std::function<void(int frameInterval, bool animated)> onTrayAnimation;
+
+  receiver::TTarnFileGPSReceiver& fileReceiver() { return fileReceiver_; }
+  ReplayDriver& replayDriver() { return replayDriver_; }
+  QTimer& animateTimer() { return animateTimer_; }
+  // The log chosen with btnLoad; empty until then.
+  const std::string& replayFileName() const { return replayFileName_; }
+  // What the last AnimateTimerTimer decided.
+  TrayAnimation trayAnimationShown() const { return trayAnimation_; }
+
+  void btnSatClick();
+  void btnLoadClick();
+  void btnFileClick();
+  void TarnFileGPSReceiverReceive();
+  void AnimateTimerTimer();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -126,6 +147,23 @@ class TfrmMain : public QMainWindow {
   SpinCorrection* spinCorrection_ = nullptr;
   QMenu* popSerial_ = nullptr;
   bool shown_ = false;
+
+  // --- Satellites page, satellite editor and file mode ---
+  void setUpSatellitesPage();
+  void setUpFileMode();
+  // Start and Pause while btnFile is down.
+  void startFileReplay();
+  void pauseFileReplay();
+  void setSource(const QString& text);
+  // The six controls that move the simulated fix or the satellites.
+  void enableSimulatorControls(bool enabled);
+
+  receiver::TTarnFileGPSReceiver fileReceiver_;
+  FileRelay fileRelay_{generator_, fileReceiver_};
+  ReplayDriver replayDriver_{fileReceiver_};
+  QTimer animateTimer_;
+  std::string replayFileName_;
+  TrayAnimation trayAnimation_;
 };
 
 }  // namespace waymock::app

@@ -15,6 +15,7 @@
 
 #include "app/handler_guard.h"
 #include "common/test_support.h"
+#include "platform/folders.h"
 #include "platform/pty_pair.h"
 #include "support/error_log.h"
 #include "ui_main_window.h"
@@ -331,7 +332,7 @@ TEST(MainWindow, VirtualPortLivesFromStartToStop) {
 }
 
 TEST(MainWindow, ABadSatelliteFileCostsOneLogLineAndStartUpGoesOn) {
-  const std::string file = TfrmMain::satelliteFilePath();
+  const std::string file = satelliteFilePath();
   test::writeFile(file, "[1]\r\nActive=1\r\nElevation=45\r\nAzimuth=90\r\nSNR=30\r\n[33]\r\n");
   TfrmMain probe;  // learns where this program's error log goes
   const std::string log = IsAdministrator() ? errorLogPath() : GetSpecialFolder(5) + "WAYM.log";

@@ -1,13 +1,34 @@
-// Renders each page of the main window to a PNG, with a sample fix shown, so
+// Renders each page of the main window to a PNG, with a sample fix and some
+// satellites shown, then the satellite editor and the window in file mode, so
 // the look can be reviewed without a desktop: waymock-screenshots FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <cstdio>
+#include <fstream>
 
 #include "app/main_window.h"
+#include "app/satellites_dialog.h"
+#include "platform/folders.h"
 #include "ui_main_window.h"
+
+namespace {
+
+bool save(QWidget& widget, const QDir& folder, const char* name) {
+  QApplication::processEvents();
+  const QString file = folder.filePath(QString("%1.png").arg(name));
+  if (!widget.grab().save(file)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    return false;
+  }
+  std::printf("%s (%dx%d)\n", qPrintable(file), widget.width(), widget.height());
+  return true;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
@@ -43,6 +64,14 @@ int main(int argc, char* argv[]) {
   g.SetAltitude(12.5L);
   g.SetSpeed(40 * 0.5397L);
   g.SetHeading(87.5L);
+  struct Sat {
+    std::uint16_t prn, elevation, azimuth, snr;
+  };
+  for (const Sat& s :
+       {Sat{2, 72, 40, 44}, Sat{5, 35, 110, 38}, Sat{9, 18, 200, 9}, Sat{12, 55, 255, 41},
+        Sat{17, 8, 330, 6}, Sat{21, 48, 150, 35}, Sat{25, 25, 290, 30}, Sat{29, 62, 10, 47}}) {
+    g.SetSatellite(s.prn, true, s.elevation, s.azimuth, s.snr);
+  }
   // Show one transmitted burst the way a tick does.
   window.simulation().onTransmitted(g.GetSentences());
   window.show();
@@ -51,13 +80,29 @@ int main(int argc, char* argv[]) {
   auto* pages = window.ui().PageControl;
   for (int i = 0; i < pages->count(); ++i) {
     pages->setCurrentIndex(i);
-    QApplication::processEvents();
-    const QString file = folder.filePath(QString("%1.png").arg(names[i]));
-    if (!window.grab().save(file)) {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-      return 1;
-    }
-    std::printf("%s (%dx%d)\n", qPrintable(file), window.width(), window.height());
+    if (!save(window, folder, names[i])) return 1;
   }
-  return 0;
+
+  // The editor as Set Satellites shows it, with the rows of the three
+  // brightest satellites selected. There is no satellite file yet, so it shows
+  // the generator's.
+  window.runModal = [&](QDialog& editor) {
+    editor.show();
+    auto* list = editor.findChild<QTableWidget*>("lvSat");
+    for (int row : {1, 11, 28}) {
+      list->selectionModel()->select(list->model()->index(row, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    save(editor, folder, "satellite-editor");
+    editor.close();
+  };
+  window.btnSatClick();
+
+  // File mode, with a recorded log loaded.
+  const std::string log = waymock::userDataFolder() + "harbour-loop.log";
+  std::ofstream(log, std::ios::binary) << g.GetSentences();
+  window.runOpenDialog = [&](QFileDialog&) { return QString::fromStdString(log); };
+  window.btnLoadClick();
+  pages->setCurrentIndex(0);
+  return save(window, folder, "file-mode") ? 0 : 1;
 }

@@ -1,0 +1,322 @@
+// The window's Satellites page and file mode: the satellite editor opened from
+// the page, and recorded logs replayed to a pseudo-terminal and by UDP.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QFileDialog>
+#include <QTest>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "common/test_support.h"
+#include "error_log_watch.h"
+#include "platform/folders.h"
+#include "platform/pty_pair.h"
+#include "ui_main_window.h"
+
+namespace waymock::app {
+namespace {
+
+constexpr int kCapMs = 10000;  // generous: only a hang runs into it
+
+std::string sentence(std::string_view body) {
+  return std::string(body) + '*' + generator::TTarnNMEAGenerator::CheckSum(body) + "\r\n";
+}
+
+// What the output log's "Save to file" writes: bursts at 52° 10', 11', 12' N
+// with satellites 3 and 7, each followed by an empty line.
+std::string savedOutputLog() {
+  generator::TTarnNMEAGenerator gen(systemClock(), nullptr);
+  gen.SetCommands(generator::TNMEACommands::all());
+  gen.SetSatellite(3, true, 30, 40, 45);
+  gen.SetSatellite(7, true, 60, 200, 20);
+  gen.SetLatitude_Degree(52);
+  gen.SetAltitude(12);
+  std::string log;
+  for (int minute = 10; minute <= 12; ++minute) {
+    gen.SetLatitude_Minute(minute);
+    log += gen.GetSentences() + "\r\n";
+  }
+  return log;
+}
+
+// Bytes waiting on a non-blocking descriptor.
+std::string drain(int fd) {
+  std::string got;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+  return got;
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+std::vector<int> activePrns(const generator::TTarnNMEAGenerator& g) {
+  std::vector<int> prns;
+  for (const auto* s : g.GetActiveSatellites()) prns.push_back(s->PseudoRandomCode());
+  return prns;
+}
+
+// Without a satellite file from an earlier test, before and after.
+struct NoSatelliteFile {
+  NoSatelliteFile() { std::filesystem::remove(satelliteFilePath()); }
+  ~NoSatelliteFile() { std::filesystem::remove(satelliteFilePath()); }
+};
+
+// A window whose boxes and open dialog are answered by the test.
+class FileModeTest : public ::testing::Test {
+ protected:
+  FileModeTest() {
+    w.showError = [this](const QString& text) { errors << text; };
+    w.onHelp = [this](int context) { help.push_back(context); };
+    w.runOpenDialog = [this](QFileDialog& dialog) {
+      filters = dialog.nameFilters();
+      selectedFilter = dialog.selectedNameFilter();
+      fileMode = dialog.fileMode();
+      return chosen;
+    };
+    w.onTrayAnimation = [this](int interval, bool animated) { tray = {interval, animated}; };
+    test::writeFile(log, savedOutputLog());
+  }
+  Ui::TfrmMain& ui() { return w.ui(); }
+  generator::TTarnNMEAGenerator& g() { return w.generator(); }
+  void selectPort(const std::string& name) {
+    ui().cmbCom->addItem(QString::fromStdString(name));
+    ui().cmbCom->setCurrentIndex(ui().cmbCom->count() - 1);
+  }
+  void load(const std::filesystem::path& file) {
+    chosen = QString::fromStdString(file.string());
+    w.btnLoadClick();
+  }
+  // Start at full speed: the Delay is read after each burst.
+  void startFast() {
+    w.btnStartClick();
+    w.fileReceiver().SetDelay(0);
+  }
+  bool replayEnds() {
+    return QTest::qWaitFor([this] { return !w.replayDriver().replaying(); }, kCapMs);
+  }
+  std::vector<bool> simulatorControlsEnabled() {
+    return {ui().btnBack->isEnabled(),      ui().btnForward->isEnabled(),
+            ui().trckLatitude->isEnabled(), ui().trckLongitude->isEnabled(),
+            ui().btnSat->isEnabled(),       ui().cbMove->isEnabled()};
+  }
+
+  NoSatelliteFile noSatelliteFile;
+  test::TempDir dir;
+  std::filesystem::path log = dir / "track.log";
+  TfrmMain w;
+  QStringList errors;
+  std::vector<int> help;
+  QString chosen;
+  QStringList filters;
+  QString selectedFilter;
+  QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+  std::pair<int, bool> tray{-1, false};
+  test::PtyPair pty;
+};
+
+const std::vector<bool> kAllEnabled(6, true), kAllDisabled(6, false);
+
+TEST_F(FileModeTest, SatellitesStopTurningWhileTheEditorIsOpenButTheFixMoves) {
+  test::writeFile(satelliteFilePath(),
+                  "[1]\r\nActive=1\r\nElevation=45\r\nAzimuth=10\r\nSNR=30\r\n");
+  ui().cbMove->setChecked(true);
+  selectPort(pty.name());
+  w.btnStartClick();
+  const auto azimuth = [this] { return g().GetSatellites()[1]->Azimuth(); };
+  bool ran = false;
+  w.runModal = [&](QDialog& editor) {
+    ran = true;
+    editor.show();
+    EXPECT_EQ(editor.parent(), &w);
+    EXPECT_TRUE(w.satelliteEditorOpen);
+    const long double second = g().Latitude_Second();
+    w.MainTimerTimer();
+    w.MainTimerTimer();
+    EXPECT_EQ(azimuth(), 10) << "loaded on show, then left alone";
+    EXPECT_NE(g().Latitude_Second(), second);
+    QTest::keyClick(&editor, Qt::Key_F1);
+    editor.close();
+  };
+  QTest::mouseClick(ui().btnSat, Qt::LeftButton);
+  ASSERT_TRUE(ran);
+  EXPECT_FALSE(w.satelliteEditorOpen);
+  EXPECT_EQ(help, std::vector<int>{40});
+  EXPECT_EQ(w.findChildren<QDialog*>().size(), 0) << "destroyed on close";
+  w.MainTimerTimer();
+  EXPECT_EQ(azimuth(), 11);
+}
+
+TEST_F(FileModeTest, FileModeWithoutAFileSaysSoAndStaysOff) {
+  QTest::mouseClick(ui().btnFile, Qt::LeftButton);
+  EXPECT_EQ(errors, QStringList{"Select a file."});
+  EXPECT_FALSE(ui().btnFile->isChecked());
+  EXPECT_EQ(ui().lblSource->text(), "Simulator");
+  EXPECT_EQ(simulatorControlsEnabled(), kAllEnabled);
+  w.btnLoadClick();  // cancelled
+  EXPECT_FALSE(ui().btnFile->isChecked());
+  EXPECT_EQ(errors.size(), 1);
+}
+
+TEST_F(FileModeTest, LoadSwitchesToFileModeAndSendsNothingUntilStart) {
+  ui().efInterval->setValue(70);
+  ui().PageControl->setCurrentIndex(1);
+  selectPort(pty.name());
+  w.btnStartClick();
+  w.AnimateTimerTimer();
+  EXPECT_EQ(w.trayAnimationShown(), (TrayAnimation{4464, true})) << "70 s is 4464 modulo 65536";
+  EXPECT_EQ(tray, std::make_pair(4464, true));
+
+  load(log);
+  EXPECT_EQ(filters, QStringList({"*.log (*.log)", "*.txt (*.txt)", "*.* (*)"}));
+  EXPECT_EQ(selectedFilter, "*.log") << "the first, shown as its pattern";
+  EXPECT_EQ(fileMode, QFileDialog::ExistingFile);
+  EXPECT_TRUE(ui().btnFile->isChecked());
+  for (const QString& text :
+       {ui().lblSource->text(), ui().lblSource->toolTip(), ui().lblSource->statusTip()}) {
+    EXPECT_EQ(text.toStdString(), log.string());
+  }
+  EXPECT_EQ(simulatorControlsEnabled(), kAllDisabled);
+  EXPECT_FALSE(w.mainTimer().isActive());
+  EXPECT_EQ(w.fileReceiver().Delay(), 70000);
+  EXPECT_FALSE(w.fileReceiver().Active());
+  w.AnimateTimerTimer();
+  EXPECT_EQ(tray, std::make_pair(4464, false)) << "the replay does not run";
+
+  w.MainTimerTimer();
+  const long double second = g().Latitude_Second();
+  w.btnForwardClick();
+  w.btnBackClick();
+  QTest::qWait(50);
+  EXPECT_EQ(drain(pty.master()), "");
+  EXPECT_EQ(g().Latitude_Second(), second);
+  EXPECT_TRUE(ui().MemoOut->toPlainText().isEmpty());
+}
+
+TEST_F(FileModeTest, AReplayReachesThePortAndTheDisplayAndLeavingRestoresTheSatellites) {
+  test::writeFile(satelliteFilePath(),
+                  "[1]\r\nActive=1\r\nElevation=45\r\nAzimuth=10\r\nSNR=30\r\n");
+  selectPort(pty.name());
+  load(log);
+  startFast();
+  EXPECT_TRUE(errors.isEmpty());
+  std::string sent;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        sent += drain(pty.master());
+        return !w.replayDriver().replaying();
+      },
+      kCapMs));
+  sent += drain(pty.master());
+  // Three deliveries: the lines before the first RMC line, then two bursts;
+  // the last burst is never delivered.
+  EXPECT_EQ(count(sent, "$GPRMC"), 3u);
+  EXPECT_NE(sent.find("$GPGLL,5212.0000,N"), std::string::npos);
+  EXPECT_EQ(ui().lblLat->text().toStdString(), " 52\u00B0 12' 00.00\" N");
+  EXPECT_EQ(ui().lblAltitude->text().toStdString(), "12 m = 39.37 feet");
+  EXPECT_EQ(ui().trckLatitude->value(), 52 * 360000 + 12 * 6000);
+  EXPECT_EQ(count(ui().MemoOut->toPlainText().toStdString(), "$GPRMC"), 3u);
+  EXPECT_EQ(activePrns(g()), (std::vector<int>{3, 7})) << "the log's satellites";
+  EXPECT_FALSE(w.mainTimer().isActive());
+
+  QTest::mouseClick(ui().btnFile, Qt::LeftButton);
+  EXPECT_FALSE(ui().btnFile->isChecked());
+  EXPECT_EQ(activePrns(g()), std::vector<int>{1}) << "the saved ones, and only those";
+  EXPECT_EQ(simulatorControlsEnabled(), kAllEnabled);
+  EXPECT_EQ(ui().lblSource->text(), "Simulator");
+  EXPECT_EQ(ui().lblSource->statusTip(), "Simulator");
+  EXPECT_FALSE(w.mainTimer().isActive()) << "the simulator waits for Start";
+}
+
+TEST_F(FileModeTest, WithoutAPortOnlyUdpCarriesTheReplay) {
+  test::UdpReceiver listener;
+  ui().cbUDP->setChecked(true);
+  ui().efIp->setText("127.0.0.1");
+  ui().efUdpPort->setValue(listener.port());
+  ui().PageControl->setCurrentIndex(1);
+  selectPort("/nonexistent/ttyWAYM0");
+  load(log);
+  startFast();
+  EXPECT_EQ(errors, QStringList{"Cannot connect to /nonexistent/ttyWAYM0."});
+  ASSERT_TRUE(replayEnds());
+  std::vector<std::string> datagrams;
+  while (auto datagram = listener.receive(0)) datagrams.push_back(*datagram);
+  ASSERT_EQ(datagrams.size(), 3u);
+  EXPECT_NE(datagrams[2].find("$GPGLL,5212.0000,N"), std::string::npos);
+  EXPECT_TRUE(ui().MemoOut->toPlainText().isEmpty());
+  EXPECT_TRUE(ui().lblLat->text().isEmpty());
+  EXPECT_EQ(ui().trckLatitude->value(), 0);
+  EXPECT_TRUE(activePrns(g()).empty()) << "the sky plot keeps what it showed";
+}
+
+TEST_F(FileModeTest, StartStopPauseAndCloseActAtOnceDuringALongDelay) {
+  ui().efInterval->setValue(3600);
+  selectPort(pty.name());
+  load(log);
+  const auto bursts = [this] { return count(ui().MemoOut->toPlainText().toStdString(), "$GPRMC"); };
+  w.btnStartClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bursts() == 1; }, kCapMs));
+  w.btnPauseClick();
+  EXPECT_TRUE(w.replayDriver().paused());
+  w.btnPauseClick();
+  EXPECT_FALSE(w.replayDriver().paused());
+  w.btnStartClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bursts() == 2; }, kCapMs))
+      << "Start again replays from the top of the log";
+  w.btnPauseClick();
+  w.btnStopClick();
+  ASSERT_TRUE(replayEnds());
+  EXPECT_FALSE(w.replayDriver().paused());
+  EXPECT_TRUE(g().PortName().empty());
+  EXPECT_EQ(bursts(), 2u);
+
+  w.btnStartClick();
+  ASSERT_TRUE(w.replayDriver().replaying());
+  w.show();
+  w.close();
+  ASSERT_TRUE(replayEnds());
+  EXPECT_FALSE(w.fileReceiver().Active());
+}
+
+// Real receivers' logs hold values the simulator cannot send: a burst whose
+// fix the generator refuses is skipped with one error-log line for the run,
+// a satellite it has no slot for is left out, and the replay goes on.
+TEST_F(FileModeTest, ABurstTheGeneratorRefusesIsSkippedAndTheReplayGoesOn) {
+  test::writeFile(log, sentence("$GPRMC,120000,A,4807.038,N,01131.000,E,010.0,045.0,230394,,") +
+                           sentence("$GPGSV,1,1,01,05,40,083,46") +
+                           sentence("$GPRMC,120001,A,4807.138,N,01131.000,E,010.0,360.0,230394,,") +
+                           sentence("$GPGSV,1,1,01,06,40,083,46") +
+                           sentence("$GPRMC,120002,A,4807.238,N,01131.000,E,010.0,090.0,230394,,") +
+                           sentence("$GPGSV,1,1,02,46,30,120,40,07,45,090,35") +
+                           sentence("$GPRMC,120003,A,4807.338,N,01131.000,E,010.0,090.0,230394,,"));
+  test::ErrorLogWatch errorLog;
+  selectPort(pty.name());
+  load(log);
+  startFast();
+  std::string sent;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        sent += drain(pty.master());
+        return !w.replayDriver().replaying();
+      },
+      kCapMs));
+  sent += drain(pty.master());
+  EXPECT_EQ(w.fileReceiver().deliveredBursts(), 4u);
+  EXPECT_EQ(count(sent, "$GPRMC"), 3u) << "the empty first delivery, the first and third bursts";
+  EXPECT_EQ(g().Heading(), 90);
+  EXPECT_EQ(activePrns(g()), std::vector<int>{7});
+  EXPECT_EQ(errorLog.lines(),
+            std::vector<std::string>{"TarnFileGPSReceiver Skipped a burst the simulator cannot "
+                                     "send (Heading 360): Heading must be between 0 and 360."});
+}
+
+}  // namespace
+}  // namespace waymock::app
