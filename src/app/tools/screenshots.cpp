@@ -1,13 +1,21 @@
-// Renders each page of the main window to a PNG, with a sample fix shown, so
-// the look can be reviewed without a desktop: waymock-screenshots FOLDER
+// Renders each page of the main window, the About box and the help viewer to
+// PNGs, with a sample fix shown, so the look can be reviewed without a desktop:
+// waymock-screenshots FOLDER
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
 #include <cstdio>
 
+#include "app/about_dialog.h"
+#include "app/help_viewer.h"
 #include "app/main_window.h"
 #include "ui_main_window.h"
+
+namespace {
+bool saveAboutBox(waymock::app::TfrmMain& window, const QDir& folder);
+bool saveHelpViewer(waymock::app::TfrmMain& window, const QDir& folder);
+}  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
@@ -59,5 +67,36 @@ int main(int argc, char* argv[]) {
     }
     std::printf("%s (%dx%d)\n", qPrintable(file), window.width(), window.height());
   }
+  if (!saveAboutBox(window, folder) || !saveHelpViewer(window, folder)) return 1;
   return 0;
 }
+
+namespace {
+
+bool saveShot(QWidget& widget, const QDir& folder, const char* name) {
+  QApplication::processEvents();
+  const QString file = folder.filePath(QString("%1.png").arg(name));
+  if (!widget.grab().save(file)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    return false;
+  }
+  std::printf("%s (%dx%d)\n", qPrintable(file), widget.width(), widget.height());
+  return true;
+}
+
+// The About box as btnAbout shows it, without its modal loop.
+bool saveAboutBox(waymock::app::TfrmMain& window, const QDir& folder) {
+  waymock::app::TfrmAbout about(&window);
+  about.show();
+  return saveShot(about, folder, "about");
+}
+
+// The help viewer at the Simulator page's help, as F1 there opens it.
+bool saveHelpViewer(waymock::app::TfrmMain& window, const QDir& folder) {
+  window.showHelp(waymock::app::kHelpSimulator);
+  const bool saved = saveShot(*window.helpViewer(), folder, "help");
+  window.helpViewer()->close();
+  return saved;
+}
+
+}  // namespace
