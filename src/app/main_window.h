@@ -141,6 +141,7 @@ class TfrmMain : public QMainWindow {
   HelpViewer* helpViewer() { return helpViewer_; }
   QMenu& popMemOut() { return *popMemOut_; }
 
+  // Minimising runs windowMinimised.
   void changeEvent(QEvent* event) override;
 
  protected:
@@ -178,7 +179,7 @@ class TfrmMain : public QMainWindow {
   QAction* miSaveToFile_ = nullptr;
   TrayController* tray_ = nullptr;
   HelpViewer* helpViewer_ = nullptr;
-  // Last, so it saves while the controls still exist.
+  // Declared last, so it goes (and saves, if the close did not) first.
   std::unique_ptr<FormStorage> formStorage_;
 };
 
