@@ -44,7 +44,7 @@ std::vector<StoredValue> persistedValues(const QWidget& window);
 
 // Keeps a window's position and a list of its controls' values between runs,
 // every value a string, in the group "TfrmMain" of the per-user settings file
-// (~/.config/waymock/waymock.conf, following XDG_CONFIG_HOME).
+// (~/.config/waymock/waymock.ini, following XDG_CONFIG_HOME).
 //
 // The window calls restore() when it is first shown, before its own show
 // handler, and save() when a close is accepted; if it never saved, the

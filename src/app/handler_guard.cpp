@@ -3,6 +3,7 @@
 #include <QObject>
 #include <exception>
 
+#include "app/error_text.h"
 #include "support/error_log.h"
 
 namespace waymock::app {
@@ -35,7 +36,7 @@ bool runGuarded(const QObject* sender, const std::function<void()>& handler) {
     handler();
     return true;
   } catch (const std::exception& error) {
-    logHandlerError(sender, error.what());
+    logHandlerError(sender, handlerErrorText(error));
   } catch (...) {
     logHandlerError(sender, "Unknown error.");
   }

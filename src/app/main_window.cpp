@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/form_storage.h"
 #include "app/handler_guard.h"
 #include "app/serial_ports.h"
 #include "app/spin_correction.h"
@@ -73,6 +74,8 @@ TfrmMain::TfrmMain(QWidget* parent)
   popSerial_->setObjectName("popSerial");
   popSerial_->addAction(ui_->miSerialRefresh);
   setUpToolBar();
+  setUpOutputLog();
+  setUpDesktop();
 
   showError = [this](const QString& text) { QMessageBox::critical(this, tr("Error"), text); };
   mainTimer_.setObjectName("MainTimer");

@@ -29,8 +29,12 @@ class VirtualSerialPort;
 
 namespace waymock::app {
 
+class FormStorage;
+class HelpViewer;
 class SerialPorts;
 class SpinCorrection;
+class TfrmAbout;
+class TrayController;
 
 // The simulator's main window: the Simulator, Settings and Satellites pages,
 // the owner of the generator, the main timer and the UDP sender.
@@ -125,6 +129,42 @@ class TfrmMain : public QMainWindow {
   void TarnFileGPSReceiverReceive();
   void AnimateTimerTimer();
 
+  // --- Output log, tray, help, About box, settings store ---
+  // (main_window_output_log.cpp, main_window_desktop.cpp)
+  // The save dialog for the output log: the chosen file, empty when cancelled.
+  std::function<QString()> askOutputLogFile;
+  // Runs the About box modally; tests look at it instead.
+  std::function<void(TfrmAbout& about)> runAboutBox;
+  // Whether the desktop has a system tray; empty: Qt's own check.
+  std::function<bool()> trayAvailable;
+  // Where the help pages are; set at start-up to the installed or source ones.
+  QString helpFolder;
+
+  // The help viewer (one, not modal) at the contents (0) or at a context
+  // (kHelpSimulator, kHelpSettings, kHelpSatellites); IoError for a missing page.
+  void showHelp(int context);
+  // The tray icon's animation, as AnimateTimerTimer decides it once a second.
+  void setTrayAnimation(int frameInterval, bool animated);
+  // Writes the output log to `fileName`, every line ended by CR LF, replacing
+  // the file as a whole; IoError when it cannot.
+  void saveOutputLog(const QString& fileName);
+
+  void popMemOutPopup();
+  void miClearClick();
+  void btnSaveClick();
+  void btnAboutClick();
+  // Minimise hides the window to the tray, where there is one.
+  void windowMinimised();
+  void RxTrayIconClick();
+
+  TrayController& tray() { return *tray_; }
+  FormStorage* formStorage() { return formStorage_.get(); }
+  HelpViewer* helpViewer() { return helpViewer_; }
+  QMenu& popMemOut() { return *popMemOut_; }
+
+  // Minimising runs windowMinimised.
+  void changeEvent(QEvent* event) override;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -164,6 +204,21 @@ class TfrmMain : public QMainWindow {
   QTimer animateTimer_;
   std::string replayFileName_;
   TrayAnimation trayAnimation_;
+
+  // --- Output log, tray, help, About box, settings store ---
+  void setUpOutputLog();
+  void setUpDesktop();
+  void saveOutputLogAs();
+  void restoreSettings();
+  void saveSettings();
+
+  QMenu* popMemOut_ = nullptr;
+  QAction* miClear_ = nullptr;
+  QAction* miSaveToFile_ = nullptr;
+  TrayController* tray_ = nullptr;
+  HelpViewer* helpViewer_ = nullptr;
+  // Declared last, so it goes (and saves, if the close did not) first.
+  std::unique_ptr<FormStorage> formStorage_;
 };
 
 }  // namespace waymock::app

@@ -342,4 +342,43 @@ std::optional<std::string> UdpReceiver::receive(int waitMs) {
   return std::string(buffer, static_cast<std::size_t>(n));
 }
 
+std::string runAsNobody(const std::function<std::string()>& work) {
+  constexpr uid_t kNobody = 65534;
+  int channel[2];
+  if (pipe(channel) != 0) throw std::runtime_error("pipe failed");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    close(channel[0]);
+    std::string result;
+    if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+      result = "cannot become nobody";
+    } else {
+      try {
+        result = work();
+      } catch (const std::exception& e) {
+        result = std::string("unexpected: ") + e.what();
+      }
+    }
+    [[maybe_unused]] const ssize_t n = write(channel[1], result.data(), result.size());
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string result;
+  char buffer[4096];
+  ssize_t n = 0;
+  while ((n = read(channel[0], buffer, sizeof buffer)) > 0) {
+    result.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(channel[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return result;
+}
+
+void giveToNobody(const std::filesystem::path& path) {
+  if (geteuid() == 0 && chown(path.c_str(), 65534, 65534) != 0)
+    throw std::runtime_error("cannot hand " + path.string() + " to nobody");
+}
+
 }  // namespace waymock::test

@@ -129,4 +129,13 @@ class UdpReceiver {
   int port_ = 0;
 };
 
+// Runs `work` in a child process, as the unprivileged user "nobody" when the
+// test runs as root (permissions do not stop root), and returns what it
+// returned ("unexpected: <message>" for an exception). The child ends with
+// _exit, so no exit handlers or leak checks run in the copy of the test.
+std::string runAsNobody(const std::function<std::string()>& work);
+// Hands `path` to "nobody" when the test runs as root, so runAsNobody's work
+// owns what it should; does nothing otherwise.
+void giveToNobody(const std::filesystem::path& path);
+
 }  // namespace waymock::test

@@ -1,6 +1,7 @@
 // Renders each page of the main window to a PNG, with a sample fix and some
-// satellites shown, then the satellite editor and the window in file mode, so
-// the look can be reviewed without a desktop: waymock-screenshots FOLDER
+// satellites shown, then the satellite editor, the window in file mode, the
+// About box and the help viewer, so the look can be reviewed without a
+// desktop: waymock-screenshots FOLDER
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "app/about_dialog.h"
+#include "app/help_viewer.h"
 #include "app/main_window.h"
 #include "app/satellites_dialog.h"
 #include "platform/folders.h"
@@ -27,6 +30,9 @@ bool save(QWidget& widget, const QDir& folder, const char* name) {
   std::printf("%s (%dx%d)\n", qPrintable(file), widget.width(), widget.height());
   return true;
 }
+
+bool saveAboutBox(waymock::app::TfrmMain& window, const QDir& folder);
+bool saveHelpViewer(waymock::app::TfrmMain& window, const QDir& folder);
 
 }  // namespace
 
@@ -104,5 +110,26 @@ int main(int argc, char* argv[]) {
   window.runOpenDialog = [&](QFileDialog&) { return QString::fromStdString(log); };
   window.btnLoadClick();
   pages->setCurrentIndex(0);
-  return save(window, folder, "file-mode") ? 0 : 1;
+  if (!save(window, folder, "file-mode")) return 1;
+  if (!saveAboutBox(window, folder) || !saveHelpViewer(window, folder)) return 1;
+  return 0;
 }
+
+namespace {
+
+// The About box as btnAbout shows it, without its modal loop.
+bool saveAboutBox(waymock::app::TfrmMain& window, const QDir& folder) {
+  waymock::app::TfrmAbout about(&window);
+  about.show();
+  return save(about, folder, "about");
+}
+
+// The help viewer at the Simulator page's help, as F1 there opens it.
+bool saveHelpViewer(waymock::app::TfrmMain& window, const QDir& folder) {
+  window.showHelp(waymock::app::kHelpSimulator);
+  const bool saved = save(*window.helpViewer(), folder, "help");
+  window.helpViewer()->close();
+  return saved;
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 // Measures the window's weight: start-up to first paint, resident memory after
 // 100 ticks with 32 active satellites turning, and CPU time per tick. The ticks
 // write to a pseudo-terminal whose far side is drained, like a listening client.
+// Then the output log: CPU per burst shown at its start and at 10,000 bursts.
 #include <pty.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -107,5 +108,24 @@ int main(int argc, char* argv[]) {
   window.generator().ClosePort();
   close(master);
   close(slave);
+
+  // The output log's cost per burst must not grow with the log.
+  const std::string burst = window.generator().GetSentences();
+  const auto appendCost = [&](int count) {
+    const double before = cpuSeconds();
+    for (int i = 0; i < count; ++i) {
+      window.showTransmitted(burst);
+      QApplication::processEvents();  // and its repaint, as after a tick
+    }
+    return (cpuSeconds() - before) / count * 1e6;
+  };
+  window.ui().MemoOut->clear();
+  const double first = appendCost(200);
+  appendCost(10000 - 400);
+  const double last = appendCost(200);
+  std::printf(
+      "output log, CPU per burst shown: %.0f us at the first 200, %.0f us at 9,801-10,000\n", first,
+      last);
+  std::printf("resident memory with 10,000 bursts in the log: %.1f MB\n", residentKiB() / 1024.0);
   return 0;
 }

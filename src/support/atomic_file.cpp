@@ -1,0 +1,76 @@
+#include "support/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+
+#include "support/error.h"
+
+namespace waymock {
+
+namespace {
+
+[[noreturn]] void failed(const std::string& path, int error) {
+  raiseIo("Cannot save the file " + path + ".", error);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::string& path, std::string_view content) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  fs::path target(path);
+  if (fs::is_symlink(target, ignored)) {
+    const fs::path resolved = fs::weakly_canonical(target, ignored);
+    if (!resolved.empty()) target = resolved;
+  }
+  // The rename would replace a file the user may not write as long as the
+  // folder is writable: such a file is refused as writing it in place would be.
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 &&
+      (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    failed(path, errno);
+  }
+  static std::atomic<unsigned> counter{0};
+  // A short name of its own, so a target name near the length limit still fits.
+  const fs::path temp = target.parent_path() / (".waymock-" + std::to_string(::getpid()) + "-" +
+                                                std::to_string(counter++) + ".tmp");
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) failed(path, errno);
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    ::fchmod(fd, old.st_mode & 07777);
+  }
+  bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+  int error = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    failed(path, error);
+  }
+}
+
+}  // namespace waymock

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace waymock {
+
+// Replaces the file at `path` with `content` so that readers see either the
+// old file or the whole new one: the text goes to a new file in the same
+// folder, is flushed to the disk and renamed over the target. A link is
+// followed, so the file it names is replaced and the link stays. An existing
+// file the user may not write is refused, although the folder would let the
+// rename replace it. A new file gets the usual permissions (0666 less the
+// umask), a replaced one keeps its own.
+//
+// Throws IoError ("Cannot save the file <path>.", with the system's text)
+// when anything fails; the old file is then as it was and no temporary file
+// is left behind.
+void writeFileAtomically(const std::string& path, std::string_view content);
+
+}  // namespace waymock

@@ -1,0 +1,140 @@
+// The output log as the window shows, offers and saves it.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "common/test_support.h"
+#include "error_log_watch.h"
+#include "receiver/file_gps_receiver.h"
+#include "ui_main_window.h"
+
+namespace waymock::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A window sending GGA, RMC and GSA, whose message boxes and save dialog are
+// answered here.
+struct LogWindow {
+  TfrmMain w;
+  QStringList errors;
+  int asked = 0;
+  QString answer;
+  LogWindow() {
+    w.showError = [this](const QString& text) { errors << text; };
+    w.askOutputLogFile = [this] {
+      ++asked;
+      return answer;
+    };
+    for (QCheckBox* off : {w.ui().cbGPZDA, w.ui().cbGPGLL, w.ui().cbGPVTG, w.ui().cbGPGSV}) {
+      off->setChecked(false);
+    }
+    w.ApplySettings();
+  }
+  void burst() { w.showTransmitted(w.generator().GetSentences()); }
+  void click(const char* button) {
+    QTest::mouseClick(w.findChild<QToolButton*>(button), Qt::LeftButton);
+  }
+  QAction* item(const char* name) { return w.popMemOut().findChild<QAction*>(name); }
+  // Opens the context menu as a right click does; whether each item is enabled.
+  std::pair<bool, bool> menuStates() {
+    emit w.ui().MemoOut->customContextMenuRequested(QPoint(5, 5));
+    const bool shown = w.popMemOut().isVisible();
+    w.popMemOut().close();
+    EXPECT_TRUE(shown);
+    return {item("miClear")->isEnabled(), item("miSaveToFile")->isEnabled()};
+  }
+};
+
+TEST(OutputLog, TwoBurstsAreEightLinesSavedWithCrLfThatFileModeReplays) {
+  LogWindow win;
+  win.w.generator().SetLatitude_Degree(52);
+  win.w.generator().SetLatitude_Minute(22);
+  win.burst();
+  win.burst();
+  const QStringList lines = win.w.ui().MemoOut->toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 8);
+  for (int i : {0, 4}) {
+    EXPECT_TRUE(lines[i].startsWith("$GPGGA,")) << i;
+    EXPECT_TRUE(lines[i + 1].startsWith("$GPRMC,")) << i;
+    EXPECT_TRUE(lines[i + 2].startsWith("$GPGSA,")) << i;
+    EXPECT_EQ(lines[i + 3], "") << i;
+  }
+
+  test::TempDir dir;
+  const fs::path file = dir / "out.log";
+  win.answer = QString::fromStdString(file.string());
+  win.click("btnSave");
+  EXPECT_EQ(win.asked, 1);
+  EXPECT_EQ(test::readFile(file), (lines.join("\r\n") + "\r\n").toStdString());
+
+  // The replay hands over each burst up to the next RMC line; the last one stays.
+  receiver::TTarnFileGPSReceiver replay;
+  int received = 0;
+  replay.OnReceive = [&](receiver::TTarnCustomGPSReceiver&) { ++received; };
+  replay.SetDelay(0);
+  replay.SetFileName(file.string());
+  replay.Open();
+  EXPECT_EQ(replay.deliveredBursts(), 2u);
+  EXPECT_EQ(received, 2);
+  EXPECT_EQ(replay.Position().Latitude_Degree, 52);
+  EXPECT_EQ(replay.Position().Latitude_Minute, 22);
+}
+
+TEST(OutputLog, ItemsAndSaveOnlyWithTextInTheLog) {
+  LogWindow win;
+  EXPECT_EQ(win.item("miClear")->text(), "Clear");
+  EXPECT_EQ(win.item("miSaveToFile")->toolTip(), "Save to file");
+  EXPECT_EQ(win.menuStates(), std::make_pair(false, false));
+  win.click("btnSave");
+  win.item("miSaveToFile")->trigger();
+  EXPECT_EQ(win.asked, 0) << "no dialog for an empty log";
+
+  win.burst();
+  EXPECT_EQ(win.menuStates(), std::make_pair(true, true));
+  win.item("miSaveToFile")->trigger();
+  EXPECT_EQ(win.asked, 1);
+  win.item("miClear")->trigger();
+  EXPECT_TRUE(win.w.ui().MemoOut->toPlainText().isEmpty());
+  EXPECT_EQ(win.menuStates(), std::make_pair(false, false));
+  EXPECT_TRUE(win.errors.isEmpty());
+}
+
+// Permissions do not stop root: the save runs as "nobody" in a child process,
+// with its error log in a data folder of its own.
+TEST(OutputLog, SavingOverAReadOnlyFileIsOneErrorLineAndNoBox) {
+  LogWindow win;
+  win.burst();
+  test::TempDir dir;
+  const fs::path data = dir / "data";
+  const fs::path file = dir / "out.log";
+  fs::create_directory(data);
+  test::writeFile(file, "old\r\n");
+  test::giveToNobody(data);
+  test::giveToNobody(file);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_all);
+  win.answer = QString::fromStdString(file.string());
+
+  const std::string result = test::runAsNobody([&] {
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    test::ErrorLogWatch log;
+    win.click("btnSave");
+    std::string lines;
+    for (const std::string& line : log.lines()) lines += line + "\n";
+    return lines + "boxes: " + std::to_string(win.errors.size());
+  });
+  EXPECT_EQ(result,
+            "btnSave Cannot save the file " + file.string() + "., Permission denied\nboxes: 0");
+  EXPECT_EQ(test::readFile(file), "old\r\n");
+}
+
+}  // namespace
+}  // namespace waymock::app
