@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "generator/nmea_generator.h"
+#include "support/atomic_file.h"
 #include "support/error.h"
 #include "support/number_text.h"
 #include "support/shown_text.h"
@@ -154,16 +155,6 @@ std::string readWholeFile(const std::string& fileName, bool& missing) {
   raiseIo("Cannot save the satellites to " + fileName + ": " + std::strerror(error) + ".");
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 }  // namespace
 
 void TTarnNMEAGenerator::LoadSatellites(const std::string& FileName) {
@@ -204,37 +195,9 @@ void TTarnNMEAGenerator::SaveSatellites(const std::string& FileName) const {
   }
 
   // Written beside the target and renamed over it, so a failure at any point
-  // leaves the previous file as it was. The rename would replace a file the
-  // user may not write, as long as the folder is writable: such a file is
-  // refused as writing it in place would be.
-  if (::faccessat(AT_FDCWD, FileName.c_str(), W_OK, AT_EACCESS) != 0 &&
-      (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    raiseSaveFailure(FileName, errno);
-  }
-  static std::atomic<unsigned> counter{0};
-  const std::filesystem::path target(FileName);
-  // A short name of its own, so a target name near the length limit still fits.
-  const std::filesystem::path temp =
-      target.parent_path() /
-      (".satellites-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp");
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) raiseSaveFailure(FileName, errno);
-  struct stat old {};
-  if (::stat(FileName.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ::fchmod(fd, old.st_mode & 07777);
-  }
-  bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(temp.c_str(), FileName.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
+  // leaves the previous file as it was; a file the user may not write is
+  // refused rather than replaced.
+  if (const int error = replaceFileContent(FileName, text); error != 0) {
     raiseSaveFailure(FileName, error);
   }
 }

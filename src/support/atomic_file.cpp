@@ -14,10 +14,6 @@ namespace waymock {
 
 namespace {
 
-[[noreturn]] void failed(const std::string& path, int error) {
-  raiseIo("Cannot save the file " + path + ".", error);
-}
-
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -33,7 +29,7 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-void writeFileAtomically(const std::string& path, std::string_view content) {
+int replaceFileContent(const std::string& path, std::string_view content) {
   namespace fs = std::filesystem;
   std::error_code ignored;
   fs::path target(path);
@@ -45,14 +41,14 @@ void writeFileAtomically(const std::string& path, std::string_view content) {
   // folder is writable: such a file is refused as writing it in place would be.
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 &&
       (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    failed(path, errno);
+    return errno;
   }
   static std::atomic<unsigned> counter{0};
   // A short name of its own, so a target name near the length limit still fits.
   const fs::path temp = target.parent_path() / (".waymock-" + std::to_string(::getpid()) + "-" +
                                                 std::to_string(counter++) + ".tmp");
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) failed(path, errno);
+  if (fd < 0) return errno;
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
     ::fchmod(fd, old.st_mode & 07777);
@@ -69,7 +65,14 @@ void writeFileAtomically(const std::string& path, std::string_view content) {
   }
   if (!ok) {
     ::unlink(temp.c_str());
-    failed(path, error);
+    return error;
+  }
+  return 0;
+}
+
+void writeFileAtomically(const std::string& path, std::string_view content) {
+  if (const int error = replaceFileContent(path, content); error != 0) {
+    raiseIo("Cannot save the file " + path + ".", error);
   }
 }
 

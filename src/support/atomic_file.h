@@ -18,4 +18,8 @@ namespace waymock {
 // is left behind.
 void writeFileAtomically(const std::string& path, std::string_view content);
 
+// The same without the exception, for callers with a message of their own:
+// returns 0, or the system's error number when the file was not replaced.
+int replaceFileContent(const std::string& path, std::string_view content);
+
 }  // namespace waymock

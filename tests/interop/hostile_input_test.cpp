@@ -242,40 +242,6 @@ TEST(HostileInput, AHugeOrHostileSatelliteFileGetsAShortSafeMessage) {
   }
 }
 
-// Runs `work` as the unprivileged user "nobody" in a child process, since
-// permissions do not stop root; returns what it wrote to its pipe.
-std::string runAsNobody(const std::function<std::string()>& work) {
-  int channel[2];
-  if (pipe(channel) != 0) throw std::runtime_error("pipe failed");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(channel[0]);
-    std::string result;
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
-      result = "cannot become nobody";
-    } else {
-      try {
-        result = work();
-      } catch (const std::exception& e) {
-        result = std::string("unexpected: ") + e.what();
-      }
-    }
-    [[maybe_unused]] const ssize_t n = write(channel[1], result.data(), result.size());
-    _exit(0);  // no exit handlers (nor leak checks) in the copy of the test
-  }
-  close(channel[1]);
-  std::string result;
-  char buffer[4096];
-  ssize_t n = 0;
-  while ((n = read(channel[0], buffer, sizeof buffer)) > 0) {
-    result.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(channel[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return result;
-}
-
 // The save writes a new file and renames it over the old one; a folder the
 // user may write must not let that replace a file the user may not.
 TEST(HostileInput, AReadOnlySatelliteFileInAWritableFolderIsNotReplaced) {
