@@ -50,7 +50,8 @@ int replay(const ReplayOptions& o) {
     ~ClosePort() { targets.close(generator); }
   } closePort{targets, generator};
 
-  FileRelay relay(generator, receiver, targets.udp());
+  FileRelay relay(generator, receiver);
+  targets.attach(relay);
   relay.onUdpError = targets.udpWarning();
   relay.onFirstSkipped = [](const std::string& message, const std::string& value) {
     std::cerr << "waymock-cli: Skipped a burst the simulator cannot send (" << value

@@ -58,7 +58,8 @@ int run(const RunOptions& o) {
 
   StopSignals signals;
   targets.open(generator);
-  Simulation simulation(generator, targets.udp());
+  Simulation simulation(generator);
+  targets.attach(simulation);
   simulation.settings.latitudeShortStep = latitudeStep;
   simulation.settings.longitudeShortStep = longitudeStep;
   simulation.settings.moveSatellites = o.moveSatellites;
