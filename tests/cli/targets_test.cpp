@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <regex>
 #include <string>
@@ -105,6 +106,39 @@ TEST(CliTargets, RefusesATcpPortInUseOrMalformedBeforeSendingAnything) {
     EXPECT_EQ(r.out, "");
   }
   ::close(busy);
+}
+
+TEST(CliRun, WarnsOnceWhenTheBurstDoesNotFitTheLine) {
+  test::TempDir dir;
+  std::string satellites;
+  for (int prn = 1; prn <= 12; ++prn) {
+    satellites += "[" + std::to_string(prn) +
+                  "]\r\nActive=1\r\nElevation=45\r\nAzimuth=" + std::to_string(prn * 25) +
+                  "\r\nSNR=40\r\n";
+  }
+  test::writeFile(dir / "satellites.ini", satellites);
+  for (const char* baud : {"4800", "38400"}) {
+    SCOPED_TRACE(baud);
+    const auto r = test::runProcess(runArgs({"--virtual", (dir / "gps").string(), "--satellites",
+                                             (dir / "satellites.ini").string(), "--baud", baud,
+                                             "--count", "2", "--interval", "1"}),
+                                    {}, 10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::size_t bytes = r.out.find("\r\n\r\n") + 2;
+    ASSERT_GT(bytes, 480u);  // 12 satellites need more than a second at 4800 baud
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(bytes) / 480);
+    const std::string warning = "waymock-cli: A burst of " + std::to_string(bytes) +
+                                " bytes takes " + seconds +
+                                " s on the line at 4800 baud, longer than the interval of 1 s; "
+                                "9600 baud is the lowest rate that fits.\n";
+    if (std::string(baud) == "4800") {
+      EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
+      EXPECT_EQ(r.err.find("A burst"), r.err.rfind("A burst")) << r.err;  // once
+    } else {
+      EXPECT_EQ(r.err.find("A burst"), std::string::npos) << r.err;
+    }
+  }
 }
 
 }  // namespace
