@@ -112,9 +112,12 @@ TEST(CliRun, WarnsOnceWhenTheBurstDoesNotFitTheLine) {
   test::TempDir dir;
   std::string satellites;
   for (int prn = 1; prn <= 12; ++prn) {
-    satellites += "[" + std::to_string(prn) +
-                  "]\r\nActive=1\r\nElevation=45\r\nAzimuth=" + std::to_string(prn * 25) +
-                  "\r\nSNR=40\r\n";
+    // Appends, not "[" + ...: GCC 12 at -O3 misreads that join (-Wrestrict).
+    satellites += '[';
+    satellites += std::to_string(prn);
+    satellites += "]\r\nActive=1\r\nElevation=45\r\nAzimuth=";
+    satellites += std::to_string(prn * 25);
+    satellites += "\r\nSNR=40\r\n";
   }
   test::writeFile(dir / "satellites.ini", satellites);
   for (const char* baud : {"4800", "38400"}) {
