@@ -11,11 +11,14 @@
 
 #include "cli/burst_echo.h"
 #include "cli/commands.h"
+#include "cli/fix_options.h"
 #include "cli/port_options.h"
 #include "cli/stop_signals.h"
 #include "engine/file_relay.h"
 #include "generator/nmea_generator.h"
 #include "receiver/file_gps_receiver.h"
+#include "receiver/replay_pacing.h"
+#include "support/error.h"
 
 namespace waymock::cli {
 
@@ -24,6 +27,9 @@ namespace {
 struct ReplayOptions {
   std::string file;
   int delay = 1000;
+  bool paced = false;
+  std::string speed = "1";
+  bool loop = false;
   PortOptions ports;
 };
 
@@ -35,11 +41,15 @@ bool isLogFile(const std::string& name) {
 int replay(const ReplayOptions& o) {
   // The receiver quietly ignores a missing file; here the user asked for it.
   if (!isLogFile(o.file)) throw RuntimeFailure("Cannot find the log file " + o.file + ".");
+  const long double speed = parseNumber(o.speed, "--speed");
+  if (!(speed >= 0.01L && speed <= 1000)) raise("--speed must be between 0.01 and 1000.");
 
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(systemClock(), targets.opener());
   receiver::TTarnFileGPSReceiver receiver;
   receiver.SetDelay(o.delay);
+  if (o.paced) receiver.waitRule = receiver::pacedWait(speed);
+  receiver.setLoop(o.loop);
   receiver.SetFileName(o.file);
 
   StopSignals stop;
@@ -50,7 +60,8 @@ int replay(const ReplayOptions& o) {
     ~ClosePort() { targets.close(generator); }
   } closePort{targets, generator};
 
-  FileRelay relay(generator, receiver, targets.udp());
+  FileRelay relay(generator, receiver);
+  targets.attach(relay);
   relay.onUdpError = targets.udpWarning();
   relay.onFirstSkipped = [](const std::string& message, const std::string& value) {
     std::cerr << "waymock-cli: Skipped a burst the simulator cannot send (" << value
@@ -87,6 +98,15 @@ void addReplayCommand(CLI::App& app, Action& action) {
              "--delay", options->delay,
              "Milliseconds to wait after each burst (default 1000; 0 replays at full speed)")
           ->check(CLI::NonNegativeNumber));
+  auto* paced = cmd->add_flag("--paced", options->paced,
+                              "Wait after each burst as long as the log's own $GPRMC times say "
+                              "(bursts without a usable time wait --delay)");
+  cmd->add_option("--speed", options->speed,
+                  "With --paced: play this many times faster, 0.01 to 1000 (default 1)")
+      ->type_name("X")
+      ->needs(paced);
+  cmd->add_flag("--loop", options->loop,
+                "At the end of the log start again from its beginning, until interrupted");
   addPortOptions(*cmd, options->ports);
   cmd->callback([&action, options] { action = [options] { return replay(*options); }; });
 }

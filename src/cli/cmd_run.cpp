@@ -13,6 +13,7 @@
 #include "cli/fix_options.h"
 #include "cli/port_options.h"
 #include "cli/stop_signals.h"
+#include "engine/line_fit.h"
 #include "engine/simulation.h"
 #include "generator/nmea_generator.h"
 #include "support/error.h"
@@ -46,6 +47,25 @@ std::chrono::nanoseconds parseInterval(const std::string& text) {
   return std::chrono::nanoseconds(static_cast<long long>(std::llround(seconds * 1e9L)));
 }
 
+// Says once when the burst needs longer on the serial line than the interval
+// gives it, and which rate would do.
+void checkLineFit(std::size_t bytes, int baudRate, std::chrono::nanoseconds interval) {
+  const LineFit fit = burstLineFit(bytes, baudRate, interval);
+  if (fit.fits) return;
+  const auto seconds = [](std::chrono::nanoseconds time) {
+    return static_cast<double>(time.count()) / 1e9;
+  };
+  std::fprintf(stderr,
+               "waymock-cli: A burst of %zu bytes takes %.3f s on the line at %d baud, longer "
+               "than the interval of %g s; ",
+               fit.bytes, seconds(fit.lineTime), baudRate, seconds(interval));
+  if (fit.lowestRate > 0) {
+    std::fprintf(stderr, "%d baud is the lowest rate that fits.\n", fit.lowestRate);
+  } else {
+    std::fprintf(stderr, "no rate fits: lengthen --interval.\n");
+  }
+}
+
 int run(const RunOptions& o) {
   const auto interval = parseInterval(o.interval);
   const long double latitudeStep = parseStep(o.latitudeStep, "--lat-step");
@@ -58,13 +78,19 @@ int run(const RunOptions& o) {
 
   StopSignals signals;
   targets.open(generator);
-  Simulation simulation(generator, targets.udp());
+  Simulation simulation(generator);
+  targets.attach(simulation);
   simulation.settings.latitudeShortStep = latitudeStep;
   simulation.settings.longitudeShortStep = longitudeStep;
   simulation.settings.moveSatellites = o.moveSatellites;
   simulation.onUdpError = targets.udpWarning();
   BurstEcho echo;
-  simulation.onTransmitted = [&echo](const std::string& burst) { echo.write(burst); };
+  bool lineChecked = false;
+  simulation.onTransmitted = [&](const std::string& burst) {
+    echo.write(burst);
+    if (!lineChecked) checkLineFit(burst.size(), o.ports.baud, interval);
+    lineChecked = true;
+  };
 
   long long transmitted = 0;
   // What the note about a port that took no data said, until it takes data again.

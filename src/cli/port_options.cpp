@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "engine/transmitter.h"
 #include "generator/nmea_generator.h"
 #include "platform/serial.h"
+#include "platform/tcp_server.h"
 #include "platform/udp_sender.h"
 #include "platform/virtual_serial_port.h"
 #include "support/error.h"
@@ -26,10 +28,14 @@ class PortTargets::Opener final : public SerialPortOpener {
   std::shared_ptr<SerialPortOpener> target;
 };
 
-void parseHostPort(const std::string& text, std::string& host, int& port) {
+void parseHostPort(const std::string& given, std::string& host, int& port,
+                   const std::string& option, const std::string& defaultHost) {
   const auto malformed = [&] {
-    raise("--udp: \"" + shownText(text) + "\" is not HOST:PORT with a port from 1 to 65535.");
+    raise(option + ": \"" + shownText(given) + "\" is not " +
+          (defaultHost.empty() ? "HOST:PORT" : "[HOST:]PORT") + " with a port from 1 to 65535.");
   };
+  const bool bare = !defaultHost.empty() && given.find(':') == std::string::npos;
+  const std::string text = bare ? defaultHost + ":" + given : given;
   const auto colon = text.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
       text.size() - colon - 1 > 5) {
@@ -91,18 +97,35 @@ void addPortOptions(CLI::App& command, PortOptions& o) {
                   ->group(group)
                   ->type_name("RATE")
                   ->check(CLI::IsMember(rates)));
-  command.add_option("--udp", o.udp, "Also send each burst as one UDP datagram to HOST:PORT")
+  command
+      .add_option("--udp", o.udp,
+                  "Also send each burst as one UDP datagram to HOST:PORT; may be given several "
+                  "times")
       ->group(group)
-      ->type_name("HOST:PORT");
+      ->type_name("HOST:PORT")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command
+      .add_option("--tcp", o.tcp,
+                  "Also serve each burst to every TCP client connected to [HOST:]PORT (host "
+                  "127.0.0.1 unless given; 0.0.0.0 serves all interfaces); may be given several "
+                  "times")
+      ->group(group)
+      ->type_name("[HOST:]PORT")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
 PortTargets::PortTargets(const PortOptions& options)
     : options_(options), opener_(std::make_shared<Opener>()) {
-  if (!options_.udp.empty()) {
+  for (const std::string& text : options_.udp) {
     std::string host;
     int port = 0;
-    parseHostPort(options_.udp, host, port);
-    udp_ = std::make_unique<UdpSender>(host, port);
+    parseHostPort(text, host, port);
+    udp_.push_back(std::make_unique<UdpSender>(host, port));
+  }
+  for (const std::string& text : options_.tcp) {
+    std::string host;
+    int port = 0;
+    parseHostPort(text, host, port, "--tcp", "127.0.0.1");
   }
   useVirtual_ = options_.port.empty();
   portName_ = !options_.port.empty()          ? options_.port
@@ -120,7 +143,20 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
   // The host name is being looked up since the options were read; a name
   // server that answers at all answers well within this, so the first bursts
   // go out too. One that does not answer holds up the start, never a tick.
-  if (udp_) udp_->waitForAddress(std::chrono::seconds(2));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (const auto& udp : udp_) {
+    udp->waitForAddress(std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::max(deadline - std::chrono::steady_clock::now(), std::chrono::nanoseconds(0))));
+  }
+  // Every address is taken before anything is sent, so a port in use stops
+  // the run before it begins.
+  for (const std::string& text : options_.tcp) {
+    std::string host;
+    int port = 0;
+    parseHostPort(text, host, port, "--tcp", "127.0.0.1");
+    tcp_.push_back(std::make_unique<TcpServer>(host, port));
+    std::cerr << "waymock-cli: TCP clients connect to " << host << ':' << port << '\n';
+  }
   if (useVirtual_) {
     if (options_.virtualPath.empty()) {
       std::cerr << "waymock-cli: neither --port nor --virtual given: using the virtual serial "
@@ -141,6 +177,18 @@ void PortTargets::close(generator::TTarnNMEAGenerator& generator) noexcept {
   generator.ClosePort();
   opener_->target.reset();
   virtualPort_.reset();
+  tcp_.clear();
+}
+
+void PortTargets::attach(Transmitter& transmitter) const {
+  for (std::size_t i = 0; i < udp_.size(); ++i) {
+    if (i == 0) {
+      transmitter.setUdp(udp_[i].get());
+    } else {
+      transmitter.addUdp(*udp_[i]);
+    }
+  }
+  for (const auto& tcp : tcp_) transmitter.addTcp(*tcp);
 }
 
 std::function<void(const std::exception&)> PortTargets::udpWarning() {

@@ -5,7 +5,9 @@
 //   --port DEVICE     a serial device, opened exclusively (e.g. /dev/ttyUSB0)
 //   --virtual PATH    a virtual serial port: a pseudo-terminal reachable at PATH
 //   --baud RATE       one of the listed rates, default 4800
-//   --udp HOST:PORT   also send each burst as one UDP datagram
+//   --udp HOST:PORT   also send each burst as one UDP datagram (repeatable)
+//   --tcp [HOST:]PORT also serve each burst to TCP clients (repeatable); the
+//                     host defaults to 127.0.0.1, 0.0.0.0 serves every interface
 //
 // With neither --port nor --virtual the virtual port at its default path is
 // used, and standard error says so. Typical use in a subcommand:
@@ -16,8 +18,9 @@
 //   PortTargets targets(ports);              // checks --udp; opens nothing yet
 //   TTarnNMEAGenerator generator(clock, targets.opener());
 //   applyFixOptions(...);                    // bad values fail before any port exists
-//   targets.open(generator);                 // virtual port created, port opened
-//   Simulation simulation(generator, targets.udp());
+//   targets.open(generator);                 // TCP listening, port opened
+//   Simulation simulation(generator);
+//   targets.attach(simulation);              // UDP and TCP targets
 //   simulation.onUdpError = targets.udpWarning();
 //   ...
 //   targets.close(generator);                // port purged and closed, link removed
@@ -26,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -34,6 +38,8 @@ class Option;
 
 namespace waymock {
 class SerialPortOpener;
+class TcpServer;
+class Transmitter;
 class UdpSender;
 class VirtualSerialPort;
 namespace generator {
@@ -44,10 +50,11 @@ class TTarnNMEAGenerator;
 namespace waymock::cli {
 
 struct PortOptions {
-  std::string port;         // --port; empty when not given
-  std::string virtualPath;  // --virtual; empty when not given
-  int baud = 4800;          // --baud
-  std::string udp;          // --udp HOST:PORT; empty when off
+  std::string port;              // --port; empty when not given
+  std::string virtualPath;       // --virtual; empty when not given
+  int baud = 4800;               // --baud
+  std::vector<std::string> udp;  // --udp HOST:PORT, each
+  std::vector<std::string> tcp;  // --tcp [HOST:]PORT, each
 };
 
 void addPortOptions(CLI::App& command, PortOptions& options);
@@ -64,18 +71,18 @@ class PortTargets {
   // every other name as a real serial device.
   std::shared_ptr<SerialPortOpener> opener() const;
 
-  // Creates the virtual port when one is wanted (IoError when its path is
-  // taken) and opens the port in the generator (RuntimeFailure "Cannot
-  // connect to NAME." when it cannot be opened). Notes on standard error
-  // where a client finds the data.
+  // Listens on each --tcp address (IoError when one is in use), creates the
+  // virtual port when one is wanted (IoError when its path is taken) and opens the port in the
+  // generator (RuntimeFailure "Cannot connect to NAME." when it cannot be opened). Notes on
+  // standard error where a client finds the data.
   void open(generator::TTarnNMEAGenerator& generator);
   // Closes the port in the generator and removes the virtual port. Never throws.
   void close(generator::TTarnNMEAGenerator& generator) noexcept;
 
   // The name given to OpenPort: the device or the virtual port's path.
   const std::string& portName() const { return portName_; }
-  // Null when --udp was not given.
-  UdpSender* udp() const { return udp_.get(); }
+  // Makes every --udp and --tcp target a target of the transmitter.
+  void attach(Transmitter& transmitter) const;
   // Reports the first UDP failure on standard error and keeps quiet after it.
   std::function<void(const std::exception&)> udpWarning();
 
@@ -87,14 +94,17 @@ class PortTargets {
   bool useVirtual_ = false;
   std::shared_ptr<Opener> opener_;
   std::unique_ptr<VirtualSerialPort> virtualPort_;
-  std::unique_ptr<UdpSender> udp_;
+  std::vector<std::unique_ptr<UdpSender>> udp_;
+  std::vector<std::unique_ptr<TcpServer>> tcp_;
 };
 
 // Makes a whole-number option read its text as decimal only, with leading
 // zeros allowed; returns the option.
 CLI::Option* decimalOnly(CLI::Option* option);
 
-// "HOST:PORT" into its parts; throws Error naming --udp when malformed.
-void parseHostPort(const std::string& text, std::string& host, int& port);
+// "HOST:PORT" into its parts; throws Error naming `option` when malformed.
+// With a `defaultHost`, a bare "PORT" is taken too.
+void parseHostPort(const std::string& text, std::string& host, int& port,
+                   const std::string& option = "--udp", const std::string& defaultHost = "");
 
 }  // namespace waymock::cli

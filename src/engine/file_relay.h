@@ -36,7 +36,7 @@ class FileRelay : public Transmitter {
   std::function<void(const std::string& message, const std::string& value)> onFirstSkipped;
 
   // Copies the receiver's fix into the generator through its validating
-  // setters, writes the burst to the port, sends it by UDP when on, and only
+  // setters, writes the burst to the port, sends it to every network target, and only
   // when the port took bytes: reports the burst and replaces the generator's
   // satellites with the received ones it can hold. Returns the bytes written;
   // 0 for a skipped burst.

@@ -30,7 +30,8 @@ class Simulation : public Transmitter {
   SimulationSettings settings;
 
   // One tick: nothing without an open port; else write the burst to the port,
-  // send it by UDP when on (errors ignored), and only when the port took bytes:
+  // send it to every network target (UDP errors ignored), and only when the
+  // port took bytes:
   // report the burst, move the fix by the short steps and turn the satellites.
   // Returns the number of bytes the port took.
   int tick();

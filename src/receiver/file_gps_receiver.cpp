@@ -176,6 +176,8 @@ bool TTarnFileGPSReceiver::start() {
   ++generation_;
   burst_.clear();
   delivered_ = 0;
+  passDelivered_ = 0;
+  wrapped_ = false;
   due_ = {};
   waitAfterClose_ = false;
   active_ = true;
@@ -261,6 +263,12 @@ ReplayStatus TTarnFileGPSReceiver::step() {
       std::string_view line;
       const LineReader::Result read = reader_->next(line);
       if (read == LineReader::Result::End) {
+        if (loop_ && passDelivered_ > 0 && fileExists(fileName_)) {
+          reader_ = std::make_unique<LineReader>(fileName_);
+          passDelivered_ = 0;
+          wrapped_ = true;
+          return {State::Waiting, {}};
+        }
         finish();
         return {State::Finished, {}};
       }
@@ -283,6 +291,7 @@ ReplayStatus TTarnFileGPSReceiver::step() {
 
 void TTarnFileGPSReceiver::deliver(std::string_view line) {
   ++delivered_;
+  ++passDelivered_;
   std::swap(burst_, delivering_);
   burst_.clear();
   const unsigned generation = generation_;
@@ -290,10 +299,13 @@ void TTarnFileGPSReceiver::deliver(std::string_view line) {
   // A handler that switched files has started a fresh replay: this line
   // belongs to the old one, and so does the wait.
   if (generation != generation_ || !replaying()) return;
-  const int delay = std::max(delay_, 0);
-  due_ = delay > 0 ? replayClock_->now() + std::chrono::milliseconds(delay)
-                   : ReplayClock::time_point{};
-  waitAfterClose_ = !active_ && delay > 0;
+  std::optional<std::chrono::nanoseconds> wait;
+  if (waitRule && !wrapped_) wait = waitRule(delivering_, line);
+  if (!wait) wait = std::chrono::milliseconds(std::max(delay_, 0));
+  wrapped_ = false;
+  due_ = *wait > std::chrono::nanoseconds::zero() ? replayClock_->now() + *wait
+                                                  : ReplayClock::time_point{};
+  waitAfterClose_ = !active_ && *wait > std::chrono::nanoseconds::zero();
   appendLine(burst_, line);
 }
 

@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "receiver/custom_gps_receiver.h"
 
@@ -58,6 +60,10 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
  public:
   using TConnectEvent =
       std::function<void(TTarnFileGPSReceiver& Sender, const std::string& FileName)>;
+  // The wait after a delivered burst, from that burst and the $GPRMC line
+  // that begins the next one; nothing means Delay.
+  using WaitRule = std::function<std::optional<std::chrono::nanoseconds>(
+      std::string_view burst, std::string_view nextLine)>;
 
   static constexpr std::size_t kMaxLine = 1u << 20;
   static constexpr std::size_t kMaxBurst = 1u << 20;
@@ -82,6 +88,15 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   // Milliseconds waited after each delivered burst; a negative value waits 0.
   int Delay() const { return delay_; }
   void SetDelay(int value) { delay_ = value; }
+  // Replaces Delay where it gives a wait (replay_pacing.h has the log's own
+  // pace); empty: Delay after every burst.
+  WaitRule waitRule;
+  // At the end of the file the replay goes on from its start, as though the
+  // file followed itself: the last burst is delivered too, followed by Delay
+  // (not the wait rule), and then the first again. A pass that delivers
+  // nothing ends the replay.
+  bool loop() const { return loop_; }
+  void setLoop(bool value) { loop_ = value; }
   bool Active() const { return active_; }
   bool Paused() const { return paused_; }
 
@@ -126,6 +141,9 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   std::shared_ptr<ReplayClock> replayClock_;
   std::string fileName_;
   int delay_ = 1000;
+  bool loop_ = false;
+  bool wrapped_ = false;           // the burst being read began before the file restarted
+  std::size_t passDelivered_ = 0;  // deliveries since the file (re)started
   bool active_ = false;
   bool paused_ = false;
 

@@ -144,6 +144,55 @@ TEST(CliReplay, SkipsWhatTheSimulatorCannotSendAndGoesOn) {
             (std::vector<std::string>{"$GPGSV", "1", "1", "1", "5", "10", "20", "30"}));
 }
 
+TEST(CliReplay, PacedLoopReplaysTheLogAgainAtItsOwnPace) {
+  test::TempDir dir;
+  auto rmc = [](const char* time, const char* latitude) {
+    return sentence(std::string("$GPRMC,") + time + ",A," + latitude +
+                    ",N,01131.000,E,022.4,084.4,230394,,");
+  };
+  test::writeFile(dir / "a.log", rmc("100000", "4807.038") + rmc("100001", "4808.038") +
+                                     rmc("100002", "4809.038"));
+  test::BackgroundProcess replay({cliPath(), "replay", (dir / "a.log").string(), "--paced",
+                                  "--speed", "100", "--loop", "--delay", "10", "--virtual",
+                                  (dir / "port").string()});
+  const auto count = [](const std::string& out) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = out.find("\r\n\r\n", at)) != std::string::npos; at += 4) ++n;
+    return n;
+  };
+  ASSERT_TRUE(replay.waitForOutput([&](const std::string& out) { return count(out) >= 8; }, 10s))
+      << replay.err();
+  EXPECT_EQ(replay.stop(), 0);
+  // After the fix before the first RMC line: the log, and the log again.
+  const auto echoed = bursts(replay.out());
+  ASSERT_GE(echoed.size(), 8u);
+  const char* expected[] = {"4807.0380", "4808.0380", "4809.0380", "4807.0380",
+                            "4808.0380", "4809.0380", "4807.0380"};
+  for (std::size_t i = 0; i < 7; ++i) {
+    EXPECT_EQ(range(fields(echoed[i + 1], "$GPRMC"), 3, 1), std::vector<std::string>{expected[i]});
+  }
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;  // the whole of standard error when not empty
+  } const cases[] = {
+      {{"--speed", "10"}, ""},
+      {{"--paced", "--speed", "0"}, "waymock-cli: --speed must be between 0.01 and 1000.\n"},
+      {{"--paced", "--speed", "fast"}, ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {cliPath(), "replay", (dir / "a.log").string(), "--virtual",
+                                     (dir / "port").string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = runProcess(args);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 TEST(CliReplay, MissingFileIsAClearError) {
   test::TempDir dir;
   const auto missing = (dir / "missing.log").string();

@@ -381,4 +381,49 @@ void giveToNobody(const std::filesystem::path& path) {
     throw std::runtime_error("cannot hand " + path.string() + " to nobody");
 }
 
+TcpClient::TcpClient(int port, int receiveBuffer)
+    : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  if (fd_ < 0) throw std::runtime_error("socket failed");
+  if (receiveBuffer > 0) {
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd_);
+    throw std::runtime_error("connect failed");
+  }
+}
+
+TcpClient::~TcpClient() {
+  ::close(fd_);
+}
+
+bool TcpClient::readUntil(const std::function<bool(const std::string&)>& done, int waitMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  while (!done(received_)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (closed_ || left.count() <= 0) return false;
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char buffer[65536];
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) {
+      closed_ = true;
+    } else {
+      received_.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  return true;
+}
+
+void TcpClient::write(std::string_view bytes) {
+  if (::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) {
+    throw std::runtime_error("send failed");
+  }
+}
+
 }  // namespace waymock::test

@@ -138,4 +138,28 @@ std::string runAsNobody(const std::function<std::string()>& work);
 // owns what it should; does nothing otherwise.
 void giveToNobody(const std::filesystem::path& path);
 
+// A TCP connection to a server on 127.0.0.1, for checking what it serves.
+class TcpClient {
+ public:
+  // A non-zero `receiveBuffer` shrinks the system's buffer, so that a client
+  // that does not read fills it soon.
+  explicit TcpClient(int port, int receiveBuffer = 0);
+  ~TcpClient();
+  TcpClient(const TcpClient&) = delete;
+  TcpClient& operator=(const TcpClient&) = delete;
+
+  // Reads until `done` holds for all that was received so far, the server
+  // closed the connection, or `waitMs` passed; returns whether `done` held.
+  bool readUntil(const std::function<bool(const std::string& received)>& done, int waitMs = 5000);
+  const std::string& received() const { return received_; }
+  // True once a read found the connection closed by the server.
+  bool closed() const { return closed_; }
+  void write(std::string_view bytes);
+
+ private:
+  int fd_;
+  std::string received_;
+  bool closed_ = false;
+};
+
 }  // namespace waymock::test

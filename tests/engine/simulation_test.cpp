@@ -10,10 +10,12 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
+#include "platform/tcp_server.h"
 #include "platform/udp_sender.h"
 #include "support/datetime.h"
 
@@ -113,6 +115,31 @@ TEST_F(SimulationTest, NothingWrittenMeansNoEchoNoMoveButUdpStillGoes) {
   EXPECT_EQ(receiver.receive(), generator.GetSentences());
   EXPECT_TRUE(echoed.empty());
   EXPECT_EQ(generator.Latitude_Second(), 2.5L);
+}
+
+TEST_F(SimulationTest, EveryNetworkTargetGetsTheBurstWhateverThePortDid) {
+  test::UdpReceiver second;
+  UdpSender secondUdp("127.0.0.1", second.port());
+  TcpServer tcp("127.0.0.1", 0);
+  simulation.addUdp(secondUdp);
+  simulation.addTcp(tcp);
+  test::TcpClient client(tcp.port());
+  for (int i = 0; i < 500 && tcp.clientCount() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  const std::string burst = generator.GetSentences();
+  simulation.tick();
+  line.accept = 0;
+  simulation.tick();
+  EXPECT_EQ(echoed.size(), 1u);
+  const std::string moved = generator.GetSentences();
+  for (test::UdpReceiver* udp : {&receiver, &second}) {
+    EXPECT_EQ(udp->receive(), burst);
+    EXPECT_EQ(udp->receive(), moved);
+  }
+  EXPECT_TRUE(client.readUntil([&](const std::string& r) { return r == burst + moved; }))
+      << client.received();
 }
 
 TEST_F(SimulationTest, EmptyBurstSendsAnEmptyDatagramEveryTick) {

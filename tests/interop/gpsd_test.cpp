@@ -1,4 +1,4 @@
-// gpsd reads the simulator like a receiver on a serial line or over UDP, and
+// gpsd reads the simulator like a receiver on a serial line, over UDP or TCP, and
 // gpspipe shows what it made of it.
 #include <sys/socket.h>
 
@@ -164,6 +164,14 @@ TEST_F(GpsdTest, ReadsTheUdpDatagrams) {
   // The run needs a port as well; nobody reads this one.
   auto simulator = startSimulator(fix, {"--virtual", (dir_ / "gps").string(), "--udp", udp});
   checkGpsd("udp://" + udp, fix);
+  EXPECT_EQ(simulator->stop(), 0) << simulator->err();
+}
+
+TEST_F(GpsdTest, ReadsTheTcpStream) {
+  const Fix fix{"51:28:38.0N", "000:00:05.31W", 51.477222222, -0.001475, "45.0", 45.0};
+  const std::string tcp = "127.0.0.1:" + std::to_string(freeLoopbackPort(SOCK_STREAM));
+  auto simulator = startSimulator(fix, {"--virtual", (dir_ / "gps").string(), "--tcp", tcp});
+  checkGpsd("tcp://" + tcp, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
 }
 

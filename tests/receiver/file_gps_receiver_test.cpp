@@ -13,6 +13,7 @@
 
 #include "common/test_support.h"
 #include "receiver/receiver_test_support.h"
+#include "receiver/replay_pacing.h"
 
 namespace waymock::receiver {
 namespace {
@@ -413,6 +414,79 @@ TEST(FileReplay, StepNeverWaitsAndSaysWhenToComeBack) {
   EXPECT_EQ(replay.r.step().state, State::Finished);
   EXPECT_EQ(replay.r.step().state, State::Idle);
   EXPECT_EQ(replay.events.back(), "disconnect@2000 a.log");
+}
+
+// An RMC sentence with the given time and date fields.
+std::string rmcAt(const std::string& time, const std::string& date) {
+  return withChecksum("$GPRMC," + time + ",A,4807.038,N,01131.000,E,022.4,084.4," + date + ",,");
+}
+
+TEST(FileReplay, PacedReplayFollowsTheLogsOwnTime) {
+  struct Case {
+    const char* name;
+    long double speed;
+    std::vector<std::string> lines;
+    int endsAtMs;  // the replay's Delay is 300 ms
+  };
+  std::vector<std::string> seconds;
+  for (int i = 0; i <= 10; ++i) seconds.push_back(rmc(100000 + i));
+  const std::vector<Case> cases = {
+      {"1 s steps ten times faster", 10, seconds, 1000},
+      {"1 s steps at their own pace", 1, seconds, 10000},
+      {"fractions of a second",
+       1,
+       {rmcAt("120000.25", "230394"), rmcAt("120000.75", "230394")},
+       500},
+      {"across midnight with dates",
+       1,
+       {rmcAt("235959.50", "311299"), rmcAt("000000.50", "010100"), rmcAt("000001.50", "010100")},
+       2000},
+      {"across midnight without dates",
+       2,
+       {rmcAt("235959", ""), rmcAt("000000", ""), rmcAt("000001", "")},
+       1000},
+      {"back in time or no time: Delay",
+       1,
+       {rmcAt("235959", "230394"), rmcAt("000000", "230394"), rmcAt("", "230394"),
+        rmcAt("000001", "230394")},
+       900},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Replay replay;
+    replay.r.SetNMEALog(false);  // the events need only the times
+    replay.r.SetDelay(300);
+    replay.r.waitRule = pacedWait(c.speed);
+    replay.r.SetFileName(replay.file("a.log", joined(c.lines, "\r\n")));
+    replay.r.Open();
+    EXPECT_EQ(replay.r.deliveredBursts(), c.lines.size());
+    EXPECT_EQ(replay.events.back(), "disconnect@" + std::to_string(c.endsAtMs) + " a.log");
+  }
+}
+
+TEST(FileReplay, LoopStartsAgainAfterTheLastBurst) {
+  Replay replay;
+  replay.r.SetDelay(300);
+  replay.r.waitRule = pacedWait(1);
+  replay.r.setLoop(true);
+  replay.r.OnReceive = [&replay](TTarnCustomGPSReceiver&) {
+    replay.events.push_back(replay.received());
+    if (replay.events.size() == 7) replay.r.Close();
+  };
+  replay.r.SetFileName(replay.file("a.log", joined({rmc(100000), gga(1), rmc(100002)}, "\r\n")));
+  replay.r.Open();
+  // The last burst is followed by Delay, then the first comes again.
+  EXPECT_EQ(replay.events, (Events{"connect a.log", "receive@0", "receive@0 RMC100000 GGA1",
+                                   "receive@2000 RMC100002", "receive@2300 RMC100000 GGA1",
+                                   "receive@4300 RMC100002", "receive@4600 RMC100000 GGA1",
+                                   "disconnect@6600 a.log"}));
+
+  // A file that delivers nothing does not loop for ever.
+  Replay empty;
+  empty.r.setLoop(true);
+  empty.r.SetFileName(empty.file("b.log", joined({gga(1), kGsa}, "\r\n")));
+  empty.r.Open();
+  EXPECT_EQ(empty.events, (Events{"connect b.log", "disconnect@0 b.log"}));
 }
 
 }  // namespace

@@ -1,0 +1,98 @@
+#include "receiver/replay_pacing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace waymock::receiver {
+
+namespace {
+
+constexpr long double kDay = 86400;
+constexpr long double kWeek = 7 * kDay;
+
+// The `index`th comma-separated field of a sentence, up to its checksum.
+std::string_view field(std::string_view sentence, int index) {
+  sentence = sentence.substr(0, sentence.find('*'));
+  for (; index > 0; --index) {
+    const auto comma = sentence.find(',');
+    if (comma == std::string_view::npos) return {};
+    sentence.remove_prefix(comma + 1);
+  }
+  return sentence.substr(0, sentence.find(','));
+}
+
+std::optional<int> digits(std::string_view text, std::size_t at, std::size_t count) {
+  int value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+// Days since 1 March of year 0 in the proleptic Gregorian calendar.
+long long dayNumber(int year, int month, int day) {
+  if (month <= 2) --year;
+  const int era = year / 400;
+  const int yearOfEra = year - era * 400;
+  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  return era * 146097LL + yearOfEra * 365LL + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+}
+
+}  // namespace
+
+std::optional<RmcTime> rmcTime(std::string_view text) {
+  const auto at = text.find("$GPRMC");
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view sentence = text.substr(at);
+  sentence = sentence.substr(0, sentence.find_first_of("\r\n"));
+
+  const std::string_view time = field(sentence, 1);
+  const auto h = digits(time, 0, 2), m = digits(time, 2, 2), s = digits(time, 4, 2);
+  if (!h || !m || !s || *h > 23 || *m > 59 || *s > 60) return std::nullopt;
+  long double fraction = 0;
+  if (time.size() > 6) {
+    if (time[6] != '.') return std::nullopt;
+    long double scale = 0.1L;
+    for (std::size_t i = 7; i < time.size(); ++i, scale /= 10) {
+      if (time[i] < '0' || time[i] > '9') return std::nullopt;
+      fraction += (time[i] - '0') * scale;
+    }
+  }
+  RmcTime result;
+  result.seconds = *h * 3600 + *m * 60 + *s + fraction;
+
+  const std::string_view date = field(sentence, 9);
+  const auto day = digits(date, 0, 2), month = digits(date, 2, 2), year = digits(date, 4, 2);
+  if (date.size() == 6 && day && month && year && *day >= 1 && *day <= 31 && *month >= 1 &&
+      *month <= 12) {
+    // Two-digit years: receivers of the last century wrote 80 to 99.
+    const int fullYear = *year + (*year >= 80 ? 1900 : 2000);
+    result.seconds += static_cast<long double>(dayNumber(fullYear, *month, *day)) * kDay;
+    result.dated = true;
+  }
+  return result;
+}
+
+TTarnFileGPSReceiver::WaitRule pacedWait(long double speed) {
+  return [speed](std::string_view burst,
+                 std::string_view nextLine) -> std::optional<std::chrono::nanoseconds> {
+    if (burst.find("$GPRMC") == std::string_view::npos) return std::chrono::nanoseconds(0);
+    const auto from = rmcTime(burst), to = rmcTime(nextLine);
+    if (!from || !to) return std::nullopt;
+    long double step = 0;
+    if (from->dated && to->dated) {
+      step = to->seconds - from->seconds;
+    } else {
+      step = std::fmod(to->seconds, kDay) - std::fmod(from->seconds, kDay);
+      if (step < 0) step += kDay;  // across midnight
+    }
+    if (step < 0) return std::nullopt;
+    // A week keeps the arithmetic in range; a log with a longer gap than
+    // that was not recorded in one go.
+    return std::chrono::nanoseconds(std::llround(std::min(step / speed, kWeek) * 1e9L));
+  };
+}
+
+}  // namespace waymock::receiver

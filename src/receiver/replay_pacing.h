@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+#include "receiver/file_gps_receiver.h"
+
+namespace waymock::receiver {
+
+// The UTC time of the first $GPRMC sentence in `text`, in seconds: counted
+// from midnight when the sentence has no usable date, else from an epoch of
+// its own (fine for differences). Nothing when the time field is not a time.
+struct RmcTime {
+  long double seconds = 0;
+  bool dated = false;
+};
+std::optional<RmcTime> rmcTime(std::string_view text);
+
+// The wait rule of a replay at the log's own pace: the time between one burst's
+// $GPRMC and the next one's, divided by `speed` (2 plays twice as fast). A
+// step across midnight waits the step, not a day. Nothing, so the replay's
+// Delay applies, when either time is missing or unusable or the log goes back
+// in time; the lines before the first $GPRMC wait nothing.
+TTarnFileGPSReceiver::WaitRule pacedWait(long double speed);
+
+}  // namespace waymock::receiver
