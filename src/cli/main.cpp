@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/port_options.h"
 #include "support/error.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   cli::addReplayCommand(app, action);
 
   try {
+    cli::refuseEmptyVirtualPath(argc, argv);
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);

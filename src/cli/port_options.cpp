@@ -77,6 +77,15 @@ std::string notEmpty(const std::string& text) {
 
 }  // namespace
 
+void refuseEmptyVirtualPath(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool empty =
+        arg == "--virtual=" || (arg == "--virtual" && i + 1 < argc && *argv[i + 1] == '\0');
+    if (empty) throw CLI::ValidationError("--virtual", notEmpty(""));
+  }
+}
+
 void addPortOptions(CLI::App& command, PortOptions& o) {
   const auto group = "Output";
   auto* port = command.add_option("--port", o.port, "Serial device to write to, e.g. /dev/ttyUSB0")
@@ -86,10 +95,11 @@ void addPortOptions(CLI::App& command, PortOptions& o) {
   command
       .add_option("--virtual", o.virtualPath,
                   "Create a virtual serial port: a pseudo-terminal linked at PATH that clients "
-                  "open like a serial device (default " +
-                      VirtualSerialPort::defaultPath() + " when --port is not given either)")
+                  "open like a serial device (PATH may be left out; default " +
+                      VirtualSerialPort::defaultPath() + ", also when --port is not given)")
       ->group(group)
-      ->type_name("PATH")
+      ->type_name("[PATH]")
+      ->expected(0, 1)
       ->check(notEmpty)
       ->excludes(port);
   std::vector<int> rates(kSerialBaudRates.begin(), kSerialBaudRates.end());
@@ -159,9 +169,8 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
   }
   if (useVirtual_) {
     if (options_.virtualPath.empty()) {
-      std::cerr << "waymock-cli: neither --port nor --virtual given: using the virtual serial "
-                   "port "
-                << portName_ << '\n';
+      std::cerr << "waymock-cli: using the virtual serial port at its default path " << portName_
+                << '\n';
     }
     virtualPort_ = std::make_unique<VirtualSerialPort>(portName_);
     opener_->target = virtualPort_->opener();

@@ -3,7 +3,7 @@
 // The output options shared by the subcommands that transmit (run, replay):
 //
 //   --port DEVICE     a serial device, opened exclusively (e.g. /dev/ttyUSB0)
-//   --virtual PATH    a virtual serial port: a pseudo-terminal reachable at PATH
+//   --virtual [PATH]  a virtual serial port: a pseudo-terminal reachable at PATH
 //   --baud RATE       one of the listed rates, default 4800
 //   --udp HOST:PORT   also send each burst as one UDP datagram (repeatable)
 //   --tcp [HOST:]PORT also serve each burst to TCP clients (repeatable); the
@@ -58,6 +58,11 @@ struct PortOptions {
 };
 
 void addPortOptions(CLI::App& command, PortOptions& options);
+
+// `--virtual` alone means the default path, and the parser cannot tell it from
+// `--virtual ""`, which would silently mean the same: that one is refused here,
+// before parsing (a CLI::ValidationError).
+void refuseEmptyVirtualPath(int argc, const char* const* argv);
 
 class PortTargets {
  public:

@@ -325,18 +325,25 @@ TEST(CliRun, ReadsWholeNumbersAsDecimal) {
   EXPECT_EQ(replay.exitCode, 2) << replay.err;
 }
 
-// Without --port or --virtual, the run uses the user's own default link and
-// says where it is.
+// Without --port, or with --virtual alone, the run uses the user's own default
+// link and says where it is.
 TEST(CliRun, UsesAndNamesTheUsersDefaultVirtualPort) {
-  test::TempDir dir;
-  const auto r = runProcess({"/usr/bin/env", "XDG_RUNTIME_DIR=" + dir.path().string(), cliPath(),
-                             "run", "--count", "1", "--interval", "0.01"},
-                            {}, 10s);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  const std::string link = (dir / "waymock-gps").string();
-  EXPECT_NE(r.err.find("using the virtual serial port " + link + "\n"), std::string::npos) << r.err;
-  EXPECT_EQ(splitLog(r.out).size(), 1u);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  for (const std::vector<std::string>& given :
+       {std::vector<std::string>{}, std::vector<std::string>{"--virtual"}}) {
+    test::TempDir dir;
+    std::vector<std::string> command = {"/usr/bin/env", "XDG_RUNTIME_DIR=" + dir.path().string(),
+                                        cliPath(), "run"};
+    command.insert(command.end(), given.begin(), given.end());
+    command.insert(command.end(), {"--count", "1", "--interval", "0.01"});
+    const auto r = runProcess(command, {}, 10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string link = (dir / "waymock-gps").string();
+    EXPECT_NE(r.err.find("using the virtual serial port at its default path " + link + "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(splitLog(r.out).size(), 1u);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  }
 }
 
 }  // namespace
