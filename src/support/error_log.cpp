@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/clock.h"
+#include "support/clock.h"
 #include "support/datetime.h"
 #include "support/error.h"
 
