@@ -103,6 +103,19 @@ class FileModeTest : public ::testing::Test {
   bool replayEnds() {
     return QTest::qWaitFor([this] { return !w.replayDriver().replaying(); }, kCapMs);
   }
+  // Waits for the replay to end, reading the far side of the port meanwhile so
+  // it never fills; returns all it got.
+  std::string replayToTheEnd(int master) {
+    std::string sent;
+    const bool ended = QTest::qWaitFor(
+        [&] {
+          sent += drain(master);
+          return !w.replayDriver().replaying();
+        },
+        kCapMs);
+    EXPECT_TRUE(ended) << "the replay did not end";
+    return sent + drain(master);
+  }
   std::vector<bool> simulatorControlsEnabled() {
     return {ui().btnBack->isEnabled(),      ui().btnForward->isEnabled(),
             ui().trckLatitude->isEnabled(), ui().trckLongitude->isEnabled(),
@@ -208,14 +221,7 @@ TEST_F(FileModeTest, AReplayReachesThePortAndTheDisplayAndLeavingRestoresTheSate
   load(log);
   startFast();
   EXPECT_TRUE(errors.isEmpty());
-  std::string sent;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        sent += drain(pty.master());
-        return !w.replayDriver().replaying();
-      },
-      kCapMs));
-  sent += drain(pty.master());
+  const std::string sent = replayToTheEnd(pty.master());
   // Three deliveries: the lines before the first RMC line, then two bursts;
   // the last burst is never delivered.
   EXPECT_EQ(count(sent, "$GPRMC"), 3u);
@@ -301,14 +307,7 @@ TEST_F(FileModeTest, ABurstTheGeneratorRefusesIsSkippedAndTheReplayGoesOn) {
   selectPort(pty.name());
   load(log);
   startFast();
-  std::string sent;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        sent += drain(pty.master());
-        return !w.replayDriver().replaying();
-      },
-      kCapMs));
-  sent += drain(pty.master());
+  const std::string sent = replayToTheEnd(pty.master());
   EXPECT_EQ(w.fileReceiver().deliveredBursts(), 4u);
   EXPECT_EQ(count(sent, "$GPRMC"), 3u) << "the empty first delivery, the first and third bursts";
   EXPECT_EQ(g().Heading(), 90);

@@ -426,4 +426,21 @@ void TcpClient::write(std::string_view bytes) {
   }
 }
 
+EnvGuard::EnvGuard(const char* name, std::optional<std::string> value) : name_(name) {
+  if (const char* old = getenv(name)) previous_ = old;
+  if (value) {
+    setenv(name, value->c_str(), 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+EnvGuard::~EnvGuard() {
+  if (previous_) {
+    setenv(name_, previous_->c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+}
+
 }  // namespace waymock::test

@@ -44,6 +44,20 @@ class LocaleGuard {
   bool ok_ = false;
 };
 
+// Sets an environment variable (or, given nothing, removes it) for its
+// lifetime, and puts back what was there before.
+class EnvGuard {
+ public:
+  EnvGuard(const char* name, std::optional<std::string> value);
+  ~EnvGuard();
+  EnvGuard(const EnvGuard&) = delete;
+  EnvGuard& operator=(const EnvGuard&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> previous_;
+};
+
 // A locale whose decimal separator is "," (installed by scripts/test).
 inline constexpr const char* kDecimalCommaLocale = "de_DE.UTF-8";
 

@@ -18,30 +18,6 @@
 namespace waymock {
 namespace {
 
-// Sets an environment variable for its lifetime.
-class EnvGuard {
- public:
-  EnvGuard(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = getenv(name)) previous_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~EnvGuard() {
-    if (previous_) {
-      setenv(name_, previous_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
-
 ErrorLogContext context(const Clock& clock, bool admin, const std::string& dataFolder) {
   ErrorLogContext c;
   c.clock = &clock;
@@ -51,7 +27,7 @@ ErrorLogContext context(const Clock& clock, bool admin, const std::string& dataF
 }
 
 TEST(ErrorLog, AppendsDatedLinesWithCrLf) {
-  EnvGuard locale("LC_ALL", "C");
+  test::EnvGuard locale("LC_ALL", "C");
   test::TempDir dir;
   const auto file = dir / "waymock.log";
   test::writeFile(file, "earlier line\r\n");
@@ -67,7 +43,7 @@ TEST(ErrorLog, AppendsDatedLinesWithCrLf) {
 }
 
 TEST(ErrorLog, NonAdministratorWritesToTheDataFolder) {
-  EnvGuard locale("LC_ALL", "C");
+  test::EnvGuard locale("LC_ALL", "C");
   test::TempDir dir;
   FixedClock clock(encodeDateTime({2024, 3, 23, 12, 35, 19, 0}));
   const auto data = (dir / "share" / "nested").string() + "/";
@@ -80,7 +56,7 @@ TEST(ErrorLog, NonAdministratorWritesToTheDataFolder) {
 // No data folder, or one that cannot be made (HOME names a folder that does
 // not exist and cannot be created): WAYM.log in the current folder.
 TEST(ErrorLog, NonAdministratorWithoutDataFolderUsesTheCurrentFolder) {
-  EnvGuard locale("LC_ALL", "C");
+  test::EnvGuard locale("LC_ALL", "C");
   test::TempDir dir;
   test::writeFile(dir / "file", "");
   const auto previous = std::filesystem::current_path();
@@ -88,7 +64,8 @@ TEST(ErrorLog, NonAdministratorWithoutDataFolderUsesTheCurrentFolder) {
   FixedClock clock(encodeDateTime({2024, 1, 2, 3, 4, 5, 0}));
   WriteLogLine("ignored.log", "here", context(clock, false, ""));
   {
-    EnvGuard home("HOME", (dir / "file" / "home").string()), data("XDG_DATA_HOME", std::nullopt);
+    test::EnvGuard home("HOME", (dir / "file" / "home").string()),
+        data("XDG_DATA_HOME", std::nullopt);
     ErrorLogContext c;
     c.clock = &clock;
     c.isAdministrator = [] { return false; };
@@ -159,8 +136,9 @@ TEST(ErrorLog, FailureRaisesIoError) {
 TEST(ErrorLog, SpecialFoldersFollowXdg) {
   test::TempDir dir;
   const std::string home = dir.path().string();
-  EnvGuard h("HOME", home), d("XDG_DATA_HOME", std::nullopt), c("XDG_CACHE_HOME", "/var/cache/x"),
-      cfg("XDG_CONFIG_HOME", std::nullopt), t("TMPDIR", std::nullopt);
+  test::EnvGuard h("HOME", home), d("XDG_DATA_HOME", std::nullopt),
+      c("XDG_CACHE_HOME", "/var/cache/x"), cfg("XDG_CONFIG_HOME", std::nullopt),
+      t("TMPDIR", std::nullopt);
   std::filesystem::create_directories(dir / ".config");
   test::writeFile(dir / ".config" / "user-dirs.dirs",
                   "# written by xdg-user-dirs-update\n"
@@ -182,10 +160,10 @@ TEST(ErrorLog, SpecialFoldersFollowXdg) {
   };
   for (const auto& k : cases) EXPECT_EQ(GetSpecialFolder(k.kind), k.folder) << k.kind;
 
-  EnvGuard data("XDG_DATA_HOME", "/srv/data");
+  test::EnvGuard data("XDG_DATA_HOME", "/srv/data");
   EXPECT_EQ(GetSpecialFolder(5), "/srv/data/");
   // A relative XDG value is invalid and ignored.
-  EnvGuard relative("XDG_DATA_HOME", "relative");
+  test::EnvGuard relative("XDG_DATA_HOME", "relative");
   EXPECT_EQ(GetSpecialFolder(5), home + "/.local/share/");
 }
 
