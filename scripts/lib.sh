@@ -77,6 +77,10 @@ ensure_locale() {
 configure_and_build() {
   local dir=$1
   shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  # A second build of the same sources (the sanitizer build's unchanged flags
+  # aside, another checkout, a rebuild after a clean) reuses what ccache kept.
+  local launcher=()
+  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -- -j"$(nproc)"
 }
