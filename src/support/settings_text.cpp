@@ -46,15 +46,15 @@ std::string trimSettingText(std::string_view text) {
 std::string formatSettingNumber(double value) {
   if (!std::isfinite(value)) return "0";
   if (value == 0) return "0";  // also for -0
-  // A double reads back exactly from 17 significant digits, so the loop ends by then.
+  // The shortest digits that read back as exactly `value` (at most 17), in
+  // plain notation except for the very small and the very large, as the
+  // general format writes them: 100 and 10110, never 1e+02.
+  const double magnitude = std::fabs(value);
+  const auto format = magnitude >= 1e-5 && magnitude < 1e18 ? std::chars_format::fixed
+                                                            : std::chars_format::scientific;
   char buffer[64];
-  for (int precision = 1; precision <= 18; ++precision) {
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
-    const std::string_view text(buffer, std::size_t(result.ptr - buffer));
-    if (parseSettingNumber(text) == value || precision == 18) return std::string(text);
-  }
-  return "0";
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
+  return std::string(buffer, result.ptr);
 }
 
 std::optional<double> parseSettingNumber(std::string_view text) {

@@ -16,7 +16,8 @@ std::string trimSettingText(std::string_view text);
 
 // General decimal form with "." as the separator and no grouping: the shortest
 // text (at most 18 significant digits) that reads back as exactly `value`, so
-// 59.99 and not 59.990000000000002; 1, 0.5, 12.345, 1e+20. Not-a-number and
+// 59.99 and not 59.990000000000002; 1, 0.5, 12.345, 100, 10110; an exponent only below 1e-5 and
+// from 1e18 on (1e+20). Not-a-number and
 // infinities have no stored form and are written "0".
 std::string formatSettingNumber(double value);
 // "." as the separator, an optional sign, an optional exponent; blanks around
