@@ -1,8 +1,9 @@
 // The one place that knows which control holds which setting.
 #include <QAbstractSpinBox>
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 
+#include "app/address_edit.h"
 #include "app/main_window.h"
 #include "app/spin_correction.h"
 #include "ui_main_window.h"
@@ -12,9 +13,13 @@ namespace waymock::app {
 namespace {
 
 // The exact decimal a two-decimal field shows (59.99, not the nearest double).
+// Both conversions ignore the process's locale, which QApplication takes from
+// the environment: under a decimal-comma locale strtold would stop at the ".".
 long double decimalValue(const QDoubleSpinBox* spin) {
-  return std::strtold(QByteArray::number(spin->value(), 'f', spin->decimals()).constData(),
-                      nullptr);
+  const QByteArray text = QByteArray::number(spin->value(), 'f', spin->decimals());
+  long double value = 0;
+  std::from_chars(text.constData(), text.constData() + text.size(), value);
+  return value;
 }
 
 void setDecimalValue(QDoubleSpinBox* spin, long double value) {
@@ -64,7 +69,7 @@ SimulatorSettings TfrmMain::readSettings() const {
   s.serialPort = u.cmbCom->currentText().toStdString();
   s.baudRate = u.cmbBaudRate->currentText().toStdString();
   s.udp = u.cbUDP->isChecked();
-  s.udpHost = u.efIp->text().toStdString();
+  s.udpHost = u.efIp->address().toStdString();
   s.udpPort = u.efUdpPort->value();
   s.interval = u.efInterval->value();
   s.moveSatellites = u.cbMove->isChecked();

@@ -7,14 +7,19 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "app/spin_edit.h"
+
 namespace waymock::app {
 
 namespace {
-// The field's text as a number, in the field's locale or with a "." point.
-bool readNumber(const QString& text, double& value) {
+// The field's text as a number in the field's locale; a decimal field also
+// takes a "." for its point.
+bool readNumber(const QAbstractSpinBox& spin, double& value) {
+  const QLocale locale = spin.locale();
+  const QString text = spin.text().trimmed();
   bool ok = false;
-  value = QLocale().toDouble(text.trimmed(), &ok);
-  if (!ok) value = QLocale::c().toDouble(text.trimmed(), &ok);
+  value = locale.toDouble(
+      qobject_cast<const QDoubleSpinBox*>(&spin) ? withLocalePoint(text, locale) : text, &ok);
   return ok;
 }
 }  // namespace
@@ -26,7 +31,7 @@ void SpinCorrection::watchAll(QObject* root) {
 void SpinCorrection::correct(QAbstractSpinBox* spin) {
   if (spin->hasAcceptableInput()) return;
   double value = 0;
-  const bool number = readNumber(spin->text(), value);
+  const bool number = readNumber(*spin, value);
   if (auto* whole = qobject_cast<QSpinBox*>(spin)) {
     const double clamped =
         number ? std::clamp(value, double(whole->minimum()), double(whole->maximum()))
