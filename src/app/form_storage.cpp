@@ -83,6 +83,13 @@ QString readPosition(const QSettings& settings, const QString& name) {
   return sized.isEmpty() ? readText(settings, name, {}) : sized;
 }
 
+// The desktop's scale factor changes the device pixel ratio and not the
+// logical pixels per inch, yet it moves and grows the window as much as a
+// change of pixels per inch does: it counts as one.
+int pixelsPerInch(const QWidget& window) {
+  return qRound(window.logicalDpiY() * window.devicePixelRatioF());
+}
+
 bool onSomeScreen(const QRect& rect) {
   const auto screens = QGuiApplication::screens();
   return std::any_of(screens.begin(), screens.end(),
@@ -203,7 +210,7 @@ bool FormStorage::restore() {
 void FormStorage::restorePosition(QSettings& settings) {
   const QString minMaxPos = readPosition(settings, "MinMaxPos");
   const QString normPos = readPosition(settings, "NormPos");
-  const int ppi = window_->logicalDpiY();
+  const int ppi = pixelsPerInch(*window_);
   const auto storedPpi = parseSettingInt(text(readText(settings, "PixelsPerInch", {})));
   if ((minMaxPos.isEmpty() && normPos.isEmpty()) || storedPpi.value_or(ppi) != ppi) return;
 
@@ -241,7 +248,7 @@ void FormStorage::write(bool acceptedClose) {
   put("FormVersion", "0");
   put("Flags", "0");
   put("ShowCmd", showCmd);
-  put("PixelsPerInch", QString::number(window_->logicalDpiY()));
+  put("PixelsPerInch", QString::number(pixelsPerInch(*window_)));
   put("MinMaxPos" + screenSuffix(), kNoMinMaxPos);
   put("MinMaxPos", kNoMinMaxPos);
   put("NormPos" + screenSuffix(), normPos);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/main_window.h"
+#include "app/stop_signal_notifier.h"
 
 namespace {
 
@@ -37,6 +38,13 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName("waymock");
   QApplication::setApplicationDisplayName("Waymock");
   waymock::app::TfrmMain window;
+  // A stop signal closes the window as its close button does; the loop then
+  // ends even when the window was hidden in the tray or a dialog was open.
+  waymock::app::StopSignalNotifier stopSignals;
+  QObject::connect(&stopSignals, &waymock::app::StopSignalNotifier::stopRequested, &window, [&] {
+    window.close();
+    QCoreApplication::quit();
+  });
   window.show();
   return app.exec();
 }

@@ -6,7 +6,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -57,17 +56,13 @@ TfrmMain::TfrmMain(QWidget* parent)
       generator_(systemClock(), ports_),
       simulation_(generator_, nullptr) {
   ui_->setupUi(this);
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+  // No window flags of our own: with CustomizeWindowHint Qt on X11 ignores
+  // some close requests of the window manager. A fixed-size window gets no
+  // maximize box from the window manager anyway.
   // The Settings page needs a little more than 537 x 388 to show all its
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
   statusBar()->setSizeGripEnabled(false);
-  ui_->efIp->setValidator(new QRegularExpressionValidator(
-      QRegularExpression(
-          QStringLiteral(R"((%1)(\.(%1)){3})").arg(R"(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)")),
-      ui_->efIp));
   spinCorrection_ = new SpinCorrection(this);
   spinCorrection_->watchAll(this);
   popSerial_ = new QMenu(this);
@@ -99,31 +94,52 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::setUpToolBar() {
-  struct Icon {
+  struct Tool {
     QAction* action;
     const char* theme;
     QStyle::StandardPixmap fallback;
+    // Keys no focused control uses for itself (not arrows, Space, digits or
+    // letters alone), so they work from any page and field.
+    QKeySequence shortcut;
   };
-  const Icon icons[] = {
-      {ui_->btnBack, "media-seek-backward", QStyle::SP_MediaSeekBackward},
-      {ui_->btnStart, "media-playback-start", QStyle::SP_MediaPlay},
-      {ui_->btnPause, "media-playback-pause", QStyle::SP_MediaPause},
-      {ui_->btnStop, "media-playback-stop", QStyle::SP_MediaStop},
-      {ui_->btnForward, "media-seek-forward", QStyle::SP_MediaSeekForward},
-      {ui_->btnLoad, "document-open", QStyle::SP_DialogOpenButton},
-      {ui_->btnSave, "document-save", QStyle::SP_DialogSaveButton},
-      {ui_->btnHelp, "help-contents", QStyle::SP_DialogHelpButton},
-      {ui_->btnAbout, "help-about", QStyle::SP_MessageBoxInformation},
+  const Tool tools[] = {
+      {ui_->btnBack, "media-seek-backward", QStyle::SP_MediaSeekBackward, QKeySequence(Qt::Key_F8)},
+      {ui_->btnStart, "media-playback-start", QStyle::SP_MediaPlay, QKeySequence(Qt::Key_F5)},
+      {ui_->btnPause, "media-playback-pause", QStyle::SP_MediaPause, QKeySequence(Qt::Key_F6)},
+      {ui_->btnStop, "media-playback-stop", QStyle::SP_MediaStop, QKeySequence(Qt::Key_F7)},
+      {ui_->btnForward, "media-seek-forward", QStyle::SP_MediaSeekForward,
+       QKeySequence(Qt::Key_F9)},
+      {ui_->btnLoad, "document-open", QStyle::SP_DialogOpenButton, QKeySequence::Open},
+      {ui_->btnSave, "document-save", QStyle::SP_DialogSaveButton, QKeySequence::Save},
+      {ui_->btnHelp, "help-contents", QStyle::SP_DialogHelpButton,
+       QKeySequence(Qt::SHIFT | Qt::Key_F1)},
+      {ui_->btnAbout, "help-about", QStyle::SP_MessageBoxInformation, QKeySequence()},
   };
+  ui_->btnPause->setCheckable(true);
   ui_->ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  for (const auto& icon : icons) {
-    icon.action->setIcon(QIcon::fromTheme(icon.theme, style()->standardIcon(icon.fallback)));
-    // Tests and UI automation look for the buttons by their names.
-    if (auto* button = ui_->ToolBar->widgetForAction(icon.action)) {
-      button->setObjectName(icon.action->objectName());
-      button->setAccessibleName(icon.action->toolTip());
+  QWidget* previous = ui_->trckLongitude;
+  for (const auto& tool : tools) {
+    QAction& action = *tool.action;
+    action.setIcon(QIcon::fromTheme(tool.theme, style()->standardIcon(tool.fallback)));
+    // The status bar shows the hint alone; the tool tip names the key too.
+    const QString hint = action.statusTip();
+    if (!tool.shortcut.isEmpty()) {
+      action.setShortcut(tool.shortcut);
+      action.setShortcutContext(Qt::WindowShortcut);
+      action.setToolTip(
+          QStringLiteral("%1 (%2)").arg(hint, tool.shortcut.toString(QKeySequence::NativeText)));
+    }
+    // Tests and UI automation look for the buttons by their names; a tool
+    // bar's buttons take no focus of their own, but keyboard users Tab to them.
+    if (auto* button = ui_->ToolBar->widgetForAction(&action)) {
+      button->setObjectName(action.objectName());
+      button->setAccessibleName(hint);
+      button->setFocusPolicy(Qt::TabFocus);
+      setTabOrder(previous, button);
+      previous = button;
     }
   }
+  setTabOrder(previous, ui_->MemoOut);
 }
 
 void TfrmMain::connectHandlers() {
@@ -178,13 +194,14 @@ void TfrmMain::FormCreate() {
     setErrorLogPath(log.replace_extension(".log").string());
   });
   runGuarded(this, [this] { ListSerialPorts(); });
-  for (QLabel* label :
-       {ui_->lblLat, ui_->lblLong, ui_->lblAltitude, ui_->lblSpeed, ui_->lblHeading}) {
-    label->clear();
+  for (auto [label, caption] : {std::pair{ui_->lblLat, ui_->capLat},
+                                {ui_->lblLong, ui_->capLong},
+                                {ui_->lblAltitude, ui_->capAltitude},
+                                {ui_->lblSpeed, ui_->capSpeed2},
+                                {ui_->lblHeading, ui_->capHeading2}}) {
+    showValue(label, caption, {});
   }
-  ui_->lblSource->setText("Simulator");
-  ui_->lblSource->setToolTip("Simulator");
-  ui_->lblSource->setStatusTip("Simulator");
+  setSource("Simulator");
   runGuarded(this, [this] { ApplyStartPosition(); });
   runGuarded(this, [this] { ApplySettings(); });
   // A bad satellite file costs one error-log line; the defaults stay for the rest.
@@ -321,8 +338,10 @@ void TfrmMain::btnStartClick() {
       return;
     }
     ApplyStartPosition();
+    simulationStarted_ = true;
     if (!mainTimer_.isActive()) mainTimer_.start();
   });
+  showPauseState();
 }
 
 void TfrmMain::btnStopClick() {
@@ -335,7 +354,9 @@ void TfrmMain::btnStopClick() {
     generator_.ClosePort();
     dropVirtualPort();
     ApplyStartPosition();
+    simulationStarted_ = false;
   });
+  showPauseState();
 }
 
 void TfrmMain::btnPauseClick() {
@@ -350,6 +371,13 @@ void TfrmMain::btnPauseClick() {
       mainTimer_.start();
     }
   });
+  showPauseState();
+}
+
+void TfrmMain::showPauseState() {
+  const bool held = ui_->btnFile->isChecked() ? replayDriver_.paused()
+                                              : simulationStarted_ && !mainTimer_.isActive();
+  ui_->btnPause->setChecked(held);
 }
 
 void TfrmMain::btnForwardClick() {
@@ -380,11 +408,14 @@ void TfrmMain::MainTimerTimer() {
 void TfrmMain::showTransmitted(const std::string& burst) {
   appendOutput(burst);
   const PositionLabels labels = positionLabels(generator_, decimalPoint());
-  ui_->lblLat->setText(QString::fromStdString(labels.latitude));
-  ui_->lblLong->setText(QString::fromStdString(labels.longitude));
-  ui_->lblAltitude->setText(QString::fromStdString(labels.altitude));
-  ui_->lblSpeed->setText(QString::fromStdString(labels.speed));
-  ui_->lblHeading->setText(QString::fromStdString(labels.heading));
+  const auto show = [this](QLabel* label, const QLabel* caption, const std::string& value) {
+    showValue(label, caption, QString::fromStdString(value));
+  };
+  show(ui_->lblLat, ui_->capLat, labels.latitude);
+  show(ui_->lblLong, ui_->capLong, labels.longitude);
+  show(ui_->lblAltitude, ui_->capAltitude, labels.altitude);
+  show(ui_->lblSpeed, ui_->capSpeed2, labels.speed);
+  show(ui_->lblHeading, ui_->capHeading2, labels.heading);
   // A changed position runs the slider's handler, which writes it back.
   ui_->trckLatitude->setValue(sliderPosition(generator_.LatitudeDegrees()));
   ui_->trckLongitude->setValue(sliderPosition(generator_.LongitudeDegrees()));
@@ -400,6 +431,13 @@ void TfrmMain::appendOutput(const std::string& burst) {
   } catch (const std::exception&) {
     ui_->MemoOut->clear();
   }
+}
+
+void TfrmMain::showValue(QLabel* label, const QLabel* caption, const QString& text) {
+  label->setText(text);
+  // A screen reader reads a label's accessible name in place of its text:
+  // the name carries the caption and the value ("Latitude: 52° 22' …").
+  label->setAccessibleName((caption->text() + QLatin1Char(' ') + text.trimmed()).trimmed());
 }
 
 char TfrmMain::decimalPoint() const {

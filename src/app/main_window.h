@@ -16,6 +16,7 @@
 #include "receiver/file_gps_receiver.h"
 
 class QDialog;
+class QLabel;
 class QFileDialog;
 class QMenu;
 
@@ -176,6 +177,10 @@ class TfrmMain : public QMainWindow {
   bool openPort(const std::string& port, int baudRate);
   void dropVirtualPort();
   char decimalPoint() const;
+  // Shows a value label's text, and names it for screen readers.
+  static void showValue(QLabel* label, const QLabel* caption, const QString& text);
+  // Pause is down exactly while a started simulation or a replay is held.
+  void showPauseState();
 
   std::unique_ptr<Ui::TfrmMain> ui_;
   std::shared_ptr<SerialPorts> ports_;
@@ -187,6 +192,8 @@ class TfrmMain : public QMainWindow {
   SpinCorrection* spinCorrection_ = nullptr;
   QMenu* popSerial_ = nullptr;
   bool shown_ = false;
+  // Start ran since the last Stop: only then does a stopped timer mean Pause.
+  bool simulationStarted_ = false;
 
   // --- Satellites page, satellite editor and file mode ---
   void setUpSatellitesPage();

@@ -42,6 +42,7 @@ void TfrmMain::setUpFileMode() {
                     "Skipped a burst the simulator cannot send (" + value + "): " + message);
   };
 
+  replayDriver_.onEnded = [this] { showPauseState(); };
   runOpenDialog = [](QFileDialog& dialog) {
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
   };
@@ -62,7 +63,7 @@ void TfrmMain::btnLoadClick() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     // Each entry shows its pattern; the last one is every file, also those
     // without a dot in their name.
-    const QStringList filters{"*.log (*.log)", "*.txt (*.txt)", "*.* (*)"};
+    const QStringList filters{"*.log (*.log)", "*.txt (*.txt)", "*.nmea (*.nmea)", "*.* (*)"};
     dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.selectNameFilter(filters.first());
@@ -105,6 +106,7 @@ void TfrmMain::btnFileClick() {
     fileReceiver_.SetFileName(replayFileName_);
     replayDriver_.wake();
   });
+  showPauseState();
 }
 
 void TfrmMain::startFileReplay() {
@@ -145,7 +147,7 @@ void TfrmMain::AnimateTimerTimer() {
 }
 
 void TfrmMain::setSource(const QString& text) {
-  ui_->lblSource->setText(text);
+  showValue(ui_->lblSource, ui_->capSource, text);
   ui_->lblSource->setToolTip(text);
   ui_->lblSource->setStatusTip(text);
 }

@@ -108,4 +108,18 @@ PositionLabels positionLabels(const generator::TTarnNMEAGenerator& g, char decim
   return labels;
 }
 
+std::string activeSatellitesText(const generator::TTarnNMEAGenerator& generator) {
+  const auto active = generator.GetActiveSatellites();
+  if (active.empty()) return "No active satellites.";
+  std::string text = std::to_string(active.size()) +
+                     (active.size() == 1 ? " active satellite." : " active satellites.");
+  for (const generator::TSatellite* satellite : active) {
+    text += " PRN " + std::to_string(satellite->PseudoRandomCode()) + ": elevation " +
+            std::to_string(satellite->Elevation()) + "\u00B0, azimuth " +
+            std::to_string(satellite->Azimuth()) + "\u00B0, SNR " +
+            std::to_string(satellite->SignalToNoiseRatio()) + ".";
+  }
+  return text;
+}
+
 }  // namespace waymock

@@ -59,4 +59,8 @@ struct PositionLabels {
 };
 PositionLabels positionLabels(const generator::TTarnNMEAGenerator& generator, char decimalPoint);
 
+// The sky plot in words, for those who cannot see it: "No active satellites."
+// or "2 active satellites. PRN 3: elevation 45°, azimuth 120°, SNR 40. PRN 7: …".
+std::string activeSatellitesText(const generator::TTarnNMEAGenerator& generator);
+
 }  // namespace waymock

@@ -189,7 +189,7 @@ TEST_F(FileModeTest, LoadSwitchesToFileModeAndSendsNothingUntilStart) {
   EXPECT_EQ(tray, std::make_pair(4464, true));
 
   load(log);
-  EXPECT_EQ(filters, QStringList({"*.log (*.log)", "*.txt (*.txt)", "*.* (*)"}));
+  EXPECT_EQ(filters, QStringList({"*.log (*.log)", "*.txt (*.txt)", "*.nmea (*.nmea)", "*.* (*)"}));
   EXPECT_EQ(selectedFilter, "*.log") << "the first, shown as its pattern";
   EXPECT_EQ(fileMode, QFileDialog::ExistingFile);
   EXPECT_TRUE(ui().btnFile->isChecked());
