@@ -8,6 +8,7 @@ WAYMOCK_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   locales valgrind
   gpsd gpsd-clients python3 python3-nmea2 gpsbabel
+  xvfb xdotool dbus at-spi2-core python3-pyatspi libxcb1-dev pkg-config
 )
 
 skip_install() {

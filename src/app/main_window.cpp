@@ -126,6 +126,9 @@ void TfrmMain::setUpToolBar() {
     if (!tool.shortcut.isEmpty()) {
       action.setShortcut(tool.shortcut);
       action.setShortcutContext(Qt::WindowShortcut);
+      // The tool bar is on the Simulator page; held by the window as well,
+      // the key works from every page.
+      addAction(&action);
       action.setToolTip(
           QStringLiteral("%1 (%2)").arg(hint, tool.shortcut.toString(QKeySequence::NativeText)));
     }
