@@ -390,18 +390,6 @@ void TfrmMain::showTransmitted(const std::string& burst) {
   ui_->trckLongitude->setValue(sliderPosition(generator_.LongitudeDegrees()));
 }
 
-void TfrmMain::appendOutput(const std::string& burst) {
-  try {
-    // The burst ends with a line end and the log adds its own: an empty line
-    // follows each burst.
-    QString text = QString::fromLatin1(burst.data(), static_cast<qsizetype>(burst.size()));
-    text.remove(QLatin1Char('\r'));
-    ui_->MemoOut->appendPlainText(text);
-  } catch (const std::exception&) {
-    ui_->MemoOut->clear();
-  }
-}
-
 char TfrmMain::decimalPoint() const {
   const QString point = QLocale().decimalPoint();
   return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
