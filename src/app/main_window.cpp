@@ -424,18 +424,6 @@ void TfrmMain::showTransmitted(const std::string& burst) {
   ui_->trckLongitude->setValue(sliderPosition(generator_.LongitudeDegrees()));
 }
 
-void TfrmMain::appendOutput(const std::string& burst) {
-  try {
-    // The burst ends with a line end and the log adds its own: an empty line
-    // follows each burst.
-    QString text = QString::fromLatin1(burst.data(), static_cast<qsizetype>(burst.size()));
-    text.remove(QLatin1Char('\r'));
-    ui_->MemoOut->appendPlainText(text);
-  } catch (const std::exception&) {
-    ui_->MemoOut->clear();
-  }
-}
-
 void TfrmMain::showValue(QLabel* label, const QLabel* caption, const QString& text) {
   label->setText(text);
   // A screen reader reads a label's accessible name in place of its text:

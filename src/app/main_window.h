@@ -14,6 +14,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/udp_sender.h"
 #include "receiver/file_gps_receiver.h"
+#include "support/output_spool.h"
 
 class QDialog;
 class QLabel;
@@ -146,9 +147,12 @@ class TfrmMain : public QMainWindow {
   void showHelp(int context);
   // The tray icon's animation, as AnimateTimerTimer decides it once a second.
   void setTrayAnimation(int frameInterval, bool animated);
-  // Writes the output log to `fileName`, every line ended by CR LF, replacing
-  // the file as a whole; IoError when it cannot.
+  // Writes the whole output log to `fileName`, every line ended by CR LF,
+  // replacing the file as a whole; IoError when it cannot.
   void saveOutputLog(const QString& fileName);
+  // MemoOut shows the latest lines of the output log, about 300 bursts of 32
+  // satellites; the whole log is kept on disk for saving.
+  static constexpr int kOutputLogShownLines = 4500;
 
   void popMemOutPopup();
   void miClearClick();
@@ -215,10 +219,13 @@ class TfrmMain : public QMainWindow {
   // --- Output log, tray, help, About box, settings store ---
   void setUpOutputLog();
   void setUpDesktop();
-  void saveOutputLogAs();
+  // Saves the log where the user chooses; a failure is logged as from
+  // `sender` and shown.
+  void saveOutputLogAs(const QObject* sender);
   void restoreSettings();
   void saveSettings();
 
+  std::unique_ptr<OutputSpool> outputLog_;
   QMenu* popMemOut_ = nullptr;
   QAction* miClear_ = nullptr;
   QAction* miSaveToFile_ = nullptr;

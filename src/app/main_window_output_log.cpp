@@ -1,16 +1,16 @@
-// The output log: its context menu, clearing it and saving it as a log that
-// file mode can replay.
+// The output log: its entries, its context menu, clearing it and saving it as
+// a log that file mode can replay. The whole log is spooled to disk; MemoOut
+// shows its latest lines, so a long day costs no more memory than a minute.
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextDocument>
 
+#include "app/error_text.h"
 #include "app/handler_guard.h"
 #include "app/main_window.h"
-#include "support/atomic_file.h"
+#include "platform/folders.h"
 #include "ui_main_window.h"
 
 namespace waymock::app {
@@ -28,8 +28,10 @@ QAction* menuItem(QMenu* menu, const char* name, const QString& caption) {
 }  // namespace
 
 void TfrmMain::setUpOutputLog() {
+  outputLog_ = std::make_unique<OutputSpool>(userCacheFolder());
   // The log only grows at its end; an undo history would keep a second copy.
   ui_->MemoOut->setUndoRedoEnabled(false);
+  ui_->MemoOut->setMaximumBlockCount(kOutputLogShownLines);
   popMemOut_ = new QMenu(this);
   popMemOut_->setObjectName("popMemOut");
   miClear_ = menuItem(popMemOut_, "miClear", "Clear");
@@ -40,7 +42,7 @@ void TfrmMain::setUpOutputLog() {
   });
   connect(miClear_, &QAction::triggered, this, [this] { miClearClick(); });
   connect(miSaveToFile_, &QAction::triggered, this,
-          [this] { runGuarded(miSaveToFile_, [this] { saveOutputLogAs(); }); });
+          [this] { runGuarded(miSaveToFile_, [this] { saveOutputLogAs(miSaveToFile_); }); });
   onSave = [this] { btnSaveClick(); };
 
   askOutputLogFile = [this] {
@@ -55,40 +57,57 @@ void TfrmMain::setUpOutputLog() {
   };
 }
 
+void TfrmMain::appendOutput(const std::string& burst) {
+  try {
+    outputLog_->append(burst);
+    // The burst ends with a line end and the log adds its own: an empty line
+    // follows each burst.
+    QString text = QString::fromLatin1(burst.data(), static_cast<qsizetype>(burst.size()));
+    text.remove(QLatin1Char('\r'));
+    ui_->MemoOut->appendPlainText(text);
+  } catch (const std::exception&) {
+    outputLog_->clear();
+    ui_->MemoOut->clear();
+  }
+}
+
 void TfrmMain::popMemOutPopup() {
   runGuarded(popMemOut_, [this] {
-    const bool text = !ui_->MemoOut->document()->isEmpty();
+    const bool text = !outputLog_->empty();
     miClear_->setEnabled(text);
     miSaveToFile_->setEnabled(text);
   });
 }
 
 void TfrmMain::miClearClick() {
-  runGuarded(miClear_, [this] { ui_->MemoOut->clear(); });
+  runGuarded(miClear_, [this] {
+    outputLog_->clear();
+    ui_->MemoOut->clear();
+  });
 }
 
 void TfrmMain::btnSaveClick() {
-  runGuarded(ui_->btnSave, [this] { saveOutputLogAs(); });
+  runGuarded(ui_->btnSave, [this] { saveOutputLogAs(ui_->btnSave); });
 }
 
-void TfrmMain::saveOutputLogAs() {
-  if (ui_->MemoOut->document()->isEmpty() || !askOutputLogFile) return;
+void TfrmMain::saveOutputLogAs(const QObject* sender) {
+  if (outputLog_->empty() || !askOutputLogFile) return;
   const QString file = askOutputLogFile();
-  if (!file.isEmpty()) saveOutputLog(file);
+  if (file.isEmpty()) return;
+  try {
+    saveOutputLog(file);
+  } catch (const std::exception& error) {
+    // The user asked for the file: the error log alone would let them believe
+    // it was saved.
+    logHandlerError(sender, handlerErrorText(error));
+    if (showError) showError(QString::fromStdString(errorBoxText(error)));
+  }
 }
 
 void TfrmMain::saveOutputLog(const QString& fileName) {
-  const QTextDocument& log = *ui_->MemoOut->document();
-  std::string text;
-  text.reserve(static_cast<std::size_t>(log.characterCount()) +
-               static_cast<std::size_t>(log.blockCount()) * 2);
-  // The log holds each burst's bytes as Latin-1 characters: they go back as
+  // The log holds each burst's bytes as they were sent, and they go back as
   // the same bytes.
-  for (QTextBlock block = log.begin(); block.isValid(); block = block.next()) {
-    text += block.text().toLatin1().toStdString();
-    text += "\r\n";
-  }
-  writeFileAtomically(QFile::encodeName(fileName).toStdString(), text);
+  outputLog_->saveTo(QFile::encodeName(fileName).toStdString());
 }
 
 }  // namespace waymock::app

@@ -18,4 +18,11 @@ std::string userDataFolder();
 // The satellite file in the per-user data folder.
 std::string satelliteFilePath();
 
+// Where the program keeps what it can rebuild or lose, such as the output log's
+// spool: "<cache>/waymock/" ($XDG_CACHE_HOME, else ~/.cache), with a trailing
+// "/", made private to the user when missing. The cache is on disk, unlike the
+// runtime folder ($XDG_RUNTIME_DIR, usually memory), which serves only when the
+// cache cannot be made; then the temporary-files folder.
+std::string userCacheFolder();
+
 }  // namespace waymock

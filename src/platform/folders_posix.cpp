@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -29,6 +30,23 @@ std::string userDataFolder() {
 
 std::string satelliteFilePath() {
   return userDataFolder() + "satellites.ini";
+}
+
+std::string userCacheFolder() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (const std::string cache = GetSpecialFolder(10); !cache.empty()) {
+    const std::string folder = cache + "waymock/";
+    if (fs::create_directories(folder, error)) {
+      fs::permissions(folder, fs::perms::owner_all, error);
+    }
+    if (fs::is_directory(folder, error)) return folder;
+  }
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/' && fs::is_directory(runtime, error)) {
+    return std::string(runtime) + "/";
+  }
+  return GetSpecialFolder(19);
 }
 
 }  // namespace waymock

@@ -12,8 +12,6 @@
 
 namespace waymock {
 
-namespace {
-
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -27,9 +25,11 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-}  // namespace
-
 int replaceFileContent(const std::string& path, std::string_view content) {
+  return replaceFileContent(path, [content](int fd) { return writeAll(fd, content); });
+}
+
+int replaceFileContent(const std::string& path, const ContentWriter& writeContent) {
   namespace fs = std::filesystem;
   std::error_code ignored;
   fs::path target(path);
@@ -53,7 +53,7 @@ int replaceFileContent(const std::string& path, std::string_view content) {
   if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
     ::fchmod(fd, old.st_mode & 07777);
   }
-  bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+  bool ok = writeContent(fd) && ::fsync(fd) == 0;
   int error = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
@@ -71,7 +71,11 @@ int replaceFileContent(const std::string& path, std::string_view content) {
 }
 
 void writeFileAtomically(const std::string& path, std::string_view content) {
-  if (const int error = replaceFileContent(path, content); error != 0) {
+  writeFileAtomically(path, [content](int fd) { return writeAll(fd, content); });
+}
+
+void writeFileAtomically(const std::string& path, const ContentWriter& writeContent) {
+  if (const int error = replaceFileContent(path, writeContent); error != 0) {
     raiseIo("Cannot save the file " + path + ".", error);
   }
 }

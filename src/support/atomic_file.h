@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,16 @@ void writeFileAtomically(const std::string& path, std::string_view content);
 // The same without the exception, for callers with a message of their own:
 // returns 0, or the system's error number when the file was not replaced.
 int replaceFileContent(const std::string& path, std::string_view content);
+
+// The same two with the content written by `writeContent` to the new file's
+// descriptor, for content too large to hold in memory at once; it returns
+// false, with errno set, when it cannot write it all.
+using ContentWriter = std::function<bool(int fd)>;
+void writeFileAtomically(const std::string& path, const ContentWriter& writeContent);
+int replaceFileContent(const std::string& path, const ContentWriter& writeContent);
+
+// Writes all of `bytes` to `fd`, resuming after interruptions; false, with
+// errno set, when it cannot.
+bool writeAll(int fd, std::string_view bytes);
 
 }  // namespace waymock

@@ -95,10 +95,10 @@ TEST(MainWindowDesktop, HandlerErrorsAreOneLogLineEachAndNoBox) {
   win.w.runOpenDialog = [](QFileDialog&) -> QString { raiseIo("Cannot read the log.", EACCES); };
   win.click("btnLoad");
   win.click("btnHelp");
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                             "btnLoad Cannot read the log., Permission denied",
-                             "btnHelp Cannot open the help file " + noHelp.path().string() +
-                                 "/index.html., No such file or directory"}));
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"btnLoad Cannot read the log, Permission denied",
+                                                   "btnHelp Cannot open the help file " +
+                                                       noHelp.path().string() +
+                                                       "/index.html, No such file or directory"}));
   EXPECT_TRUE(win.errors.isEmpty());
 }
 

@@ -1,17 +1,21 @@
 // The output log as the window shows, offers and saves it.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
 #include "app/main_window.h"
 #include "common/test_support.h"
 #include "error_log_watch.h"
+#include "platform/folders.h"
 #include "receiver/file_gps_receiver.h"
 #include "ui_main_window.h"
 
@@ -88,6 +92,57 @@ TEST(OutputLog, TwoBurstsAreEightLinesSavedWithCrLfThatFileModeReplays) {
   EXPECT_EQ(replay.Position().Latitude_Minute, 22);
 }
 
+// A day at 1 Hz would otherwise hold every burst in the window's memory.
+TEST(OutputLog, TheWindowShowsTheLatestLinesAndSavesTheWholeLogSpooledInTheCache) {
+  const int bursts = TfrmMain::kOutputLogShownLines / 4 + 50;
+  test::TempDir dir;
+  const fs::path file = dir / "out.log";
+  {
+    LogWindow win;
+    for (int i = 0; i < bursts; ++i) win.burst();
+    EXPECT_EQ(win.w.ui().MemoOut->blockCount(), TfrmMain::kOutputLogShownLines);
+    const std::vector<std::string> spooled = test::openFilesIn(userCacheFolder());
+    ASSERT_EQ(spooled.size(), 1u);
+    EXPECT_TRUE(spooled[0].ends_with(" (deleted)")) << "no name left behind: " << spooled[0];
+    win.answer = QString::fromStdString(file.string());
+    win.click("btnSave");
+  }
+  EXPECT_TRUE(test::openFilesIn(userCacheFolder()).empty()) << "the spool goes with the window";
+  const std::string saved = test::readFile(file);
+  EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), bursts * 4);
+  receiver::TTarnFileGPSReceiver replay;
+  replay.SetDelay(0);
+  replay.SetFileName(file.string());
+  replay.Open();
+  EXPECT_EQ(replay.deliveredBursts(), static_cast<std::size_t>(bursts));
+}
+
+// The disk fills up: the whole log is cleared and the burst dropped.
+TEST(OutputLog, AFailedSpoolWriteClearsTheLogAndDropsTheBurst) {
+  LogWindow win;
+  win.burst();
+  win.burst();
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit limit = previous;
+  limit.rlim_cur = 1;
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  win.burst();
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_TRUE(win.w.ui().MemoOut->toPlainText().isEmpty());
+  EXPECT_EQ(win.menuStates(), std::make_pair(false, false));
+
+  win.burst();
+  test::TempDir dir;
+  win.answer = QString::fromStdString((dir / "out.log").string());
+  win.click("btnSave");
+  EXPECT_EQ(test::readFile(dir / "out.log"),
+            (win.w.ui().MemoOut->toPlainText().split('\n').join("\r\n") + "\r\n").toStdString());
+  EXPECT_EQ(win.w.ui().MemoOut->blockCount(), 4);
+}
+
 TEST(OutputLog, ItemsAndSaveOnlyWithTextInTheLog) {
   LogWindow win;
   EXPECT_EQ(win.item("miClear")->text(), "Clear");
@@ -104,12 +159,14 @@ TEST(OutputLog, ItemsAndSaveOnlyWithTextInTheLog) {
   win.item("miClear")->trigger();
   EXPECT_TRUE(win.w.ui().MemoOut->toPlainText().isEmpty());
   EXPECT_EQ(win.menuStates(), std::make_pair(false, false));
+  win.click("btnSave");
+  EXPECT_EQ(win.asked, 1) << "Clear empties the whole log";
   EXPECT_TRUE(win.errors.isEmpty());
 }
 
 // Permissions do not stop root: the save runs as "nobody" in a child process,
 // with its error log in a data folder of its own.
-TEST(OutputLog, SavingOverAReadOnlyFileIsOneErrorLineAndNoBox) {
+TEST(OutputLog, AFailedSaveShowsWhyAndIsOneErrorLine) {
   LogWindow win;
   win.burst();
   test::TempDir dir;
@@ -129,10 +186,22 @@ TEST(OutputLog, SavingOverAReadOnlyFileIsOneErrorLineAndNoBox) {
     win.click("btnSave");
     std::string lines;
     for (const std::string& line : log.lines()) lines += line + "\n";
-    return lines + "boxes: " + std::to_string(win.errors.size());
+    return lines + "box: " + win.errors.join(" | ").toStdString();
   });
-  EXPECT_EQ(result,
-            "btnSave Cannot save the file " + file.string() + "., Permission denied\nboxes: 0");
+  EXPECT_EQ(result, "btnSave Cannot save the file " + file.string() +
+                        ", Permission denied\nbox: Cannot save the file " + file.string() +
+                        ".\nPermission denied.");
+  EXPECT_EQ(test::readFile(file), "old\r\n");
+
+  // A folder that is a file, from the menu.
+  test::ErrorLogWatch log;
+  win.answer = QString::fromStdString((file / "x.log").string());
+  win.item("miSaveToFile")->trigger();
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"miSaveToFile Cannot save the file " +
+                                                  (file / "x.log").string() + ", Not a directory"});
+  EXPECT_EQ(win.errors,
+            QStringList{QString::fromStdString("Cannot save the file " + (file / "x.log").string() +
+                                               ".\nNot a directory.")});
   EXPECT_EQ(test::readFile(file), "old\r\n");
 }
 

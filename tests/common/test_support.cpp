@@ -53,6 +53,18 @@ void writeFile(const std::filesystem::path& file, std::string_view content) {
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
+std::vector<std::string> openFilesIn(const std::filesystem::path& folder) {
+  std::filesystem::path wanted = folder.lexically_normal();
+  if (!wanted.has_filename()) wanted = wanted.parent_path();  // a trailing "/"
+  std::vector<std::string> files;
+  std::error_code ignored;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
+    const std::filesystem::path target = std::filesystem::read_symlink(fd.path(), ignored);
+    if (target.parent_path() == wanted) files.push_back(target.string());
+  }
+  return files;
+}
+
 LocaleGuard::LocaleGuard(const char* name) {
   const char* current = std::setlocale(LC_ALL, nullptr);
   previous_ = current ? current : "C";

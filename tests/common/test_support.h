@@ -30,6 +30,9 @@ class TempDir {
 
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, std::string_view content);
+// The files this process holds open in `folder` (not below it), by the paths
+// their descriptors name: a removed file's ends with " (deleted)".
+std::vector<std::string> openFilesIn(const std::filesystem::path& folder);
 
 // Switches the C and C++ global locale for its lifetime. ok() is false when the
 // locale is not installed on this machine.
