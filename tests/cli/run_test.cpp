@@ -266,7 +266,8 @@ TEST(CliRun, RefusesWhatItCannotUse) {
   } const cases[] = {
       {{"--port", (dir / "ttyNone").string()},
        1,
-       "waymock-cli: Cannot connect to " + (dir / "ttyNone").string() + ".\n"},
+       "waymock-cli: Cannot connect to " + (dir / "ttyNone").string() +
+           ". There is no such device.\n"},
       {{"--virtual", (dir / "file").string()},
        1,
        "waymock-cli: Cannot create the virtual serial port " + (dir / "file").string() +
@@ -292,7 +293,10 @@ TEST(CliRun, RefusesWhatItCannotUse) {
       {{"--baud", "12345"}, 2, ""},
       {{"--port", "/dev/null", "--virtual", (dir / "gps").string()}, 2, ""},
       // Not a terminal: it would swallow every burst.
-      {{"--port", "/dev/null"}, 1, "waymock-cli: Cannot connect to /dev/null.\n"},
+      {{"--port", "/dev/null"},
+       1,
+       "waymock-cli: Cannot connect to /dev/null. It is not a terminal, so it is not a serial "
+       "port.\n"},
       // Another run's port, or a link of the user's.
       {{"--virtual", (dir / "mine").string()},
        1,
