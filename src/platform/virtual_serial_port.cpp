@@ -76,8 +76,8 @@ struct VirtualPty {
     if (lock >= 0) {
       // Removed while still locked, and only if it is still ours, so a run
       // that starts now locks either this file (and sees it gone) or a new one.
-      struct stat held {
-      }, named{};
+      struct stat held {};
+      struct stat named {};
       if (fstat(lock, &held) == 0 && lstat(lockPath.c_str(), &named) == 0 &&
           sameFile(held, named)) {
         unlink(lockPath.c_str());
