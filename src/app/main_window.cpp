@@ -22,6 +22,7 @@
 #include "engine/position_text.h"
 #include "platform/folders.h"
 #include "platform/virtual_serial_port.h"
+#include "support/error.h"
 #include "support/error_log.h"
 #include "ui_main_window.h"
 
@@ -298,16 +299,24 @@ void TfrmMain::cbUDPClick() {
   });
 }
 
-bool TfrmMain::openPort(const std::string& port, int baudRate) {
+bool TfrmMain::openPort(const std::string& port, int baudRate, std::string& reason) {
   if (QString::fromStdString(port) == virtualPortPath()) {
     if (!virtualPort_) {
-      virtualPort_ = std::make_unique<VirtualSerialPort>(port);
+      try {
+        virtualPort_ = std::make_unique<VirtualSerialPort>(port);
+      } catch (const IoError& e) {
+        // Another run's live port, or something of the user's at the path.
+        reason = e.what();
+        return false;
+      }
       ports_->setVirtual(virtualPort_->opener());
     }
   } else {
     dropVirtualPort();
   }
-  return generator_.OpenPort(port, baudRate);
+  if (generator_.OpenPort(port, baudRate)) return true;
+  reason = generator_.lastOpenError();
+  return false;
 }
 
 void TfrmMain::dropVirtualPort() {
@@ -330,12 +339,17 @@ void TfrmMain::btnStartClick() {
       QThread::msleep(100);
     }
     bool opened = false;
+    std::string reason;
     runGuarded(ui_->btnStart, [&] {
       bool ok = false;
       const int rate = ui_->cmbBaudRate->currentText().toInt(&ok, 10);
-      opened = ok && openPort(port, rate);
+      if (!ok) reason = "No baud rate is selected.";
+      opened = ok && openPort(port, rate, reason);
     });
-    if (!opened) showError(QString::fromStdString("Cannot connect to " + port + "."));
+    if (!opened) {
+      showError(QString::fromStdString("Cannot connect to " + port + "." +
+                                       (reason.empty() ? "" : "\n" + reason)));
+    }
     if (ui_->btnFile->isChecked()) {
       startFileReplay();
       return;

@@ -178,7 +178,9 @@ class TfrmMain : public QMainWindow {
   void setUpToolBar();
   void connectHandlers();
   void appendOutput(const std::string& burst);
-  bool openPort(const std::string& port, int baudRate);
+  // Opens `port` in the generator, creating the virtual port first when it is
+  // that one; on failure `reason` says why as a sentence, when known.
+  bool openPort(const std::string& port, int baudRate, std::string& reason);
   void dropVirtualPort();
   char decimalPoint() const;
   // Shows a value label's text, and names it for screen readers.

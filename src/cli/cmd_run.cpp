@@ -2,11 +2,13 @@
 // next interval counted from the end of the previous tick, until --count
 // transmitting ticks are done or a signal asks to stop.
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "cli/burst_echo.h"
 #include "cli/commands.h"
@@ -52,13 +54,18 @@ std::chrono::nanoseconds parseInterval(const std::string& text) {
 void checkLineFit(std::size_t bytes, int baudRate, std::chrono::nanoseconds interval) {
   const LineFit fit = burstLineFit(bytes, baudRate, interval);
   if (fit.fits) return;
-  const auto seconds = [](std::chrono::nanoseconds time) {
-    return static_cast<double>(time.count()) / 1e9;
+  // Numbers with "." whatever the locale, which printf's %f and %g would follow.
+  const auto seconds = [](std::chrono::nanoseconds time, std::chars_format format, int precision) {
+    char text[64];
+    const auto [end, error] = std::to_chars(
+        text, text + sizeof text, static_cast<double>(time.count()) / 1e9, format, precision);
+    return error == std::errc() ? std::string(text, end) : std::string("?");
   };
   std::fprintf(stderr,
-               "waymock-cli: A burst of %zu bytes takes %.3f s on the line at %d baud, longer "
-               "than the interval of %g s; ",
-               fit.bytes, seconds(fit.lineTime), baudRate, seconds(interval));
+               "waymock-cli: A burst of %zu bytes takes %s s on the line at %d baud, longer "
+               "than the interval of %s s; ",
+               fit.bytes, seconds(fit.lineTime, std::chars_format::fixed, 3).c_str(), baudRate,
+               seconds(interval, std::chars_format::general, 6).c_str());
   if (fit.lowestRate > 0) {
     std::fprintf(stderr, "%d baud is the lowest rate that fits.\n", fit.lowestRate);
   } else {

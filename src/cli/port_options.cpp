@@ -178,7 +178,9 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
               << virtualPort_->deviceName() << ")\n";
   }
   if (!generator.OpenPort(portName_, options_.baud)) {
-    throw RuntimeFailure("Cannot connect to " + portName_ + ".");
+    const std::string& reason = generator.lastOpenError();
+    throw RuntimeFailure("Cannot connect to " + portName_ + "." +
+                         (reason.empty() ? "" : " " + reason));
   }
 }
 

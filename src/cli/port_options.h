@@ -78,8 +78,8 @@ class PortTargets {
 
   // Listens on each --tcp address (IoError when one is in use), creates the
   // virtual port when one is wanted (IoError when its path is taken) and opens the port in the
-  // generator (RuntimeFailure "Cannot connect to NAME." when it cannot be opened). Notes on
-  // standard error where a client finds the data.
+  // generator (RuntimeFailure "Cannot connect to NAME." followed by the reason, when it cannot
+  // be opened). Notes on standard error where a client finds the data.
   void open(generator::TTarnNMEAGenerator& generator);
   // Closes the port in the generator and removes the virtual port. Never throws.
   void close(generator::TTarnNMEAGenerator& generator) noexcept;

@@ -1,7 +1,7 @@
 #include "engine/position_text.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 #include "generator/nmea_generator.h"
 #include "support/number_text.h"
@@ -53,7 +53,9 @@ std::string formatPlain(long double value, char decimalPoint) {
       if (!seenPoint) ++pointAfter;
     }
   }
-  const int point = pointAfter + std::atoi(general.c_str() + e + 1);
+  int exponent = 0;
+  std::from_chars(general.data() + e + 1, general.data() + general.size(), exponent);
+  const int point = pointAfter + exponent;
   std::string plain;
   if (point <= 0) {
     plain = std::string("0") + decimalPoint + std::string(static_cast<std::size_t>(-point), '0') +

@@ -154,6 +154,10 @@ class TTarnNMEAGenerator {
   // Write time-out for one burst of `bytes` bytes: 100 ms plus 3 ms per byte.
   static std::chrono::milliseconds writeTimeout(std::size_t bytes);
   bool OpenPort(const std::string& Port, int BaudRate);
+  // Why the last open of the port failed (OpenPort, or a reopen by
+  // WriteSentences), as a sentence such as "There is no such device.";
+  // empty after an open that worked or when the system gave no reason.
+  const std::string& lastOpenError() const { return lastOpenError_; }
   void ClosePort() noexcept;
   const std::string& PortName() const { return portName_; }
   int WriteSentences();
@@ -191,6 +195,7 @@ class TTarnNMEAGenerator {
   bool useSystemDateTime_ = true;
   bool messageAlert_ = false;
   std::string portName_;
+  std::string lastOpenError_;
   int baudRate_ = 0;
   std::unique_ptr<SerialDevice> port_;
   std::shared_ptr<const Clock> clock_;

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "generator/nmea_generator.h"
+#include "support/error.h"
 
 namespace waymock::generator {
 
@@ -19,6 +20,7 @@ bool TTarnNMEAGenerator::OpenPort(const std::string& Port, int BaudRate) {
   releasePort();  // a plain close of the previous device, no purge
   portName_ = Port;
   baudRate_ = BaudRate;
+  lastOpenError_.clear();
   // An empty name would be indistinguishable from "no port open".
   if (Port.empty() || !openNamedPort()) {
     portName_.clear();
@@ -35,9 +37,18 @@ void TTarnNMEAGenerator::ClosePort() noexcept {
 
 bool TTarnNMEAGenerator::openNamedPort() noexcept {
   port_.reset();
+  lastOpenError_.clear();
   if (!ports_) return false;
   try {
     port_ = ports_->open(portName_, baudRate_);
+  } catch (const Error& e) {
+    port_.reset();
+    // The opener's errors say why in a sentence; nothing else does.
+    try {
+      lastOpenError_ = e.what();
+    } catch (...) {
+      lastOpenError_.clear();
+    }
   } catch (...) {
     port_.reset();
   }

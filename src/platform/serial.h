@@ -42,8 +42,10 @@ class SerialDevice {
 class SerialPortOpener {
  public:
   virtual ~SerialPortOpener() = default;
-  // The name is used exactly as given. Returns nullptr when the device cannot be
-  // opened (missing, busy, no permission, not a terminal); settings the device
+  // The name is used exactly as given. When the device cannot be opened
+  // (missing, busy, no permission, not a terminal) throws IoError whose
+  // message is the reason as a sentence ("There is no such device."), or
+  // returns nullptr when there is no reason to give. Settings the device
   // rejects are ignored, so a pseudo-terminal opens like a real port.
   virtual std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) = 0;
 };

@@ -13,6 +13,7 @@
 
 #include "platform/serial.h"
 #include "platform/serial_custom_baud.h"
+#include "support/error.h"
 
 namespace waymock {
 
@@ -136,25 +137,48 @@ class TermiosDevice final : public SerialDevice {
   bool lost_ = false;
 };
 
+// Why a device could not be opened, in the words a user can act on.
+[[noreturn]] void refuseToOpen(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+      raiseIo("There is no such device.", error);
+    case EACCES:
+    case EPERM:
+      raiseIo("Permission denied; serial devices need the user to be in the dialout group.", error);
+    case EBUSY:
+    case EWOULDBLOCK:
+      raiseIo("It is in use by another program.", error);
+    case EISDIR:
+    case ENOTTY:
+      raiseIo("It is not a terminal, so it is not a serial port.", error);
+    default:
+      raiseIo("It cannot be opened: " + systemErrorText(error) + ".", error);
+  }
+}
+
 class TermiosPorts final : public SerialPortOpener {
  public:
   std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override {
     const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) refuseToOpen(errno);
     // Only a terminal is a serial port: a regular file would be overwritten in
     // place, and /dev/null or /dev/zero would swallow every burst as sent.
     struct stat st {};
     termios settings{};
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || tcgetattr(fd, &settings) != 0) {
       ::close(fd);
-      return nullptr;
+      refuseToOpen(ENOTTY);
     }
     // No sharing. The flock keeps out every other opener that asks for it (and
     // a second open by us, which TIOCEXCL alone lets through for root); TIOCEXCL
     // keeps out every other non-root open of the tty.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
       ::close(fd);
-      return nullptr;
+      refuseToOpen(error);
     }
     ioctl(fd, TIOCEXCL);
     applyLineSettings(fd, baudRate);

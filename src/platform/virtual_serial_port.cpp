@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -28,6 +29,17 @@ void closeFd(int& fd) noexcept {
   fd = -1;
 }
 
+// What a symbolic link names, empty when `path` is none or cannot be read.
+std::string linkTarget(const std::string& path) {
+  std::array<char, 4096> buffer{};
+  const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size() - 1);
+  return std::string(buffer.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
 namespace detail {
@@ -35,6 +47,14 @@ namespace detail {
 struct VirtualPty {
   std::string path;
   std::string device;
+  // PATH.lock, locked for the run's whole life, so a link whose lock nobody
+  // holds is known to be left over, whatever it names now: a run killed
+  // outright cannot unlink, but the system drops its lock. The file holds the
+  // device the link was made to, which tells that run's link from a link of
+  // the user's made since.
+  std::string lockPath;
+  int lock = -1;
+  std::string previousDevice;
   int master = -1;
   // Held open for the port's whole life: while one slave descriptor exists the
   // master never sees a hang-up as clients come and go, the slave's raw mode
@@ -49,13 +69,20 @@ struct VirtualPty {
 
   void close() noexcept {
     if (linked) {
-      // Only our own link: another run may have replaced it in the meantime.
-      std::array<char, 4096> target{};
-      const ssize_t n = readlink(path.c_str(), target.data(), target.size() - 1);
-      if (n > 0 && std::string_view(target.data(), static_cast<std::size_t>(n)) == device) {
-        unlink(path.c_str());
-      }
+      // Only our own link: the user may have replaced it in the meantime.
+      if (linkTarget(path) == device) unlink(path.c_str());
       linked = false;
+    }
+    if (lock >= 0) {
+      // Removed while still locked, and only if it is still ours, so a run
+      // that starts now locks either this file (and sees it gone) or a new one.
+      struct stat held {};
+      struct stat named {};
+      if (fstat(lock, &held) == 0 && lstat(lockPath.c_str(), &named) == 0 &&
+          sameFile(held, named)) {
+        unlink(lockPath.c_str());
+      }
+      closeFd(lock);
     }
     closeFd(events);
     closeFd(slave);
@@ -91,44 +118,91 @@ struct VirtualPty {
     }
   }
 
-  void link() {
+  [[noreturn]] void refuse(const std::string& why) const {
+    raiseIo("Cannot create the virtual serial port " + path + ": " + why);
+  }
+
+  // Anything but a symbolic link at `path` is the user's, and never replaced.
+  void refuseWhatIsNoLink() const {
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0) {
-      if (!S_ISLNK(st.st_mode)) {
-        raiseIo("Cannot create the virtual serial port " + path +
-                ": the path exists and is not a symbolic link.");
+    if (lstat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT) return;
+      refuse(systemMessage(errno) + ".");
+    }
+    if (!S_ISLNK(st.st_mode)) refuse("the path exists and is not a symbolic link.");
+  }
+
+  void takeLock() {
+    lockPath = path + ".lock";
+    // A run that ends removes its lock file; one that locked it just before
+    // holds a file without a name, so it tries again with the new one.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+      if (lock < 0) refuse("its lock file " + lockPath + ": " + systemMessage(errno) + ".");
+      struct stat held {};
+      if (fstat(lock, &held) != 0 || !S_ISREG(held.st_mode) || held.st_uid != geteuid()) {
+        closeFd(lock);
+        refuse("its lock file " + lockPath + " is not a plain file of this user's.");
       }
-      refuseLiveLink();
-      // A link left behind by a run that did not end cleanly: its
-      // pseudo-terminal went with that run, so the link dangles.
+      if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        closeFd(lock);
+        if (error != EWOULDBLOCK) {
+          refuse("its lock file " + lockPath + ": " + systemMessage(error) + ".");
+        }
+        const std::string target = linkTarget(path);
+        refuse(target.starts_with("/dev/pts/")
+                   ? "it links to the pseudo-terminal " + target + ", which is in use."
+                   : "another run of the simulator is using it.");
+      }
+      struct stat named {};
+      if (lstat(lockPath.c_str(), &named) == 0 && sameFile(held, named)) {
+        std::array<char, 256> text{};
+        const ssize_t n = pread(lock, text.data(), text.size(), 0);
+        previousDevice.assign(text.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+        return;
+      }
+      closeFd(lock);
+    }
+    refuse("its lock file " + lockPath + " keeps being replaced.");
+  }
+
+  void link() {
+    refuseWhatIsNoLink();
+    takeLock();
+    refuseWhatIsNoLink();  // again, now that no run of ours can change it
+    const std::string target = linkTarget(path);
+    if (!target.empty()) {
+      // Left by a run that ended without removing it: the lock file names the
+      // device, or we were just given that very device, so its run has it no more.
+      const bool leftOver =
+          target == device || (!previousDevice.empty() && target == previousDevice);
+      if (!leftOver) refuseLiveLink(target);
       if (unlink(path.c_str()) != 0 && errno != ENOENT) {
         raiseIo("Cannot replace the symbolic link " + path + ": " + systemMessage(errno) + ".");
       }
-    } else if (errno != ENOENT) {
-      raiseIo("Cannot create the virtual serial port " + path + ": " + systemMessage(errno) + ".");
     }
     // symlink() never replaces anything, so a file that appeared meanwhile is safe.
-    if (symlink(device.c_str(), path.c_str()) != 0) {
-      raiseIo("Cannot create the virtual serial port " + path + ": " + systemMessage(errno) + ".");
-    }
+    if (symlink(device.c_str(), path.c_str()) != 0) refuse(systemMessage(errno) + ".");
     linked = true;
+    // Only the record: a failure to write it costs the next run the take-over
+    // after a crash, not this run.
+    if (ftruncate(lock, 0) == 0) {
+      [[maybe_unused]] const ssize_t n = pwrite(lock, device.data(), device.size(), 0);
+    }
   }
 
-  // A link to something that exists is someone's: another run's live port
-  // (whose clients would lose it) or a file of the user's.
-  void refuseLiveLink() const {
-    std::array<char, 4096> buffer{};
-    const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size() - 1);
-    const std::string target(buffer.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+  // A link not known to be a run's that names something existing is the
+  // user's own; one that dangles is a crashed run's from before the lock file.
+  void refuseLiveLink(const std::string& target) const {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
       if (errno == ENOENT || errno == ENOTDIR) return;
-      raiseIo("Cannot create the virtual serial port " + path + ": " + systemMessage(errno) + ".");
+      refuse(systemMessage(errno) + ".");
     }
-    const bool pseudoTerminal = S_ISCHR(st.st_mode) && target.starts_with("/dev/pts/");
-    raiseIo("Cannot create the virtual serial port " + path +
-            (pseudoTerminal ? ": it links to the pseudo-terminal " + target + ", which is in use."
-                            : ": it is a symbolic link to " + target + ", which exists."));
+    refuse(S_ISCHR(st.st_mode) && target.starts_with("/dev/pts/")
+               ? "it links to the pseudo-terminal " + target + ", which is in use."
+               : "it is a symbolic link to " + target + ", which exists.");
   }
 
   // Counts clients from the open and close events seen since the last call.

@@ -26,11 +26,15 @@ class VirtualSerialPort {
   // else /tmp/waymock-gps-USER, so one user's simulator never blocks another's.
   static std::string defaultPath();
 
-  // Creates the pseudo-terminal and the link. A stale link (one that dangles,
-  // as a crashed run's does) is replaced; anything else at `path` (a live
-  // link, a file, a folder) is left alone and IoError names what is there.
+  // Creates the pseudo-terminal and the link, and holds the lock file
+  // `path` + ".lock" (mode 0600) while the port lives. A link left by a run
+  // that did not end cleanly (killed, or the machine went down) is replaced,
+  // as is one that dangles; anything else at `path` (a live run's link, a link
+  // of the user's to something that exists, a file, a folder) is left alone
+  // and IoError names what is there.
   explicit VirtualSerialPort(std::string path = defaultPath());
-  // Removes the link, if it is still ours, and closes the pseudo-terminal.
+  // Removes the link, if it is still ours, and the lock file, and closes the
+  // pseudo-terminal.
   ~VirtualSerialPort();
   VirtualSerialPort(const VirtualSerialPort&) = delete;
   VirtualSerialPort& operator=(const VirtualSerialPort&) = delete;

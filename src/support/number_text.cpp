@@ -1,9 +1,9 @@
 #include "support/number_text.h"
 
+#include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -76,12 +76,17 @@ std::uint64_t scaledDigits(long double value, int shift) {
     if (off > 0.01L || off < -0.01L) return roundHalfEvenUnsigned(scaled);
   }
   if (shift > kExactPowers || shift < -kExactPowers) {
+    // "d.dddddddddddddde+X": the exact value's digits, whatever the locale.
     char text[40];
-    std::snprintf(text, sizeof text, "%.14Le", value);
+    const char* const end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 14).ptr;
     std::uint64_t digits = static_cast<std::uint64_t>(text[0] - '0');
     for (int i = 2; i < 16; ++i) digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    // printf picked its own exponent; the caller's loop settles a mismatch.
-    const int exponent = std::atoi(std::strchr(text, 'e') + 1);
+    // The conversion picked its own exponent; the caller's loop settles a mismatch.
+    const char* sign = std::find(static_cast<const char*>(text), end, 'e') + 1;
+    if (sign < end && *sign == '+') ++sign;
+    int exponent = 0;
+    std::from_chars(sign, end, exponent);
     const int wanted = kSignificant - 1 - shift;
     if (exponent > wanted) return kAbove15;
     if (exponent < wanted) return kLowest15 - 1;

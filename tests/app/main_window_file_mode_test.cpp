@@ -251,7 +251,8 @@ TEST_F(FileModeTest, WithoutAPortOnlyUdpCarriesTheReplay) {
   selectPort("/nonexistent/ttyWAYM0");
   load(log);
   startFast();
-  EXPECT_EQ(errors, QStringList{"Cannot connect to /nonexistent/ttyWAYM0."});
+  EXPECT_EQ(errors,
+            QStringList{"Cannot connect to /nonexistent/ttyWAYM0.\nThere is no such device."});
   ASSERT_TRUE(replayEnds());
   std::vector<std::string> datagrams;
   while (auto datagram = listener.receive(0)) datagrams.push_back(*datagram);

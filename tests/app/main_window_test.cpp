@@ -12,11 +12,15 @@
 #include <climits>
 #include <filesystem>
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "app/handler_guard.h"
 #include "common/test_support.h"
 #include "platform/folders.h"
 #include "platform/pty_pair.h"
+#include "platform/serial.h"
+#include "platform/virtual_serial_port.h"
 #include "support/error_log.h"
 #include "ui_main_window.h"
 
@@ -164,14 +168,38 @@ TEST(MainWindow, NumericFieldsBringBadTextBackOnFocusLoss) {
   }
 }
 
-TEST(MainWindow, StartSaysWhatIsWrongWithThePort) {
+// The box names the port and, on a second line, why it did not open.
+TEST(MainWindow, StartSaysWhatIsWrongWithThePortAndWhy) {
   Window win;
-  win.w.btnStartClick();
-  win.selectPort(" /nonexistent/ttyWAYM0 ");
-  win.w.btnStartClick();
-  EXPECT_EQ(win.errors,
-            QStringList({"Select a serial port.", "Cannot connect to /nonexistent/ttyWAYM0."}));
-  EXPECT_TRUE(win.g().PortName().empty());
+  win.ui().btnStart->trigger();
+  EXPECT_EQ(win.errors, QStringList{"Select a serial port."});
+  test::PtyPair busy;
+  const auto held = systemSerialPorts()->open(busy.name(), 4800);
+  const std::string link = TfrmMain::virtualPortPath().toStdString();
+  VirtualSerialPort otherRun(link);
+  const std::pair<std::string, std::string> cases[] = {
+      {" /nonexistent/ttyWAYM0 ",
+       "Cannot connect to /nonexistent/ttyWAYM0.\nThere is no such device."},
+      {"/dev/null",
+       "Cannot connect to /dev/null.\nIt is not a terminal, so it is not a serial port."},
+      {busy.name(), "Cannot connect to " + busy.name() + ".\nIt is in use by another program."},
+      {link, "Cannot connect to " + link + ".\nCannot create the virtual serial port " + link +
+                 ": it links to the pseudo-terminal " + otherRun.deviceName() +
+                 ", which is in use."},
+  };
+  for (const auto& [port, message] : cases) {
+    win.errors.clear();
+    win.selectPort(port);
+    win.ui().btnStart->trigger();
+    EXPECT_EQ(win.errors, QStringList{QString::fromStdString(message)});
+    EXPECT_TRUE(win.g().PortName().empty()) << port;
+  }
+  EXPECT_EQ(std::filesystem::read_symlink(link), otherRun.deviceName());
+  win.ui().cmbBaudRate->setCurrentIndex(-1);
+  win.errors.clear();
+  win.ui().btnStart->trigger();
+  EXPECT_EQ(win.errors, QStringList{QString::fromStdString("Cannot connect to " + link +
+                                                           ".\nNo baud rate is selected.")});
   win.w.miSerialRefreshClick();
   EXPECT_EQ(win.ui().cmbCom->currentIndex(), -1) << "a refresh drops the selection";
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,20 @@ TEST(CliBurst, PrintsTheWorkedExample) {
             "$GPGSA,A,3,13,01,16,,24,,,,,,,,1.5,0.9,1.2*3E\r\n"
             "$GPGSV,2,1,5,3,45,120,40,7,20,300,35,12,60,45,44,19,15,210,9*48\r\n"
             "$GPGSV,2,2,5,28,5,80,30*78\r\n");
+}
+
+// A decimal-comma locale in the environment changes no number, read or written.
+TEST(CliBurst, ADecimalCommaLocaleChangesNoNumber) {
+  const auto args =
+      burst({"--alt", "12.5", "--heading", "359.99", "--pdop", "1.25", "--speed", "22.5", "--lat",
+             "52:22:59.99N", "--sentences", "GPGGA,GPVTG,GPGSA", "--utc", "2024-03-23T12:35:19Z"});
+  const auto c = runProcess(args, {}, std::chrono::seconds(10), {"LC_ALL=C"});
+  const auto comma = runProcess(args, {}, std::chrono::seconds(10),
+                                {std::string("LC_ALL=") + test::kDecimalCommaLocale});
+  EXPECT_EQ(comma.exitCode, 0) << comma.err;
+  EXPECT_NE(comma.out.find(",12.5,M,"), std::string::npos) << comma.out;
+  EXPECT_NE(comma.out.find("$GPVTG,359.99,T,"), std::string::npos) << comma.out;
+  EXPECT_EQ(comma.out, c.out);
 }
 
 TEST(CliBurst, OptionsReachTheSentences) {

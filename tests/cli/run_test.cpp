@@ -150,6 +150,37 @@ TEST(CliRun, ClientReadsTheVirtualPortWhileItRuns) {
   EXPECT_NE(run.err().find(link.string()), std::string::npos);
 }
 
+// A run killed outright leaves its link behind, naming a pseudo-terminal the
+// next run is likely to get again; that run takes the path over. A run that
+// is still alive keeps its link and its clients.
+TEST(CliRun, TakesOverTheLinkOfAKilledRunButNotOfALiveOne) {
+  test::TempDir dir, killedLogs, logs;
+  const auto link = dir / "gps";
+  {
+    Background killed(killedLogs, runArgs({"--virtual", link.string(), "--interval", "30"}));
+    ASSERT_TRUE(waitFor([&] { return killed.out().find("\r\n\r\n") != std::string::npos; }));
+    kill(killed.pid(), SIGKILL);
+    EXPECT_EQ(killed.wait(), -1);
+  }
+  ASSERT_TRUE(fs::is_symlink(link));
+  Background run(logs, runArgs({"--virtual", link.string(), "--interval", "0.05"}));
+  ASSERT_TRUE(waitFor([&] { return run.err().find("clients read") != std::string::npos; }))
+      << run.err();
+  const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(client, 0);
+  EXPECT_NE(readFor(client, 1, 3s).find("$GPGGA,"), std::string::npos);
+
+  const std::string device = fs::read_symlink(link).string();
+  const auto second = runProcess(
+      runArgs({"--virtual", link.string(), "--count", "1", "--interval", "0.01"}), {}, 10s);
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_EQ(second.err, "waymock-cli: Cannot create the virtual serial port " + link.string() +
+                            ": it links to the pseudo-terminal " + device + ", which is in use.\n");
+  EXPECT_EQ(fs::read_symlink(link), device);
+  EXPECT_NE(readFor(client, 1, 3s).find("$GPGGA,"), std::string::npos);
+  ::close(client);
+}
+
 TEST(CliRun, KeepsItsPaceWithNoClient) {
   test::TempDir dir;
   const auto start = Clock::now();
@@ -235,7 +266,8 @@ TEST(CliRun, RefusesWhatItCannotUse) {
   } const cases[] = {
       {{"--port", (dir / "ttyNone").string()},
        1,
-       "waymock-cli: Cannot connect to " + (dir / "ttyNone").string() + ".\n"},
+       "waymock-cli: Cannot connect to " + (dir / "ttyNone").string() +
+           ". There is no such device.\n"},
       {{"--virtual", (dir / "file").string()},
        1,
        "waymock-cli: Cannot create the virtual serial port " + (dir / "file").string() +
@@ -261,7 +293,10 @@ TEST(CliRun, RefusesWhatItCannotUse) {
       {{"--baud", "12345"}, 2, ""},
       {{"--port", "/dev/null", "--virtual", (dir / "gps").string()}, 2, ""},
       // Not a terminal: it would swallow every burst.
-      {{"--port", "/dev/null"}, 1, "waymock-cli: Cannot connect to /dev/null.\n"},
+      {{"--port", "/dev/null"},
+       1,
+       "waymock-cli: Cannot connect to /dev/null. It is not a terminal, so it is not a serial "
+       "port.\n"},
       // Another run's port, or a link of the user's.
       {{"--virtual", (dir / "mine").string()},
        1,

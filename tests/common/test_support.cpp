@@ -84,7 +84,23 @@ LocaleGuard::~LocaleGuard() {
 }
 
 ProcessResult runProcess(const std::vector<std::string>& args, std::string_view input,
-                         std::chrono::milliseconds timeout) {
+                         std::chrono::milliseconds timeout,
+                         const std::vector<std::string>& environment) {
+  // Made before the fork: the child only execs.
+  std::vector<std::string> variables = environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text = *entry;
+    const auto named = [&](const std::string& given) {
+      return given.substr(0, given.find('=')) == text.substr(0, text.find('='));
+    };
+    if (std::none_of(environment.begin(), environment.end(), named)) variables.emplace_back(text);
+  }
+  std::vector<char*> envp;
+  for (auto& v : variables) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   int inPipe[2], outPipe[2], errPipe[2];
   if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0 ||
       pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -96,10 +112,7 @@ ProcessResult runProcess(const std::vector<std::string>& args, std::string_view 
     dup2(inPipe[0], 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(inPipe[0]);

@@ -71,9 +71,11 @@ struct ProcessResult {
 };
 
 // Runs a program with arguments, feeds `input` on standard input, and collects
-// its output. The program is killed after `timeout`.
+// its output. The program is killed after `timeout`. It gets this process's
+// environment with the "NAME=value" entries of `environment` set on top.
 ProcessResult runProcess(const std::vector<std::string>& args, std::string_view input = {},
-                         std::chrono::milliseconds timeout = std::chrono::seconds(30));
+                         std::chrono::milliseconds timeout = std::chrono::seconds(30),
+                         const std::vector<std::string>& environment = {});
 
 // Path of the built command-line tool.
 inline std::string cliPath() {

@@ -10,6 +10,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
+#include "support/error.h"
 #include "worked_example.h"
 
 namespace waymock::generator {
@@ -27,12 +28,14 @@ class FakePorts final : public SerialPortOpener {
   bool goneOnWrite = false;      // the next write finds the device gone
   std::size_t pending = 0;       // output not sent yet
   std::size_t drainPerPoll = 0;  // how much of it each look finds sent
+  std::string refusal;           // why a missing device cannot be opened, if said
 
   std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override {
     log.push_back("open " + name + " " + std::to_string(baudRate));
     for (const auto& n : names) {
       if (n == name) return std::make_unique<Device>(*this, name);
     }
+    if (!refusal.empty()) raiseIo(refusal);
     return nullptr;
   }
 
@@ -168,6 +171,31 @@ TEST_F(SerialOutput, FailedOpenLeavesNoPort) {
   TTarnNMEAGenerator portless(std::make_shared<FixedClock>(45'000.0), nullptr);
   EXPECT_FALSE(portless.OpenPort("/dev/ttyS0", 4800));
   EXPECT_EQ(portless.PortName(), "");
+}
+
+// OpenPort only says whether; why it failed stays for the caller to show.
+TEST_F(SerialOutput, KeepsTheReasonOfTheLastFailedOpen) {
+  EXPECT_EQ(gen.lastOpenError(), "");
+  ports->refusal = "There is no such device.";
+  EXPECT_FALSE(gen.OpenPort("/dev/ttyUSB9", 4800));
+  EXPECT_EQ(gen.lastOpenError(), "There is no such device.");
+  ASSERT_TRUE(gen.OpenPort("/dev/ttyS0", 4800));
+  EXPECT_EQ(gen.lastOpenError(), "");
+  // A device that went away and is not back yet says why it cannot be reopened.
+  ports->goneOnWrite = true;
+  ports->names.clear();
+  EXPECT_EQ(gen.WriteSentences(), 0);
+  EXPECT_EQ(gen.WriteSentences(), 0);
+  EXPECT_EQ(gen.lastOpenError(), "There is no such device.");
+  ports->refusal.clear();  // an opener without a reason
+  EXPECT_FALSE(gen.OpenPort("/dev/ttyS0", 4800));
+  EXPECT_EQ(gen.lastOpenError(), "");
+
+  TTarnNMEAGenerator real;
+  EXPECT_FALSE(real.OpenPort("/nonexistent/ttyWAYM0", 4800));
+  EXPECT_EQ(real.lastOpenError(), "There is no such device.");
+  EXPECT_FALSE(real.OpenPort("/dev/null", 4800));
+  EXPECT_EQ(real.lastOpenError(), "It is not a terminal, so it is not a serial port.");
 }
 
 // A device that went away (an unplugged adapter) is closed; later writes open

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "common/test_support.h"
 #include "platform/pty_pair.h"
 #include "platform/serial.h"
+#include "support/error.h"
 
 namespace waymock {
 namespace {
@@ -78,25 +80,47 @@ TEST(SerialTermios, WriteGivesUpAtItsTimeoutWithTheShorterCount) {
   EXPECT_LT(elapsed, 1500ms);
 }
 
-TEST(SerialTermios, RefusesWhatCannotBeAPort) {
-  test::TempDir dir;
-  EXPECT_EQ(systemSerialPorts()->open((dir / "ttyMissing").string(), 4800), nullptr);
-  EXPECT_EQ(systemSerialPorts()->open(dir.path().string(), 4800), nullptr);
-  // A regular file is no serial port, and must not be written into.
-  test::writeFile(dir / "file", "keep me");
-  EXPECT_EQ(systemSerialPorts()->open((dir / "file").string(), 4800), nullptr);
-  EXPECT_EQ(test::readFile(dir / "file"), "keep me");
-  // Character devices without terminal settings swallow or fail every burst.
-  for (const char* device : {"/dev/null", "/dev/zero", "/dev/full"}) {
-    EXPECT_EQ(systemSerialPorts()->open(device, 4800), nullptr) << device;
+// The reason a device is refused, as the user is told it; empty when it opened.
+std::string refusal(const std::string& name) {
+  try {
+    return systemSerialPorts()->open(name, 4800) ? "" : "no reason";
+  } catch (const IoError& e) {
+    return e.what();
   }
+}
+
+TEST(SerialTermios, RefusesWhatCannotBeAPortAndSaysWhy) {
+  test::TempDir dir;
+  test::writeFile(dir / "file", "keep me");
+  const std::string missing = "There is no such device.";
+  const std::string notTerminal = "It is not a terminal, so it is not a serial port.";
+  const std::pair<std::string, std::string> cases[] = {
+      {(dir / "ttyMissing").string(), missing},
+      {(dir / "file" / "ttyS0").string(), missing},
+      {dir.path().string(), notTerminal},
+      // A regular file is no serial port, and must not be written into.
+      {(dir / "file").string(), notTerminal},
+      // Character devices without terminal settings swallow or fail every burst.
+      {"/dev/null", notTerminal},
+      {"/dev/zero", notTerminal},
+      {"/dev/full", notTerminal},
+  };
+  for (const auto& [name, reason] : cases) EXPECT_EQ(refusal(name), reason) << name;
+  EXPECT_EQ(test::readFile(dir / "file"), "keep me");
+}
+
+TEST(SerialTermios, SaysThatSerialDevicesNeedTheDialoutGroup) {
+  PtyPair pty;  // the user's own terminal, closed to others
+  ASSERT_EQ(chmod(pty.name().c_str(), 0600), 0);
+  EXPECT_EQ(test::runAsNobody([&] { return refusal(pty.name()); }),
+            "Permission denied; serial devices need the user to be in the dialout group.");
 }
 
 TEST(SerialTermios, IsNotSharedWhileOpen) {
   PtyPair pty;
   auto first = systemSerialPorts()->open(pty.name(), 4800);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(systemSerialPorts()->open(pty.name(), 4800), nullptr);
+  EXPECT_EQ(refusal(pty.name()), "It is in use by another program.");
   first.reset();
   auto again = systemSerialPorts()->open(pty.name(), 4800);
   ASSERT_NE(again, nullptr);

@@ -106,6 +106,31 @@ TEST(VirtualSerialPort, ReplacesAStaleLinkAndRemovesItsOwnOnClose) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
+// Only the run holds the lock file, and the user alone may read it.
+TEST(VirtualSerialPort, HoldsAPrivateLockFileWhileItLives) {
+  test::TempDir dir;
+  const fs::path lock = dir / "gps.lock";
+  {
+    VirtualSerialPort port((dir / "gps").string());
+    EXPECT_EQ(fs::symlink_status(lock).type(), fs::file_type::regular);
+    EXPECT_EQ(fs::status(lock).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  }
+  EXPECT_FALSE(fs::exists(fs::symlink_status(lock)));
+}
+
+// After a crash or a reboot the link may name a terminal that exists again,
+// someone else's now; the unlocked lock file says the link was a run's.
+TEST(VirtualSerialPort, ReplacesALinkItsUnlockedLockFileNames) {
+  test::TempDir dir;
+  test::PtyPair reused;
+  const fs::path link = dir / "gps";
+  fs::create_symlink(reused.name(), link);
+  test::writeFile(dir / "gps.lock", reused.name());
+  VirtualSerialPort port(link.string());
+  EXPECT_EQ(fs::read_symlink(link), port.deviceName());
+  EXPECT_EQ(test::readFile(dir / "gps.lock"), port.deviceName());
+}
+
 TEST(VirtualSerialPort, LeavesALinkThatIsNoLongerItsOwn) {
   test::TempDir dir;
   const fs::path link = dir / "gps";
@@ -126,12 +151,17 @@ TEST(VirtualSerialPort, RefusesALinkToSomethingThatExists) {
   ASSERT_GE(client.fd(), 0);
   test::writeFile(dir / "notes", "keep me");
   fs::create_symlink(dir / "notes", dir / "mine");
+  // A live run whose link was deleted still holds the path.
+  VirtualSerialPort unlinked((dir / "other").string());
+  fs::remove(dir / "other");
   const std::string prefix = "Cannot create the virtual serial port ";
   const std::pair<fs::path, std::string> cases[] = {
       {link, prefix + link.string() + ": it links to the pseudo-terminal " + first.deviceName() +
                  ", which is in use."},
       {dir / "mine", prefix + (dir / "mine").string() + ": it is a symbolic link to " +
                          (dir / "notes").string() + ", which exists."},
+      {dir / "other",
+       prefix + (dir / "other").string() + ": another run of the simulator is using it."},
   };
   for (const auto& [path, message] : cases) {
     try {
@@ -146,6 +176,29 @@ TEST(VirtualSerialPort, RefusesALinkToSomethingThatExists) {
   EXPECT_EQ(readAtLeast(client.fd(), burst(0).size()), burst(0));
   EXPECT_EQ(fs::read_symlink(dir / "mine"), dir / "notes");
   EXPECT_EQ(test::readFile(dir / "notes"), "keep me");
+  EXPECT_TRUE(fs::exists(dir / "gps.lock"));
+  EXPECT_FALSE(fs::exists(dir / "mine.lock"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "other")));
+}
+
+// Another user at the same path (a shared folder such as /tmp) can neither
+// take the lock nor the link.
+TEST(VirtualSerialPort, AnotherUserCannotTakeAPathOver) {
+  test::TempDir dir;
+  fs::permissions(dir.path(), fs::perms::all | fs::perms::sticky_bit);
+  const std::string path = (dir / "gps").string();
+  VirtualSerialPort port(path);
+  const std::string refused = test::runAsNobody([&] {
+    try {
+      VirtualSerialPort other(path);
+      return std::string("took it over");
+    } catch (const IoError& e) {
+      return std::string(e.what());
+    }
+  });
+  EXPECT_EQ(refused, "Cannot create the virtual serial port " + path + ": its lock file " + path +
+                         ".lock: Permission denied.");
+  EXPECT_EQ(fs::read_symlink(path), port.deviceName());
 }
 
 // Without $XDG_RUNTIME_DIR the default is still the user's own, so another
@@ -181,6 +234,23 @@ TEST(VirtualSerialPort, NeverOverwritesAFileOrFolder) {
   }
   EXPECT_EQ(test::readFile(dir / "file"), "keep me");
   EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+// A lock file planted as a link would have us create or write a file elsewhere.
+TEST(VirtualSerialPort, RefusesALockFileThatIsALink) {
+  test::TempDir dir;
+  fs::create_symlink(dir / "target", dir / "gps.lock");
+  const std::string path = (dir / "gps").string();
+  try {
+    VirtualSerialPort port(path);
+    FAIL();
+  } catch (const IoError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create the virtual serial port " + path +
+                                         ": its lock file " + path +
+                                         ".lock: Too many levels of symbolic links.");
+  }
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "target")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "gps")));
 }
 
 TEST(VirtualSerialPort, ReportsAPathThatCannotBeCreated) {
