@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QLocale>
 #include <QTest>
 #include <QToolButton>
@@ -204,18 +205,87 @@ TEST(MainWindow, StartSaysWhatIsWrongWithThePortAndWhy) {
   EXPECT_EQ(win.ui().cmbCom->currentIndex(), -1) << "a refresh drops the selection";
 }
 
-TEST(MainWindow, PauseBeforeStartStopsTheTimerAndStartTurnsItOn) {
+// Pause is down exactly while a started simulation is held.
+TEST(MainWindow, PauseShowsWhetherTheStartedSimulationIsHeld) {
   Window win;
   test::PtyPair pty;
-  win.w.btnPauseClick();
-  EXPECT_FALSE(win.w.mainTimer().isActive());
+  QAction* pause = win.ui().btnPause;
+  const auto press = [&](QAction* action, bool timer, bool down) {
+    action->trigger();
+    EXPECT_EQ(win.w.mainTimer().isActive(), timer) << action->objectName().toStdString();
+    EXPECT_EQ(pause->isChecked(), down) << action->objectName().toStdString();
+  };
+  press(pause, false, false);  // before any Start: nothing is held
   win.selectPort(pty.name());
-  win.w.btnStartClick();
+  press(win.ui().btnStart, true, false);
   EXPECT_TRUE(win.errors.isEmpty());
-  EXPECT_TRUE(win.w.mainTimer().isActive());
-  win.w.btnPauseClick();
-  EXPECT_FALSE(win.w.mainTimer().isActive());
-  EXPECT_EQ(win.g().PortName(), pty.name());
+  press(pause, false, true);
+  press(pause, true, false);
+  press(pause, false, true);
+  press(win.ui().btnStart, true, false);
+  press(pause, false, true);
+  press(win.ui().btnStop, false, false);
+}
+
+// Keyboard users reach every command by Tab and by its key, named in the tool
+// tip; the status bar keeps the hint alone.
+TEST(MainWindow, TabAndKeysReachTheCommands) {
+  Window win;
+  win.w.show();
+  QApplication::setActiveWindow(&win.w);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&win.w));
+  win.ui().trckLongitude->setFocus();
+  QStringList reached;
+  for (int i = 0; i < 10; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    reached << QApplication::focusWidget()->objectName();
+  }
+  EXPECT_EQ(reached, QStringList({"btnBack", "btnStart", "btnPause", "btnStop", "btnForward",
+                                  "btnLoad", "btnSave", "btnHelp", "btnAbout", "MemoOut"}));
+  EXPECT_EQ(win.ui().btnStart->toolTip(), "Start (F5)");
+  EXPECT_EQ(win.ui().btnStart->statusTip(), "Start");
+  win.ui().PageControl->setCurrentIndex(1);  // the tool bar's page is hidden now
+  QTest::keyClick(&win.w, Qt::Key_F5);
+  EXPECT_EQ(win.errors, QStringList{"Select a serial port."});
+  QTest::keyClick(&win.w, Qt::Key_O, Qt::AltModifier);  // the Simulator page's mnemonic
+  EXPECT_EQ(win.ui().PageControl->currentIndex(), 0);
+}
+
+// Under a decimal-comma locale a typed "." is the decimal point, or grouping
+// beside a comma; whole-number fields keep refusing it.
+TEST(MainWindow, DecimalFieldsTakeATypedPointUnderADecimalCommaLocale) {
+  Window win;
+  struct Case {
+    QAbstractSpinBox* spin;
+    const char* typed;
+    double expected;
+  };
+  for (const Case& c : {Case{win.ui().efPDOP, "0.5", 0.5}, Case{win.ui().efAlt, "1.234,5", 1234.5},
+                        Case{win.ui().efAlt, "12,5", 12.5}, Case{win.ui().efLtDeg, "1.5", 15}}) {
+    c.spin->setLocale(QLocale(QLocale::German, QLocale::Germany));
+    c.spin->selectAll();
+    QTest::keyClick(c.spin, Qt::Key_Backspace);
+    QTest::keyClicks(c.spin, c.typed);
+    QTest::keyClick(c.spin, Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(c.spin->property("value").toDouble(), c.expected) << c.typed;
+  }
+}
+
+// Only a whole address is taken from the keyboard; the settings file's text stands.
+TEST(MainWindow, TargetIpKeepsTheLastWholeAddress) {
+  Window win;
+  win.ui().cbUDP->setChecked(true);
+  win.ui().efIp->setEnabled(true);
+  win.ui().efIp->setText("127.0.0.1");
+  win.ui().efIp->selectAll();
+  QTest::keyClicks(win.ui().efIp, "127.1");
+  EXPECT_EQ(win.w.readSettings().udpHost, "127.0.0.1");
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(win.ui().efIp, &out);
+  EXPECT_EQ(win.ui().efIp->text(), "127.0.0.1");
+  win.ui().efIp->setText("10.1");  // as read from a hand-edited settings file
+  QApplication::sendEvent(win.ui().efIp, &out);
+  EXPECT_EQ(win.ui().efIp->text(), "10.1");
 }
 
 TEST(MainWindow, ThreeTicksOnAPseudoTerminalShowAndMoveTheFix) {
@@ -228,6 +298,8 @@ TEST(MainWindow, ThreeTicksOnAPseudoTerminalShowAndMoveTheFix) {
   win.ui().efLnSec->setValue(1);
   win.ui().efAlt->setValue(100);
   win.ui().cbGPGSV->setChecked(false);
+  win.g().ClearSatellites();
+  win.g().SetSatellite(5, true, 45, 120, 40);
   win.selectPort(pty.name());
   win.ui().PageControl->setCurrentIndex(1);
   win.w.btnStartClick();
@@ -249,6 +321,23 @@ TEST(MainWindow, ThreeTicksOnAPseudoTerminalShowAndMoveTheFix) {
   EXPECT_EQ(win.ui().lblLat->text(), QString::fromUtf8(" 10\u00B0 20' 32,46\" N"));
   EXPECT_EQ(win.ui().lblLong->text(), QString::fromUtf8("  0\u00B0 00' 03,00\" E"));
   EXPECT_EQ(win.ui().lblAltitude->text(), "100 m = 328,08 feet");
+  // What a screen reader hears: the caption and the value, the sky plot in
+  // words, the latest burst at the end of the log.
+  const auto spoken = [](QObject* object, QAccessible::Text kind) {
+    return QAccessible::queryAccessibleInterface(object)->text(kind);
+  };
+  EXPECT_EQ(spoken(win.ui().lblLat, QAccessible::Name),
+            QString::fromUtf8("Latitude: 10\u00B0 20' 32,46\" N"));
+  EXPECT_EQ(spoken(win.ui().lblAltitude, QAccessible::Name), "Altitude: 100 m = 328,08 feet");
+  EXPECT_EQ(spoken(win.ui().lblSource, QAccessible::Name), "Source: Simulator");
+  EXPECT_TRUE(
+      spoken(win.ui().PaintBox, QAccessible::Description)
+          .startsWith(QString::fromUtf8("1 active satellite. PRN 5: elevation 45\u00B0, azimuth ")))
+      << spoken(win.ui().PaintBox, QAccessible::Description).toStdString();
+  QAccessibleTextInterface* log =
+      QAccessible::queryAccessibleInterface(win.ui().MemoOut)->textInterface();
+  ASSERT_NE(log, nullptr);
+  EXPECT_TRUE(log->text(0, log->characterCount()).contains(QString::fromStdString(glls[2])));
   EXPECT_EQ(win.ui().trckLatitude->value(), 3723246);
   EXPECT_EQ(win.ui().trckLongitude->value(), 300);
   EXPECT_NEAR(double(win.g().Latitude_Second()), 33.46, 1e-9)

@@ -158,6 +158,23 @@ TEST_F(SatellitesDialog, SetAndResetApplyToTheSelectedRowsOnly) {
   EXPECT_EQ(generatorSat(2), (Sat{false, 0, 0, 0})) << "nothing selected, nothing set";
 }
 
+// Typed numbers beyond the range come back to the nearest bound, also when
+// Set is pressed while a field still holds them.
+TEST_F(SatellitesDialog, FieldsClampTypedNumbersToTheirRange) {
+  open();
+  const std::pair<const char*, const char*> typed[] = {
+      {"efElevation", "95"}, {"efAzimuth", "400"}, {"efSNR", "120"}};
+  for (const auto& [name, text] : typed) {
+    auto* spin = child<QSpinBox>(name);
+    spin->selectAll();
+    QTest::keyClicks(spin, text);
+  }
+  selectRows({4});
+  child<QToolButton>("btnSet")->click();
+  EXPECT_EQ(row(4), (Sat{true, 90, 359, 99}));
+  EXPECT_EQ(generatorSat(5), (Sat{true, 90, 359, 99}));
+}
+
 TEST_F(SatellitesDialog, CheckBoxClickAndSpaceReachTheGenerator) {
   open();
   QWidget* viewport = list->viewport();

@@ -69,28 +69,47 @@ class Desktop {
   std::string bus_;
 };
 
-// The window program with a home of its own, under `locale`.
+// How a test starts the window program.
+struct Start {
+  Start& withLocale(std::string value) { return locale = std::move(value), *this; }
+  Start& withoutAccessibility() { return accessibility = false, *this; }
+  Start& withScaleFactor(std::string value) { return scaleFactor = std::move(value), *this; }
+  Start& withSettings(std::string value) { return settings = std::move(value), *this; }
+
+  std::string locale = "C.UTF-8";
+  // Without it the program gets neither the session bus nor the
+  // accessibility bridge.
+  bool accessibility = true;
+  std::optional<std::string> scaleFactor;  // QT_SCALE_FACTOR
+  std::string settings;                    // the settings file's text, if any
+};
+
+// The window program with a home of its own.
 class Window {
  public:
-  // Without `accessibility` the program gets neither the session bus nor the
-  // accessibility bridge.
-  explicit Window(const std::string& locale = "C.UTF-8", bool accessibility = true) {
+  explicit Window(const Start& start = {}) {
     fs::create_directories(runtime());
     fs::permissions(runtime(), fs::perms::owner_all);
+    if (!start.settings.empty()) {
+      fs::create_directories(settingsFile().parent_path());
+      test::writeFile(settingsFile(), start.settings);
+    }
     const Desktop& desktop = *Desktop::get();
+    const auto ifAccessible = [&](const std::string& value) {
+      return start.accessibility ? std::optional<std::string>(value) : std::nullopt;
+    };
     const std::vector<std::pair<const char*, std::optional<std::string>>> environment = {
         {"HOME", home_.path().string()},
         {"XDG_CONFIG_HOME", (home_ / "config").string()},
         {"XDG_DATA_HOME", (home_ / "data").string()},
         {"XDG_CACHE_HOME", (home_ / "cache").string()},
         {"XDG_RUNTIME_DIR", runtime().string()},
-        {"LC_ALL", locale},
+        {"LC_ALL", start.locale},
         {"DISPLAY", desktop.display()},
-        {"DBUS_SESSION_BUS_ADDRESS",
-         accessibility ? std::optional<std::string>(desktop.bus()) : std::nullopt},
+        {"DBUS_SESSION_BUS_ADDRESS", ifAccessible(desktop.bus())},
         {"QT_QPA_PLATFORM", "xcb"},
-        {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON",
-         accessibility ? std::optional<std::string>("1") : std::nullopt},
+        {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", ifAccessible("1")},
+        {"QT_SCALE_FACTOR", start.scaleFactor},
         // Qt's own allocations at exit are not ours to chase here.
         {"ASAN_OPTIONS", "detect_leaks=0"},
     };
@@ -115,6 +134,17 @@ class Window {
     const test::ProcessResult r = test::runProcess(args, {}, 60s);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return r.out;
+  }
+
+  // Where the program's window stands, once it is shown: "Position: X,Y".
+  std::string position() {
+    const auto id = xWindow();
+    if (!id) return {};
+    test::EnvGuard display("DISPLAY", Desktop::get()->display());
+    const auto r = test::runProcess(
+        {test::findProgram("xdotool"), "getwindowgeometry", std::to_string(*id)}, {}, 10s);
+    const auto at = r.out.find("Position: ");
+    return at == std::string::npos ? r.out : r.out.substr(at, r.out.find(' ', at + 10) - at);
   }
 
   // The X window of the program, once it is shown.
@@ -213,7 +243,7 @@ class WindowProcess : public ::testing::Test {
 TEST_F(WindowProcess, DecimalCommaValuesReachTheBurstsAndTheScreenReader) {
   test::LocaleGuard locale(test::kDecimalCommaLocale);
   if (!locale.ok()) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
-  Window window(test::kDecimalCommaLocale);
+  Window window(Start().withLocale(test::kDecimalCommaLocale));
   std::vector<std::string> steps = {
       "key:alt+i",  // the Settings page
       "focus:Altitude (meters)",
@@ -260,7 +290,7 @@ TEST_F(WindowProcess, DecimalCommaValuesReachTheBurstsAndTheScreenReader) {
 // now and then, whatever the window's flags.
 TEST_F(WindowProcess, EveryFreshWindowClosesOnTheFirstCloseRequest) {
   for (int run = 0; run < 10; ++run) {
-    Window window("C.UTF-8", false);
+    Window window(Start().withoutAccessibility());
     const auto id = window.xWindow();
     ASSERT_TRUE(id) << window.process().err();
     std::this_thread::sleep_for(1s);
@@ -269,6 +299,22 @@ TEST_F(WindowProcess, EveryFreshWindowClosesOnTheFirstCloseRequest) {
         << "window " << run << " ignored the close request";
     window.process().stop();
   }
+}
+
+// A position stored at another scale factor would put the window elsewhere
+// than the user left it, even off the screen: it is not restored.
+TEST_F(WindowProcess, APositionStoredAtAnotherScaleIsNotRestored) {
+  const std::string stored =
+      "[TfrmMain]\nPixelsPerInch=96\nNormPos=\"30,20,620,470\"\nFormVersion=0\n";
+  Window same(Start().withoutAccessibility().withSettings(stored));
+  EXPECT_EQ(same.position(), "Position: 30,20");
+  same.process().stop();
+  Window doubled(Start().withoutAccessibility().withScaleFactor("2").withSettings(stored));
+  const std::string position = doubled.position();
+  EXPECT_NE(position, "Position: 30,20");
+  EXPECT_NE(position, "Position: 60,40");
+  EXPECT_EQ(position.rfind("Position: ", 0), 0u) << position;
+  doubled.process().stop();
 }
 
 TEST_F(WindowProcess, StopSignalSavesTheSettingsAndRemovesTheVirtualPort) {
