@@ -57,9 +57,12 @@ TfrmMain::TfrmMain(QWidget* parent)
       generator_(systemClock(), ports_),
       simulation_(generator_, nullptr) {
   ui_->setupUi(this);
-  // No window flags of our own: with CustomizeWindowHint Qt on X11 ignores
-  // some close requests of the window manager. A fixed-size window gets no
-  // maximize box from the window manager anyway.
+  // No maximize box. (These flags were once suspected of losing close
+  // requests; the requests were lost by a sender that hung up right after
+  // sending, which a window manager never does.)
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   // The Settings page needs a little more than 537 x 388 to show all its
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
