@@ -71,6 +71,8 @@ int replay(const ReplayOptions& o) {
     ~ClosePort() { targets.close(generator); }
   } closePort{targets, generator};
 
+  // The port is written before the network targets, as in the window: a
+  // replay at full speed (--delay 0) gives the port every burst in turn.
   FileRelay relay(generator, receiver);
   targets.attach(relay);
   relay.onUdpError = targets.udpWarning();
@@ -78,10 +80,11 @@ int replay(const ReplayOptions& o) {
     std::cerr << "waymock-cli: Skipped a burst the simulator cannot send (" << value
               << "): " << message << '\n';
   };
-  BurstEcho echo;
+  BurstEcho echo([&stop] { return stop.raised(); });
   relay.onTransmitted = [&echo](const std::string& burst) { echo.write(burst); };
   receiver.OnReceive = [&relay](receiver::TTarnCustomGPSReceiver&) { relay.relay(); };
   receiver.processEvents = [&] {
+    targets.reportRefusedClients();
     if (stop.raised() || echo.failed()) receiver.Close();
   };
   receiver.Open();

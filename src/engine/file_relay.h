@@ -26,9 +26,11 @@ class TTarnCustomGPSReceiver;
 // keeps the last good fix, and the replay goes on with the next burst.
 class FileRelay : public Transmitter {
  public:
-  // `udp` may be null (UDP off); all three must outlive the relay.
+  // `udp` may be null (UDP off); all three must outlive the relay. The window
+  // writes the port in the relay; the command line on a thread (Transmitter).
   FileRelay(generator::TTarnNMEAGenerator& generator,
-            const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp = nullptr);
+            const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp = nullptr,
+            PortWrite portWrite = PortWrite::inTick);
 
   // The first burst of a replay that is skipped: the generator's message and
   // the value it rejected ("Heading 360"). A front end writes it to its error
@@ -39,7 +41,7 @@ class FileRelay : public Transmitter {
   // setters, writes the burst to the port, sends it to every network target, and only
   // when the port took bytes: reports the burst and replaces the generator's
   // satellites with the received ones it can hold. Returns the bytes written;
-  // 0 for a skipped burst.
+  // 0 for a skipped burst, and with PortWrite::onThread (collectWrite()).
   int relay();
 
   // Bursts skipped since the relay was made or startReplay was last called.
@@ -49,7 +51,8 @@ class FileRelay : public Transmitter {
 
  private:
   bool copyFix();
-  void copySatellites();
+  // The satellites go out with the next burst, not the one just sent.
+  void portTook() override;
 
   generator::TTarnNMEAGenerator& generator_;
   const receiver::TTarnCustomGPSReceiver& receiver_;
