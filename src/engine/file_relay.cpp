@@ -61,9 +61,8 @@ struct Fix {
 }  // namespace
 
 FileRelay::FileRelay(generator::TTarnNMEAGenerator& generator,
-                     const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp,
-                     PortWrite portWrite)
-    : Transmitter(udp, portWrite), generator_(generator), receiver_(receiver) {}
+                     const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp)
+    : Transmitter(udp, PortWrite::inTick), generator_(generator), receiver_(receiver) {}
 
 int FileRelay::relay() {
   if (!copyFix()) return 0;

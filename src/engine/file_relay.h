@@ -26,11 +26,11 @@ class TTarnCustomGPSReceiver;
 // keeps the last good fix, and the replay goes on with the next burst.
 class FileRelay : public Transmitter {
  public:
-  // `udp` may be null (UDP off); all three must outlive the relay. The window
-  // writes the port in the relay; the command line on a thread (Transmitter).
+  // `udp` may be null (UDP off); all three must outlive the relay. The port
+  // is written first, in the relay (PortWrite::inTick), so a replay at full
+  // speed gives it every burst.
   FileRelay(generator::TTarnNMEAGenerator& generator,
-            const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp = nullptr,
-            PortWrite portWrite = PortWrite::inTick);
+            const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp = nullptr);
 
   // The first burst of a replay that is skipped: the generator's message and
   // the value it rejected ("Heading 360"). A front end writes it to its error
@@ -41,7 +41,7 @@ class FileRelay : public Transmitter {
   // setters, writes the burst to the port, sends it to every network target, and only
   // when the port took bytes: reports the burst and replaces the generator's
   // satellites with the received ones it can hold. Returns the bytes written;
-  // 0 for a skipped burst, and with PortWrite::onThread (collectWrite()).
+  // 0 for a skipped burst.
   int relay();
 
   // Bursts skipped since the relay was made or startReplay was last called.
