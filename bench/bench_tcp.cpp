@@ -6,6 +6,11 @@
 //    bursts go out. The counters show the bytes the server holds for them and
 //    the growth of the process's peak memory, which must stay bounded (about
 //    64 KiB per client at most, the bursts being shared).
+//  - BM_TcpManyIdleClients: 4,000 clients that connect and never read, then
+//    one that reads, with a burst every 0.1 s for 5 s. Counters: how long the
+//    reading client waited for its first burst, and its gaps between bursts.
+//    Goal: the largest gap within twice the interval. The benchmark raises
+//    its own limit of open descriptors to fit 8,000 sockets.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -157,6 +162,73 @@ void BM_TcpStalledClients(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_TcpStalledClients)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A burst that begins with a marker line, so a reader can tell where each
+// one starts.
+std::shared_ptr<const std::string> markedBurst() {
+  return std::make_shared<const std::string>("$GPZDA\r\n" + *burst());
+}
+
+void BM_TcpManyIdleClients(benchmark::State& state) {
+  constexpr int kIdle = 4000;
+  constexpr auto kInterval = std::chrono::milliseconds(100);
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  if (setrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur < 2 * kIdle + 100) {
+    state.SkipWithError("the descriptor limit cannot be raised to 8,100");
+    return;
+  }
+  const auto ms = [](Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+  };
+  for (auto _ : state) {
+    TcpServer server("127.0.0.1", 0);
+    std::vector<int> idle;
+    for (int i = 0; i < kIdle; ++i) idle.push_back(connectTo(server.port(), 0));
+    waitForClients(server, kIdle);
+    const auto payload = markedBurst();
+    std::atomic<bool> stop{false};
+    std::vector<Clock::time_point> arrivals;
+    const auto connected = Clock::now();
+    const int reader = connectTo(server.port(), 0);
+    std::thread reading([&] {
+      char buffer[65536];
+      std::string tail;
+      while (!stop) {
+        pollfd p{reader, POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        const ssize_t n = ::recv(reader, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n <= 0) continue;
+        const auto now = Clock::now();
+        tail.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t at; (at = tail.find("$GPZDA")) != std::string::npos;) {
+          arrivals.push_back(now);
+          tail.erase(0, at + 6);
+        }
+        if (tail.size() > 8) tail.erase(0, tail.size() - 8);
+      }
+    });
+    for (auto next = Clock::now(); next < connected + std::chrono::seconds(5); next += kInterval) {
+      std::this_thread::sleep_until(next);
+      server.send(std::make_shared<const std::string>(*payload));
+    }
+    std::this_thread::sleep_for(4 * kInterval);
+    stop = true;
+    reading.join();
+    Clock::duration largest{};
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+      largest = std::max(largest, arrivals[i] - arrivals[i - 1]);
+    }
+    state.counters["clients"] = static_cast<double>(server.clientCount());
+    state.counters["bursts_read"] = static_cast<double>(arrivals.size());
+    state.counters["first_burst_ms"] = arrivals.empty() ? 0 : ms(arrivals.front() - connected);
+    state.counters["gap_max_ms"] = ms(largest);
+    ::close(reader);
+    for (const int fd : idle) ::close(fd);
+  }
+}
+BENCHMARK(BM_TcpManyIdleClients)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -5,26 +5,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QPushButton>
-#include <filesystem>
 
 #include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sky_plot_widget.h"
 #include "platform/folders.h"
+#include "support/regular_file.h"
 #include "ui_main_window.h"
 
 namespace waymock::app {
-
-namespace {
-
-// As the receiver sees it: anything that exists but a folder.
-bool isFile(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::exists(path, error) &&
-         !std::filesystem::is_directory(path, error);
-}
-
-}  // namespace
 
 void TfrmMain::setUpFileMode() {
   using receiver::TNMEACommands;
@@ -92,7 +81,9 @@ void TfrmMain::btnFileClick() {
       enableSimulatorControls(true);
       return;
     }
-    if (!isFile(replayFileName_)) {
+    // As the receiver sees it: only a regular file; a FIFO or a terminal
+    // would hold the window's thread in a read.
+    if (!isRegularFile(replayFileName_)) {
       showError("Select a file.");
       ui_->btnFile->setChecked(false);
       return;
@@ -118,7 +109,7 @@ void TfrmMain::startFileReplay() {
 }
 
 void TfrmMain::pauseFileReplay() {
-  if (!isFile(replayFileName_)) return;
+  if (!isRegularFile(replayFileName_)) return;
   if (replayDriver_.paused()) {
     replayDriver_.resume();
   } else {

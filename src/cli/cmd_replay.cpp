@@ -4,7 +4,6 @@
 // signal. Bursts the simulator cannot send are skipped: the first one is named
 // on standard error, and their count at the end.
 #include <CLI/CLI.hpp>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -19,6 +18,7 @@
 #include "receiver/file_gps_receiver.h"
 #include "receiver/replay_pacing.h"
 #include "support/error.h"
+#include "support/regular_file.h"
 
 namespace waymock::cli {
 
@@ -33,14 +33,25 @@ struct ReplayOptions {
   PortOptions ports;
 };
 
-bool isLogFile(const std::string& name) {
-  std::error_code error;
-  return std::filesystem::exists(name, error) && !std::filesystem::is_directory(name, error);
+// The receiver quietly ignores what it cannot replay; here the user asked for
+// it. Only a regular file: a FIFO or a terminal would hold the replay in a
+// read, deaf to Ctrl-C, for as long as nobody writes.
+void checkLogFile(const std::string& name) {
+  const RegularFile file(name);
+  switch (file.status()) {
+    case RegularFile::Status::open:
+      return;
+    case RegularFile::Status::missing:
+      throw RuntimeFailure("Cannot find the log file " + name + ".");
+    case RegularFile::Status::notRegular:
+      throw RuntimeFailure("The log file " + name + " is not a regular file.");
+    case RegularFile::Status::failed:
+      throw RuntimeFailure("Cannot read " + name + ": " + systemErrorText(file.error()) + ".");
+  }
 }
 
 int replay(const ReplayOptions& o) {
-  // The receiver quietly ignores a missing file; here the user asked for it.
-  if (!isLogFile(o.file)) throw RuntimeFailure("Cannot find the log file " + o.file + ".");
+  checkLogFile(o.file);
   const long double speed = parseNumber(o.speed, "--speed");
   if (!(speed >= 0.01L && speed <= 1000)) raise("--speed must be between 0.01 and 1000.");
 
@@ -60,6 +71,8 @@ int replay(const ReplayOptions& o) {
     ~ClosePort() { targets.close(generator); }
   } closePort{targets, generator};
 
+  // The port is written before the network targets, as in the window: a
+  // replay at full speed (--delay 0) gives the port every burst in turn.
   FileRelay relay(generator, receiver);
   targets.attach(relay);
   relay.onUdpError = targets.udpWarning();
@@ -67,10 +80,11 @@ int replay(const ReplayOptions& o) {
     std::cerr << "waymock-cli: Skipped a burst the simulator cannot send (" << value
               << "): " << message << '\n';
   };
-  BurstEcho echo;
+  BurstEcho echo([&stop] { return stop.raised(); });
   relay.onTransmitted = [&echo](const std::string& burst) { echo.write(burst); };
   receiver.OnReceive = [&relay](receiver::TTarnCustomGPSReceiver&) { relay.relay(); };
   receiver.processEvents = [&] {
+    targets.reportRefusedClients();
     if (stop.raised() || echo.failed()) receiver.Close();
   };
   receiver.Open();

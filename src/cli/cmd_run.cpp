@@ -85,13 +85,15 @@ int run(const RunOptions& o) {
 
   StopSignals signals;
   targets.open(generator);
-  Simulation simulation(generator);
+  // The port is written on a thread of its own: network targets get each
+  // burst on time whatever the serial device does.
+  Simulation simulation(generator, nullptr, Transmitter::PortWrite::onThread);
   targets.attach(simulation);
   simulation.settings.latitudeShortStep = latitudeStep;
   simulation.settings.longitudeShortStep = longitudeStep;
   simulation.settings.moveSatellites = o.moveSatellites;
   simulation.onUdpError = targets.udpWarning();
-  BurstEcho echo;
+  BurstEcho echo([&signals] { return signals.raised(); });
   bool lineChecked = false;
   simulation.onTransmitted = [&](const std::string& burst) {
     echo.write(burst);
@@ -103,8 +105,9 @@ int run(const RunOptions& o) {
   // What the note about a port that took no data said, until it takes data again.
   enum class Idle { no, stalled, gone } idle = Idle::no;
   const char* const port = targets.portName().c_str();
-  while (!signals.raised() && !echo.failed()) {
-    if (simulation.tick() > 0) {
+  // Applies what the port did with its last burst; true once --count is done.
+  const auto portAnswered = [&](int written) {
+    if (written > 0) {
       if (idle != Idle::no) {
         std::fprintf(stderr,
                      idle == Idle::gone ? "waymock-cli: %s is back.\n"
@@ -112,9 +115,10 @@ int run(const RunOptions& o) {
                      port);
       }
       idle = Idle::no;
-      if (o.count && ++transmitted >= *o.count) break;
-    } else if (idle == Idle::no && !generator.GetSentences().empty()) {
-      // A device that went away is opened again on every tick until it is
+      return o.count && ++transmitted >= *o.count;
+    }
+    if (idle == Idle::no && !generator.GetSentences().empty()) {
+      // A device that went away is opened again on every write until it is
       // back; say so once.
       idle = generator.portLost() ? Idle::gone : Idle::stalled;
       std::fprintf(stderr,
@@ -122,9 +126,22 @@ int run(const RunOptions& o) {
                                       : "waymock-cli: %s took no data; still trying.\n",
                    port);
     }
-    if (echo.failed()) break;
-    signals.wait(interval);
+    return false;
+  };
+  using Clock = std::chrono::steady_clock;
+  bool done = false;
+  while (!done && !signals.raised() && !echo.failed()) {
+    simulation.tick();
+    const auto next = Clock::now() + interval;
+    while (!done && !signals.raised() && !echo.failed()) {
+      if (const auto written = simulation.collectWrite()) done = portAnswered(*written);
+      const auto now = Clock::now();
+      if (done || now >= next) break;
+      signals.wait(next - now, simulation.writeEndedFd());
+    }
+    targets.reportRefusedClients();
   }
+  simulation.waitForWrite();
   targets.close(generator);
   echo.check();
   return 0;

@@ -31,7 +31,10 @@ int main(int argc, char** argv) {
   try {
     return action ? action() : 0;
   } catch (const IoError& e) {
-    std::cerr << "waymock-cli: " << e.what() << '\n';
+    // The system's words say why: "Address already in use."
+    std::cerr << "waymock-cli: " << e.what();
+    if (!e.systemText().empty()) std::cerr << ' ' << e.systemText() << '.';
+    std::cerr << '\n';
     return 1;
   } catch (const Error& e) {
     // A value the simulator rejects: its own message, word for word.

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <vector>
@@ -122,20 +123,49 @@ void addPortOptions(CLI::App& command, PortOptions& o) {
       ->group(group)
       ->type_name("[HOST:]PORT")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  decimalOnly(command
+                  .add_option("--tcp-max-clients", o.tcpMaxClients,
+                              "Clients served at once per --tcp address; more are refused "
+                              "(default 4096, fewer when the limit of open files, ulimit -n, "
+                              "allows fewer)")
+                  ->group(group)
+                  ->type_name("N")
+                  ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20)));
 }
+
+namespace {
+
+// Each target once: a second --udp would send every burst twice, a second
+// --tcp could not listen.
+void refuseTwice(std::vector<std::string>& seen, const std::string& option, const std::string& host,
+                 int port) {
+  std::string target = host + ":" + std::to_string(port);
+  for (char& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (std::find(seen.begin(), seen.end(), target) != seen.end()) {
+    raise(option + ": " + shownText(host) + ":" + std::to_string(port) + " is given twice.");
+  }
+  seen.push_back(std::move(target));
+}
+
+}  // namespace
 
 PortTargets::PortTargets(const PortOptions& options)
     : options_(options), opener_(std::make_shared<Opener>()) {
+  std::vector<std::string> seen;
   for (const std::string& text : options_.udp) {
     std::string host;
     int port = 0;
     parseHostPort(text, host, port);
+    refuseTwice(seen, "--udp", host, port);
     udp_.push_back(std::make_unique<UdpSender>(host, port));
   }
+  seen.clear();
   for (const std::string& text : options_.tcp) {
     std::string host;
     int port = 0;
     parseHostPort(text, host, port, "--tcp", "127.0.0.1");
+    refuseTwice(seen, "--tcp", host, port);
+    tcpAddresses_.emplace_back(host, port);
   }
   useVirtual_ = options_.port.empty();
   portName_ = !options_.port.empty()          ? options_.port
@@ -160,11 +190,11 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
   }
   // Every address is taken before anything is sent, so a port in use stops
   // the run before it begins.
-  for (const std::string& text : options_.tcp) {
-    std::string host;
-    int port = 0;
-    parseHostPort(text, host, port, "--tcp", "127.0.0.1");
-    tcp_.push_back(std::make_unique<TcpServer>(host, port));
+  TcpServer::Limits limits;
+  limits.maxClients = options_.tcpMaxClients;
+  for (const auto& [host, port] : tcpAddresses_) {
+    tcp_.push_back(std::make_unique<TcpServer>(host, port, limits));
+    refusalReported_.push_back(false);
     std::cerr << "waymock-cli: TCP clients connect to " << host << ':' << port << '\n';
   }
   if (useVirtual_) {
@@ -202,13 +232,30 @@ void PortTargets::attach(Transmitter& transmitter) const {
   for (const auto& tcp : tcp_) transmitter.addTcp(*tcp);
 }
 
-std::function<void(const std::exception&)> PortTargets::udpWarning() {
-  return [warned = false](const std::exception& e) mutable {
-    if (warned) return;
-    warned = true;
-    std::cerr << "waymock-cli: UDP: " << e.what()
-              << " The run goes on; further UDP errors are not shown.\n";
+std::function<void(const UdpSender&, const std::exception&)> PortTargets::udpWarning() {
+  return [warned = std::vector<const UdpSender*>()](const UdpSender& target,
+                                                    const std::exception& e) mutable {
+    if (std::find(warned.begin(), warned.end(), &target) != warned.end()) return;
+    warned.push_back(&target);
+    std::cerr << "waymock-cli: UDP " << shownText(target.host()) << ':' << target.port() << ": "
+              << e.what() << " The run goes on; further errors of this target are not shown.\n";
   };
+}
+
+void PortTargets::reportRefusedClients() {
+  for (std::size_t i = 0; i < tcp_.size(); ++i) {
+    const TcpServer& server = *tcp_[i];
+    if (refusalReported_[i] || server.refusedClients() == 0) continue;
+    refusalReported_[i] = true;
+    std::cerr << "waymock-cli: TCP " << server.host() << ':' << server.port() << ": ";
+    if (server.firstRefusal() == TcpServer::Refusal::maxClients) {
+      std::cerr << options_.tcpMaxClients
+                << " clients, the most --tcp-max-clients allows; further clients are refused.\n";
+    } else {
+      std::cerr << "the process is near its limit of " << TcpServer::descriptorLimit()
+                << " open files (ulimit -n); further clients are refused until some leave.\n";
+    }
+  }
 }
 
 }  // namespace waymock::cli

@@ -8,6 +8,9 @@
 //   --udp HOST:PORT   also send each burst as one UDP datagram (repeatable)
 //   --tcp [HOST:]PORT also serve each burst to TCP clients (repeatable); the
 //                     host defaults to 127.0.0.1, 0.0.0.0 serves every interface
+//   --tcp-max-clients N  clients served per --tcp address, default 4096
+//
+// A target given twice is refused rather than served twice.
 //
 // With neither --port nor --virtual the virtual port at its default path is
 // used, and standard error says so. Typical use in a subcommand:
@@ -19,16 +22,19 @@
 //   TTarnNMEAGenerator generator(clock, targets.opener());
 //   applyFixOptions(...);                    // bad values fail before any port exists
 //   targets.open(generator);                 // TCP listening, port opened
-//   Simulation simulation(generator);
+//   Simulation simulation(generator, nullptr, Transmitter::PortWrite::onThread);
 //   targets.attach(simulation);              // UDP and TCP targets
 //   simulation.onUdpError = targets.udpWarning();
-//   ...
+//   ...                                      // now and then: targets.reportRefusedClients()
+//   simulation.waitForWrite();
 //   targets.close(generator);                // port purged and closed, link removed
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace CLI {
@@ -55,6 +61,7 @@ struct PortOptions {
   int baud = 4800;               // --baud
   std::vector<std::string> udp;  // --udp HOST:PORT, each
   std::vector<std::string> tcp;  // --tcp [HOST:]PORT, each
+  std::size_t tcpMaxClients = 4096;
 };
 
 void addPortOptions(CLI::App& command, PortOptions& options);
@@ -66,7 +73,7 @@ void refuseEmptyVirtualPath(int argc, const char* const* argv);
 
 class PortTargets {
  public:
-  // Throws Error for a malformed --udp.
+  // Throws Error for a malformed --udp or --tcp, or one given twice.
   explicit PortTargets(const PortOptions& options);
   ~PortTargets();
   PortTargets(const PortTargets&) = delete;
@@ -88,8 +95,12 @@ class PortTargets {
   const std::string& portName() const { return portName_; }
   // Makes every --udp and --tcp target a target of the transmitter.
   void attach(Transmitter& transmitter) const;
-  // Reports the first UDP failure on standard error and keeps quiet after it.
-  std::function<void(const std::exception&)> udpWarning();
+  // Reports the first failure of each UDP target on standard error, naming
+  // it, and keeps quiet about that target after it.
+  std::function<void(const UdpSender&, const std::exception&)> udpWarning();
+  // Says once per TCP address, on standard error, that it refuses clients
+  // and why. Cheap enough to call on every tick.
+  void reportRefusedClients();
 
  private:
   class Opener;
@@ -101,6 +112,8 @@ class PortTargets {
   std::unique_ptr<VirtualSerialPort> virtualPort_;
   std::vector<std::unique_ptr<UdpSender>> udp_;
   std::vector<std::unique_ptr<TcpServer>> tcp_;
+  std::vector<std::pair<std::string, int>> tcpAddresses_;
+  std::vector<bool> refusalReported_;
 };
 
 // Makes a whole-number option read its text as decimal only, with leading

@@ -62,16 +62,12 @@ struct Fix {
 
 FileRelay::FileRelay(generator::TTarnNMEAGenerator& generator,
                      const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp)
-    : Transmitter(udp), generator_(generator), receiver_(receiver) {}
+    : Transmitter(udp, PortWrite::inTick), generator_(generator), receiver_(receiver) {}
 
 int FileRelay::relay() {
   if (!copyFix()) return 0;
   // The UDP copy goes out whether or not the port took the burst.
-  const int written = transmit(generator_);
-  if (written == 0) return 0;
-  // These go out with the next burst, not the one just sent.
-  copySatellites();
-  return written;
+  return transmit(generator_);
 }
 
 bool FileRelay::copyFix() {
@@ -113,7 +109,7 @@ bool FileRelay::copyFix() {
   return true;
 }
 
-void FileRelay::copySatellites() {
+void FileRelay::portTook() {
   generator_.ClearSatellites();
   for (const receiver::TSatellite& s : receiver_.Satellites()) {
     try {

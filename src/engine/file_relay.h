@@ -26,7 +26,9 @@ class TTarnCustomGPSReceiver;
 // keeps the last good fix, and the replay goes on with the next burst.
 class FileRelay : public Transmitter {
  public:
-  // `udp` may be null (UDP off); all three must outlive the relay.
+  // `udp` may be null (UDP off); all three must outlive the relay. The port
+  // is written first, in the relay (PortWrite::inTick), so a replay at full
+  // speed gives it every burst.
   FileRelay(generator::TTarnNMEAGenerator& generator,
             const receiver::TTarnCustomGPSReceiver& receiver, UdpSender* udp = nullptr);
 
@@ -49,7 +51,8 @@ class FileRelay : public Transmitter {
 
  private:
   bool copyFix();
-  void copySatellites();
+  // The satellites go out with the next burst, not the one just sent.
+  void portTook() override;
 
   generator::TTarnNMEAGenerator& generator_;
   const receiver::TTarnCustomGPSReceiver& receiver_;

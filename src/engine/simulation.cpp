@@ -6,17 +6,19 @@
 
 namespace waymock {
 
-Simulation::Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp)
-    : Transmitter(udp), generator_(generator) {}
+Simulation::Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp,
+                       PortWrite portWrite)
+    : Transmitter(udp, portWrite), generator_(generator) {}
 
 int Simulation::tick() {
   if (generator_.PortName().empty()) return 0;
-  const int written = transmit(generator_);
-  if (written == 0) return 0;
+  return transmit(generator_);
+}
+
+void Simulation::portTook() {
   generator_.MoveLatitude(settings.latitudeShortStep);
   generator_.MoveLongitude(settings.longitudeShortStep);
   if (settings.moveSatellites) turnSatellites();
-  return written;
 }
 
 void Simulation::turnSatellites() {

@@ -24,8 +24,10 @@ struct SimulationSettings {
 // returns.
 class Simulation : public Transmitter {
  public:
-  // `udp` may be null (UDP off); both must outlive the simulation.
-  explicit Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp = nullptr);
+  // `udp` may be null (UDP off); both must outlive the simulation. The window
+  // writes the port in the tick; the command line on a thread (Transmitter).
+  explicit Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp = nullptr,
+                      PortWrite portWrite = PortWrite::inTick);
 
   SimulationSettings settings;
 
@@ -33,7 +35,8 @@ class Simulation : public Transmitter {
   // send it to every network target (UDP errors ignored), and only when the
   // port took bytes:
   // report the burst, move the fix by the short steps and turn the satellites.
-  // Returns the number of bytes the port took.
+  // Returns the number of bytes the port took; with PortWrite::onThread 0,
+  // and collectWrite() says it once the write has ended.
   int tick();
 
   // Jump by the long steps, away from (forward) or towards (back) the equator
@@ -42,6 +45,7 @@ class Simulation : public Transmitter {
   void back();
 
  private:
+  void portTook() override;
   void turnSatellites();
 
   generator::TTarnNMEAGenerator& generator_;

@@ -2,11 +2,14 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace waymock {
 
+class SerialWriter;
 class TcpServer;
 class UdpSender;
 
@@ -22,13 +25,31 @@ class TTarnNMEAGenerator;
 // even one a stalled or vanished serial device did not take: a network client
 // should not go dark because of a serial cable, and a TCP client of a
 // simulator whose virtual port nobody reads still sees every burst.
+//
+// Where the port write happens is the front end's choice (PortWrite):
+//  - inTick, the window's order: the port's write first, then the network
+//    targets, then, when the port took bytes, the report and what follows
+//    it; a stalled device holds up the whole tick, up to 100 ms plus 3 ms per
+//    byte;
+//  - onThread, for the command line: the network targets get the burst at
+//    once, and a writer thread of its own takes it to the port when it is not
+//    still busy with an earlier one (else the port misses this burst). The
+//    report and what follows come when the front end collects the write's
+//    result (collectWrite), so they still follow the port.
 class Transmitter {
  public:
+  enum class PortWrite { inTick, onThread };
+
+  virtual ~Transmitter();
+  Transmitter(const Transmitter&) = delete;
+  Transmitter& operator=(const Transmitter&) = delete;
+
   // With each burst the port took: the front end shows it (output log, labels,
   // sliders).
   std::function<void(const std::string& burst)> onTransmitted;
-  // UDP failures never stop a transmission; a front end may note them here.
-  std::function<void(const std::exception& error)> onUdpError;
+  // UDP failures never stop a transmission; a front end may note them here,
+  // per target.
+  std::function<void(const UdpSender& target, const std::exception& error)> onUdpError;
 
   // The UDP target a front end switches on and off; null when off.
   void setUdp(UdpSender* udp) { udp_ = udp; }
@@ -38,22 +59,39 @@ class Transmitter {
   void addUdp(UdpSender& udp) { moreUdp_.push_back(&udp); }
   void addTcp(TcpServer& tcp) { tcp_.push_back(&tcp); }
 
+  // onThread: applies the result of a port write that has ended (the report
+  // and what follows a burst the port took) and returns the bytes the port
+  // took; nothing while the write runs or when none has ended since the last
+  // call. Always nothing for inTick.
+  std::optional<int> collectWrite();
+  // onThread: readable while an ended write waits for collectWrite (for
+  // poll); -1 before the first write and for inTick.
+  int writeEndedFd() const;
+  // Returns once no port write runs; the port may then be closed.
+  void waitForWrite();
+
  protected:
   // `udp` may be null (UDP off); it must outlive the transmitter.
-  explicit Transmitter(UdpSender* udp) : udp_(udp) {}
+  Transmitter(UdpSender* udp, PortWrite portWrite);
 
-  // Writes the burst to the generator's port, sends one burst, built once, to
-  // every network target, and reports the burst when the port took bytes
-  // (built anew for that, so only the time fields can differ). Returns the
-  // bytes the port took.
+  // Sends one burst, built once, to every network target and to the
+  // generator's port, in the order of PortWrite. inTick: returns the bytes
+  // the port took, after reporting the burst (built anew for that, so only
+  // the time fields can differ) and calling portTook when there were any.
+  // onThread: returns 0; collectWrite does the rest.
   int transmit(generator::TTarnNMEAGenerator& generator);
+  // What follows a burst the port took, after it was reported.
+  virtual void portTook() {}
 
  private:
+  void sendToNetwork(const std::shared_ptr<const std::string>& burst);
   void sendUdp(UdpSender& udp, const std::string& burst);
 
   UdpSender* udp_;
+  PortWrite portWrite_;
   std::vector<UdpSender*> moreUdp_;
   std::vector<TcpServer*> tcp_;
+  std::unique_ptr<SerialWriter> writer_;
 };
 
 }  // namespace waymock

@@ -161,6 +161,12 @@ class TTarnNMEAGenerator {
   void ClosePort() noexcept;
   const std::string& PortName() const { return portName_; }
   int WriteSentences();
+  // The write half of WriteSentences, for a burst built already: the same
+  // time-out, reopening and byte count. It touches only the port, so it may
+  // run on a thread of its own while the fix and the satellites change, as
+  // long as nothing else uses the port meanwhile (OpenPort, ClosePort,
+  // portLost).
+  int writeBurst(std::string_view burst);
   // True while the open port's device is gone (unplugged, hung up): each
   // WriteSentences opens its name again and writes once it is back.
   bool portLost() const { return !portName_.empty() && !port_; }

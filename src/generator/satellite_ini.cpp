@@ -151,8 +151,8 @@ std::string readWholeFile(const std::string& fileName, bool& missing) {
   return text;
 }
 
-[[noreturn]] void raiseSaveFailure(const std::string& fileName, int error) {
-  raiseIo("Cannot save the satellites to " + fileName + ": " + std::strerror(error) + ".");
+[[noreturn]] void raiseSaveFailure(const std::string& fileName, const std::string& why) {
+  raiseIo("Cannot save the satellites to " + fileName + ": " + why + ".");
 }
 
 }  // namespace
@@ -197,8 +197,8 @@ void TTarnNMEAGenerator::SaveSatellites(const std::string& FileName) const {
   // Written beside the target and renamed over it, so a failure at any point
   // leaves the previous file as it was; a file the user may not write is
   // refused rather than replaced.
-  if (const int error = replaceFileContent(FileName, text); error != 0) {
-    raiseSaveFailure(FileName, error);
+  if (const std::string why = replaceFileContent(FileName, text); !why.empty()) {
+    raiseSaveFailure(FileName, why);
   }
 }
 

@@ -76,14 +76,22 @@ void TTarnNMEAGenerator::releasePort() noexcept {
 
 int TTarnNMEAGenerator::WriteSentences() {
   if (portName_.empty()) return 0;
-  // A device that went away is opened again by its name, with the same
-  // settings, until it is back (a cable plugged in again, a link renewed).
-  if (!port_ && !openNamedPort()) return 0;
   try {
     std::string burst;
     burst.reserve(1024);
     appendSentences(burst);
-    if (burst.empty()) return 0;
+    return writeBurst(burst);
+  } catch (...) {
+    return 0;
+  }
+}
+
+int TTarnNMEAGenerator::writeBurst(std::string_view burst) {
+  if (portName_.empty() || burst.empty()) return 0;
+  // A device that went away is opened again by its name, with the same
+  // settings, until it is back (a cable plugged in again, a link renewed).
+  if (!port_ && !openNamedPort()) return 0;
+  try {
     const std::size_t written = port_->write(burst, writeTimeout(burst.size()));
     if (port_->lost()) releasePort();
     return static_cast<int>(written < burst.size() ? written : burst.size());

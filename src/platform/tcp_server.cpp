@@ -1,28 +1,27 @@
 #include "platform/tcp_server.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/listen_address.h"
+#include "platform/tcp_client_queue.h"
 #include "support/error.h"
 
 namespace waymock {
 
 namespace {
 
-using Burst = std::shared_ptr<const std::string>;
 using SteadyClock = std::chrono::steady_clock;
 
 // How often the thread looks for stalled clients while any has a queue, and
@@ -32,62 +31,6 @@ constexpr std::chrono::milliseconds kCheckInterval{50};
 void closeQuietly(int fd) {
   if (fd >= 0) ::close(fd);
 }
-
-// Reads and drops whatever is waiting; false once the client has gone.
-bool discardInput(int fd) {
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (n > 0) continue;
-    if (n == 0) return false;
-    if (errno == EINTR) continue;
-    return errno == EAGAIN || errno == EWOULDBLOCK;
-  }
-}
-
-struct Client {
-  int fd = -1;
-  std::deque<Burst> queue;
-  std::size_t offset = 0;  // bytes of queue.front() already written
-  std::size_t bytes = 0;   // queued bytes not yet written
-  SteadyClock::time_point lastProgress{};
-
-  // Adds the burst, dropping the oldest whole bursts not yet begun while the
-  // queue would exceed `limit`. When even that is not enough room, the new
-  // burst is the one dropped.
-  void enqueue(const Burst& burst, std::size_t limit) {
-    if (bytes == 0) lastProgress = SteadyClock::now();
-    const std::size_t keep = offset > 0 ? 1 : 0;
-    while (queue.size() > keep && bytes + burst->size() > limit) {
-      bytes -= queue[keep]->size();
-      queue.erase(queue.begin() + static_cast<std::ptrdiff_t>(keep));
-    }
-    if (bytes + burst->size() > limit && !queue.empty()) return;
-    queue.push_back(burst);
-    bytes += burst->size();
-  }
-
-  // Writes what the socket takes; false once the client has gone.
-  bool flush() {
-    while (!queue.empty()) {
-      const std::string& front = *queue.front();
-      const ssize_t n =
-          ::send(fd, front.data() + offset, front.size() - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK;
-      }
-      lastProgress = SteadyClock::now();
-      offset += static_cast<std::size_t>(n);
-      bytes -= static_cast<std::size_t>(n);
-      if (offset == front.size()) {
-        queue.pop_front();
-        offset = 0;
-      }
-    }
-    return true;
-  }
-};
 
 }  // namespace
 
@@ -101,12 +44,14 @@ struct TcpServer::State {
   std::thread thread;
 
   mutable std::mutex mutex;
-  std::vector<Burst> mailbox;  // bursts handed over, not yet queued
+  std::vector<SharedBurst> mailbox;  // bursts handed over, not yet queued
   std::size_t mailboxBytes = 0;
   bool stopping = false;
   std::size_t clientCount = 0;
   std::size_t queuedBytes = 0;
   std::size_t stalled = 0;
+  std::size_t refused = 0;
+  Refusal firstRefusal = Refusal::none;
 
   ~State() {
     closeQuietly(listener);
@@ -121,12 +66,46 @@ struct TcpServer::State {
   }
 
   void serve();
+  // Accepts every waiting client; those beyond the cap are closed at once.
+  // Returns false when the process is out of descriptors.
+  bool acceptClients(std::vector<TcpClientQueue>& clients, std::size_t& refusedNow,
+                     Refusal& why) const;
 };
 
+bool TcpServer::State::acceptClients(std::vector<TcpClientQueue>& clients, std::size_t& refusedNow,
+                                     Refusal& why) const {
+  const std::size_t limit = descriptorLimit();
+  const std::size_t room = limit > kDescriptorReserve ? limit - kDescriptorReserve : 0;
+  for (;;) {
+    const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      return !(errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
+    }
+    // The system hands out the lowest free descriptor, so one this high means
+    // that few are left, whoever holds the others.
+    const bool full = clients.size() >= limits.maxClients;
+    if (full || clients.size() >= room || static_cast<std::size_t>(fd) >= room) {
+      ::close(fd);
+      if (refusedNow++ == 0) why = full ? Refusal::maxClients : Refusal::descriptors;
+      continue;
+    }
+    // Each burst goes out at once instead of waiting for the previous
+    // one's acknowledgement.
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // The system's own buffer for a client that does not read stays about
+    // as small as ours, so a stall shows soon and costs little memory.
+    const int buffer = static_cast<int>(std::min<std::size_t>(limits.queueBytes, 1 << 20));
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    clients.emplace_back(fd);
+  }
+}
+
 void TcpServer::State::serve() {
-  std::vector<Client> clients;
+  std::vector<TcpClientQueue> clients;
   std::vector<pollfd> fds;
-  std::vector<Burst> arrived;
+  std::vector<SharedBurst> arrived;
   SteadyClock::time_point listenPausedUntil{};
   for (;;) {
     const auto now = SteadyClock::now();
@@ -135,9 +114,11 @@ void TcpServer::State::serve() {
     fds.clear();
     fds.push_back({wakeRead, POLLIN, 0});
     fds.push_back({listening ? listener : -1, POLLIN, 0});
-    for (const Client& c : clients) {
-      anyQueued = anyQueued || c.bytes > 0;
-      fds.push_back({c.fd, static_cast<short>(POLLIN | (c.bytes > 0 ? POLLOUT : 0)), 0});
+    for (const TcpClientQueue& c : clients) {
+      anyQueued = anyQueued || c.bytes() > 0;
+      const short events =
+          static_cast<short>((c.reading() ? POLLIN : 0) | (c.bytes() > 0 ? POLLOUT : 0));
+      fds.push_back({c.fd(), events, 0});
     }
     const int timeout = anyQueued || !listening ? static_cast<int>(kCheckInterval.count()) : -1;
     if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
@@ -156,62 +137,48 @@ void TcpServer::State::serve() {
       mailboxBytes = 0;
     }
 
-    // Clients whose input or hang-up is waiting; those that went are closed.
+    // Input is dropped; a client whose connection failed or was reset goes.
     for (std::size_t i = 0; i < clients.size(); ++i) {
-      if ((fds[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) != 0 &&
-          !discardInput(clients[i].fd)) {
-        closeQuietly(clients[i].fd);
-        clients[i].fd = -1;
+      const short revents = fds[i + 2].revents;
+      TcpClientQueue& c = clients[i];
+      if ((revents & POLLIN) != 0 && c.reading() &&
+          c.discardInput() == TcpClientQueue::Input::gone) {
+        c.disconnect();
+      } else if ((revents & (POLLERR | POLLHUP)) != 0) {
+        c.disconnect();
       }
     }
-    if (listening && fds[1].revents != 0) {
-      for (;;) {
-        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-          if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-            listenPausedUntil = SteadyClock::now() + kCheckInterval;
-          }
-          if (errno == EINTR || errno == ECONNABORTED) continue;
-          break;
-        }
-        // Each burst goes out at once instead of waiting for the previous
-        // one's acknowledgement.
-        const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        // The system's own buffer for a client that does not read stays about
-        // as small as ours, so a stall shows soon and costs little memory.
-        const int buffer = static_cast<int>(std::min<std::size_t>(limits.queueBytes, 1 << 20));
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-        clients.push_back(Client{fd, {}, 0, 0, {}});
-      }
+    std::size_t refusedNow = 0;
+    Refusal why = Refusal::none;
+    if (listening && fds[1].revents != 0 && !acceptClients(clients, refusedNow, why)) {
+      listenPausedUntil = SteadyClock::now() + kCheckInterval;
     }
 
     const auto checked = SteadyClock::now();
     std::size_t queued = 0;
     std::size_t stalledNow = 0;
-    for (Client& c : clients) {
-      if (c.fd < 0) continue;
-      for (const Burst& b : arrived) c.enqueue(b, limits.queueBytes);
+    for (TcpClientQueue& c : clients) {
+      if (!c.connected()) continue;
+      for (const SharedBurst& b : arrived) c.enqueue(b, limits.queueBytes);
       if (!c.flush()) {
-        closeQuietly(c.fd);
-        c.fd = -1;
-      } else if (c.bytes > 0 && checked - c.lastProgress > limits.stallLimit) {
-        closeQuietly(c.fd);
-        c.fd = -1;
+        c.disconnect();
+      } else if (c.bytes() > 0 && checked - c.lastProgress() > limits.stallLimit) {
+        c.disconnect();
         ++stalledNow;
       } else {
-        queued += c.bytes;
+        queued += c.bytes();
       }
     }
     arrived.clear();
-    std::erase_if(clients, [](const Client& c) { return c.fd < 0; });
+    std::erase_if(clients, [](const TcpClientQueue& c) { return !c.connected(); });
 
     std::lock_guard lock(mutex);
     clientCount = clients.size();
     queuedBytes = queued;
     stalled += stalledNow;
+    if (refused == 0) firstRefusal = why;
+    refused += refusedNow;
   }
-  for (const Client& c : clients) closeQuietly(c.fd);
 }
 
 TcpServer::TcpServer(const std::string& host, int port, Limits limits)
@@ -219,22 +186,9 @@ TcpServer::TcpServer(const std::string& host, int port, Limits limits)
   State& s = *state_;
   s.limits = limits;
   s.host = host;
+  sockaddr_in address = listenAddress(host, port);
   const std::string where = host + ":" + std::to_string(port);
   const auto fail = [&where](int error) { raiseIo("Cannot listen on " + where + ".", error); };
-
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE;
-  addrinfo* found = nullptr;
-  const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (rc != 0 || found == nullptr) {
-    raiseIo("Cannot listen on " + where + ": " + gai_strerror(rc) + ".");
-  }
-  sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  freeaddrinfo(found);
-  if (port < 0 || port > 65535) raiseIo("Cannot listen on " + where + ": no such port.");
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
 
   s.listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (s.listener < 0) fail(errno);
@@ -306,6 +260,28 @@ std::size_t TcpServer::queuedBytes() const {
 std::size_t TcpServer::stalledDisconnects() const {
   std::lock_guard lock(state_->mutex);
   return state_->stalled;
+}
+
+std::size_t TcpServer::refusedClients() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->refused;
+}
+
+TcpServer::Refusal TcpServer::firstRefusal() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->firstRefusal;
+}
+
+std::size_t TcpServer::clientCap() const {
+  const std::size_t limit = descriptorLimit();
+  return std::min(state_->limits.maxClients,
+                  limit > kDescriptorReserve ? limit - kDescriptorReserve : 0);
+}
+
+std::size_t TcpServer::descriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+  return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 }  // namespace waymock

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <string_view>
 #include <thread>
 
 #include "support/error.h"
+#include "support/regular_file.h"
 
 namespace waymock::receiver {
 
@@ -24,10 +24,8 @@ class SystemReplayClock final : public ReplayClock {
   }
 };
 
-bool fileExists(const std::string& name) {
-  std::error_code error;
-  return !name.empty() && std::filesystem::exists(name, error) &&
-         !std::filesystem::is_directory(name, error);
+[[noreturn]] void cannotRead(const std::string& path, int error) {
+  raiseIo("Cannot read " + path + ": " + std::strerror(error) + ".");
 }
 
 void appendLine(std::string& burst, std::string_view line) {
@@ -54,10 +52,8 @@ class TTarnFileGPSReceiver::LineReader {
     End,   // the end of the file
   };
 
-  explicit LineReader(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) failed(errno);
-  }
+  // Takes over `fd`, a regular file open for reading.
+  LineReader(const std::string& path, int fd) : path_(path), fd_(fd) {}
   ~LineReader() { ::close(fd_); }
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -96,6 +92,13 @@ class TTarnFileGPSReceiver::LineReader {
   // Bytes read from the file so far.
   std::size_t bytesRead() const { return bytesRead_; }
 
+  // Reads the file again from its start.
+  void rewind() {
+    if (::lseek(fd_, 0, SEEK_SET) < 0) cannotRead(path_, errno);
+    begin_ = end_ = 0;
+    spanning_ = cut_ = false;
+  }
+
  private:
   // The buffer is far below kMaxLine, so a line that fits in it needs no cut.
   static constexpr std::size_t kBufferSize = 64 * 1024;
@@ -112,15 +115,11 @@ class TTarnFileGPSReceiver::LineReader {
     do {
       n = ::read(fd_, buffer_, kBufferSize);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) failed(errno);
+    if (n < 0) cannotRead(path_, errno);
     begin_ = 0;
     end_ = static_cast<std::size_t>(n);
     bytesRead_ += end_;
     return n > 0;
-  }
-
-  [[noreturn]] void failed(int error) {
-    raiseIo("Cannot read " + path_ + ": " + std::strerror(error) + ".");
   }
 
   std::string path_;
@@ -141,7 +140,7 @@ TTarnFileGPSReceiver::TTarnFileGPSReceiver(std::shared_ptr<const Clock> clock,
 TTarnFileGPSReceiver::~TTarnFileGPSReceiver() = default;
 
 void TTarnFileGPSReceiver::SetFileName(const std::string& value) {
-  if (value == fileName_ || !fileExists(value)) return;
+  if (value == fileName_ || !isRegularFile(value)) return;
   // The old replay ends before the name changes, so each OnDisconnect names
   // the file whose replay ended, and two replays never nest.
   if (!active_) {
@@ -171,8 +170,10 @@ bool TTarnFileGPSReceiver::start() {
     finish();
     if (replaying()) return false;
   }
-  if (!fileExists(fileName_)) return false;
-  reader_ = std::make_unique<LineReader>(fileName_);
+  RegularFile file(fileName_);
+  if (file.status() == RegularFile::Status::failed) cannotRead(fileName_, file.error());
+  if (file.status() != RegularFile::Status::open) return false;
+  reader_ = std::make_unique<LineReader>(fileName_, file.release());
   ++generation_;
   burst_.clear();
   delivered_ = 0;
@@ -263,14 +264,21 @@ ReplayStatus TTarnFileGPSReceiver::step() {
       std::string_view line;
       const LineReader::Result read = reader_->next(line);
       if (read == LineReader::Result::End) {
-        if (loop_ && passDelivered_ > 0 && fileExists(fileName_)) {
-          reader_ = std::make_unique<LineReader>(fileName_);
-          passDelivered_ = 0;
-          wrapped_ = true;
-          return {State::Waiting, {}};
+        if (!loop_) {
+          finish();
+          return {State::Finished, {}};
         }
-        finish();
-        return {State::Finished, {}};
+        // Each pass opens the log again, so a rewritten log is read as it is
+        // now. A pass without a delivery (a log being rewritten, for a moment
+        // empty or gone) is tried again after a wait, never in a busy loop.
+        const bool delivered = passDelivered_ > 0;
+        if (!restartFile() || !delivered) {
+          due_ = replayClock_->now() + std::max<std::chrono::nanoseconds>(
+                                           std::chrono::milliseconds(delay_), kEmptyPassWait);
+        }
+        passDelivered_ = 0;
+        wrapped_ = true;
+        return {State::Waiting, due_};
       }
       if (read == LineReader::Result::Line) {
         ++lines;
@@ -287,6 +295,25 @@ ReplayStatus TTarnFileGPSReceiver::step() {
     abandon();
     throw;
   }
+}
+
+bool TTarnFileGPSReceiver::restartFile() {
+  RegularFile file(fileName_);
+  switch (file.status()) {
+    case RegularFile::Status::open:
+      reader_ = std::make_unique<LineReader>(fileName_, file.release());
+      return true;
+    case RegularFile::Status::missing:
+    case RegularFile::Status::notRegular:
+      return false;
+    case RegularFile::Status::failed:
+      break;
+  }
+  // TCP clients or other files may have taken the last descriptor: the log
+  // held open still serves, as it was when it was opened.
+  if (file.error() != EMFILE && file.error() != ENFILE) cannotRead(fileName_, file.error());
+  reader_->rewind();
+  return true;
 }
 
 void TTarnFileGPSReceiver::deliver(std::string_view line) {

@@ -70,6 +70,8 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   // How long Open sleeps at most between two calls of processEvents, while
   // waiting out a Delay or while paused.
   static constexpr std::chrono::milliseconds kPollInterval{15};
+  // The shortest wait between two looped passes that delivered nothing.
+  static constexpr std::chrono::milliseconds kEmptyPassWait{100};
   // A step that delivers nothing returns after this many lines, or after
   // reading this many bytes (even inside one line), so a timer driven host
   // stays responsive on a log without RMC lines or without line ends.
@@ -81,9 +83,10 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   ~TTarnFileGPSReceiver() override;
 
   const std::string& FileName() const { return fileName_; }
-  // Taken only when it differs from the current name and names an existing
-  // file. During a replay the current one ends (OnDisconnect with the old
-  // name) and the new file is replayed from its start (OnConnect).
+  // Taken only when it differs from the current name and names a regular
+  // file (anything else, a FIFO or a terminal, could hold a read for ever). During a replay the
+  // current one ends (OnDisconnect with the old name) and the new file is replayed from its start
+  // (OnConnect).
   void SetFileName(const std::string& value);
   // Milliseconds waited after each delivered burst; a negative value waits 0.
   int Delay() const { return delay_; }
@@ -93,15 +96,19 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   WaitRule waitRule;
   // At the end of the file the replay goes on from its start, as though the
   // file followed itself: the last burst is delivered too, followed by Delay
-  // (not the wait rule), and then the first again. A pass that delivers
-  // nothing ends the replay.
+  // (not the wait rule), and then the first again. Each pass opens the file
+  // anew, so a rewritten log is seen; only when the process is out of
+  // descriptors is the one it holds read again instead. A pass that delivers
+  // nothing (the file empty or gone for a moment) is followed by Delay, at
+  // least kEmptyPassWait, and the replay goes on until Close.
   bool loop() const { return loop_; }
   void setLoop(bool value) { loop_ = value; }
   bool Active() const { return active_; }
   bool Paused() const { return paused_; }
 
   // Replays FileName and returns when the replay has ended. Nothing happens
-  // when the file does not exist or a replay is already running. An exception
+  // when the file is not a regular file (or does not exist) or a replay is
+  // already running. An exception
   // from a handler or the event hook leaves at once: the file is closed,
   // OnDisconnect does not fire and Active stays true until Close.
   void Open();
@@ -113,8 +120,8 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   void Resume() { paused_ = false; }
 
   // The non-blocking form of Open: opens FileName and fires OnConnect.
-  // Returns false (and does nothing) when the file does not exist or a replay
-  // is already running. Throws IoError when the file cannot be read.
+  // Returns false (and does nothing) when the file is not a regular file or a
+  // replay is already running. Throws IoError when the file cannot be read.
   bool start();
   // Reads up to the next delivery and delivers it, or ends the replay; never
   // waits, and returns after kLinesPerStep lines or kBytesPerStep bytes.
@@ -136,6 +143,9 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
 
   void finish();
   void abandon() noexcept;
+  // Opens FileName again for the next pass of a loop; false when there is no
+  // regular file to read at the moment. Throws IoError when it cannot be read.
+  bool restartFile();
   void deliver(std::string_view line);
 
   std::shared_ptr<ReplayClock> replayClock_;

@@ -10,6 +10,7 @@ namespace {
 
 constexpr long double kDay = 86400;
 constexpr long double kWeek = 7 * kDay;
+constexpr long double kMidnightStep = 3600;
 
 // The `index`th comma-separated field of a sentence, up to its checksum.
 std::string_view field(std::string_view sentence, int index) {
@@ -86,7 +87,9 @@ TTarnFileGPSReceiver::WaitRule pacedWait(long double speed) {
       step = to->seconds - from->seconds;
     } else {
       step = std::fmod(to->seconds, kDay) - std::fmod(from->seconds, kDay);
-      if (step < 0) step += kDay;  // across midnight
+      // Without dates a step back is midnight passing only when the step
+      // forward through it is short; anything else is a log going back.
+      if (step < 0 && step + kDay <= kMidnightStep) step += kDay;
     }
     if (step < 0) return std::nullopt;
     // A week keeps the arithmetic in range; a log with a longer gap than

@@ -19,7 +19,9 @@ std::optional<RmcTime> rmcTime(std::string_view text);
 
 // The wait rule of a replay at the log's own pace: the time between one burst's
 // $GPRMC and the next one's, divided by `speed` (2 plays twice as fast). A
-// step across midnight waits the step, not a day. Nothing, so the replay's
+// step across midnight waits the step, not a day; without dates a step back
+// counts as midnight passing only when the step forward through midnight is at
+// most an hour (23:59:58 to 00:00:01 waits 3 s). Nothing, so the replay's
 // Delay applies, when either time is missing or unusable or the log goes back
 // in time; the lines before the first $GPRMC wait nothing.
 TTarnFileGPSReceiver::WaitRule pacedWait(long double speed);

@@ -1,6 +1,7 @@
 // The window's Satellites page and file mode: the satellite editor opened from
 // the page, and recorded logs replayed to a pseudo-terminal and by UDP.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFileDialog>
@@ -177,6 +178,17 @@ TEST_F(FileModeTest, FileModeWithoutAFileSaysSoAndStaysOff) {
   w.btnLoadClick();  // cancelled
   EXPECT_FALSE(ui().btnFile->isChecked());
   EXPECT_EQ(errors.size(), 1);
+
+  // A FIFO without a writer or a terminal would hold the window in a read:
+  // no file either.
+  const auto fifo = dir / "fifo.log";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::filesystem::path& file : {fifo, std::filesystem::path("/dev/tty")}) {
+    load(file);
+    EXPECT_FALSE(ui().btnFile->isChecked()) << file;
+    EXPECT_EQ(ui().lblSource->text(), "Simulator");
+  }
+  EXPECT_EQ(errors, QStringList(3, "Select a file."));
 }
 
 TEST_F(FileModeTest, LoadSwitchesToFileModeAndSendsNothingUntilStart) {

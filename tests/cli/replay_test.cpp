@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,13 +194,27 @@ TEST(CliReplay, PacedLoopReplaysTheLogAgainAtItsOwnPace) {
   }
 }
 
-TEST(CliReplay, MissingFileIsAClearError) {
+// Only a regular file is replayed: a FIFO without a writer or a terminal would
+// hold the replay in a read that Ctrl-C cannot end.
+TEST(CliReplay, AMissingFileOrOneThatIsNotARegularFileIsAClearError) {
   test::TempDir dir;
   const auto missing = (dir / "missing.log").string();
-  const auto r = runProcess({cliPath(), "replay", missing, "--virtual", (dir / "port").string()});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "waymock-cli: Cannot find the log file " + missing + ".\n");
-  EXPECT_TRUE(r.out.empty());
+  const auto fifo = (dir / "fifo.log").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {missing, "Cannot find the log file " + missing + "."},
+      {fifo, "The log file " + fifo + " is not a regular file."},
+      {dir.path().string(), "The log file " + dir.path().string() + " is not a regular file."},
+      {"/dev/tty", "The log file /dev/tty is not a regular file."},
+  };
+  for (const auto& [file, message] : cases) {
+    const auto r =
+        runProcess({cliPath(), "replay", file, "--virtual", (dir / "port").string()}, {}, 10s);
+    EXPECT_EQ(r.exitCode, 1) << file;
+    EXPECT_EQ(r.err, "waymock-cli: " + message + "\n");
+    EXPECT_TRUE(r.out.empty());
+  }
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "port")));
   const auto negative = runProcess({cliPath(), "replay", missing, "--delay", "-1"});
   EXPECT_EQ(negative.exitCode, 2);
 }
@@ -262,14 +277,16 @@ TEST(CliReplay, StopsPromptlyOnASignalDuringALongDelay) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
-// A line that never ends (an endless device) is read in bounded chunks, so
-// Ctrl-C still ends the replay and the link goes away.
+// A line that never ends (64 GiB of zero bytes, a sparse file) is read in
+// bounded chunks, so Ctrl-C still ends the replay and the link goes away.
 TEST(CliReplay, CtrlCEndsTheReplayOfALineWithoutAnEnd) {
   test::TempDir dir;
   const auto link = dir / "port";
+  test::writeFile(dir / "zero", "");
+  fs::resize_file(dir / "zero", std::uintmax_t{1} << 36);
   const auto exitCode = stopBySignal(
-      {"replay", "/dev/zero", "--delay", "0", "--virtual", link.string()}, dir / "stdout",
-      [&] { return fs::exists(fs::symlink_status(link)); }, SIGINT);
+      {"replay", (dir / "zero").string(), "--delay", "0", "--virtual", link.string()},
+      dir / "stdout", [&] { return fs::exists(fs::symlink_status(link)); }, SIGINT);
   ASSERT_EQ(exitCode, 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }

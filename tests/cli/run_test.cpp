@@ -48,6 +48,12 @@ std::vector<std::string> splitLog(const std::string& log) {
   return bursts;
 }
 
+std::size_t countOf(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+  return n;
+}
+
 // waymock-cli running in the background while the test acts as a client;
 // output goes to files so that nothing blocks it.
 class Background {
@@ -227,18 +233,21 @@ TEST(CliRun, SendsEachBurstByUdp) {
   for (const auto& b : bursts) EXPECT_EQ(receiver.receive(), b);
 }
 
-TEST(CliRun, UnresolvableUdpHostDoesNotStopTheRun) {
+TEST(CliRun, UnresolvableUdpHostsDoNotStopTheRunAndAreNamedOnceEach) {
   test::TempDir dir;
-  const auto r =
-      runProcess(runArgs({"--virtual", (dir / "gps").string(), "--udp",
-                          "no-such-host.invalid:10110", "--count", "3", "--interval", "0.01"}),
-                 {}, 10s);
+  const auto r = runProcess(
+      runArgs({"--virtual", (dir / "gps").string(), "--udp", "no-such-host.invalid:10110", "--udp",
+               "other-host.invalid:10111", "--count", "3", "--interval", "0.01"}),
+      {}, 10s);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(splitLog(r.out).size(), 3u);
-  // Said once, not once per tick.
-  const auto first = r.err.find("UDP");
-  ASSERT_NE(first, std::string::npos) << r.err;
-  EXPECT_EQ(r.err.find("UDP", r.err.find('\n', first)), std::string::npos) << r.err;
+  // Said once per target, not once per tick.
+  for (const char* target : {"no-such-host.invalid:10110", "other-host.invalid:10111"}) {
+    const std::string line = std::string("waymock-cli: UDP ") + target + ": ";
+    EXPECT_EQ(countOf(r.err, line), 1u) << r.err;
+  }
+  EXPECT_EQ(countOf(r.err, " The run goes on; further errors of this target are not shown.\n"), 2u)
+      << r.err;
 }
 
 TEST(CliRun, StopsPromptlyAndCleanlyOnASignal) {
@@ -330,6 +339,48 @@ TEST(CliRun, RefusesWhatItCannotUse) {
   EXPECT_EQ(test::readFile(dir / "file"), "keep me");
   EXPECT_EQ(fs::read_symlink(dir / "mine"), dir / "file");
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "gps")));
+}
+
+// Standard output a pipe whose reader stalls (`| less`): the echo leaves out
+// what it cannot write at once and says so once, the TCP client goes on
+// receiving, and a stop signal is a clean stop, never "Cannot write".
+TEST(CliEcho, AStandardOutputNobodyReadsHoldsUpNothingAndAStopIsClean) {
+  test::TempDir dir;
+  std::string log;
+  for (const char* time : {"100000", "100001"}) {
+    std::string body =
+        std::string("$GPRMC,") + time + ",A,4807.038,N,01131.000,E,022.4,084.4,230394,,";
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "*%02X\r\n", sum);
+    log += body + hex;
+  }
+  test::writeFile(dir / "a.log", log);
+  const int port = test::freeLoopbackPort(SOCK_STREAM);
+  const std::vector<std::string> network = {"--virtual", (dir / "gps").string(), "--tcp",
+                                            std::to_string(port)};
+  std::vector<std::string> run = runArgs({"--interval", "0.002"});
+  std::vector<std::string> replay = {cliPath(), "replay",  (dir / "a.log").string(),
+                                     "--loop",  "--delay", "0"};
+  const std::string said =
+      "waymock-cli: Standard output is not being read; bursts it cannot take at once are left out "
+      "of it.\n";
+  for (auto [args, signal] : {std::pair{run, SIGTERM}, std::pair{replay, SIGINT}}) {
+    SCOPED_TRACE(args[1]);
+    args.insert(args.end(), network.begin(), network.end());
+    test::BackgroundProcess process(args);
+    process.holdOutput(true);
+    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(dir / "gps"); })) << process.err();
+    test::TcpClient client(port);
+    EXPECT_TRUE(waitFor([&] { return process.err().find(said) != std::string::npos; }));
+    const std::size_t before = countOf(client.received(), "$GPRMC");
+    EXPECT_TRUE(client.readUntil(
+        [&](const std::string& r) { return countOf(r, "$GPRMC") >= before + 20; }));
+    kill(process.pid(), signal);
+    EXPECT_EQ(process.waitForExit(5s), 0) << process.err();
+    EXPECT_EQ(countOf(process.err(), said), 1u) << process.err();
+  }
 }
 
 // Whole numbers are decimal, with or without leading zeros, as in the baud list.

@@ -3,11 +3,15 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <pty.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
@@ -77,7 +81,7 @@ TEST(CliTargets, TcpClientsAndSeveralUdpListenersGetEveryBurst) {
   EXPECT_EQ(run.stop(), 0) << run.err();
 }
 
-TEST(CliTargets, RefusesATcpPortInUseOrMalformedBeforeSendingAnything) {
+TEST(CliTargets, RefusesWhatItCannotServeBeforeSendingAnything) {
   test::TempDir dir;
   const int busy = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
@@ -88,24 +92,148 @@ TEST(CliTargets, RefusesATcpPortInUseOrMalformedBeforeSendingAnything) {
   ASSERT_EQ(::listen(busy, 1), 0);
   ::getsockname(busy, reinterpret_cast<sockaddr*>(&address), &length);
   const std::string port = std::to_string(ntohs(address.sin_port));
+  const std::string inUse =
+      "waymock-cli: Cannot listen on 127.0.0.1:" + port + ". Address already in use.\n";
+  const std::string unreachable =
+      " address, which no client can connect to; listen on an address of this machine, or on "
+      "0.0.0.0 for every interface.\n";
   struct Case {
-    std::string tcp;
+    std::vector<std::string> args;
     int exitCode;
     std::string err;
   } const cases[] = {
-      {port, 1, "waymock-cli: Cannot listen on 127.0.0.1:" + port + ".\n"},
-      {"127.0.0.1:" + port, 1, "waymock-cli: Cannot listen on 127.0.0.1:" + port + ".\n"},
-      {"port", 2, "waymock-cli: --tcp: \"port\" is not [HOST:]PORT with a port from 1 to 65535.\n"},
-      {"0", 2, "waymock-cli: --tcp: \"0\" is not [HOST:]PORT with a port from 1 to 65535.\n"},
+      {{"--tcp", port}, 1, inUse},
+      {{"--tcp", "127.0.0.1:" + port}, 1, inUse},
+      {{"--tcp", "port"},
+       2,
+       "waymock-cli: --tcp: \"port\" is not [HOST:]PORT with a port from 1 to 65535.\n"},
+      {{"--tcp", "0"},
+       2,
+       "waymock-cli: --tcp: \"0\" is not [HOST:]PORT with a port from 1 to 65535.\n"},
+      {{"--tcp", "0:10110"},
+       2,
+       "waymock-cli: Cannot listen on 0:10110: 0 is not an address of four numbers such as "
+       "127.0.0.1; 0.0.0.0 listens on every interface.\n"},
+      {{"--tcp", "255.255.255.255:10110"},
+       2,
+       "waymock-cli: Cannot listen on 255.255.255.255:10110: 255.255.255.255 is a broadcast" +
+           unreachable},
+      {{"--tcp", "224.0.0.1:10110"},
+       2,
+       "waymock-cli: Cannot listen on 224.0.0.1:10110: 224.0.0.1 is a multicast" + unreachable},
+      {{"--tcp", "10110", "--tcp", "127.0.0.1:10110"},
+       2,
+       "waymock-cli: --tcp: 127.0.0.1:10110 is given twice.\n"},
+      {{"--udp", "127.0.0.1:10110", "--udp", "127.0.0.1:10110"},
+       2,
+       "waymock-cli: --udp: 127.0.0.1:10110 is given twice.\n"},
+      {{"--tcp-max-clients", "0"}, 2, ""},
   };
   for (const auto& c : cases) {
-    const auto r = test::runProcess(
-        runArgs({"--virtual", (dir / "gps").string(), "--count", "1", "--tcp", c.tcp}), {}, 10s);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.tcp;
-    EXPECT_EQ(r.err, c.err);
+    std::vector<std::string> args = {"--virtual", (dir / "gps").string(), "--count", "1"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = test::runProcess(runArgs(args), {}, 10s);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1];
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err);
+    }
     EXPECT_EQ(r.out, "");
   }
   ::close(busy);
+}
+
+// Polls a condition a bounded number of times.
+bool eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(10ms);
+  return condition();
+}
+
+std::size_t countOf(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+  return n;
+}
+
+// Clients beyond --tcp-max-clients, or beyond what the limit of open files
+// leaves, are closed at once, said once, and the run goes on: a looped replay
+// still opens its log for every pass.
+TEST(CliTargets, ClientsBeyondTheCapOrTheDescriptorLimitAreRefusedAndTheRunGoesOn) {
+  test::TempDir dir;
+  std::string log;
+  for (const char* time : {"100000", "100001", "100002"}) {
+    std::string body =
+        std::string("$GPRMC,") + time + ",A,4807.038,N,01131.000,E,022.4,084.4,230394,,";
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "*%02X\r\n", sum);
+    log += body + hex;
+  }
+  test::writeFile(dir / "short.log", log);
+  struct Case {
+    std::vector<std::string> command;
+    std::size_t clients;
+    std::string said;
+  };
+  const int port = test::freeLoopbackPort(SOCK_STREAM);
+  const std::string where = "waymock-cli: TCP 127.0.0.1:" + std::to_string(port) + ": ";
+  const Case cases[] = {
+      {runArgs({"--virtual", (dir / "gps").string(), "--interval", "0.05", "--tcp",
+                std::to_string(port), "--tcp-max-clients", "2"}),
+       3, where + "2 clients, the most --tcp-max-clients allows; further clients are refused.\n"},
+      {{"/bin/sh", "-c", "ulimit -n 40 && exec \"$0\" \"$@\"", cliPath(), "replay",
+        (dir / "short.log").string(), "--loop", "--delay", "20", "--virtual",
+        (dir / "gps").string(), "--tcp", std::to_string(port)},
+       60,
+       where + "the process is near its limit of 40 open files (ulimit -n); further clients "
+               "are refused until some leave.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command[1]);
+    test::BackgroundProcess run(c.command);
+    ASSERT_TRUE(run.waitForOutput([](const std::string& out) { return !out.empty(); }, 10s))
+        << run.err();
+    std::vector<std::unique_ptr<test::TcpClient>> clients;
+    for (std::size_t i = 0; i < c.clients; ++i) {
+      clients.push_back(std::make_unique<test::TcpClient>(port));
+    }
+    ASSERT_TRUE(eventually([&] { return run.err().find(c.said) != std::string::npos; }))
+        << run.err();
+    // The first client is served, the last one was closed at once.
+    EXPECT_TRUE(
+        clients.front()->readUntil([](const std::string& r) { return countOf(r, "$GPRMC") >= 3; }));
+    EXPECT_FALSE(clients.back()->readUntil([](const std::string& r) { return !r.empty(); }));
+    EXPECT_TRUE(clients.back()->closed());
+    // The run goes on.
+    const std::size_t echoed = countOf(run.out(), "\r\n\r\n");
+    EXPECT_TRUE(run.waitForOutput(
+        [&](const std::string& out) { return countOf(out, "\r\n\r\n") >= echoed + 5; }, 10s));
+    EXPECT_EQ(run.stop(), 0) << run.err();
+    EXPECT_EQ(countOf(run.err(), c.said), 1u) << run.err();
+  }
+}
+
+// A serial device that takes nothing (its output suspended) makes each write
+// wait out its time-out; the TCP client still gets a burst every interval.
+TEST(CliTargets, NetworkTargetsGetEachBurstOnTimeWhileTheSerialDeviceTakesNothing) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ASSERT_EQ(tcflow(slave, TCOOFF), 0);
+  const int port = test::freeLoopbackPort(SOCK_STREAM);
+  test::BackgroundProcess run(
+      runArgs({"--port", name, "--interval", "0.1", "--tcp", std::to_string(port)}));
+  ASSERT_TRUE(eventually([&] { return run.err().find("took no data") != std::string::npos; }))
+      << run.err();
+  test::TcpClient client(port);
+  // Ten intervals, given five times as long; each tick used to wait out the
+  // serial write first, over a second.
+  ASSERT_TRUE(
+      client.readUntil([](const std::string& r) { return countOf(r, "$GPZDA") >= 10; }, 5000));
+  EXPECT_EQ(run.out(), "");  // the port took nothing
+  EXPECT_EQ(run.stop(), 0) << run.err();
+  ::close(master);
+  ::close(slave);
 }
 
 TEST(CliRun, WarnsOnceWhenTheBurstDoesNotFitTheLine) {

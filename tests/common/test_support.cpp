@@ -221,7 +221,13 @@ void BackgroundProcess::collect() {
   // the program is reaped, a quiet second ends the collection.
   int quietAfterExit = 0;
   while ((outOpen || errOpen) && quietAfterExit < 10) {
-    pollfd fds[2] = {{outOpen ? outFd_ : -1, POLLIN, 0}, {errOpen ? errFd_ : -1, POLLIN, 0}};
+    bool held = false;
+    {
+      std::lock_guard lock(mutex_);
+      held = outHeld_;
+    }
+    pollfd fds[2] = {{outOpen && !held ? outFd_ : -1, POLLIN, 0},
+                     {errOpen ? errFd_ : -1, POLLIN, 0}};
     const int ready = poll(fds, 2, 100);
     if (ready <= 0) {
       std::lock_guard lock(mutex_);
@@ -241,6 +247,11 @@ void BackgroundProcess::collect() {
   }
   std::lock_guard lock(mutex_);
   outputClosed_ = true;
+}
+
+void BackgroundProcess::holdOutput(bool held) {
+  std::lock_guard lock(mutex_);
+  outHeld_ = held;
 }
 
 std::string BackgroundProcess::out() const {
@@ -420,6 +431,10 @@ TcpClient::TcpClient(int port, int receiveBuffer)
     ::close(fd_);
     throw std::runtime_error("connect failed");
   }
+}
+
+void TcpClient::finishSending() {
+  ::shutdown(fd_, SHUT_WR);
 }
 
 TcpClient::~TcpClient() {

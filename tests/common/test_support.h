@@ -95,6 +95,9 @@ class BackgroundProcess {
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
   pid_t pid() const { return pid_; }
+  // While held, standard output is not read, so the program's writes fill the
+  // pipe and then find it full, as with a reader that stalls (`| less`).
+  void holdOutput(bool held);
   std::string out() const;
   std::string err() const;
 
@@ -121,6 +124,7 @@ class BackgroundProcess {
   std::string out_;
   std::string err_;
   bool outputClosed_ = false;
+  bool outHeld_ = false;
   std::thread reader_;
 };
 
@@ -174,6 +178,8 @@ class TcpClient {
   // True once a read found the connection closed by the server.
   bool closed() const { return closed_; }
   void write(std::string_view bytes);
+  // Says that nothing more will be sent (a half-close); receiving goes on.
+  void finishSending();
 
  private:
   int fd_;

@@ -8,6 +8,8 @@
 #include <unistd.h>
 #include "common/test_support.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -25,17 +27,31 @@ namespace {
 using generator::TNMEACommands;
 using generator::TTarnNMEAGenerator;
 
-// A serial line that records what is written and takes as many bytes as told.
+// A serial line that records what is written and takes as many bytes as told;
+// while held, a write waits, as on a device that takes nothing.
 struct Line {
   std::vector<std::string> writes;
   std::optional<std::size_t> accept;  // nothing: everything
+  std::mutex mutex;
+  std::condition_variable released;
+  bool held = false;
+
+  void hold(bool value) {
+    {
+      std::lock_guard lock(mutex);
+      held = value;
+    }
+    released.notify_all();
+  }
 };
 
 class FakeDevice final : public SerialDevice {
  public:
   explicit FakeDevice(Line& line) : line_(line) {}
   std::size_t write(std::string_view bytes, std::chrono::milliseconds) override {
+    std::unique_lock lock(line_.mutex);
     line_.writes.emplace_back(bytes);
+    line_.released.wait(lock, [this] { return !line_.held; });
     return line_.accept ? std::min(*line_.accept, bytes.size()) : bytes.size();
   }
   void purge() noexcept override {}
@@ -142,6 +158,34 @@ TEST_F(SimulationTest, EveryNetworkTargetGetsTheBurstWhateverThePortDid) {
       << client.received();
 }
 
+// The command line's order: the network gets each burst at once while the
+// port's write waits; the port takes a burst only once it is free, and the
+// report and the move follow its answer.
+TEST_F(SimulationTest, OnAThreadTheNetworkDoesNotWaitForThePort) {
+  Simulation apart(generator, &udp, Transmitter::PortWrite::onThread);
+  std::vector<std::string> reported;
+  apart.onTransmitted = [&](const std::string& burst) { reported.push_back(burst); };
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  const std::string burst = generator.GetSentences();
+  line.hold(true);
+  EXPECT_EQ(apart.tick(), 0);
+  EXPECT_EQ(apart.tick(), 0);
+  EXPECT_EQ(receiver.receive(), burst);
+  EXPECT_EQ(receiver.receive(), burst);
+  EXPECT_EQ(apart.collectWrite(), std::nullopt);
+  EXPECT_EQ(generator.Latitude_Second(), 2.5L);
+
+  line.hold(false);
+  pollfd ended{apart.writeEndedFd(), POLLIN, 0};
+  ASSERT_EQ(poll(&ended, 1, 5000), 1);
+  EXPECT_EQ(apart.collectWrite(), static_cast<int>(burst.size()));
+  EXPECT_EQ(apart.collectWrite(), std::nullopt);
+  apart.waitForWrite();
+  EXPECT_EQ(line.writes, std::vector<std::string>{burst});  // the second tick's was not begun
+  EXPECT_EQ(reported, std::vector<std::string>{burst});
+  EXPECT_EQ(generator.Latitude_Second(), 3.5L);
+}
+
 TEST_F(SimulationTest, EmptyBurstSendsAnEmptyDatagramEveryTick) {
   ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
   generator.SetCommands(TNMEACommands::none());
@@ -157,7 +201,10 @@ TEST_F(SimulationTest, UdpErrorsNeverStopTheTick) {
   ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
   udp.setDestination("127.0.0.1", 0);
   int errors = 0;
-  simulation.onUdpError = [&](const std::exception&) { ++errors; };
+  simulation.onUdpError = [&](const UdpSender& target, const std::exception&) {
+    EXPECT_EQ(&target, &udp);
+    ++errors;
+  };
   EXPECT_GT(simulation.tick(), 0);
   simulation.onUdpError = nullptr;
   EXPECT_GT(simulation.tick(), 0);

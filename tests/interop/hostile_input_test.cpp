@@ -421,7 +421,7 @@ TEST(HostileInput, AUdpTargetThatRefusesNeverStopsTheTick) {
   ASSERT_TRUE(gen.OpenPort(pty.name, 4800));
   UdpSender udp("127.0.0.1", port);
   Simulation simulation(gen, &udp);
-  simulation.onUdpError = [](const std::exception&) {};
+  simulation.onUdpError = [](const UdpSender&, const std::exception&) {};
   for (int i = 0; i < 5; ++i) {
     int written = 0;
     EXPECT_NO_THROW(written = simulation.tick());

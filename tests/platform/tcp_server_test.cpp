@@ -119,6 +119,34 @@ TEST(TcpServer, AClientJoiningMidRunReceivesWholeBurstsOnly) {
   for (std::size_t i = 1; i < got->size(); ++i) EXPECT_EQ((*got)[i - 1] + 1, (*got)[i]);
 }
 
+// A client that closes its sending side (as `nc -N` or a one-shot script
+// does) still wants the stream; one beyond the cap is closed at once while
+// those within it go on receiving.
+TEST(TcpServer, AHalfClosedClientGoesOnReceivingAndClientsBeyondTheCapAreRefused) {
+  TcpServer::Limits limits;
+  limits.maxClients = 2;
+  TcpServer server("127.0.0.1", 0, limits);
+  EXPECT_EQ(server.clientCap(), 2u);
+  test::TcpClient halfClosed(server.port()), other(server.port());
+  ASSERT_TRUE(eventually([&] { return server.clientCount() == 2; }));
+  halfClosed.finishSending();
+  test::TcpClient refused(server.port());
+  ASSERT_TRUE(eventually([&] { return server.refusedClients() == 1; }));
+  EXPECT_EQ(server.firstRefusal(), TcpServer::Refusal::maxClients);
+  std::string all;
+  for (int n = 0; n < 3; ++n) {
+    server.send(burst(n));
+    all += burst(n);
+    std::this_thread::sleep_for(20ms);
+  }
+  for (test::TcpClient* client : {&halfClosed, &other}) {
+    EXPECT_TRUE(client->readUntil([&](const std::string& r) { return r == all; }));
+  }
+  EXPECT_FALSE(refused.readUntil([](const std::string& r) { return !r.empty(); }, 1000));
+  EXPECT_TRUE(refused.closed());
+  EXPECT_EQ(server.clientCount(), 2u);
+}
+
 TEST(TcpServer, APortInUseOrAnUnknownHostIsAClearError) {
   TcpServer first("127.0.0.1", 0);
   const std::string where = "127.0.0.1:" + std::to_string(first.port());

@@ -1,7 +1,11 @@
 #include "receiver/file_gps_receiver.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -178,14 +182,19 @@ TEST(FileReplay, DelayPacesTheBursts) {
   }
 }
 
-TEST(FileReplay, MissingOrEmptyFileNameDoesNothing) {
+// Only a regular file is a log: a FIFO without a writer or a terminal would
+// hold the replay in a read for as long as nobody writes.
+TEST(FileReplay, MissingEmptyOrNotARegularFileDoesNothing) {
   Replay replay;
   replay.r.Open();
-  replay.r.SetFileName((replay.dir / "missing.log").string());
-  EXPECT_EQ(replay.r.FileName(), "");
-  replay.r.Open();
-  replay.r.SetFileName(replay.dir.path().string());  // a folder is no log
-  EXPECT_EQ(replay.r.FileName(), "");
+  const fs::path fifo = replay.dir / "fifo.log";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const fs::path& name :
+       {replay.dir / "missing.log", replay.dir.path(), fifo, fs::path("/dev/null")}) {
+    replay.r.SetFileName(name.string());
+    ASSERT_EQ(replay.r.FileName(), "") << name;
+    replay.r.Open();
+  }
 
   const std::string existing = replay.file("a.log", rmc(1) + "\r\n");
   replay.r.SetFileName(existing);
@@ -273,13 +282,15 @@ TEST(FileReplay, NewFileNameAfterCloseIsTakenWithoutReplaying) {
   EXPECT_FALSE(replay.r.Active());
 }
 
-// A line without an end (here an endless file of zero bytes) is read in
+// A line without an end (here 64 GiB of zero bytes, a sparse file) is read in
 // bounded chunks: step() returns, Open lets the host act between chunks, and
 // memory stays bounded.
 TEST(FileReplay, ALineWithoutAnEndKeepsTheReplayResponsive) {
   Replay replay;
   replay.r.SetNMEALog(false);
-  replay.r.SetFileName("/dev/zero");
+  const std::string zero = replay.file("zero", "");
+  fs::resize_file(zero, std::uintmax_t{1} << 36);
+  replay.r.SetFileName(zero);
   ASSERT_TRUE(replay.r.start());
   for (int i = 0; i < 3; ++i) EXPECT_EQ(replay.r.step().state, State::Waiting);
   replay.r.Close();
@@ -445,6 +456,12 @@ TEST(FileReplay, PacedReplayFollowsTheLogsOwnTime) {
        2,
        {rmcAt("235959", ""), rmcAt("000000", ""), rmcAt("000001", "")},
        1000},
+      {"without dates, 23:59:58 to 00:00:01", 1, {rmcAt("235958", ""), rmcAt("000001", "")}, 3000},
+      {"without dates, one second back: Delay", 1, {rmcAt("100001", ""), rmcAt("100000", "")}, 300},
+      {"without dates, over an hour back through midnight: Delay",
+       1,
+       {rmcAt("220000", ""), rmcAt("000001", "")},
+       300},
       {"back in time or no time: Delay",
        1,
        {rmcAt("235959", "230394"), rmcAt("000000", "230394"), rmcAt("", "230394"),
@@ -481,12 +498,57 @@ TEST(FileReplay, LoopStartsAgainAfterTheLastBurst) {
                                    "receive@4300 RMC100002", "receive@4600 RMC100000 GGA1",
                                    "disconnect@6600 a.log"}));
 
-  // A file that delivers nothing does not loop for ever.
-  Replay empty;
-  empty.r.setLoop(true);
-  empty.r.SetFileName(empty.file("b.log", joined({gga(1), kGsa}, "\r\n")));
-  empty.r.Open();
-  EXPECT_EQ(empty.events, (Events{"connect b.log", "disconnect@0 b.log"}));
+  // A log being rewritten is empty for a moment: the loop reads it again at
+  // the Delay's pace, each time anew, until it has content again.
+  Replay rewritten;
+  rewritten.r.SetDelay(300);
+  rewritten.r.setLoop(true);
+  const std::string log = rewritten.file("b.log", "");
+  rewritten.r.processEvents = [&] {
+    if (rewritten.clock->elapsedMs() >= 1000 && rewritten.events.size() == 1) {
+      waymock::test::writeFile(log, joined({rmc(1), rmc(2)}, "\r\n"));
+    }
+  };
+  rewritten.r.OnReceive = [&rewritten](TTarnCustomGPSReceiver&) {
+    rewritten.events.push_back(rewritten.received());
+    if (rewritten.events.size() == 4) rewritten.r.Close();
+  };
+  rewritten.r.SetFileName(log);
+  rewritten.r.Open();
+  EXPECT_EQ(rewritten.events, (Events{"connect b.log", "receive@1200", "receive@1500 RMC1",
+                                      "receive@1800 RMC2", "disconnect@2100 b.log"}));
+}
+
+// TCP clients may take every descriptor the process has: a loop then reads the
+// log it holds open again instead of failing to open it anew.
+TEST(FileReplay, LoopReadsTheOpenLogAgainWhenNoDescriptorIsLeft) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = 256;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> taken;
+  const auto release = [&taken] {
+    for (const int fd : taken) ::close(fd);
+    taken.clear();
+  };
+  Replay replay;
+  replay.r.SetNMEALog(false);
+  replay.r.SetDelay(0);
+  replay.r.setLoop(true);
+  replay.r.OnReceive = [&](TTarnCustomGPSReceiver&) {
+    replay.events.push_back("receive");
+    if (replay.events.size() == 2) {
+      for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken.push_back(fd);
+    }
+    if (replay.events.size() == 6) replay.r.Close();
+  };
+  replay.r.SetFileName(replay.file("a.log", joined({rmc(1), rmc(2)}, "\r\n")));
+  EXPECT_NO_THROW(replay.r.Open());
+  release();
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(replay.events.size(), 7u);
+  EXPECT_EQ(replay.events.back(), "disconnect@0 a.log");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -92,6 +94,55 @@ TEST(AtomicFile, RefusesAnExistingFileTheUserMayNotWrite) {
   EXPECT_EQ(result, "Cannot save the file " + file.string() + ". | Permission denied");
   EXPECT_EQ(test::readFile(file), "old\r\n");
   EXPECT_EQ(entries(folder), 1u);
+}
+
+// As root, as in the shared /tmp: another user's link must not choose which
+// file a save replaces, while the user's own link is still followed.
+TEST(AtomicFile, RefusesASymbolicLinkOwnedByAnotherUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can test a link of another user";
+  test::TempDir dir;
+  const fs::path shared = dir / "shared";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
+  const fs::path victim = dir / "profile";
+  test::writeFile(victim, "keep\n");
+  const fs::path planted = shared / "drive.log";
+  ASSERT_EQ(test::runAsNobody([&] {
+              fs::create_symlink(victim, planted);
+              return std::string("planted");
+            }),
+            "planted");
+  try {
+    writeFileAtomically(planted.string(), "$GPRMC\r\n");
+    ADD_FAILURE() << "saved through the planted link";
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.what(), "Cannot save the file " + planted.string() + ".");
+    EXPECT_EQ(error.systemText(), "Symbolic link owned by another user, not followed");
+  }
+  EXPECT_EQ(test::readFile(victim), "keep\n");
+  EXPECT_TRUE(fs::is_symlink(planted));
+  EXPECT_EQ(entries(shared), 1u);
+}
+
+// A save that was killed leaves its temporary file; the next save into the
+// folder removes those of ended processes and no others.
+TEST(AtomicFile, RemovesTheTemporaryFilesOfEndedProcesses) {
+  test::TempDir dir;
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const std::string stale = ".waymock-" + std::to_string(ended) + "-7.tmp";
+  const std::string live = ".waymock-" + std::to_string(getppid()) + "-0.tmp";
+  for (const std::string& name : {stale, live, std::string(".waymock-notes.tmp")}) {
+    test::writeFile(dir / name, "half");
+  }
+  writeFileAtomically((dir / "out.log").string(), "one\r\n");
+  EXPECT_FALSE(fs::exists(dir / stale));
+  EXPECT_TRUE(fs::exists(dir / live));
+  EXPECT_TRUE(fs::exists(dir / ".waymock-notes.tmp"));
+  EXPECT_EQ(test::readFile(dir / "out.log"), "one\r\n");
 }
 
 }  // namespace
