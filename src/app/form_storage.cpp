@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "app/handler_guard.h"
+#include "support/atomic_file.h"
 #include "support/error.h"
 #include "support/settings_text.h"
 
@@ -236,6 +237,12 @@ bool FormStorage::save() {
 
 void FormStorage::write(bool acceptedClose) {
   const auto settings = open();
+  // The store writes through links itself; one planted by another user would
+  // choose which of this user's files is replaced.
+  if (std::string why = foreignLinkIn(text(settings->fileName())); !why.empty()) {
+    throw IoError("Cannot save the settings to " + text(settings->fileName()) + ".",
+                  std::move(why));
+  }
   const auto put = [&](const QString& name, const QString& value) {
     settings->setValue(name, value);
   };

@@ -92,6 +92,11 @@ void removeStaleTemporaries(const fs::path& folder) {
 
 }  // namespace
 
+std::string foreignLinkIn(const std::string& path) {
+  fs::path target(path);
+  return followOwnLinks(target);
+}
+
 std::string replaceFileContent(const std::string& path, std::string_view content) {
   return replaceFileContent(path, [content](int fd) { return writeAll(fd, content); });
 }

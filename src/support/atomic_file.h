@@ -41,6 +41,10 @@ std::string replaceFileContent(const std::string& path, const ContentWriter& wri
 // errno set, when it cannot.
 bool writeAll(int fd, std::string_view bytes);
 
+// For writers of their own (the settings store): kForeignLink when saving to
+// `path` would follow a symbolic link that another user owns, else empty.
+std::string foreignLinkIn(const std::string& path);
+
 // Why a save through another user's symbolic link was refused.
 inline constexpr const char* kForeignLink = "Symbolic link owned by another user, not followed";
 

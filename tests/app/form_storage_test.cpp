@@ -1,6 +1,7 @@
 #include "app/form_storage.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -204,6 +205,25 @@ TEST_F(FormStorageTest, ASaveErrorGoesToTheErrorLogAndTheCloseGoesOn) {
       std::string::npos)
       << text;
   EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line only";
+}
+
+TEST_F(FormStorageTest, ASettingsFileLinkedByAnotherUserIsNotWrittenThrough) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can test a link of another user";
+  setErrorLogPath((dir / "errors.log").string());
+  const auto victim = dir / "profile";
+  test::writeFile(victim, "keep\n");
+  const auto link = dir / "planted.conf";
+  std::filesystem::create_symlink(victim, link);
+  ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+  TestForm form;
+  FormStorage storage(form.window, form.values(), QString::fromStdString(link.string()));
+  EXPECT_FALSE(storage.save());
+  EXPECT_EQ(test::readFile(victim), "keep\n");
+  EXPECT_NE(test::readFile(dir / "errors.log")
+                .find("FormStorage Cannot save the settings to " + link.string() +
+                      ", Symbolic link owned by another user, not followed\r\n"),
+            std::string::npos)
+      << test::readFile(dir / "errors.log");
 }
 
 TEST(PersistedValues, TheMainWindowsThirtyThreeControlsByName) {
