@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "receiver/receiver_test_support.h"
 
 namespace waymock {
 namespace {
@@ -348,13 +349,8 @@ TEST(CliEcho, AStandardOutputNobodyReadsHoldsUpNothingAndAStopIsClean) {
   test::TempDir dir;
   std::string log;
   for (const char* time : {"100000", "100001"}) {
-    std::string body =
-        std::string("$GPRMC,") + time + ",A,4807.038,N,01131.000,E,022.4,084.4,230394,,";
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < body.size(); ++i) sum ^= static_cast<unsigned char>(body[i]);
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "*%02X\r\n", sum);
-    log += body + hex;
+    log += receiver::test::line(std::string("$GPRMC,") + time +
+                                ",A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
   }
   test::writeFile(dir / "a.log", log);
   const int port = test::freeLoopbackPort(SOCK_STREAM);
