@@ -428,7 +428,7 @@ void TfrmMain::MainTimerTimer() {
 void TfrmMain::showTransmitted(const std::string& burst) {
   appendOutput(burst);
   const PositionLabels labels = positionLabels(generator_, decimalPoint());
-  const auto show = [this](QLabel* label, const QLabel* caption, const std::string& value) {
+  const auto show = [](QLabel* label, const QLabel* caption, const std::string& value) {
     showValue(label, caption, QString::fromStdString(value));
   };
   show(ui_->lblLat, ui_->capLat, labels.latitude);
