@@ -9,6 +9,7 @@ WAYMOCK_PACKAGES=(
   locales valgrind
   gpsd gpsd-clients python3 python3-nmea2 gpsbabel
   xvfb xdotool dbus at-spi2-core python3-pyatspi libxcb1-dev pkg-config
+  help2man groff-base appstream
 )
 
 skip_install() {

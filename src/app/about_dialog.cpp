@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStatusTipEvent>
 
@@ -47,7 +48,7 @@ TfrmAbout::TfrmAbout(QWidget* parent, AboutTargets targets)
       ui_(std::make_unique<Ui::TfrmAbout>()),
       targets_(std::move(targets)) {
   ui_->setupUi(this);
-  setFixedSize(367, 141);
+  setFixedSize(367, 165);
   setWindowIcon(applicationIcon());
   ui_->Image2->setPixmap(drawWaymockIcon(64));
   ui_->Image1->setPixmap(drawWaymockIcon(16));
@@ -63,6 +64,9 @@ TfrmAbout::TfrmAbout(QWidget* parent, AboutTargets targets)
   link(ui_->Image2, targets_.publisher);
   link(ui_->lblTarn, targets_.contact);
   ui_->lblTarn->setVisible(!targets_.contact.isEmpty());
+  // The links answer only the mouse; the button gives keyboard users a way out
+  // besides Escape, and as the default button it takes Enter.
+  connect(ui_->btnClose, &QPushButton::clicked, this, &QDialog::accept);
 
   openUrl = [](const QUrl& url) {
     if (!QDesktopServices::openUrl(url))

@@ -28,9 +28,10 @@ QUrl aboutContactUrl(const QString& address);
 // pages resolved against the help folder found at run time.
 AboutTargets defaultAboutTargets();
 
-// The About box: caption "About...", a fixed client area of 367 by 141,
-// centred on its parent when shown. Each link shows its target as its hint
-// and in the status bar, and opens it through `openUrl`.
+// The About box: caption "About...", a fixed client area of 367 by 165,
+// centred on its parent when shown, with the license and a Close button that
+// has the focus. Each link shows its target as its hint and in the status
+// bar, and opens it through `openUrl`.
 class TfrmAbout : public QDialog {
  public:
   explicit TfrmAbout(QWidget* parent = nullptr, AboutTargets targets = defaultAboutTargets());

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/app_icons.h"
 #include "app/main_window.h"
 #include "app/stop_signal_notifier.h"
 
@@ -37,6 +38,9 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("waymock");
   QApplication::setApplicationDisplayName("Waymock");
+  // Every window without an icon of its own, the main window first, shows the
+  // program's icon in the task bar and the window manager's switcher.
+  QApplication::setWindowIcon(waymock::app::applicationIcon());
   waymock::app::TfrmMain window;
   // A stop signal closes the window as its close button does; the loop then
   // ends even when the window was hidden in the tray or a dialog was open.

@@ -22,7 +22,7 @@ std::string executableDirectory() {
 std::string userDataFolder() {
   const std::string base = GetSpecialFolder(5);
   if (base.empty()) return executableDirectory();
-  const std::string folder = base + "waymock/";
+  const std::string folder = base + kDataFolderName + "/";
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
   return folder;

@@ -132,11 +132,13 @@ std::string logLine(const DateTimeParts& t, const std::string& text) {
   return line;
 }
 
-// The application data folder, made when missing; empty when there is none
-// or it cannot be made (no home folder, or one that does not exist).
+// The program's folder in the application data folder, made when missing;
+// empty when there is none or it cannot be made (no home folder, or one that
+// does not exist).
 std::string dataFolder(const ErrorLogContext& context) {
-  const std::string folder = context.specialFolder ? context.specialFolder(5) : GetSpecialFolder(5);
-  if (folder.empty()) return folder;
+  const std::string base = context.specialFolder ? context.specialFolder(5) : GetSpecialFolder(5);
+  if (base.empty()) return base;
+  const std::string folder = withSlash(base) + kDataFolderName + "/";
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   return std::filesystem::is_directory(folder, error) ? folder : std::string();
@@ -149,7 +151,7 @@ std::string dataFolder(const ErrorLogContext& context) {
 }  // namespace
 
 bool IsAdministrator() {
-  return geteuid() == 0;
+  return false;
 }
 
 std::string GetSpecialFolder(int kind) {

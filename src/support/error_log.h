@@ -7,7 +7,13 @@ namespace waymock {
 
 class Clock;
 
-// Whether the current user has administrative rights: effective user id 0.
+// The program's own folder in the application data folder, which holds the
+// error log and the files a user changes (platform/folders.h: userDataFolder).
+inline constexpr const char* kDataFolderName = "waymock";
+
+// Whether the current user counts as an administrator for the error log: on
+// this system no one does. Root has a home folder of its own like everyone
+// else, and the folder next to the program (/usr/bin) is no place for a log.
 bool IsAdministrator();
 
 // The user's special folders by the kind numbers 0 to 26, as a path ending in
@@ -28,10 +34,11 @@ struct ErrorLogContext {
 
 // Appends one line "MM/dd/yyyy, <time> - text" with CR LF, in local time, the
 // time in the long time form of the user's locale (strftime's %X), to `path`
-// when the user is an administrator and to WAYM.log in the application data
-// folder otherwise (the folder is created when missing; when there is none, or
-// it cannot be made, the file is WAYM.log in the current folder). The file is
-// never truncated. Throws IoError when the line cannot be written.
+// when the user is an administrator and otherwise to WAYM.log in the program's
+// folder of the application data folder, "<application data>/waymock/" (made
+// when missing; when there is no application data folder, or the folder cannot
+// be made, the file is WAYM.log in the current folder). The file is never
+// truncated. Throws IoError when the line cannot be written.
 void WriteLogLine(const std::string& path, const std::string& text,
                   const ErrorLogContext& context = {});
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -34,7 +36,7 @@ TEST(TfrmAbout, LinksOpenTheirTargetsThroughTheHook) {
   about.show();
 
   EXPECT_EQ(about.windowTitle(), "About...");
-  EXPECT_EQ(about.size(), QSize(367, 141));
+  EXPECT_EQ(about.size(), QSize(367, 165));
   EXPECT_EQ(about.minimumSize(), about.maximumSize());
   EXPECT_LE((about.geometry().center() - parent.geometry().center()).manhattanLength(), 4);
   EXPECT_EQ(child<QLabel>(about, "lblWAYM")->text(), "Waymock 1.26");
@@ -61,6 +63,23 @@ TEST(TfrmAbout, LinksOpenTheirTargetsThroughTheHook) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
   QTest::keyClick(child<QLabel>(about, "lblTarn"), Qt::Key_F1);
   EXPECT_EQ(help, 1);
+}
+
+// A keyboard user finds the focus on Close and leaves with Enter or Escape.
+TEST(TfrmAbout, ShowsTheLicenseAndClosesFromTheKeyboard) {
+  for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Space}) {
+    TfrmAbout about(nullptr, targets(""));
+    about.show();
+    about.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    EXPECT_EQ(child<QLabel>(about, "lblLicense")->text(), "License: MIT");
+    auto* close = child<QPushButton>(about, "btnClose");
+    EXPECT_EQ(close->text(), "Close");
+    EXPECT_EQ(QApplication::focusWidget(), close);
+    QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_FALSE(about.isVisible()) << key;
+    EXPECT_EQ(about.result(), key == Qt::Key_Escape ? QDialog::Rejected : QDialog::Accepted);
+  }
 }
 
 TEST(TfrmAbout, NoContactLinkWithoutAnAddressAndPagesFromTheHelpFolder) {

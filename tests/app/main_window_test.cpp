@@ -22,7 +22,6 @@
 #include "platform/pty_pair.h"
 #include "platform/serial.h"
 #include "platform/virtual_serial_port.h"
-#include "support/error_log.h"
 #include "ui_main_window.h"
 
 namespace waymock::app {
@@ -451,8 +450,7 @@ TEST(MainWindow, VirtualPortLivesFromStartToStop) {
 TEST(MainWindow, ABadSatelliteFileCostsOneLogLineAndStartUpGoesOn) {
   const std::string file = satelliteFilePath();
   test::writeFile(file, "[1]\r\nActive=1\r\nElevation=45\r\nAzimuth=90\r\nSNR=30\r\n[33]\r\n");
-  TfrmMain probe;  // learns where this program's error log goes
-  const std::string log = IsAdministrator() ? errorLogPath() : GetSpecialFolder(5) + "WAYM.log";
+  const std::string log = userDataFolder() + "WAYM.log";
   std::filesystem::remove(log);
   Window win;
   std::istringstream lines(test::readFile(log));

@@ -42,15 +42,32 @@ TEST(ErrorLog, AppendsDatedLinesWithCrLf) {
             "12/06/2026, 23:59:59 - second\r\n");
 }
 
-TEST(ErrorLog, NonAdministratorWritesToTheDataFolder) {
+TEST(ErrorLog, NonAdministratorWritesToTheProgramsDataFolder) {
   test::EnvGuard locale("LC_ALL", "C");
   test::TempDir dir;
   FixedClock clock(encodeDateTime({2024, 3, 23, 12, 35, 19, 0}));
   const auto data = (dir / "share" / "nested").string() + "/";
   WriteLogLine((dir / "given.log").string(), "text", context(clock, false, data));
   EXPECT_FALSE(std::filesystem::exists(dir / "given.log"));
-  EXPECT_EQ(test::readFile(dir / "share" / "nested" / "WAYM.log"),
+  EXPECT_EQ(test::readFile(dir / "share" / "nested" / "waymock" / "WAYM.log"),
             "03/23/2024, 12:35:19 - text\r\n");
+}
+
+// Root included: no one here counts as an administrator, so the path the
+// program gives (its own, with ".log") is never written.
+TEST(ErrorLog, EveryUsersLogIsWaymLogInTheProgramsDataFolder) {
+  test::EnvGuard locale("LC_ALL", "C");
+  test::TempDir dir;
+  test::EnvGuard data("XDG_DATA_HOME", (dir / "data").string());
+  FixedClock clock(encodeDateTime({2026, 12, 6, 9, 5, 7, 0}));
+  ErrorLogContext c;
+  c.clock = &clock;
+  EXPECT_FALSE(IsAdministrator());
+  WriteLogLine((dir / "waymock.log").string(), "btnStart text", c);
+  EXPECT_FALSE(std::filesystem::exists(dir / "waymock.log"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "data" / "WAYM.log"));
+  EXPECT_EQ(test::readFile(dir / "data" / "waymock" / "WAYM.log"),
+            "12/06/2026, 09:05:07 - btnStart text\r\n");
 }
 
 // No data folder, or one that cannot be made (HOME names a folder that does

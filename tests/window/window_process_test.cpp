@@ -162,24 +162,46 @@ class Window {
   std::unique_ptr<BackgroundProcess> process_;
 };
 
+xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
+  auto* reply = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(strlen(name)), name),
+      nullptr);
+  const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  free(reply);
+  return value;
+}
+
+// The width and height of the first picture in a window's _NET_WM_ICON, which
+// task bars and switchers show; nothing when the window has no icon.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> iconSize(const std::string& display,
+                                                                xcb_window_t window) {
+  xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> size;
+  if (!xcb_connection_has_error(connection)) {
+    const xcb_atom_t icon = atom(connection, "_NET_WM_ICON");
+    auto* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, icon, XCB_ATOM_CARDINAL, 0, 2),
+        nullptr);
+    if (reply != nullptr && reply->format == 32 && xcb_get_property_value_length(reply) == 8) {
+      const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+      size = std::pair(values[0], values[1]);
+    }
+    free(reply);
+  }
+  xcb_disconnect(connection);
+  return size;
+}
+
 // What a window manager's close button sends: WM_PROTOCOLS / WM_DELETE_WINDOW.
 void requestClose(const std::string& display, xcb_window_t window) {
   xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
   ASSERT_FALSE(xcb_connection_has_error(connection));
-  const auto atom = [&](const char* name) {
-    auto* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(strlen(name)), name),
-        nullptr);
-    const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    free(reply);
-    return value;
-  };
   xcb_client_message_event_t event{};
   event.response_type = XCB_CLIENT_MESSAGE;
   event.format = 32;
   event.window = window;
-  event.type = atom("WM_PROTOCOLS");
-  event.data.data32[0] = atom("WM_DELETE_WINDOW");
+  event.type = atom(connection, "WM_PROTOCOLS");
+  event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
   event.data.data32[1] = XCB_CURRENT_TIME;
   // The X server may drop what a client sent just before it hung up; a
   // window manager stays connected, and so does this sender until the server
@@ -300,6 +322,17 @@ TEST_F(WindowProcess, EveryFreshWindowClosesOnTheFirstCloseRequest) {
         << "window " << run << " ignored the close request";
     window.process().stop();
   }
+}
+
+TEST_F(WindowProcess, TheMainWindowShowsTheProgramsIcon) {
+  Window window(Start().withoutAccessibility());
+  const auto id = window.xWindow();
+  ASSERT_TRUE(id) << window.process().err();
+  const auto size = iconSize(Desktop::get()->display(), *id);
+  ASSERT_TRUE(size) << "no _NET_WM_ICON";
+  EXPECT_GT(size->first, 0u);
+  EXPECT_EQ(size->first, size->second);
+  window.process().stop();
 }
 
 // A position stored at another scale factor would put the window elsewhere
