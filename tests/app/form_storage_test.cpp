@@ -190,34 +190,34 @@ TEST_F(FormStorageTest, RestoresThePositionOnlyAtTheSamePixelsPerInch) {
   }
 }
 
+// Each error is one error-log line and the close goes on; a link another user
+// planted is not written through, so the file it names stays as it was.
 TEST_F(FormStorageTest, ASaveErrorGoesToTheErrorLogAndTheCloseGoesOn) {
-  const test::ErrorLogWatch log;
   test::writeFile(dir / "plain-file", "");
-  const QString blocked = QString::fromStdString((dir / "plain-file" / "waymock.conf").string());
-  TestForm form;
-  FormStorage storage(form.window, form.values(), blocked);
-  EXPECT_FALSE(storage.save());
-  EXPECT_EQ(log.lines(), std::vector<std::string>{"FormStorage Cannot save the settings to " +
-                                                  blocked.toStdString() + "."});
-}
-
-TEST_F(FormStorageTest, ASettingsFileLinkedByAnotherUserIsNotWrittenThrough) {
-  if (::geteuid() != 0) GTEST_SKIP() << "only root can test a link of another user";
-  setErrorLogPath((dir / "errors.log").string());
   const auto victim = dir / "profile";
   test::writeFile(victim, "keep\n");
-  const auto link = dir / "planted.conf";
-  std::filesystem::create_symlink(victim, link);
-  ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
-  TestForm form;
-  FormStorage storage(form.window, form.values(), QString::fromStdString(link.string()));
-  EXPECT_FALSE(storage.save());
+  const auto planted = dir / "planted.conf";
+  std::filesystem::create_symlink(victim, planted);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+  }
+  struct Case {
+    std::string file;
+    std::string reason;
+  };
+  std::vector<Case> cases = {{(dir / "plain-file" / "waymock.conf").string(), ""}};
+  if (root)
+    cases.push_back({planted.string(), ", Symbolic link owned by another user, not followed"});
+  for (const Case& c : cases) {
+    const test::ErrorLogWatch log;
+    TestForm form;
+    FormStorage storage(form.window, form.values(), QString::fromStdString(c.file));
+    EXPECT_FALSE(storage.save());
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"FormStorage Cannot save the settings to " +
+                                                    c.file + (c.reason.empty() ? "." : c.reason)});
+  }
   EXPECT_EQ(test::readFile(victim), "keep\n");
-  EXPECT_NE(test::readFile(dir / "errors.log")
-                .find("FormStorage Cannot save the settings to " + link.string() +
-                      ", Symbolic link owned by another user, not followed\r\n"),
-            std::string::npos)
-      << test::readFile(dir / "errors.log");
 }
 
 TEST(PersistedValues, TheMainWindowsThirtyThreeControlsByName) {
