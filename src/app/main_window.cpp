@@ -18,7 +18,6 @@
 #include "app/form_storage.h"
 #include "app/handler_guard.h"
 #include "app/serial_ports.h"
-#include "app/spin_correction.h"
 #include "engine/position_text.h"
 #include "platform/folders.h"
 #include "platform/virtual_serial_port.h"
@@ -67,8 +66,6 @@ TfrmMain::TfrmMain(QWidget* parent)
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
   statusBar()->setSizeGripEnabled(false);
-  spinCorrection_ = new SpinCorrection(this);
-  spinCorrection_->watchAll(this);
   popSerial_ = new QMenu(this);
   popSerial_->setObjectName("popSerial");
   popSerial_->addAction(ui_->miSerialRefresh);

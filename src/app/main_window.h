@@ -34,7 +34,6 @@ namespace waymock::app {
 class FormStorage;
 class HelpViewer;
 class SerialPorts;
-class SpinCorrection;
 class TfrmAbout;
 class TrayController;
 
@@ -195,7 +194,6 @@ class TfrmMain : public QMainWindow {
   Simulation simulation_;
   QTimer mainTimer_;
   std::unique_ptr<VirtualSerialPort> virtualPort_;
-  SpinCorrection* spinCorrection_ = nullptr;
   QMenu* popSerial_ = nullptr;
   bool shown_ = false;
   // Start ran since the last Stop: only then does a stopped timer mean Pause.

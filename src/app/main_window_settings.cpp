@@ -5,7 +5,7 @@
 
 #include "app/address_edit.h"
 #include "app/main_window.h"
-#include "app/spin_correction.h"
+#include "app/spin_edit.h"
 #include "ui_main_window.h"
 
 namespace waymock::app {
@@ -15,8 +15,8 @@ namespace {
 // The exact decimal a two-decimal field shows (59.99, not the nearest double).
 // Both conversions ignore the process's locale, which QApplication takes from
 // the environment: under a decimal-comma locale strtold would stop at the ".".
-long double decimalValue(const QDoubleSpinBox* spin) {
-  const QByteArray text = QByteArray::number(spin->value(), 'f', spin->decimals());
+long double decimalValue(const DecimalSpinEdit* spin) {
+  const QByteArray text = QByteArray::number(spin->typedValue(), 'f', spin->decimals());
   long double value = 0;
   std::from_chars(text.constData(), text.constData() + text.size(), value);
   return value;
@@ -33,15 +33,14 @@ void selectText(QComboBox* combo, const std::string& text) {
 }  // namespace
 
 SimulatorSettings TfrmMain::readSettings() const {
-  for (auto* spin : findChildren<QAbstractSpinBox*>()) SpinCorrection::correct(spin);
   const Ui::TfrmMain& u = *ui_;
   SimulatorSettings s;
-  s.latitudeDegree = u.efLtDeg->value();
-  s.latitudeMinute = u.efLtMin->value();
+  s.latitudeDegree = u.efLtDeg->typedValue();
+  s.latitudeMinute = u.efLtMin->typedValue();
   s.latitudeSecond = decimalValue(u.efLtSec);
   s.latitudeDirection = u.efLtDir->currentText().toStdString();
-  s.longitudeDegree = u.efLnDeg->value();
-  s.longitudeMinute = u.efLnMin->value();
+  s.longitudeDegree = u.efLnDeg->typedValue();
+  s.longitudeMinute = u.efLnMin->typedValue();
   s.longitudeSecond = decimalValue(u.efLnSec);
   s.longitudeDirection = u.efLnDir->currentText().toStdString();
   s.altitude = decimalValue(u.efAlt);
@@ -70,8 +69,8 @@ SimulatorSettings TfrmMain::readSettings() const {
   s.baudRate = u.cmbBaudRate->currentText().toStdString();
   s.udp = u.cbUDP->isChecked();
   s.udpHost = u.efIp->address().toStdString();
-  s.udpPort = u.efUdpPort->value();
-  s.interval = u.efInterval->value();
+  s.udpPort = u.efUdpPort->typedValue();
+  s.interval = u.efInterval->typedValue();
   s.moveSatellites = u.cbMove->isChecked();
   return s;
 }

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "app/handler_guard.h"
-#include "app/spin_correction.h"
+#include "app/spin_edit.h"
 #include "generator/nmea_generator.h"
 #include "support/error.h"
 #include "ui_satellites_dialog.h"
@@ -69,9 +69,6 @@ TfrmSatellites::TfrmSatellites(generator::TTarnNMEAGenerator& generator, std::st
       generator_(generator),
       fileName_(std::move(satelliteFile)) {
   ui_->setupUi(this);
-  // Out-of-range numbers may be typed and come back to the nearest bound, as
-  // in the main window.
-  (new SpinCorrection(this))->watchAll(this);
   ui_->PaintBox->setGenerator(&generator_);
   ui_->btnSet->setIcon(toolIcon(*this, "dialog-ok-apply", QStyle::SP_DialogApplyButton));
   ui_->btnReset->setIcon(toolIcon(*this, "edit-clear", QStyle::SP_DialogResetButton));
@@ -148,7 +145,7 @@ void TfrmSatellites::btnSetClick() {
     const std::vector<int> rows = selectedRows();
     if (rows.empty()) return;
     // A tool button takes no focus: a number still being typed counts too.
-    for (auto* spin : {ui_->efElevation, ui_->efAzimuth, ui_->efSNR}) SpinCorrection::correct(spin);
+    for (auto* spin : {ui_->efElevation, ui_->efAzimuth, ui_->efSNR}) spin->interpretText();
     QTableWidget& list = *ui_->lvSat;
     for (const int row : rows) {
       list.item(row, kId)->setCheckState(Qt::Checked);

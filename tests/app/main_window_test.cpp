@@ -158,7 +158,8 @@ TEST(MainWindow, NumericFieldsBringBadTextBackOnFocusLoss) {
   };
   for (const Case& c : {Case{win.ui().efInterval, "0", 1}, Case{win.ui().efLtShortStep, "", -59.99},
                         Case{win.ui().efHeading, "x", 0}, Case{win.ui().efHeading, "400", 359.99},
-                        Case{win.ui().efLtDeg, "95", 89}, Case{win.ui().efLnMin, "75", 59}}) {
+                        Case{win.ui().efLtDeg, "95", 89}, Case{win.ui().efLnMin, "999", 59},
+                        Case{win.ui().efLtMin, "-5", 0}}) {
     c.spin->selectAll();
     QTest::keyClick(c.spin, Qt::Key_Backspace);
     QTest::keyClicks(c.spin, c.typed);
@@ -167,6 +168,11 @@ TEST(MainWindow, NumericFieldsBringBadTextBackOnFocusLoss) {
     EXPECT_TRUE(c.spin->hasAcceptableInput()) << c.typed;
     EXPECT_DOUBLE_EQ(c.spin->property("value").toDouble(), c.expected) << c.typed;
   }
+  // A number still being typed counts for the settings, and stays as typed.
+  win.ui().efLtDeg->selectAll();
+  QTest::keyClicks(win.ui().efLtDeg, "95");
+  EXPECT_EQ(win.w.readSettings().latitudeDegree, 89);
+  EXPECT_EQ(win.ui().efLtDeg->text(), "95");
 }
 
 // The box names the port and, on a second line, why it did not open.
