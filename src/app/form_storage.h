@@ -51,6 +51,8 @@ std::vector<StoredValue> persistedValues(const QWidget& window);
 // destructor saves (with "Visible" = "1"), so keep the storage as a member of
 // the window, where it ends before the window's controls do.
 class FormStorage : public QObject {
+  Q_OBJECT
+
  public:
   // `settingsFile`: an INI file to use instead of the per-user one (tests).
   FormStorage(QWidget& window, std::vector<StoredValue> values, QString settingsFile = {});

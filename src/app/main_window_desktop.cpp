@@ -22,7 +22,7 @@ void TfrmMain::setUpDesktop() {
   tray_ = new TrayController(
       [this] { return trayAvailable ? trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable(); },
       this);
-  tray_->onLeftClick = [this] { RxTrayIconClick(); };
+  connect(tray_, &TrayController::leftClicked, this, &TfrmMain::RxTrayIconClick);
   onTrayAnimation = [this](int frameInterval, bool animated) {
     setTrayAnimation(frameInterval, animated);
   };
@@ -80,11 +80,13 @@ void TfrmMain::windowMinimised() {
 }
 
 void TfrmMain::RxTrayIconClick() {
-  setWindowState(windowState() & ~Qt::WindowMinimized);
-  show();
-  raise();
-  activateWindow();
-  tray_->hide();
+  runGuarded(&tray_->icon(), [this] {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    tray_->hide();
+  });
 }
 
 void TfrmMain::setTrayAnimation(int frameInterval, bool animated) {

@@ -31,7 +31,7 @@ void TfrmMain::setUpFileMode() {
                     "Skipped a burst the simulator cannot send (" + value + "): " + message);
   };
 
-  replayDriver_.onEnded = [this] { showPauseState(); };
+  connect(&replayDriver_, &ReplayDriver::ended, this, &TfrmMain::showPauseState);
   runOpenDialog = [](QFileDialog& dialog) {
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
   };

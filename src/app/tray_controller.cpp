@@ -1,7 +1,5 @@
 #include "app/tray_controller.h"
 
-#include "app/handler_guard.h"
-
 namespace waymock::app {
 
 TrayController::TrayController(Availability available, QObject* parent)
@@ -53,8 +51,7 @@ void TrayController::nextFrame() {
 }
 
 void TrayController::activated(QSystemTrayIcon::ActivationReason reason) {
-  if (reason != QSystemTrayIcon::Trigger || !onLeftClick) return;
-  runGuarded(&icon_, onLeftClick);
+  if (reason == QSystemTrayIcon::Trigger) emit leftClicked();
 }
 
 void TrayController::update() {

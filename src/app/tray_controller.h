@@ -14,6 +14,8 @@ namespace waymock::app {
 // tray at all is asked of `available` (by default Qt's own check), so the
 // window can minimise normally where there is none and tests can pretend.
 class TrayController : public QObject {
+  Q_OBJECT
+
  public:
   using Availability = std::function<bool()>;
   explicit TrayController(Availability available = {}, QObject* parent = nullptr);
@@ -39,10 +41,11 @@ class TrayController : public QObject {
   // Shows the next frame, as the frame timer does.
   void nextFrame();
 
-  // Runs, guarded, on a click with the left button; other buttons do nothing.
-  std::function<void()> onLeftClick;
-
   QSystemTrayIcon& icon() { return icon_; }
+
+ signals:
+  // A click with the left button; other buttons do nothing.
+  void leftClicked();
 
  private:
   void activated(QSystemTrayIcon::ActivationReason reason);
