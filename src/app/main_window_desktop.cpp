@@ -8,6 +8,7 @@
 #include "app/handler_guard.h"
 #include "app/help_viewer.h"
 #include "app/main_window.h"
+#include "app/settings_table.h"
 #include "app/tray_controller.h"
 #include "ui_main_window.h"
 
@@ -28,9 +29,8 @@ void TfrmMain::setUpDesktop() {
   };
 
   // Without its table (a control renamed) the window works on, unremembered.
-  runGuarded(this, [this] {
-    formStorage_ = std::make_unique<FormStorage>(*this, persistedValues(*this));
-  });
+  runGuarded(this,
+             [this] { formStorage_ = std::make_unique<FormStorage>(*this, storedSettings(*ui_)); });
   onRestoreSettings = [this] { restoreSettings(); };
   onClose = [this] { saveSettings(); };
 }
