@@ -184,7 +184,7 @@ void TfrmSatellites::FormClose() {
 
 void TfrmSatellites::FormKeyDown(const QKeyEvent& event) {
   runGuarded(this, [this, &event] {
-    if (event.key() == Qt::Key_F1 && onHelp) onHelp(kHelpContext);
+    if (event.key() == Qt::Key_F1) emit helpRequested(kHelpContext);
   });
 }
 

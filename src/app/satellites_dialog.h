@@ -36,8 +36,9 @@ class TfrmSatellites : public QDialog {
                  QWidget* parent = nullptr);
   ~TfrmSatellites() override;
 
-  // Opens help at a context number; F1 asks for context 40.
-  std::function<void(int context)> onHelp;
+ signals:
+  // F1 asks for help at context 40.
+  void helpRequested(int context);
 
  protected:
   void showEvent(QShowEvent* event) override;

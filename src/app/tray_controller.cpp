@@ -14,6 +14,11 @@ TrayController::TrayController(Availability available, QObject* parent)
   icon_.setIcon(still_);
   connect(&icon_, &QSystemTrayIcon::activated, this, &TrayController::activated);
   connect(&frameTimer_, &QTimer::timeout, this, &TrayController::nextFrame);
+  animateTimer_.setParent(this);
+  animateTimer_.setObjectName("AnimateTimer");
+  animateTimer_.setInterval(1000);
+  connect(&animateTimer_, &QTimer::timeout, this, &TrayController::animationDue);
+  animateTimer_.start();
 }
 
 bool TrayController::available() const {
@@ -44,6 +49,12 @@ void TrayController::setInterval(int milliseconds) {
   if (milliseconds == interval_) return;
   interval_ = milliseconds;
   update();
+}
+
+void TrayController::showAnimation(const TrayAnimation& animation) {
+  animation_ = animation;
+  setInterval(animation.frameInterval);
+  setAnimated(animation.animated);
 }
 
 void TrayController::nextFrame() {

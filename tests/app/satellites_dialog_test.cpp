@@ -135,7 +135,8 @@ TEST_F(SatellitesDialog, FormAsSeen) {
             "Signal to noise ratio (dBHZ)");
 
   int helpContext = 0;
-  form.onHelp = [&](int context) { helpContext = context; };
+  QObject::connect(&form, &TfrmSatellites::helpRequested,
+                   [&](int context) { helpContext = context; });
   QTest::keyClick(&form, Qt::Key_F1);
   EXPECT_EQ(helpContext, 40);
 }
