@@ -33,6 +33,8 @@ AboutTargets defaultAboutTargets();
 // has the focus. Each link shows its target as its hint and in the status
 // bar, and opens it through `openUrl`.
 class TfrmAbout : public QDialog {
+  Q_OBJECT
+
  public:
   explicit TfrmAbout(QWidget* parent = nullptr, AboutTargets targets = defaultAboutTargets());
   ~TfrmAbout() override;

@@ -19,43 +19,34 @@
 
 namespace waymock::app {
 
-const std::array<PersistedProperty, 33> kPersistedProperties = {{
-    {"efAlt", "Value"},         {"efHeading", "Value"},   {"efLnDeg", "Value"},
-    {"efLnLongStep", "Value"},  {"efLnMin", "Value"},     {"efLnSec", "Value"},
-    {"efLnShortStep", "Value"}, {"efLtDeg", "Value"},     {"efLtLongStep", "Value"},
-    {"efLtMin", "Value"},       {"efLtSec", "Value"},     {"efLtShortStep", "Value"},
-    {"efSpeed", "Value"},       {"efLtDir", "ItemIndex"}, {"efLnDir", "ItemIndex"},
-    {"efPDOP", "Value"},        {"efVDOP", "Value"},      {"efHDOP", "Value"},
-    {"cbGPGGA", "Checked"},     {"cbGPGLL", "Checked"},   {"cbGPGSA", "Checked"},
-    {"cbGPGSV", "Checked"},     {"cbGPRMC", "Checked"},   {"cbGPVTG", "Checked"},
-    {"cbGPZDA", "Checked"},     {"cbMove", "Checked"},    {"cbSerial", "Checked"},
-    {"cbUDP", "Checked"},       {"cmbCom", "ItemIndex"},  {"efInterval", "Value"},
-    {"efUdpPort", "Value"},     {"efIp", "Text"},         {"cmbBaudRate", "ItemIndex"},
-}};
-
 namespace {
 
 constexpr const char* kGroup = "TfrmMain";
+// Settings the form did not keep from the start stay out of its group.
+constexpr const char* kExtraGroup = "Extra";
+
+// Runs `each` for the form's own values in its group, then for the extra ones
+// in theirs; the form's group is current again after.
+template <typename Each>
+void forEachInGroup(QSettings& settings, const std::vector<StoredValue>& values, Each each) {
+  for (const bool extra : {false, true}) {
+    if (extra) {
+      settings.endGroup();
+      settings.beginGroup(kExtraGroup);
+    }
+    for (const StoredValue& value : values) {
+      if (value.extra == extra) each(value);
+    }
+  }
+  settings.endGroup();
+  settings.beginGroup(kGroup);
+}
 // Qt keeps no minimised or maximised position of its own; this is the text
 // for "none".
 constexpr const char* kNoMinMaxPos = "-1,-1,-1,-1";
 
 std::string text(const QString& value) {
   return value.toStdString();
-}
-
-std::optional<StoredKind> kindOf(const QWidget& control, std::string_view property) {
-  if (property == "Value") {
-    if (qobject_cast<const QDoubleSpinBox*>(&control)) return StoredKind::DecimalSpin;
-    if (qobject_cast<const QSpinBox*>(&control)) return StoredKind::WholeSpin;
-  } else if (property == "Checked") {
-    if (qobject_cast<const QAbstractButton*>(&control)) return StoredKind::Check;
-  } else if (property == "ItemIndex") {
-    if (qobject_cast<const QComboBox*>(&control)) return StoredKind::ComboIndex;
-  } else if (property == "Text") {
-    if (qobject_cast<const QLineEdit*>(&control)) return StoredKind::LineText;
-  }
-  return std::nullopt;
 }
 
 template <typename Widget>
@@ -99,18 +90,20 @@ bool onSomeScreen(const QRect& rect) {
 
 }  // namespace
 
-std::vector<StoredValue> persistedValues(const QWidget& window) {
-  std::vector<StoredValue> values;
-  values.reserve(kPersistedProperties.size());
-  for (const PersistedProperty& entry : kPersistedProperties) {
-    const std::string name = std::string(entry.control) + "_" + entry.property;
-    auto* control = window.findChild<QWidget*>(QString::fromLatin1(entry.control));
-    const auto kind = control != nullptr ? kindOf(*control, entry.property) : std::nullopt;
-    if (!kind)
-      raise("The window has no control " + std::string(entry.control) + " for " + name + ".");
-    values.push_back({QString::fromStdString(name), control, *kind});
+bool holdsKind(const QWidget& control, StoredKind kind) {
+  switch (kind) {
+    case StoredKind::WholeSpin:
+      return qobject_cast<const QSpinBox*>(&control) != nullptr;
+    case StoredKind::DecimalSpin:
+      return qobject_cast<const QDoubleSpinBox*>(&control) != nullptr;
+    case StoredKind::Check:
+      return qobject_cast<const QAbstractButton*>(&control) != nullptr;
+    case StoredKind::ComboIndex:
+      return qobject_cast<const QComboBox*>(&control) != nullptr;
+    case StoredKind::LineText:
+      return qobject_cast<const QLineEdit*>(&control) != nullptr;
   }
-  return values;
+  return false;
 }
 
 FormStorage::FormStorage(QWidget& window, std::vector<StoredValue> values, QString settingsFile)
@@ -198,13 +191,13 @@ bool FormStorage::restore() {
   const auto settings = open();
   if (parseSettingInt(text(readText(*settings, "FormVersion", {}))).value_or(0) < 0) return true;
   if (!runGuarded(this, [&] { restorePosition(*settings); })) return true;
-  for (const StoredValue& value : values_) {
+  forEachInGroup(*settings, values_, [&](const StoredValue& value) {
     try {
       applyText(value, readText(*settings, value.name, currentText(value)));
     } catch (const std::exception&) {
       // One value that cannot be restored leaves the others to be restored.
     }
-  }
+  });
   return true;
 }
 
@@ -261,9 +254,9 @@ void FormStorage::write(bool acceptedClose) {
   put("NormPos" + screenSuffix(), normPos);
   put("NormPos", normPos);
   put("Visible", acceptedClose ? "0" : "1");
-  for (const StoredValue& value : values_) {
+  forEachInGroup(*settings, values_, [&](const StoredValue& value) {
     if (value.control) put(value.name, currentText(value));
-  }
+  });
   settings->sync();
   if (settings->status() != QSettings::NoError) {
     raiseIo("Cannot save the settings to " + text(settings->fileName()) + ".");

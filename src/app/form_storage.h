@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-#include <array>
 #include <memory>
 #include <vector>
 
@@ -21,26 +20,17 @@ enum class StoredKind {
   LineText,     // QLineEdit text, trimmed
 };
 
-// One persisted control: the value name ("efAlt_Value"), the control and its kind.
+// One persisted control: the value name ("efAlt_Value"), the control and its
+// kind; an `extra` value is kept in the group "Extra", apart from the form's own.
 struct StoredValue {
   QString name;
   QPointer<QWidget> control;
   StoredKind kind;
+  bool extra = false;
 };
 
-// The main window's persisted properties in the order they are written and
-// read: the value name is control + "_" + property.
-struct PersistedProperty {
-  const char* control;
-  const char* property;  // "Value", "Checked", "ItemIndex" or "Text"
-};
-extern const std::array<PersistedProperty, 33> kPersistedProperties;
-
-// The table of kPersistedProperties for `window`: each control found among its
-// children by object name, its kind taken from the widget's type. Throws Error
-// ("The window has no control efAlt for efAlt_Value.") when one is missing or
-// of another type.
-std::vector<StoredValue> persistedValues(const QWidget& window);
+// Whether `control` is a widget that holds a value of `kind`.
+bool holdsKind(const QWidget& control, StoredKind kind);
 
 // Keeps a window's position and a list of its controls' values between runs,
 // every value a string, in the group "TfrmMain" of the per-user settings file
@@ -51,6 +41,8 @@ std::vector<StoredValue> persistedValues(const QWidget& window);
 // destructor saves (with "Visible" = "1"), so keep the storage as a member of
 // the window, where it ends before the window's controls do.
 class FormStorage : public QObject {
+  Q_OBJECT
+
  public:
   // `settingsFile`: an INI file to use instead of the per-user one (tests).
   FormStorage(QWidget& window, std::vector<StoredValue> values, QString settingsFile = {});

@@ -28,6 +28,8 @@ QString helpPage(int context);
 // page of a context. A page that is missing raises IoError, so the handler
 // guard writes it to the error log.
 class HelpViewer : public QDialog {
+  Q_OBJECT
+
  public:
   explicit HelpViewer(QWidget* parent = nullptr, QString folder = findHelpFolder());
 

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -15,10 +15,13 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/file_mode_controller.h"
 #include "app/form_storage.h"
 #include "app/handler_guard.h"
+#include "app/help_viewer.h"
+#include "app/output_log.h"
 #include "app/serial_ports.h"
-#include "app/spin_correction.h"
+#include "app/window_prompts.h"
 #include "engine/position_text.h"
 #include "platform/folders.h"
 #include "platform/virtual_serial_port.h"
@@ -50,8 +53,13 @@ class TimerHold {
 
 }  // namespace
 
-TfrmMain::TfrmMain(QWidget* parent)
+WindowPrompts& TfrmMain::defaultPrompts() {
+  return WindowPrompts::desktop();
+}
+
+TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
     : QMainWindow(parent),
+      prompts_(prompts),
       ui_(std::make_unique<Ui::TfrmMain>()),
       ports_(std::make_shared<SerialPorts>()),
       generator_(systemClock(), ports_),
@@ -67,16 +75,17 @@ TfrmMain::TfrmMain(QWidget* parent)
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
   statusBar()->setSizeGripEnabled(false);
-  spinCorrection_ = new SpinCorrection(this);
-  spinCorrection_->watchAll(this);
   popSerial_ = new QMenu(this);
   popSerial_->setObjectName("popSerial");
   popSerial_->addAction(ui_->miSerialRefresh);
   setUpToolBar();
-  setUpOutputLog();
+  ui_->MemoOut->setPrompts(prompts_);
+  ui_->PaintBox->setGenerator(&generator_);
+  fileMode_ = new FileModeController(
+      generator_, udp_, prompts_, {ui_->btnLoad, ui_->btnFile, ui_->efInterval, ui_->cbUDP}, this);
   setUpDesktop();
 
-  showError = [this](const QString& text) { QMessageBox::critical(this, tr("Error"), text); };
+  mainTimer_.setParent(this);
   mainTimer_.setObjectName("MainTimer");
   mainTimer_.setInterval(1000);
   generator_.SetLatitude_Direction(TCardinalPoint::cpNorth);
@@ -86,13 +95,13 @@ TfrmMain::TfrmMain(QWidget* parent)
   generator_.SetMessageAlert(false);
   simulation_.onTransmitted = [this](const std::string& burst) { showTransmitted(burst); };
   connectHandlers();
-  setUpSatellitesPage();
-  setUpFileMode();
   mainTimer_.start();
   FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
+  // The replay goes before the generator it sends through.
+  delete fileMode_;
   mainTimer_.stop();
   generator_.ClosePort();
 }
@@ -150,34 +159,22 @@ void TfrmMain::setUpToolBar() {
 }
 
 void TfrmMain::connectHandlers() {
-  auto guarded = [](QObject* sender, auto handler) {
-    return [sender, handler] { runGuarded(sender, handler); };
-  };
-  connect(&mainTimer_, &QTimer::timeout, this, [this] { MainTimerTimer(); });
-  connect(ui_->btnStart, &QAction::triggered, this, [this] { btnStartClick(); });
-  connect(ui_->btnStop, &QAction::triggered, this, [this] { btnStopClick(); });
-  connect(ui_->btnPause, &QAction::triggered, this, [this] { btnPauseClick(); });
-  connect(ui_->btnForward, &QAction::triggered, this, [this] { btnForwardClick(); });
-  connect(ui_->btnBack, &QAction::triggered, this, [this] { btnBackClick(); });
-  const std::pair<QAction*, std::function<void()>*> hooks[] = {{ui_->btnSave, &onSave},
-                                                               {ui_->btnAbout, &onAbout}};
-  for (const auto& [action, hook] : hooks) {
-    connect(action, &QAction::triggered, this, guarded(action, [hook] {
-              if (*hook) (*hook)();
-            }));
-  }
-  connect(ui_->btnHelp, &QAction::triggered, this, guarded(ui_->btnHelp, [this] {
-            if (onHelp) onHelp(0);
-          }));
-  connect(ui_->trckLatitude, &QSlider::valueChanged, this,
-          [this](int position) { trckLatitudeChange(position); });
-  connect(ui_->trckLongitude, &QSlider::valueChanged, this,
-          [this](int position) { trckLongitudeChange(position); });
-  connect(ui_->PageControl, &QTabWidget::currentChanged, this,
-          [this](int index) { PageControlChange(index); });
-  connect(ui_->miSerialRefresh, &QAction::triggered, this, [this] { miSerialRefreshClick(); });
-  connect(ui_->cbSerial, &QCheckBox::clicked, this, [this] { cbSerialClick(); });
-  connect(ui_->cbUDP, &QCheckBox::clicked, this, [this] { cbUDPClick(); });
+  connect(&mainTimer_, &QTimer::timeout, this, &TfrmMain::MainTimerTimer);
+  connect(ui_->btnStart, &QAction::triggered, this, &TfrmMain::btnStartClick);
+  connect(ui_->btnStop, &QAction::triggered, this, &TfrmMain::btnStopClick);
+  connect(ui_->btnPause, &QAction::triggered, this, &TfrmMain::btnPauseClick);
+  connect(ui_->btnForward, &QAction::triggered, this, &TfrmMain::btnForwardClick);
+  connect(ui_->btnBack, &QAction::triggered, this, &TfrmMain::btnBackClick);
+  connect(ui_->btnSave, &QAction::triggered, ui_->MemoOut, &OutputLog::btnSaveClick);
+  connect(ui_->btnHelp, &QAction::triggered, this, &TfrmMain::btnHelpClick);
+  connect(ui_->btnAbout, &QAction::triggered, this, &TfrmMain::btnAboutClick);
+  connect(ui_->btnSat, &QPushButton::clicked, this, &TfrmMain::btnSatClick);
+  connect(ui_->trckLatitude, &QSlider::valueChanged, this, &TfrmMain::trckLatitudeChange);
+  connect(ui_->trckLongitude, &QSlider::valueChanged, this, &TfrmMain::trckLongitudeChange);
+  connect(ui_->PageControl, &QTabWidget::currentChanged, this, &TfrmMain::PageControlChange);
+  connect(ui_->miSerialRefresh, &QAction::triggered, this, &TfrmMain::miSerialRefreshClick);
+  connect(ui_->cbSerial, &QCheckBox::clicked, this, &TfrmMain::cbSerialClick);
+  connect(ui_->cbUDP, &QCheckBox::clicked, this, &TfrmMain::cbUDPClick);
   for (QWidget* list :
        {static_cast<QWidget*>(ui_->cmbCom), static_cast<QWidget*>(ui_->cmbBaudRate)}) {
     connect(list, &QWidget::customContextMenuRequested, this,
@@ -186,7 +183,13 @@ void TfrmMain::connectHandlers() {
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
   help->setObjectName("FormKeyDown");
   help->setContext(Qt::WindowShortcut);
-  connect(help, &QShortcut::activated, this, [this] { FormKeyDown(); });
+  connect(help, &QShortcut::activated, this, &TfrmMain::FormKeyDown);
+
+  connect(fileMode_, &FileModeController::modeChanged, this, &TfrmMain::showMode);
+  connect(fileMode_, &FileModeController::transmitted, this, &TfrmMain::showTransmitted);
+  connect(fileMode_, &FileModeController::satellitesChanged, ui_->PaintBox,
+          qOverload<>(&QWidget::update));
+  connect(fileMode_, &FileModeController::replayStateChanged, this, &TfrmMain::showPauseState);
 }
 
 QString TfrmMain::virtualPortPath() {
@@ -225,7 +228,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
   }
-  if (onRestoreSettings) runGuarded(this, onRestoreSettings);
+  // The stored position and values, once, before FormShow applies them; when
+  // no position was restored the window stays where it was centred.
+  if (formStorage_) runGuarded(this, [this] { formStorage_->restore(); });
   FormShow();
 }
 
@@ -243,9 +248,9 @@ void TfrmMain::PageControlChange(int) {
 
 void TfrmMain::FormKeyDown() {
   runGuarded(this, [this] {
-    static constexpr int kContexts[] = {20, 30, 40};
+    static constexpr int kContexts[] = {kHelpSimulator, kHelpSettings, kHelpSatellites};
     const int page = ui_->PageControl->currentIndex();
-    if (onHelp) onHelp(page >= 0 && page < 2 ? kContexts[page] : kContexts[2]);
+    showHelp(page >= 0 && page < 2 ? kContexts[page] : kContexts[2]);
   });
 }
 
@@ -255,8 +260,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::FormClose() {
-  runGuarded(this, [this] { replayDriver_.stop(); });
-  if (onClose) runGuarded(this, onClose);
+  runGuarded(this, [this] { fileMode_->stop(); });
+  // A save error is written to the error log by the store, and the close goes on.
+  if (formStorage_) formStorage_->save();
   // The link in the user's folder goes with the window; a real port is left
   // to the end of the process.
   runGuarded(this, [this] { dropVirtualPort(); });
@@ -353,8 +359,8 @@ void TfrmMain::btnStartClick() {
       showError(QString::fromStdString("Cannot connect to " + port + "." +
                                        (reason.empty() ? "" : "\n" + reason)));
     }
-    if (ui_->btnFile->isChecked()) {
-      startFileReplay();
+    if (fileMode_->active()) {
+      fileMode_->start();
       return;
     }
     ApplyStartPosition();
@@ -366,8 +372,8 @@ void TfrmMain::btnStartClick() {
 
 void TfrmMain::btnStopClick() {
   runGuarded(ui_->btnStop, [this] {
-    if (ui_->btnFile->isChecked()) {
-      replayDriver_.stop();
+    if (fileMode_->active()) {
+      fileMode_->stop();
     } else {
       mainTimer_.stop();
     }
@@ -381,8 +387,8 @@ void TfrmMain::btnStopClick() {
 
 void TfrmMain::btnPauseClick() {
   runGuarded(ui_->btnPause, [this] {
-    if (ui_->btnFile->isChecked()) {
-      pauseFileReplay();
+    if (fileMode_->active()) {
+      fileMode_->pause();
       return;
     }
     if (mainTimer_.isActive()) {
@@ -395,29 +401,29 @@ void TfrmMain::btnPauseClick() {
 }
 
 void TfrmMain::showPauseState() {
-  const bool held = ui_->btnFile->isChecked() ? replayDriver_.paused()
-                                              : simulationStarted_ && !mainTimer_.isActive();
+  const bool held =
+      fileMode_->active() ? fileMode_->paused() : simulationStarted_ && !mainTimer_.isActive();
   ui_->btnPause->setChecked(held);
 }
 
 void TfrmMain::btnForwardClick() {
   runGuarded(ui_->btnForward, [this] {
-    if (!ui_->btnFile->isChecked()) simulation_.forward();
+    if (!fileMode_->active()) simulation_.forward();
   });
 }
 
 void TfrmMain::btnBackClick() {
   runGuarded(ui_->btnBack, [this] {
-    if (!ui_->btnFile->isChecked()) simulation_.back();
+    if (!fileMode_->active()) simulation_.back();
   });
 }
 
 void TfrmMain::MainTimerTimer() {
-  if (ui_->btnFile->isChecked()) return;
+  if (fileMode_->active()) return;
   mainTimer_.stop();
   runGuarded(&mainTimer_, [this] {
     simulation_.setUdp(ui_->cbUDP->isChecked() ? &udp_ : nullptr);
-    const bool turn = ui_->cbMove->isChecked() && !satelliteEditorOpen;
+    const bool turn = ui_->cbMove->isChecked() && !satelliteEditorOpen_;
     simulation_.settings.moveSatellites = turn;
     if (simulation_.tick() > 0) ui_->PaintBox->update();
   });
@@ -426,7 +432,7 @@ void TfrmMain::MainTimerTimer() {
 }
 
 void TfrmMain::showTransmitted(const std::string& burst) {
-  appendOutput(burst);
+  ui_->MemoOut->append(burst);
   const PositionLabels labels = positionLabels(generator_, decimalPoint());
   const auto show = [](QLabel* label, const QLabel* caption, const std::string& value) {
     showValue(label, caption, QString::fromStdString(value));
@@ -451,6 +457,28 @@ void TfrmMain::showValue(QLabel* label, const QLabel* caption, const QString& te
 char TfrmMain::decimalPoint() const {
   const QString point = QLocale().decimalPoint();
   return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
+}
+
+void TfrmMain::showError(const QString& text) {
+  prompts_.showError(*this, text);
+}
+
+void TfrmMain::setSource(const QString& text) {
+  showValue(ui_->lblSource, ui_->capSource, text);
+  ui_->lblSource->setToolTip(text);
+  ui_->lblSource->setStatusTip(text);
+}
+
+void TfrmMain::showMode(bool fileMode, const QString& source) {
+  if (fileMode) mainTimer_.stop();
+  setSource(source);
+  // The controls that move the simulated fix or the satellites.
+  for (QWidget* control : std::initializer_list<QWidget*>{ui_->trckLatitude, ui_->trckLongitude,
+                                                          ui_->btnSat, ui_->cbMove}) {
+    control->setEnabled(!fileMode);
+  }
+  ui_->btnBack->setEnabled(!fileMode);
+  ui_->btnForward->setEnabled(!fileMode);
 }
 
 void TfrmMain::trckLatitudeChange(int position) {

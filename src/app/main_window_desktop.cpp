@@ -1,58 +1,42 @@
 // The window on the desktop: the settings kept between runs, hiding to the
-// tray, the help viewer and the About box.
+// tray and its animation, the help viewer and the About box.
 #include <QEvent>
-#include <QSystemTrayIcon>
 
 #include "app/about_dialog.h"
+#include "app/file_mode_controller.h"
 #include "app/form_storage.h"
 #include "app/handler_guard.h"
 #include "app/help_viewer.h"
 #include "app/main_window.h"
+#include "app/settings_table.h"
 #include "app/tray_controller.h"
+#include "app/window_prompts.h"
+#include "engine/tray_animation.h"
 #include "ui_main_window.h"
 
 namespace waymock::app {
 
 void TfrmMain::setUpDesktop() {
-  helpFolder = findHelpFolder();
-  onHelp = [this](int context) { showHelp(context); };
-  onAbout = [this] { btnAboutClick(); };
-  runAboutBox = [](TfrmAbout& about) { about.exec(); };
-
-  tray_ = new TrayController(
-      [this] { return trayAvailable ? trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable(); },
-      this);
-  tray_->onLeftClick = [this] { RxTrayIconClick(); };
-  onTrayAnimation = [this](int frameInterval, bool animated) {
-    setTrayAnimation(frameInterval, animated);
-  };
-
-  // Without its table (a control renamed) the window works on, unremembered.
-  runGuarded(this, [this] {
-    formStorage_ = std::make_unique<FormStorage>(*this, persistedValues(*this));
-  });
-  onRestoreSettings = [this] { restoreSettings(); };
-  onClose = [this] { saveSettings(); };
-}
-
-// The stored position and values, once, before FormShow applies them; when no
-// position was restored the window stays where showEvent centred it.
-void TfrmMain::restoreSettings() {
-  if (formStorage_) formStorage_->restore();
-}
-
-// An error is written to the error log by the store, and the close goes on.
-void TfrmMain::saveSettings() {
-  if (formStorage_) formStorage_->save();
+  helpFolder_ = findHelpFolder();
+  tray_ = new TrayController([this] { return prompts_.trayAvailable(); }, this);
+  connect(tray_, &TrayController::leftClicked, this, &TfrmMain::RxTrayIconClick);
+  connect(tray_, &TrayController::animationDue, this, &TfrmMain::AnimateTimerTimer);
+  // Without its table (a control of another kind) the window works on, unremembered.
+  runGuarded(this,
+             [this] { formStorage_ = std::make_unique<FormStorage>(*this, storedSettings(*ui_)); });
 }
 
 void TfrmMain::showHelp(int context) {
-  if (helpViewer_ == nullptr) helpViewer_ = new HelpViewer(this, helpFolder);
+  if (helpViewer_ == nullptr) helpViewer_ = new HelpViewer(this, helpFolder_);
   if (context == 0) {
     helpViewer_->showContents();
   } else {
     helpViewer_->showContext(context);
   }
+}
+
+void TfrmMain::btnHelpClick() {
+  runGuarded(ui_->btnHelp, [this] { showHelp(0); });
 }
 
 void TfrmMain::btnAboutClick() {
@@ -61,7 +45,7 @@ void TfrmMain::btnAboutClick() {
     about.showHelpContents = [this] { showHelp(0); };
     // Modal to this window only, so help opened from the box can be used.
     about.setWindowModality(Qt::WindowModal);
-    if (runAboutBox) runAboutBox(about);
+    prompts_.runAboutBox(about);
   });
 }
 
@@ -80,16 +64,23 @@ void TfrmMain::windowMinimised() {
 }
 
 void TfrmMain::RxTrayIconClick() {
-  setWindowState(windowState() & ~Qt::WindowMinimized);
-  show();
-  raise();
-  activateWindow();
-  tray_->hide();
+  runGuarded(&tray_->icon(), [this] {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    tray_->hide();
+  });
 }
 
-void TfrmMain::setTrayAnimation(int frameInterval, bool animated) {
-  tray_->setInterval(frameInterval);
-  tray_->setAnimated(animated);
+// The animation follows whichever mode runs.
+void TfrmMain::AnimateTimerTimer() {
+  runGuarded(tray_, [this] {
+    const bool fileMode = fileMode_->active();
+    const long long interval = fileMode ? fileMode_->receiver().Delay() : mainTimer_.interval();
+    const bool running = fileMode ? fileMode_->receiver().Active() : mainTimer_.isActive();
+    tray_->showAnimation(trayAnimation(interval, !generator_.PortName().empty(), running));
+  });
 }
 
 }  // namespace waymock::app

@@ -77,7 +77,7 @@ void ReplayDriver::schedule(const ReplayStatus& status) {
         timer_.start(0);
       } else {
         timer_.stop();
-        if (onEnded) onEnded();
+        emit ended();
       }
       return;
     case State::Paused:

@@ -52,9 +52,10 @@ class ReplayDriver : public QObject {
   bool replaying() const { return receiver_.replaying(); }
   bool paused() const { return receiver_.Paused(); }
 
-  // Called after the replay has ended for any reason: the end of the file,
-  // stop(), or an error.
-  std::function<void()> onEnded;
+ signals:
+  // The replay has ended for any reason: the end of the file, stop(), or an
+  // error.
+  void ended();
 
  private:
   void stepNow();

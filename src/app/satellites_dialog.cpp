@@ -3,39 +3,18 @@
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QStatusTipEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <QTableWidgetItem>
 #include <charconv>
 #include <cstdint>
 
 #include "app/handler_guard.h"
-#include "app/spin_correction.h"
 #include "generator/nmea_generator.h"
 #include "support/error.h"
 #include "ui_satellites_dialog.h"
 
 namespace waymock::app {
-
-// Knows where the style draws an item's check box, so a press can be told
-// apart from one elsewhere in the cell.
-class CheckBoxDelegate final : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-  QRect checkRect(const QAbstractItemView& view, const QModelIndex& index) const {
-    QStyleOptionViewItem option;
-    option.initFrom(&view);
-    option.widget = &view;
-    option.rect = view.visualRect(index);
-    option.decorationSize = view.iconSize();
-    initStyleOption(&option, index);
-    const QStyle* style = view.style();
-    return style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
-  }
-};
 
 namespace {
 
@@ -69,16 +48,11 @@ TfrmSatellites::TfrmSatellites(generator::TTarnNMEAGenerator& generator, std::st
       generator_(generator),
       fileName_(std::move(satelliteFile)) {
   ui_->setupUi(this);
-  // Out-of-range numbers may be typed and come back to the nearest bound, as
-  // in the main window.
-  (new SpinCorrection(this))->watchAll(this);
   ui_->PaintBox->setGenerator(&generator_);
   ui_->btnSet->setIcon(toolIcon(*this, "dialog-ok-apply", QStyle::SP_DialogApplyButton));
   ui_->btnReset->setIcon(toolIcon(*this, "edit-clear", QStyle::SP_DialogResetButton));
 
   QTableWidget& list = *ui_->lvSat;
-  checkDelegate_ = new CheckBoxDelegate(&list);
-  list.setItemDelegate(checkDelegate_);
   list.horizontalHeader()->setSectionsClickable(false);
   list.horizontalHeader()->setSortIndicatorShown(false);
   // The selection stays as visible when the list loses the focus.
@@ -90,19 +64,27 @@ TfrmSatellites::TfrmSatellites(generator::TTarnNMEAGenerator& generator, std::st
   for (int row = 0; row < kRows; ++row) {
     for (int column = kId; column <= kSnr; ++column) {
       auto* item = new QTableWidgetItem;
-      // Not user-checkable: the press and Space handlers toggle the box
-      // themselves, so the generator hears of every toggle right away.
-      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable |
+                     (column == kId ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
       item->setTextAlignment(column == kId ? Qt::AlignLeft | Qt::AlignVCenter
                                            : Qt::AlignRight | Qt::AlignVCenter);
       list.setItem(row, column, item);
     }
   }
-  list.installEventFilter(this);
-  list.viewport()->installEventFilter(this);
-
-  connect(ui_->btnSet, &QToolButton::clicked, this, [this] { btnSetClick(); });
-  connect(ui_->btnReset, &QToolButton::clicked, this, [this] { btnResetClick(); });
+  // Space toggles the current row's box wherever in the row the user clicked:
+  // the current cell stays in the box's column.
+  connect(list.selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [&list](const QModelIndex& current) {
+            if (current.isValid() && current.column() != kId) {
+              list.selectionModel()->setCurrentIndex(current.siblingAtColumn(kId),
+                                                     QItemSelectionModel::NoUpdate);
+            }
+          });
+  // Only a toggle by the user reaches here: the handlers that write rows
+  // block the list's signals.
+  connect(&list, &QTableWidget::itemChanged, this, &TfrmSatellites::SetSatellites);
+  connect(ui_->btnSet, &QToolButton::clicked, this, &TfrmSatellites::btnSetClick);
+  connect(ui_->btnReset, &QToolButton::clicked, this, &TfrmSatellites::btnResetClick);
 }
 
 TfrmSatellites::~TfrmSatellites() {
@@ -123,6 +105,7 @@ void TfrmSatellites::FormShow() {
 void TfrmSatellites::fillList() {
   const auto satellites = generator_.GetSatellites();
   QTableWidget& list = *ui_->lvSat;
+  const QSignalBlocker quiet(list);
   for (int row = 0; row < kRows; ++row) {
     const generator::TSatellite* sat = satellites[static_cast<std::size_t>(row) + 1];
     list.item(row, kId)->setText(QString::number(row + 1));
@@ -148,8 +131,9 @@ void TfrmSatellites::btnSetClick() {
     const std::vector<int> rows = selectedRows();
     if (rows.empty()) return;
     // A tool button takes no focus: a number still being typed counts too.
-    for (auto* spin : {ui_->efElevation, ui_->efAzimuth, ui_->efSNR}) SpinCorrection::correct(spin);
+    for (auto* spin : {ui_->efElevation, ui_->efAzimuth, ui_->efSNR}) spin->interpretText();
     QTableWidget& list = *ui_->lvSat;
+    const QSignalBlocker quiet(list);
     for (const int row : rows) {
       list.item(row, kId)->setCheckState(Qt::Checked);
       list.item(row, kElevation)->setText(QString::number(ui_->efElevation->value()));
@@ -165,6 +149,7 @@ void TfrmSatellites::btnResetClick() {
     const std::vector<int> rows = selectedRows();
     if (rows.empty()) return;
     QTableWidget& list = *ui_->lvSat;
+    const QSignalBlocker quiet(list);
     for (const int row : rows) {
       list.item(row, kId)->setCheckState(Qt::Unchecked);
       for (const int column : {kElevation, kAzimuth, kSnr}) list.item(row, column)->setText("0");
@@ -189,36 +174,6 @@ void TfrmSatellites::applyRows() {
   ui_->PaintBox->update();
 }
 
-void TfrmSatellites::toggleRow(int row) {
-  QTableWidgetItem* item = ui_->lvSat->item(row, kId);
-  item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-}
-
-QRect TfrmSatellites::checkBoxRect(int row) const {
-  const QTableWidget& list = *ui_->lvSat;
-  return checkDelegate_->checkRect(list, list.model()->index(row, kId));
-}
-
-void TfrmSatellites::lvSatMouseDown(const QMouseEvent& event) {
-  runGuarded(ui_->lvSat, [this, &event] {
-    const QPoint at = event.position().toPoint();
-    const QModelIndex index = ui_->lvSat->indexAt(at);
-    if (!index.isValid() || index.column() != kId) return;
-    if (!checkBoxRect(index.row()).contains(at)) return;
-    if (event.button() == Qt::LeftButton) toggleRow(index.row());
-    applyRows();
-  });
-}
-
-void TfrmSatellites::lvSatKeyDown(const QKeyEvent& event) {
-  runGuarded(ui_->lvSat, [this, &event] {
-    if (event.key() != Qt::Key_Space || selectedRows().empty()) return;
-    const int row = ui_->lvSat->currentRow();
-    if (row >= 0) toggleRow(row);
-    applyRows();
-  });
-}
-
 void TfrmSatellites::FormClose() {
   runGuarded(this, [this] {
     open_ = false;
@@ -229,7 +184,7 @@ void TfrmSatellites::FormClose() {
 
 void TfrmSatellites::FormKeyDown(const QKeyEvent& event) {
   runGuarded(this, [this, &event] {
-    if (event.key() == Qt::Key_F1 && onHelp) onHelp(kHelpContext);
+    if (event.key() == Qt::Key_F1) emit helpRequested(kHelpContext);
   });
 }
 
@@ -259,18 +214,6 @@ bool TfrmSatellites::event(QEvent* event) {
     return true;
   }
   return QDialog::event(event);
-}
-
-bool TfrmSatellites::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui_->lvSat->viewport() &&
-      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
-    lvSatMouseDown(*static_cast<QMouseEvent*>(event));
-  } else if (watched == ui_->lvSat && event->type() == QEvent::KeyPress &&
-             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
-    lvSatKeyDown(*static_cast<QKeyEvent*>(event));
-    return true;
-  }
-  return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace waymock::app

@@ -7,7 +7,6 @@
 #include <vector>
 
 class QKeyEvent;
-class QMouseEvent;
 
 namespace Ui {
 class TfrmSatellites;
@@ -18,8 +17,6 @@ class TTarnNMEAGenerator;
 }
 
 namespace waymock::app {
-
-class CheckBoxDelegate;
 
 // The satellite editor: a checkable list of the generator's 32 satellites and
 // their sky plot. Showing it loads the satellite file into the generator,
@@ -39,10 +36,22 @@ class TfrmSatellites : public QDialog {
                  QWidget* parent = nullptr);
   ~TfrmSatellites() override;
 
-  // Opens help at a context number; F1 asks for context 40.
-  std::function<void(int context)> onHelp;
+ signals:
+  // F1 asks for help at context 40.
+  void helpRequested(int context);
 
-  // The handlers, each guarded, so an error never leaves them.
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private slots:
+  // The handlers, each guarded, so an error never leaves them. The rows'
+  // check boxes are the list's own (a click on the box, Space on the current
+  // row); each toggle runs SetSatellites. Handlers that write rows block the
+  // list's signals meanwhile and send the rows once, after.
+
   // Loads the satellite file (a bad section stops the load there, the earlier
   // ones stay applied) and fills the list from the generator.
   void FormShow();
@@ -53,35 +62,17 @@ class TfrmSatellites : public QDialog {
   // Sends every row to the generator in order and repaints the plot; a row
   // the generator refuses stops it there.
   void SetSatellites();
-  // A press exactly on a row's check box toggles it (left button) and sends
-  // the rows; `event` is in lvSat's viewport coordinates.
-  void lvSatMouseDown(const QMouseEvent& event);
-  // Space while a row is selected toggles the current row's check box and
-  // sends the rows.
-  void lvSatKeyDown(const QKeyEvent& event);
   // Saves the satellite file. A file the load could not read and the user
   // has not changed is left as it was, so its unread sections are kept.
   void FormClose();
   void FormKeyDown(const QKeyEvent& event);
 
-  // Where a row's check box is drawn, in lvSat's viewport coordinates.
-  QRect checkBoxRect(int row) const;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   void fillList();
   void applyRows();
-  void toggleRow(int row);
   std::vector<int> selectedRows() const;
 
   std::unique_ptr<Ui::TfrmSatellites> ui_;
-  CheckBoxDelegate* checkDelegate_ = nullptr;
   generator::TTarnNMEAGenerator& generator_;
   std::string fileName_;
   bool open_ = false;        // shown and not yet saved

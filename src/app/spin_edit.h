@@ -6,13 +6,18 @@
 namespace waymock::app {
 
 // Numeric fields that let a number outside the range be typed (Qt's own spin
-// boxes refuse the keystroke), so that SpinCorrection brings it back to the
-// nearest bound when the field loses the focus.
+// boxes refuse the keystroke) and bring it back to the nearest bound when the
+// field loses the focus or takes Enter; text that is no number reads as the
+// minimum.
 class WholeSpinEdit : public QSpinBox {
   Q_OBJECT
  public:
   using QSpinBox::QSpinBox;
   QValidator::State validate(QString& text, int& position) const override;
+  void fixup(QString& text) const override;
+  // The value the field holds once its text is corrected, without correcting
+  // it: a number still being typed counts.
+  int typedValue() const;
 };
 
 // A decimal field also takes "." for the decimal point under a locale whose
@@ -22,7 +27,9 @@ class DecimalSpinEdit : public QDoubleSpinBox {
  public:
   using QDoubleSpinBox::QDoubleSpinBox;
   QValidator::State validate(QString& text, int& position) const override;
+  void fixup(QString& text) const override;
   double valueFromText(const QString& text) const override;
+  double typedValue() const;
 };
 
 // `text` as `locale` reads it, with a typed "." taken as the decimal point

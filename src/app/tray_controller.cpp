@@ -1,7 +1,5 @@
 #include "app/tray_controller.h"
 
-#include "app/handler_guard.h"
-
 namespace waymock::app {
 
 TrayController::TrayController(Availability available, QObject* parent)
@@ -16,6 +14,11 @@ TrayController::TrayController(Availability available, QObject* parent)
   icon_.setIcon(still_);
   connect(&icon_, &QSystemTrayIcon::activated, this, &TrayController::activated);
   connect(&frameTimer_, &QTimer::timeout, this, &TrayController::nextFrame);
+  animateTimer_.setParent(this);
+  animateTimer_.setObjectName("AnimateTimer");
+  animateTimer_.setInterval(1000);
+  connect(&animateTimer_, &QTimer::timeout, this, &TrayController::animationDue);
+  animateTimer_.start();
 }
 
 bool TrayController::available() const {
@@ -48,13 +51,18 @@ void TrayController::setInterval(int milliseconds) {
   update();
 }
 
+void TrayController::showAnimation(const TrayAnimation& animation) {
+  animation_ = animation;
+  setInterval(animation.frameInterval);
+  setAnimated(animation.animated);
+}
+
 void TrayController::nextFrame() {
   showFrame(frame_ == IconFrame::Wave1 ? IconFrame::Wave2 : IconFrame::Wave1);
 }
 
 void TrayController::activated(QSystemTrayIcon::ActivationReason reason) {
-  if (reason != QSystemTrayIcon::Trigger || !onLeftClick) return;
-  runGuarded(&icon_, onLeftClick);
+  if (reason == QSystemTrayIcon::Trigger) emit leftClicked();
 }
 
 void TrayController::update() {

@@ -6,14 +6,18 @@
 #include <functional>
 
 #include "app/app_icons.h"
+#include "engine/tray_animation.h"
 
 namespace waymock::app {
 
 // The tray icon the main window hides to: hint "Waymock", the still icon, or
-// two frames taking turns while sentences are sent. Whether the desktop has a
+// two frames taking turns while sentences are sent. Once a second (its
+// AnimateTimer) it asks the window, by animationDue, what it should show. Whether the desktop has a
 // tray at all is asked of `available` (by default Qt's own check), so the
 // window can minimise normally where there is none and tests can pretend.
 class TrayController : public QObject {
+  Q_OBJECT
+
  public:
   using Availability = std::function<bool()>;
   explicit TrayController(Availability available = {}, QObject* parent = nullptr);
@@ -34,15 +38,23 @@ class TrayController : public QObject {
   void setInterval(int milliseconds);
   int interval() const { return interval_; }
 
+  // The frame interval and whether the frames take turns, as the window
+  // decided them on the last animationDue.
+  void showAnimation(const TrayAnimation& animation);
+  TrayAnimation animation() const { return animation_; }
+
   // What the icon shows now.
   IconFrame frame() const { return frame_; }
   // Shows the next frame, as the frame timer does.
   void nextFrame();
 
-  // Runs, guarded, on a click with the left button; other buttons do nothing.
-  std::function<void()> onLeftClick;
-
   QSystemTrayIcon& icon() { return icon_; }
+
+ signals:
+  // A click with the left button; other buttons do nothing.
+  void leftClicked();
+  // Every second: the window answers with showAnimation.
+  void animationDue();
 
  private:
   void activated(QSystemTrayIcon::ActivationReason reason);
@@ -52,6 +64,8 @@ class TrayController : public QObject {
   Availability available_;
   QSystemTrayIcon icon_;
   QTimer frameTimer_;
+  QTimer animateTimer_;
+  TrayAnimation animation_;
   bool shown_ = false;
   bool animated_ = false;
   int interval_ = 0;

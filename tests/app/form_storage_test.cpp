@@ -1,4 +1,5 @@
 #include "app/form_storage.h"
+#include "app/settings_table.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -220,31 +221,45 @@ TEST_F(FormStorageTest, ASaveErrorGoesToTheErrorLogAndTheCloseGoesOn) {
   EXPECT_EQ(test::readFile(victim), "keep\n");
 }
 
-TEST(PersistedValues, TheMainWindowsThirtyThreeControlsByName) {
-  QWidget window;
-  for (const PersistedProperty& entry : kPersistedProperties) {
-    const std::string_view property = entry.property;
-    QWidget* control = property == "Value"     ? static_cast<QWidget*>(new QDoubleSpinBox(&window))
-                       : property == "Checked" ? new QCheckBox(&window)
-                       : property == "ItemIndex" ? static_cast<QWidget*>(new QComboBox(&window))
-                                                 : new QLineEdit(&window);
-    control->setObjectName(entry.control);
-  }
-  const auto values = persistedValues(window);
-  ASSERT_EQ(values.size(), 33u);
-  EXPECT_EQ(values.front().name, "efAlt_Value");
-  EXPECT_EQ(values[13].kind, StoredKind::ComboIndex);
-  EXPECT_EQ(values.back().name, "cmbBaudRate_ItemIndex");
+// Settings added beyond the form's own are kept apart from its group.
+TEST_F(FormStorageTest, ExtraValuesAreKeptInAGroupOfTheirOwn) {
+  TestForm form;
+  form.efLnDeg->setValue(4);
+  auto values = form.values();
+  values.push_back({"efExtra_Value", form.efLnDeg, StoredKind::WholeSpin, true});
+  FormStorage(form.window, values, file).save();
+  QSettings settings(file, QSettings::IniFormat);
+  EXPECT_EQ(settings.value("Extra/efExtra_Value").toString(), "4");
+  EXPECT_FALSE(settings.contains("TfrmMain/efExtra_Value"));
 
-  delete window.findChild<QWidget*>("efIp");
-  new QCheckBox("efIp", &window);  // an object of another kind under the name does not count
-  window.findChildren<QCheckBox*>().back()->setObjectName("efIp");
-  try {
-    persistedValues(window);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "The window has no control efIp for efIp_Text.");
+  settings.setValue("Extra/efExtra_Value", "7");
+  settings.sync();
+  TestForm again;
+  values = again.values();
+  values.push_back({"efExtra_Value", again.efLnDeg, StoredKind::WholeSpin, true});
+  FormStorage storage(again.window, values, file);
+  storage.restore();
+  EXPECT_EQ(again.efLnDeg->value(), 7);
+}
+
+TEST(SettingsTable, KeepsTheFormsThirtyThreeValuesUnderTheirNamesInOrder) {
+  std::vector<std::string> kept;
+  for (const SettingField& field : kSettingFields) {
+    if (field.storedKey != nullptr) kept.emplace_back(field.storedKey);
+    EXPECT_FALSE(field.extra) << "none yet";
   }
+  ASSERT_EQ(kept.size(), 33u);
+  EXPECT_EQ(kept.front(), "efAlt_Value");
+  EXPECT_EQ(kept[13], "efLtDir_ItemIndex");
+  EXPECT_EQ(kept.back(), "cmbBaudRate_ItemIndex");
+
+  QWidget window;
+  const QCheckBox check(&window);
+  const QSpinBox whole(&window);
+  EXPECT_TRUE(holdsKind(check, StoredKind::Check));
+  EXPECT_FALSE(holdsKind(check, StoredKind::LineText));
+  EXPECT_TRUE(holdsKind(whole, StoredKind::WholeSpin));
+  EXPECT_FALSE(holdsKind(whole, StoredKind::DecimalSpin));
 }
 
 }  // namespace

@@ -21,28 +21,14 @@
 #include "common/test_support.h"
 #include "error_log_watch.h"
 #include "support/error.h"
-#include "ui_main_window.h"
+#include "test_window.h"
 
 namespace waymock::app {
 namespace {
 
-struct DesktopWindow {
-  TfrmMain w;
-  QStringList errors;
-  explicit DesktopWindow(bool trayThere = true) {
-    w.showError = [this](const QString& text) { errors << text; };
-    w.trayAvailable = [trayThere] { return trayThere; };
-  }
-  void showAndWait() {
-    w.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
-  }
-  void click(const char* button) {
-    QTest::mouseClick(w.findChild<QToolButton*>(button), Qt::LeftButton);
-  }
-  QString helpPageShown() {
-    return w.helpViewer() != nullptr ? w.helpViewer()->browser().source().fileName() : QString();
-  }
+struct DesktopWindow : test::TestWindow {
+  explicit DesktopWindow(bool trayThere = true) { prompts.tray = trayThere; }
+  app::TrayController& tray() { return *ui.TrayController; }
 };
 
 TEST(MainWindowDesktop, MinimiseHidesToTheTrayOnlyWhereThereIsOne) {
@@ -50,23 +36,23 @@ TEST(MainWindowDesktop, MinimiseHidesToTheTrayOnlyWhereThereIsOne) {
     SCOPED_TRACE(trayThere ? "tray" : "no tray");
     DesktopWindow win(trayThere);
     win.showAndWait();
-    win.w.ui().efAlt->setValue(123.45);
+    win.ui.efAlt->setValue(123.45);
     win.w.setWindowState(Qt::WindowMinimized);
     EXPECT_EQ(win.w.isVisible(), !trayThere);
-    EXPECT_EQ(win.w.tray().isShown(), trayThere);
-    EXPECT_EQ(win.w.tray().icon().isVisible(), trayThere);
+    EXPECT_EQ(win.tray().isShown(), trayThere);
+    EXPECT_EQ(win.tray().icon().isVisible(), trayThere);
     if (!trayThere) {
       EXPECT_TRUE(win.w.isMinimized());
       continue;
     }
-    emit win.w.tray().icon().activated(QSystemTrayIcon::Context);
-    emit win.w.tray().icon().activated(QSystemTrayIcon::MiddleClick);
+    emit win.tray().icon().activated(QSystemTrayIcon::Context);
+    emit win.tray().icon().activated(QSystemTrayIcon::MiddleClick);
     EXPECT_FALSE(win.w.isVisible()) << "only the left button restores";
-    emit win.w.tray().icon().activated(QSystemTrayIcon::Trigger);
+    emit win.tray().icon().activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(win.w.isVisible());
     EXPECT_FALSE(win.w.isMinimized());
-    EXPECT_FALSE(win.w.tray().isShown());
-    EXPECT_EQ(win.w.ui().efAlt->value(), 123.45) << "settings are not restored again";
+    EXPECT_FALSE(win.tray().isShown());
+    EXPECT_EQ(win.ui.efAlt->value(), 123.45) << "settings are not restored again";
   }
 }
 
@@ -75,24 +61,22 @@ TEST(MainWindowDesktop, HelpOpensOneViewerAtThePageAskedFor) {
   win.showAndWait();
   const char* pages[] = {"simulator.html", "settings.html", "satellites.html"};
   for (int page : {0, 1, 2}) {
-    win.w.ui().PageControl->setCurrentIndex(page);
+    win.ui.PageControl->setCurrentIndex(page);
     QTest::keyClick(&win.w, Qt::Key_F1);
     EXPECT_EQ(win.helpPageShown(), pages[page]);
   }
   win.click("btnHelp");
   EXPECT_EQ(win.helpPageShown(), "index.html");
-  win.w.showHelp(kHelpSatellites);
-  EXPECT_EQ(win.helpPageShown(), "satellites.html");
   EXPECT_EQ(win.w.findChildren<QDialog*>("HelpViewer").size(), 1);
-  EXPECT_FALSE(win.w.helpViewer()->isModal());
+  EXPECT_FALSE(win.w.findChild<HelpViewer*>("HelpViewer")->isModal());
 }
 
 TEST(MainWindowDesktop, HandlerErrorsAreOneLogLineEachAndNoBox) {
   test::TempDir noHelp;
   DesktopWindow win;
-  win.w.helpFolder = QString::fromStdString(noHelp.path().string());
+  win.w.setHelpFolder(QString::fromStdString(noHelp.path().string()));
   test::ErrorLogWatch log;
-  win.w.runOpenDialog = [](QFileDialog&) -> QString { raiseIo("Cannot read the log.", EACCES); };
+  win.prompts.fileDialog = [](QFileDialog&) -> QString { raiseIo("Cannot read the log.", EACCES); };
   win.click("btnLoad");
   win.click("btnHelp");
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"btnLoad Cannot read the log, Permission denied",
@@ -105,7 +89,7 @@ TEST(MainWindowDesktop, HandlerErrorsAreOneLogLineEachAndNoBox) {
 TEST(MainWindowDesktop, AboutBoxBelongsToTheWindowAndF1ThereOpensTheContents) {
   DesktopWindow win;
   int shown = 0;
-  win.w.runAboutBox = [&](TfrmAbout& about) {
+  win.prompts.about = [&](TfrmAbout& about) {
     ++shown;
     EXPECT_EQ(about.parentWidget(), &win.w);
     EXPECT_EQ(about.windowTitle(), "About...");
@@ -127,11 +111,11 @@ TEST(MainWindowDesktop, FirstRunDefaultsThenAllFortyTwoValuesKeptAfterClose) {
     EXPECT_FALSE(win.w.formStorage()->positionRestored());
     const QRect screen = win.w.screen()->availableGeometry();
     EXPECT_LE((win.w.frameGeometry().center() - screen.center()).manhattanLength(), 2);
-    EXPECT_EQ(win.w.ui().efIp->text(), "0.0.0.0");
-    EXPECT_EQ(win.w.ui().efInterval->value(), 1);
-    win.w.ui().efAlt->setValue(0.5);
-    win.w.ui().cbUDP->setChecked(true);
-    win.w.ui().cmbBaudRate->setCurrentIndex(3);
+    EXPECT_EQ(win.ui.efIp->text(), "0.0.0.0");
+    EXPECT_EQ(win.ui.efInterval->value(), 1);
+    win.ui.efAlt->setValue(0.5);
+    win.ui.cbUDP->setChecked(true);
+    win.ui.cmbBaudRate->setCurrentIndex(3);
     win.w.close();
   }
   QSettings stored(file, QSettings::IniFormat);
@@ -143,11 +127,11 @@ TEST(MainWindowDesktop, FirstRunDefaultsThenAllFortyTwoValuesKeptAfterClose) {
   EXPECT_EQ(stored.value("Visible").toString(), "0") << "saved at the close";
 
   DesktopWindow again;
-  EXPECT_EQ(again.w.ui().efAlt->value(), 0) << "restored when first shown";
+  EXPECT_EQ(again.ui.efAlt->value(), 0) << "restored when first shown";
   again.showAndWait();
-  EXPECT_EQ(again.w.ui().efAlt->value(), 0.5);
-  EXPECT_TRUE(again.w.ui().efIp->isEnabled()) << "FormShow follows the restored cbUDP";
-  EXPECT_EQ(again.w.ui().cmbBaudRate->currentIndex(), 3);
+  EXPECT_EQ(again.ui.efAlt->value(), 0.5);
+  EXPECT_TRUE(again.ui.efIp->isEnabled()) << "FormShow follows the restored cbUDP";
+  EXPECT_EQ(again.ui.cmbBaudRate->currentIndex(), 3);
   EXPECT_EQ(again.w.generator().Altitude(), 0.5L);
 }
 

@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/satellites_dialog.h"
 #include "common/test_support.h"
 #include "error_log_watch.h"
 #include "platform/folders.h"
 #include "platform/pty_pair.h"
-#include "ui_main_window.h"
+#include "test_window.h"
 
 namespace waymock::app {
 namespace {
@@ -74,35 +75,27 @@ struct NoSatelliteFile {
 // A window whose boxes and open dialog are answered by the test.
 class FileModeTest : public ::testing::Test {
  protected:
-  FileModeTest() {
-    w.showError = [this](const QString& text) { errors << text; };
-    w.onHelp = [this](int context) { help.push_back(context); };
-    w.runOpenDialog = [this](QFileDialog& dialog) {
-      filters = dialog.nameFilters();
-      selectedFilter = dialog.selectedNameFilter();
-      fileMode = dialog.fileMode();
-      return chosen;
-    };
-    w.onTrayAnimation = [this](int interval, bool animated) { tray = {interval, animated}; };
-    test::writeFile(log, savedOutputLog());
-  }
-  Ui::TfrmMain& ui() { return w.ui(); }
+  FileModeTest() { test::writeFile(log, savedOutputLog()); }
   generator::TTarnNMEAGenerator& g() { return w.generator(); }
-  void selectPort(const std::string& name) {
-    ui().cmbCom->addItem(QString::fromStdString(name));
-    ui().cmbCom->setCurrentIndex(ui().cmbCom->count() - 1);
-  }
+  void selectPort(const std::string& name) { win.selectPort(name); }
   void load(const std::filesystem::path& file) {
-    chosen = QString::fromStdString(file.string());
-    w.btnLoadClick();
+    win.prompts.chosen = QString::fromStdString(file.string());
+    ui.btnLoad->trigger();
+  }
+  receiver::TTarnFileGPSReceiver& fileReceiver() { return ui.FileModeController->receiver(); }
+  ReplayDriver& replayDriver() { return ui.FileModeController->driver(); }
+  // The tray's once-a-second look at the window, at once; what it decided.
+  TrayAnimation trayAnimation() {
+    test::TestWindow::fire(ui.AnimateTimer);
+    return ui.TrayController->animation();
   }
   // Start at full speed: the Delay is read after each burst.
   void startFast() {
-    w.btnStartClick();
-    w.fileReceiver().SetDelay(0);
+    ui.btnStart->trigger();
+    fileReceiver().SetDelay(0);
   }
   bool replayEnds() {
-    return QTest::qWaitFor([this] { return !w.replayDriver().replaying(); }, kCapMs);
+    return QTest::qWaitFor([this] { return !replayDriver().replaying(); }, kCapMs);
   }
   // Waits for the replay to end, reading the far side of the port meanwhile so
   // it never fills; returns all it got.
@@ -111,29 +104,24 @@ class FileModeTest : public ::testing::Test {
     const bool ended = QTest::qWaitFor(
         [&] {
           sent += drain(master);
-          return !w.replayDriver().replaying();
+          return !replayDriver().replaying();
         },
         kCapMs);
     EXPECT_TRUE(ended) << "the replay did not end";
     return sent + drain(master);
   }
   std::vector<bool> simulatorControlsEnabled() {
-    return {ui().btnBack->isEnabled(),      ui().btnForward->isEnabled(),
-            ui().trckLatitude->isEnabled(), ui().trckLongitude->isEnabled(),
-            ui().btnSat->isEnabled(),       ui().cbMove->isEnabled()};
+    return {ui.btnBack->isEnabled(),       ui.btnForward->isEnabled(), ui.trckLatitude->isEnabled(),
+            ui.trckLongitude->isEnabled(), ui.btnSat->isEnabled(),     ui.cbMove->isEnabled()};
   }
 
   NoSatelliteFile noSatelliteFile;
   test::TempDir dir;
   std::filesystem::path log = dir / "track.log";
-  TfrmMain w;
-  QStringList errors;
-  std::vector<int> help;
-  QString chosen;
-  QStringList filters;
-  QString selectedFilter;
-  QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
-  std::pair<int, bool> tray{-1, false};
+  test::TestWindow win;
+  TfrmMain& w = win.w;
+  test::WindowControls& ui = win.ui;
+  QStringList& errors = win.errors;
   test::PtyPair pty;
 };
 
@@ -142,41 +130,39 @@ const std::vector<bool> kAllEnabled(6, true), kAllDisabled(6, false);
 TEST_F(FileModeTest, SatellitesStopTurningWhileTheEditorIsOpenButTheFixMoves) {
   test::writeFile(satelliteFilePath(),
                   "[1]\r\nActive=1\r\nElevation=45\r\nAzimuth=10\r\nSNR=30\r\n");
-  ui().cbMove->setChecked(true);
+  ui.cbMove->setChecked(true);
   selectPort(pty.name());
-  w.btnStartClick();
+  ui.btnStart->trigger();
   const auto azimuth = [this] { return g().GetSatellites()[1]->Azimuth(); };
   bool ran = false;
-  w.runModal = [&](QDialog& editor) {
+  win.prompts.modal = [&](QDialog& editor) {
     ran = true;
     editor.show();
     EXPECT_EQ(editor.parent(), &w);
-    EXPECT_TRUE(w.satelliteEditorOpen);
     const long double second = g().Latitude_Second();
-    w.MainTimerTimer();
-    w.MainTimerTimer();
+    win.tick();
+    win.tick();
     EXPECT_EQ(azimuth(), 10) << "loaded on show, then left alone";
     EXPECT_NE(g().Latitude_Second(), second);
     QTest::keyClick(&editor, Qt::Key_F1);
     editor.close();
   };
-  QTest::mouseClick(ui().btnSat, Qt::LeftButton);
+  QTest::mouseClick(ui.btnSat, Qt::LeftButton);
   ASSERT_TRUE(ran);
-  EXPECT_FALSE(w.satelliteEditorOpen);
-  EXPECT_EQ(help, std::vector<int>{40});
-  EXPECT_EQ(w.findChildren<QDialog*>().size(), 0) << "destroyed on close";
-  w.MainTimerTimer();
+  EXPECT_EQ(win.helpPageShown(), "satellites.html") << "F1 in the editor";
+  EXPECT_EQ(w.findChildren<TfrmSatellites*>().size(), 0) << "destroyed on close";
+  win.tick();
   EXPECT_EQ(azimuth(), 11);
 }
 
 TEST_F(FileModeTest, FileModeWithoutAFileSaysSoAndStaysOff) {
-  QTest::mouseClick(ui().btnFile, Qt::LeftButton);
+  QTest::mouseClick(ui.btnFile, Qt::LeftButton);
   EXPECT_EQ(errors, QStringList{"Select a file."});
-  EXPECT_FALSE(ui().btnFile->isChecked());
-  EXPECT_EQ(ui().lblSource->text(), "Simulator");
+  EXPECT_FALSE(ui.btnFile->isChecked());
+  EXPECT_EQ(ui.lblSource->text(), "Simulator");
   EXPECT_EQ(simulatorControlsEnabled(), kAllEnabled);
-  w.btnLoadClick();  // cancelled
-  EXPECT_FALSE(ui().btnFile->isChecked());
+  ui.btnLoad->trigger();  // cancelled
+  EXPECT_FALSE(ui.btnFile->isChecked());
   EXPECT_EQ(errors.size(), 1);
 
   // A FIFO without a writer or a terminal would hold the window in a read:
@@ -185,45 +171,46 @@ TEST_F(FileModeTest, FileModeWithoutAFileSaysSoAndStaysOff) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const std::filesystem::path& file : {fifo, std::filesystem::path("/dev/tty")}) {
     load(file);
-    EXPECT_FALSE(ui().btnFile->isChecked()) << file;
-    EXPECT_EQ(ui().lblSource->text(), "Simulator");
+    EXPECT_FALSE(ui.btnFile->isChecked()) << file;
+    EXPECT_EQ(ui.lblSource->text(), "Simulator");
   }
   EXPECT_EQ(errors, QStringList(3, "Select a file."));
 }
 
 TEST_F(FileModeTest, LoadSwitchesToFileModeAndSendsNothingUntilStart) {
-  ui().efInterval->setValue(70);
-  ui().PageControl->setCurrentIndex(1);
+  ui.efInterval->setValue(70);
+  ui.PageControl->setCurrentIndex(1);
   selectPort(pty.name());
-  w.btnStartClick();
-  w.AnimateTimerTimer();
-  EXPECT_EQ(w.trayAnimationShown(), (TrayAnimation{4464, true})) << "70 s is 4464 modulo 65536";
-  EXPECT_EQ(tray, std::make_pair(4464, true));
+  ui.btnStart->trigger();
+  EXPECT_EQ(trayAnimation(), (TrayAnimation{4464, true})) << "70 s is 4464 modulo 65536";
+  EXPECT_EQ(ui.TrayController->interval(), 4464);
+  EXPECT_TRUE(ui.TrayController->animated());
 
   load(log);
-  EXPECT_EQ(filters, QStringList({"*.log (*.log)", "*.txt (*.txt)", "*.nmea (*.nmea)", "*.* (*)"}));
-  EXPECT_EQ(selectedFilter, "*.log") << "the first, shown as its pattern";
-  EXPECT_EQ(fileMode, QFileDialog::ExistingFile);
-  EXPECT_TRUE(ui().btnFile->isChecked());
+  EXPECT_EQ(win.prompts.filters,
+            QStringList({"*.log (*.log)", "*.txt (*.txt)", "*.nmea (*.nmea)", "*.* (*)"}));
+  EXPECT_EQ(win.prompts.selectedFilter, "*.log") << "the first, shown as its pattern";
+  EXPECT_EQ(win.prompts.fileMode, QFileDialog::ExistingFile);
+  EXPECT_TRUE(ui.btnFile->isChecked());
   for (const QString& text :
-       {ui().lblSource->text(), ui().lblSource->toolTip(), ui().lblSource->statusTip()}) {
+       {ui.lblSource->text(), ui.lblSource->toolTip(), ui.lblSource->statusTip()}) {
     EXPECT_EQ(text.toStdString(), log.string());
   }
   EXPECT_EQ(simulatorControlsEnabled(), kAllDisabled);
-  EXPECT_FALSE(w.mainTimer().isActive());
-  EXPECT_EQ(w.fileReceiver().Delay(), 70000);
-  EXPECT_FALSE(w.fileReceiver().Active());
-  w.AnimateTimerTimer();
-  EXPECT_EQ(tray, std::make_pair(4464, false)) << "the replay does not run";
+  EXPECT_FALSE(ui.MainTimer->isActive());
+  EXPECT_EQ(fileReceiver().Delay(), 70000);
+  EXPECT_FALSE(fileReceiver().Active());
+  EXPECT_EQ(trayAnimation(), (TrayAnimation{4464, false})) << "the replay does not run";
+  EXPECT_FALSE(ui.TrayController->animated());
 
-  w.MainTimerTimer();
+  win.tick();
   const long double second = g().Latitude_Second();
-  w.btnForwardClick();
-  w.btnBackClick();
+  ui.btnForward->trigger();
+  ui.btnBack->trigger();
   QTest::qWait(50);
   EXPECT_EQ(drain(pty.master()), "");
   EXPECT_EQ(g().Latitude_Second(), second);
-  EXPECT_TRUE(ui().MemoOut->toPlainText().isEmpty());
+  EXPECT_TRUE(ui.MemoOut->toPlainText().isEmpty());
 }
 
 TEST_F(FileModeTest, AReplayReachesThePortAndTheDisplayAndLeavingRestoresTheSatellites) {
@@ -238,28 +225,28 @@ TEST_F(FileModeTest, AReplayReachesThePortAndTheDisplayAndLeavingRestoresTheSate
   // the last burst is never delivered.
   EXPECT_EQ(count(sent, "$GPRMC"), 3u);
   EXPECT_NE(sent.find("$GPGLL,5212.0000,N"), std::string::npos);
-  EXPECT_EQ(ui().lblLat->text().toStdString(), " 52\u00B0 12' 00.00\" N");
-  EXPECT_EQ(ui().lblAltitude->text().toStdString(), "12 m = 39.37 feet");
-  EXPECT_EQ(ui().trckLatitude->value(), 52 * 360000 + 12 * 6000);
-  EXPECT_EQ(count(ui().MemoOut->toPlainText().toStdString(), "$GPRMC"), 3u);
+  EXPECT_EQ(ui.lblLat->text().toStdString(), " 52\u00B0 12' 00.00\" N");
+  EXPECT_EQ(ui.lblAltitude->text().toStdString(), "12 m = 39.37 feet");
+  EXPECT_EQ(ui.trckLatitude->value(), 52 * 360000 + 12 * 6000);
+  EXPECT_EQ(count(ui.MemoOut->toPlainText().toStdString(), "$GPRMC"), 3u);
   EXPECT_EQ(activePrns(g()), (std::vector<int>{3, 7})) << "the log's satellites";
-  EXPECT_FALSE(w.mainTimer().isActive());
+  EXPECT_FALSE(ui.MainTimer->isActive());
 
-  QTest::mouseClick(ui().btnFile, Qt::LeftButton);
-  EXPECT_FALSE(ui().btnFile->isChecked());
+  QTest::mouseClick(ui.btnFile, Qt::LeftButton);
+  EXPECT_FALSE(ui.btnFile->isChecked());
   EXPECT_EQ(activePrns(g()), std::vector<int>{1}) << "the saved ones, and only those";
   EXPECT_EQ(simulatorControlsEnabled(), kAllEnabled);
-  EXPECT_EQ(ui().lblSource->text(), "Simulator");
-  EXPECT_EQ(ui().lblSource->statusTip(), "Simulator");
-  EXPECT_FALSE(w.mainTimer().isActive()) << "the simulator waits for Start";
+  EXPECT_EQ(ui.lblSource->text(), "Simulator");
+  EXPECT_EQ(ui.lblSource->statusTip(), "Simulator");
+  EXPECT_FALSE(ui.MainTimer->isActive()) << "the simulator waits for Start";
 }
 
 TEST_F(FileModeTest, WithoutAPortOnlyUdpCarriesTheReplay) {
   test::UdpReceiver listener;
-  ui().cbUDP->setChecked(true);
-  ui().efIp->setText("127.0.0.1");
-  ui().efUdpPort->setValue(listener.port());
-  ui().PageControl->setCurrentIndex(1);
+  ui.cbUDP->setChecked(true);
+  ui.efIp->setText("127.0.0.1");
+  ui.efUdpPort->setValue(listener.port());
+  ui.PageControl->setCurrentIndex(1);
   selectPort("/nonexistent/ttyWAYM0");
   load(log);
   startFast();
@@ -270,39 +257,39 @@ TEST_F(FileModeTest, WithoutAPortOnlyUdpCarriesTheReplay) {
   while (auto datagram = listener.receive(0)) datagrams.push_back(*datagram);
   ASSERT_EQ(datagrams.size(), 3u);
   EXPECT_NE(datagrams[2].find("$GPGLL,5212.0000,N"), std::string::npos);
-  EXPECT_TRUE(ui().MemoOut->toPlainText().isEmpty());
-  EXPECT_TRUE(ui().lblLat->text().isEmpty());
-  EXPECT_EQ(ui().trckLatitude->value(), 0);
+  EXPECT_TRUE(ui.MemoOut->toPlainText().isEmpty());
+  EXPECT_TRUE(ui.lblLat->text().isEmpty());
+  EXPECT_EQ(ui.trckLatitude->value(), 0);
   EXPECT_TRUE(activePrns(g()).empty()) << "the sky plot keeps what it showed";
 }
 
 TEST_F(FileModeTest, StartStopPauseAndCloseActAtOnceDuringALongDelay) {
-  ui().efInterval->setValue(3600);
+  ui.efInterval->setValue(3600);
   selectPort(pty.name());
   load(log);
-  const auto bursts = [this] { return count(ui().MemoOut->toPlainText().toStdString(), "$GPRMC"); };
-  w.btnStartClick();
+  const auto bursts = [this] { return count(ui.MemoOut->toPlainText().toStdString(), "$GPRMC"); };
+  ui.btnStart->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return bursts() == 1; }, kCapMs));
-  w.btnPauseClick();
-  EXPECT_TRUE(w.replayDriver().paused());
-  w.btnPauseClick();
-  EXPECT_FALSE(w.replayDriver().paused());
-  w.btnStartClick();
+  ui.btnPause->trigger();
+  EXPECT_TRUE(replayDriver().paused());
+  ui.btnPause->trigger();
+  EXPECT_FALSE(replayDriver().paused());
+  ui.btnStart->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return bursts() == 2; }, kCapMs))
       << "Start again replays from the top of the log";
-  w.btnPauseClick();
-  w.btnStopClick();
+  ui.btnPause->trigger();
+  ui.btnStop->trigger();
   ASSERT_TRUE(replayEnds());
-  EXPECT_FALSE(w.replayDriver().paused());
+  EXPECT_FALSE(replayDriver().paused());
   EXPECT_TRUE(g().PortName().empty());
   EXPECT_EQ(bursts(), 2u);
 
-  w.btnStartClick();
-  ASSERT_TRUE(w.replayDriver().replaying());
+  ui.btnStart->trigger();
+  ASSERT_TRUE(replayDriver().replaying());
   w.show();
   w.close();
   ASSERT_TRUE(replayEnds());
-  EXPECT_FALSE(w.fileReceiver().Active());
+  EXPECT_FALSE(fileReceiver().Active());
 }
 
 // Real receivers' logs hold values the simulator cannot send: a burst whose
@@ -321,7 +308,7 @@ TEST_F(FileModeTest, ABurstTheGeneratorRefusesIsSkippedAndTheReplayGoesOn) {
   load(log);
   startFast();
   const std::string sent = replayToTheEnd(pty.master());
-  EXPECT_EQ(w.fileReceiver().deliveredBursts(), 4u);
+  EXPECT_EQ(fileReceiver().deliveredBursts(), 4u);
   EXPECT_EQ(count(sent, "$GPRMC"), 3u) << "the empty first delivery, the first and third bursts";
   EXPECT_EQ(g().Heading(), 90);
   EXPECT_EQ(activePrns(g()), std::vector<int>{7});

@@ -17,7 +17,7 @@
 #include "error_log_watch.h"
 #include "platform/folders.h"
 #include "receiver/file_gps_receiver.h"
-#include "ui_main_window.h"
+#include "test_window.h"
 
 namespace waymock::app {
 namespace {
@@ -26,32 +26,21 @@ namespace fs = std::filesystem;
 
 // A window sending GGA, RMC and GSA, whose message boxes and save dialog are
 // answered here.
-struct LogWindow {
-  TfrmMain w;
-  QStringList errors;
-  int asked = 0;
-  QString answer;
+struct LogWindow : test::TestWindow {
+  int& asked = prompts.asked;
+  QString& answer = prompts.chosen;
   LogWindow() {
-    w.showError = [this](const QString& text) { errors << text; };
-    w.askOutputLogFile = [this] {
-      ++asked;
-      return answer;
-    };
-    for (QCheckBox* off : {w.ui().cbGPZDA, w.ui().cbGPGLL, w.ui().cbGPVTG, w.ui().cbGPGSV}) {
-      off->setChecked(false);
-    }
-    w.ApplySettings();
+    for (QCheckBox* off : {ui.cbGPZDA, ui.cbGPGLL, ui.cbGPVTG, ui.cbGPGSV}) off->click();
+    ui.PageControl->setCurrentIndex(1);  // applies the settings
   }
-  void burst() { w.showTransmitted(w.generator().GetSentences()); }
-  void click(const char* button) {
-    QTest::mouseClick(w.findChild<QToolButton*>(button), Qt::LeftButton);
-  }
-  QAction* item(const char* name) { return w.popMemOut().findChild<QAction*>(name); }
+  void burst() { w.simulation().onTransmitted(w.generator().GetSentences()); }
+  QMenu& popMemOut() { return *test::namedChild<QMenu>(w, "popMemOut"); }
+  QAction* item(const char* name) { return test::namedChild<QAction>(popMemOut(), name); }
   // Opens the context menu as a right click does; whether each item is enabled.
   std::pair<bool, bool> menuStates() {
-    emit w.ui().MemoOut->customContextMenuRequested(QPoint(5, 5));
-    const bool shown = w.popMemOut().isVisible();
-    w.popMemOut().close();
+    emit ui.MemoOut->customContextMenuRequested(QPoint(5, 5));
+    const bool shown = popMemOut().isVisible();
+    popMemOut().close();
     EXPECT_TRUE(shown);
     return {item("miClear")->isEnabled(), item("miSaveToFile")->isEnabled()};
   }
@@ -63,7 +52,7 @@ TEST(OutputLog, TwoBurstsAreEightLinesSavedWithCrLfThatFileModeReplays) {
   win.w.generator().SetLatitude_Minute(22);
   win.burst();
   win.burst();
-  const QStringList lines = win.w.ui().MemoOut->toPlainText().split('\n');
+  const QStringList lines = win.ui.MemoOut->toPlainText().split('\n');
   ASSERT_EQ(lines.size(), 8);
   for (int i : {0, 4}) {
     EXPECT_TRUE(lines[i].startsWith("$GPGGA,")) << i;
@@ -94,13 +83,13 @@ TEST(OutputLog, TwoBurstsAreEightLinesSavedWithCrLfThatFileModeReplays) {
 
 // A day at 1 Hz would otherwise hold every burst in the window's memory.
 TEST(OutputLog, TheWindowShowsTheLatestLinesAndSavesTheWholeLogSpooledInTheCache) {
-  const int bursts = TfrmMain::kOutputLogShownLines / 4 + 50;
+  const int bursts = OutputLog::kShownLines / 4 + 50;
   test::TempDir dir;
   const fs::path file = dir / "out.log";
   {
     LogWindow win;
     for (int i = 0; i < bursts; ++i) win.burst();
-    EXPECT_EQ(win.w.ui().MemoOut->blockCount(), TfrmMain::kOutputLogShownLines);
+    EXPECT_EQ(win.ui.MemoOut->blockCount(), OutputLog::kShownLines);
     const std::vector<std::string> spooled = test::openFilesIn(userCacheFolder());
     ASSERT_EQ(spooled.size(), 1u);
     EXPECT_TRUE(spooled[0].ends_with(" (deleted)")) << "no name left behind: " << spooled[0];
@@ -131,7 +120,7 @@ TEST(OutputLog, AFailedSpoolWriteClearsTheLogAndDropsTheBurst) {
   win.burst();
   setrlimit(RLIMIT_FSIZE, &previous);
   std::signal(SIGXFSZ, handler);
-  EXPECT_TRUE(win.w.ui().MemoOut->toPlainText().isEmpty());
+  EXPECT_TRUE(win.ui.MemoOut->toPlainText().isEmpty());
   EXPECT_EQ(win.menuStates(), std::make_pair(false, false));
 
   win.burst();
@@ -139,8 +128,8 @@ TEST(OutputLog, AFailedSpoolWriteClearsTheLogAndDropsTheBurst) {
   win.answer = QString::fromStdString((dir / "out.log").string());
   win.click("btnSave");
   EXPECT_EQ(test::readFile(dir / "out.log"),
-            (win.w.ui().MemoOut->toPlainText().split('\n').join("\r\n") + "\r\n").toStdString());
-  EXPECT_EQ(win.w.ui().MemoOut->blockCount(), 4);
+            (win.ui.MemoOut->toPlainText().split('\n').join("\r\n") + "\r\n").toStdString());
+  EXPECT_EQ(win.ui.MemoOut->blockCount(), 4);
 }
 
 TEST(OutputLog, ItemsAndSaveOnlyWithTextInTheLog) {
@@ -157,7 +146,7 @@ TEST(OutputLog, ItemsAndSaveOnlyWithTextInTheLog) {
   win.item("miSaveToFile")->trigger();
   EXPECT_EQ(win.asked, 1);
   win.item("miClear")->trigger();
-  EXPECT_TRUE(win.w.ui().MemoOut->toPlainText().isEmpty());
+  EXPECT_TRUE(win.ui.MemoOut->toPlainText().isEmpty());
   EXPECT_EQ(win.menuStates(), std::make_pair(false, false));
   win.click("btnSave");
   EXPECT_EQ(win.asked, 1) << "Clear empties the whole log";

@@ -1,4 +1,4 @@
-#include "app/main_window.h"
+#include "app/settings_table.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -22,108 +22,67 @@
 #include "platform/pty_pair.h"
 #include "platform/serial.h"
 #include "platform/virtual_serial_port.h"
-#include "ui_main_window.h"
+#include "support/error_log.h"
+#include "test_window.h"
 
 namespace waymock::app {
 namespace {
 
-// A window whose message boxes and help land in lists instead of opening.
-struct Window {
-  TfrmMain w;
-  QStringList errors;
-  std::vector<int> help;
-  Window() {
-    w.showError = [this](const QString& text) { errors << text; };
-    w.onHelp = [this](int context) { help.push_back(context); };
-  }
-  Ui::TfrmMain& ui() { return w.ui(); }
-  generator::TTarnNMEAGenerator& g() { return w.generator(); }
-  void selectPort(const std::string& name) {
-    ui().cmbCom->addItem(QString::fromStdString(name));
-    ui().cmbCom->setCurrentIndex(ui().cmbCom->count() - 1);
-  }
-};
+using Window = test::TestWindow;
 
 TEST(MainWindow, StartsWithEveryControlNamedAndTheBuiltInDefaults) {
   Window win;
-  for (const char* name : {"efLtDeg",
-                           "efLtMin",
-                           "efLtSec",
-                           "efLtDir",
-                           "efLnDeg",
-                           "efLnMin",
-                           "efLnSec",
-                           "efLnDir",
-                           "efAlt",
-                           "efSpeed",
-                           "efHeading",
-                           "efGeoHeight",
-                           "efMagneticVariation",
-                           "efMagneticVariationDirection",
-                           "efMagneticHeading",
-                           "efPDOP",
-                           "efHDOP",
-                           "efVDOP",
-                           "efLtShortStep",
-                           "efLtLongStep",
-                           "efLnShortStep",
-                           "efLnLongStep",
-                           "cbGPGLL",
-                           "cbGPRMC",
-                           "cbGPVTG",
-                           "cbGPGGA",
-                           "cbGPGSA",
-                           "cbGPGSV",
-                           "cbGPZDA",
-                           "cbSerial",
-                           "cmbCom",
-                           "cmbBaudRate",
-                           "cbUDP",
-                           "efIp",
-                           "efUdpPort",
-                           "efInterval",
-                           "cbMove",
-                           "btnSat",
-                           "PaintBox",
-                           "lblLat",
-                           "lblLong",
-                           "lblAltitude",
-                           "lblSpeed",
-                           "lblHeading",
-                           "lblSource",
-                           "btnFile",
-                           "trckLatitude",
-                           "trckLongitude",
-                           "btnBack",
-                           "btnStart",
-                           "btnPause",
-                           "btnStop",
-                           "btnForward",
-                           "btnLoad",
-                           "btnSave",
-                           "btnHelp",
-                           "btnAbout",
-                           "MemoOut"}) {
+  QStringList names;
+  for (const app::SettingField& field : app::kSettingFields) {
+    if (field.storedKey != nullptr) names << QString(field.storedKey).section('_', 0, 0);
+  }
+  names << "efGeoHeight"
+        << "efMagneticVariation"
+        << "efMagneticVariationDirection"
+        << "efMagneticHeading"
+        << "btnSat"
+        << "PaintBox"
+        << "lblLat"
+        << "lblLong"
+        << "lblAltitude"
+        << "lblSpeed"
+        << "lblHeading"
+        << "lblSource"
+        << "btnFile"
+        << "trckLatitude"
+        << "trckLongitude"
+        << "btnBack"
+        << "btnStart"
+        << "btnPause"
+        << "btnStop"
+        << "btnForward"
+        << "btnLoad"
+        << "btnSave"
+        << "btnHelp"
+        << "btnAbout"
+        << "MemoOut";
+  ASSERT_EQ(names.size(), 58);
+  for (const QString& name : names) {
     auto* widget = win.w.findChild<QWidget*>(name);
-    ASSERT_NE(widget, nullptr) << name;
-    EXPECT_FALSE(widget->accessibleName().isEmpty()) << name;
+    ASSERT_NE(widget, nullptr) << name.toStdString();
+    EXPECT_FALSE(widget->accessibleName().isEmpty()) << name.toStdString();
   }
   auto* start = win.w.findChild<QToolButton*>("btnStart");
   EXPECT_EQ(start->accessibleName(), "Start");
   EXPECT_EQ(win.w.windowTitle(), "Waymock");
-  EXPECT_EQ(win.ui().cmbCom->itemText(win.ui().cmbCom->count() - 1), TfrmMain::virtualPortPath());
-  EXPECT_EQ(win.ui().cmbCom->currentIndex(), -1);
-  EXPECT_EQ(win.ui().cmbBaudRate->currentText(), "004800");
-  EXPECT_EQ(win.ui().cmbBaudRate->count(), 15);
-  EXPECT_EQ(win.ui().efUdpPort->maximum(), 65535);
-  EXPECT_TRUE(win.ui().cbSerial->isChecked());
-  EXPECT_FALSE(win.ui().cbSerial->isEnabled());
-  EXPECT_TRUE(win.ui().lblLat->text().isEmpty());
-  EXPECT_EQ(win.ui().lblSource->text(), "Simulator");
-  EXPECT_EQ(win.ui().trckLatitude->maximum(), 32400000);
-  EXPECT_EQ(win.ui().trckLongitude->pageStep(), 30000);
-  EXPECT_TRUE(win.w.mainTimer().isActive());
-  EXPECT_EQ(win.w.mainTimer().interval(), 1000);
+  EXPECT_EQ(win.ui.cmbCom->itemText(win.ui.cmbCom->count() - 1), TfrmMain::virtualPortPath());
+  EXPECT_EQ(win.ui.cmbCom->currentIndex(), -1);
+  EXPECT_EQ(win.ui.cmbBaudRate->currentText(), "004800");
+  EXPECT_EQ(win.ui.cmbBaudRate->count(), 15);
+  EXPECT_EQ(win.ui.efUdpPort->maximum(), 65535);
+  EXPECT_TRUE(win.ui.cbSerial->isChecked());
+  EXPECT_FALSE(win.ui.cbSerial->isEnabled());
+  EXPECT_TRUE(win.ui.lblLat->text().isEmpty());
+  EXPECT_EQ(win.ui.lblSource->text(), "Simulator");
+  EXPECT_EQ(win.ui.trckLatitude->maximum(), 32400000);
+  EXPECT_EQ(win.ui.trckLongitude->pageStep(), 30000);
+  EXPECT_TRUE(win.ui.MainTimer->isActive());
+  EXPECT_EQ(win.ui.MainTimer->interval(), 1000);
   EXPECT_EQ(win.w.simulation().settings.latitudeLongStep, 5);
   EXPECT_EQ(win.g().Magnetic_Variation_Direction(), TCardinalPoint::cpEast);
   EXPECT_EQ(win.g().Commands(), generator::TNMEACommands::all());
@@ -131,21 +90,21 @@ TEST(MainWindow, StartsWithEveryControlNamedAndTheBuiltInDefaults) {
 
 TEST(MainWindow, PageSwitchAppliesSettingsButTheStartPositionWaitsForStartOrStop) {
   Window win;
-  const int timerId = win.w.mainTimer().timerId();
-  win.ui().efSpeed->setValue(100);
-  win.ui().efLtDeg->setValue(45);
-  win.ui().efLnShortStep->setValue(-2.5);
-  win.ui().PageControl->setCurrentIndex(1);
+  const int timerId = win.ui.MainTimer->timerId();
+  win.ui.efSpeed->setValue(100);
+  win.ui.efLtDeg->setValue(45);
+  win.ui.efLnShortStep->setValue(-2.5);
+  win.ui.PageControl->setCurrentIndex(1);
   EXPECT_EQ(win.g().Speed(), 100 * 0.5397L);
   EXPECT_EQ(win.w.simulation().settings.longitudeShortStep, -2.5L);
   EXPECT_EQ(win.g().Latitude_Degree(), 0);
-  EXPECT_EQ(win.w.mainTimer().timerId(), timerId) << "an unchanged interval keeps the countdown";
-  win.w.btnStopClick();
+  EXPECT_EQ(win.ui.MainTimer->timerId(), timerId) << "an unchanged interval keeps the countdown";
+  win.ui.btnStop->trigger();
   EXPECT_EQ(win.g().Latitude_Degree(), 45);
   // The largest interval does not fit a timer in milliseconds: the longest wait it can do.
-  win.ui().efInterval->setValue(INT_MAX);
-  win.ui().PageControl->setCurrentIndex(0);
-  EXPECT_EQ(win.w.mainTimer().interval(), INT_MAX);
+  win.ui.efInterval->setValue(INT_MAX);
+  win.ui.PageControl->setCurrentIndex(0);
+  EXPECT_EQ(win.ui.MainTimer->interval(), INT_MAX);
 }
 
 TEST(MainWindow, NumericFieldsBringBadTextBackOnFocusLoss) {
@@ -155,9 +114,10 @@ TEST(MainWindow, NumericFieldsBringBadTextBackOnFocusLoss) {
     const char* typed;
     double expected;
   };
-  for (const Case& c : {Case{win.ui().efInterval, "0", 1}, Case{win.ui().efLtShortStep, "", -59.99},
-                        Case{win.ui().efHeading, "x", 0}, Case{win.ui().efHeading, "400", 359.99},
-                        Case{win.ui().efLtDeg, "95", 89}, Case{win.ui().efLnMin, "75", 59}}) {
+  for (const Case& c : {Case{win.ui.efInterval, "0", 1}, Case{win.ui.efLtShortStep, "", -59.99},
+                        Case{win.ui.efHeading, "x", 0}, Case{win.ui.efHeading, "400", 359.99},
+                        Case{win.ui.efLtDeg, "95", 89}, Case{win.ui.efLnMin, "999", 59},
+                        Case{win.ui.efLtMin, "-5", 0}}) {
     c.spin->selectAll();
     QTest::keyClick(c.spin, Qt::Key_Backspace);
     QTest::keyClicks(c.spin, c.typed);
@@ -166,12 +126,17 @@ TEST(MainWindow, NumericFieldsBringBadTextBackOnFocusLoss) {
     EXPECT_TRUE(c.spin->hasAcceptableInput()) << c.typed;
     EXPECT_DOUBLE_EQ(c.spin->property("value").toDouble(), c.expected) << c.typed;
   }
+  // A number still being typed counts for the settings, and stays as typed.
+  win.ui.efLtDeg->selectAll();
+  QTest::keyClicks(win.ui.efLtDeg, "95");
+  EXPECT_EQ(win.w.readSettings().latitudeDegree, 89);
+  EXPECT_EQ(win.ui.efLtDeg->text(), "95");
 }
 
 // The box names the port and, on a second line, why it did not open.
 TEST(MainWindow, StartSaysWhatIsWrongWithThePortAndWhy) {
   Window win;
-  win.ui().btnStart->trigger();
+  win.ui.btnStart->trigger();
   EXPECT_EQ(win.errors, QStringList{"Select a serial port."});
   test::PtyPair busy;
   const auto held = systemSerialPorts()->open(busy.name(), 4800);
@@ -190,40 +155,40 @@ TEST(MainWindow, StartSaysWhatIsWrongWithThePortAndWhy) {
   for (const auto& [port, message] : cases) {
     win.errors.clear();
     win.selectPort(port);
-    win.ui().btnStart->trigger();
+    win.ui.btnStart->trigger();
     EXPECT_EQ(win.errors, QStringList{QString::fromStdString(message)});
     EXPECT_TRUE(win.g().PortName().empty()) << port;
   }
   EXPECT_EQ(std::filesystem::read_symlink(link), otherRun.deviceName());
-  win.ui().cmbBaudRate->setCurrentIndex(-1);
+  win.ui.cmbBaudRate->setCurrentIndex(-1);
   win.errors.clear();
-  win.ui().btnStart->trigger();
+  win.ui.btnStart->trigger();
   EXPECT_EQ(win.errors, QStringList{QString::fromStdString("Cannot connect to " + link +
                                                            ".\nNo baud rate is selected.")});
-  win.w.miSerialRefreshClick();
-  EXPECT_EQ(win.ui().cmbCom->currentIndex(), -1) << "a refresh drops the selection";
+  win.ui.miSerialRefresh->trigger();
+  EXPECT_EQ(win.ui.cmbCom->currentIndex(), -1) << "a refresh drops the selection";
 }
 
 // Pause is down exactly while a started simulation is held.
 TEST(MainWindow, PauseShowsWhetherTheStartedSimulationIsHeld) {
   Window win;
   test::PtyPair pty;
-  QAction* pause = win.ui().btnPause;
+  QAction* pause = win.ui.btnPause;
   const auto press = [&](QAction* action, bool timer, bool down) {
     action->trigger();
-    EXPECT_EQ(win.w.mainTimer().isActive(), timer) << action->objectName().toStdString();
+    EXPECT_EQ(win.ui.MainTimer->isActive(), timer) << action->objectName().toStdString();
     EXPECT_EQ(pause->isChecked(), down) << action->objectName().toStdString();
   };
   press(pause, false, false);  // before any Start: nothing is held
   win.selectPort(pty.name());
-  press(win.ui().btnStart, true, false);
+  press(win.ui.btnStart, true, false);
   EXPECT_TRUE(win.errors.isEmpty());
   press(pause, false, true);
   press(pause, true, false);
   press(pause, false, true);
-  press(win.ui().btnStart, true, false);
+  press(win.ui.btnStart, true, false);
   press(pause, false, true);
-  press(win.ui().btnStop, false, false);
+  press(win.ui.btnStop, false, false);
 }
 
 // Keyboard users reach every command by Tab and by its key, named in the tool
@@ -233,7 +198,7 @@ TEST(MainWindow, TabAndKeysReachTheCommands) {
   win.w.show();
   QApplication::setActiveWindow(&win.w);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&win.w));
-  win.ui().trckLongitude->setFocus();
+  win.ui.trckLongitude->setFocus();
   QStringList reached;
   for (int i = 0; i < 10; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -241,13 +206,13 @@ TEST(MainWindow, TabAndKeysReachTheCommands) {
   }
   EXPECT_EQ(reached, QStringList({"btnBack", "btnStart", "btnPause", "btnStop", "btnForward",
                                   "btnLoad", "btnSave", "btnHelp", "btnAbout", "MemoOut"}));
-  EXPECT_EQ(win.ui().btnStart->toolTip(), "Start (F5)");
-  EXPECT_EQ(win.ui().btnStart->statusTip(), "Start");
-  win.ui().PageControl->setCurrentIndex(1);  // the tool bar's page is hidden now
+  EXPECT_EQ(win.ui.btnStart->toolTip(), "Start (F5)");
+  EXPECT_EQ(win.ui.btnStart->statusTip(), "Start");
+  win.ui.PageControl->setCurrentIndex(1);  // the tool bar's page is hidden now
   QTest::keyClick(&win.w, Qt::Key_F5);
   EXPECT_EQ(win.errors, QStringList{"Select a serial port."});
   QTest::keyClick(&win.w, Qt::Key_O, Qt::AltModifier);  // the Simulator page's mnemonic
-  EXPECT_EQ(win.ui().PageControl->currentIndex(), 0);
+  EXPECT_EQ(win.ui.PageControl->currentIndex(), 0);
 }
 
 // Under a decimal-comma locale a typed "." is the decimal point, or grouping
@@ -259,8 +224,8 @@ TEST(MainWindow, DecimalFieldsTakeATypedPointUnderADecimalCommaLocale) {
     const char* typed;
     double expected;
   };
-  for (const Case& c : {Case{win.ui().efPDOP, "0.5", 0.5}, Case{win.ui().efAlt, "1.234,5", 1234.5},
-                        Case{win.ui().efAlt, "12,5", 12.5}, Case{win.ui().efLtDeg, "1.5", 15}}) {
+  for (const Case& c : {Case{win.ui.efPDOP, "0.5", 0.5}, Case{win.ui.efAlt, "1.234,5", 1234.5},
+                        Case{win.ui.efAlt, "12,5", 12.5}, Case{win.ui.efLtDeg, "1.5", 15}}) {
     c.spin->setLocale(QLocale(QLocale::German, QLocale::Germany));
     c.spin->selectAll();
     QTest::keyClick(c.spin, Qt::Key_Backspace);
@@ -273,40 +238,40 @@ TEST(MainWindow, DecimalFieldsTakeATypedPointUnderADecimalCommaLocale) {
 // Only a whole address is taken from the keyboard; the settings file's text stands.
 TEST(MainWindow, TargetIpKeepsTheLastWholeAddress) {
   Window win;
-  win.ui().cbUDP->setChecked(true);
-  win.ui().efIp->setEnabled(true);
-  win.ui().efIp->setText("127.0.0.1");
-  win.ui().efIp->selectAll();
-  QTest::keyClicks(win.ui().efIp, "127.1");
+  win.ui.cbUDP->setChecked(true);
+  win.ui.efIp->setEnabled(true);
+  win.ui.efIp->setText("127.0.0.1");
+  win.ui.efIp->selectAll();
+  QTest::keyClicks(win.ui.efIp, "127.1");
   EXPECT_EQ(win.w.readSettings().udpHost, "127.0.0.1");
   QFocusEvent out(QEvent::FocusOut);
-  QApplication::sendEvent(win.ui().efIp, &out);
-  EXPECT_EQ(win.ui().efIp->text(), "127.0.0.1");
-  win.ui().efIp->setText("10.1");  // as read from a hand-edited settings file
-  QApplication::sendEvent(win.ui().efIp, &out);
-  EXPECT_EQ(win.ui().efIp->text(), "10.1");
+  QApplication::sendEvent(win.ui.efIp, &out);
+  EXPECT_EQ(win.ui.efIp->text(), "127.0.0.1");
+  win.ui.efIp->setText("10.1");  // as read from a hand-edited settings file
+  QApplication::sendEvent(win.ui.efIp, &out);
+  EXPECT_EQ(win.ui.efIp->text(), "10.1");
 }
 
 TEST(MainWindow, ThreeTicksOnAPseudoTerminalShowAndMoveTheFix) {
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   Window win;
   test::PtyPair pty;
-  win.ui().efLtDeg->setValue(10);
-  win.ui().efLtMin->setValue(20);
-  win.ui().efLtSec->setValue(30.45);
-  win.ui().efLnSec->setValue(1);
-  win.ui().efAlt->setValue(100);
-  win.ui().cbGPGSV->setChecked(false);
+  win.ui.efLtDeg->setValue(10);
+  win.ui.efLtMin->setValue(20);
+  win.ui.efLtSec->setValue(30.45);
+  win.ui.efLnSec->setValue(1);
+  win.ui.efAlt->setValue(100);
+  win.ui.cbGPGSV->setChecked(false);
   win.g().ClearSatellites();
   win.g().SetSatellite(5, true, 45, 120, 40);
   win.selectPort(pty.name());
-  win.ui().PageControl->setCurrentIndex(1);
-  win.w.btnStartClick();
+  win.ui.PageControl->setCurrentIndex(1);
+  win.ui.btnStart->trigger();
   // The write-back: a transmitted 10° 20' 30.456" comes back as 30.46 before the step.
   win.g().SetLatitude_Second(30.456L);
   std::vector<std::string> glls;
   for (int tick = 0; tick < 3; ++tick) {
-    win.w.MainTimerTimer();
+    win.tick();
     const std::string burst = test::readAtLeast(pty.master(), 1, std::chrono::seconds(2));
     ASSERT_NE(burst.find("$GPZDA"), std::string::npos) << tick;
     glls.push_back(burst.substr(burst.find("$GPGLL"), 26));
@@ -317,32 +282,32 @@ TEST(MainWindow, ThreeTicksOnAPseudoTerminalShowAndMoveTheFix) {
   EXPECT_EQ(glls[0], "$GPGLL,1020.5076,N,00000.0");
   EXPECT_EQ(glls[1], "$GPGLL,1020.5243,N,00000.0");
   EXPECT_EQ(glls[2], "$GPGLL,1020.5410,N,00000.0");
-  EXPECT_EQ(win.ui().lblLat->text(), QString::fromUtf8(" 10\u00B0 20' 32,46\" N"));
-  EXPECT_EQ(win.ui().lblLong->text(), QString::fromUtf8("  0\u00B0 00' 03,00\" E"));
-  EXPECT_EQ(win.ui().lblAltitude->text(), "100 m = 328,08 feet");
+  EXPECT_EQ(win.ui.lblLat->text(), QString::fromUtf8(" 10\u00B0 20' 32,46\" N"));
+  EXPECT_EQ(win.ui.lblLong->text(), QString::fromUtf8("  0\u00B0 00' 03,00\" E"));
+  EXPECT_EQ(win.ui.lblAltitude->text(), "100 m = 328,08 feet");
   // What a screen reader hears: the caption and the value, the sky plot in
   // words, the latest burst at the end of the log.
   const auto spoken = [](QObject* object, QAccessible::Text kind) {
     return QAccessible::queryAccessibleInterface(object)->text(kind);
   };
-  EXPECT_EQ(spoken(win.ui().lblLat, QAccessible::Name),
+  EXPECT_EQ(spoken(win.ui.lblLat, QAccessible::Name),
             QString::fromUtf8("Latitude: 10\u00B0 20' 32,46\" N"));
-  EXPECT_EQ(spoken(win.ui().lblAltitude, QAccessible::Name), "Altitude: 100 m = 328,08 feet");
-  EXPECT_EQ(spoken(win.ui().lblSource, QAccessible::Name), "Source: Simulator");
+  EXPECT_EQ(spoken(win.ui.lblAltitude, QAccessible::Name), "Altitude: 100 m = 328,08 feet");
+  EXPECT_EQ(spoken(win.ui.lblSource, QAccessible::Name), "Source: Simulator");
   EXPECT_TRUE(
-      spoken(win.ui().PaintBox, QAccessible::Description)
+      spoken(win.ui.PaintBox, QAccessible::Description)
           .startsWith(QString::fromUtf8("1 active satellite. PRN 5: elevation 45\u00B0, azimuth ")))
-      << spoken(win.ui().PaintBox, QAccessible::Description).toStdString();
+      << spoken(win.ui.PaintBox, QAccessible::Description).toStdString();
   QAccessibleTextInterface* log =
-      QAccessible::queryAccessibleInterface(win.ui().MemoOut)->textInterface();
+      QAccessible::queryAccessibleInterface(win.ui.MemoOut)->textInterface();
   ASSERT_NE(log, nullptr);
   EXPECT_TRUE(log->text(0, log->characterCount()).contains(QString::fromStdString(glls[2])));
-  EXPECT_EQ(win.ui().trckLatitude->value(), 3723246);
-  EXPECT_EQ(win.ui().trckLongitude->value(), 300);
+  EXPECT_EQ(win.ui.trckLatitude->value(), 3723246);
+  EXPECT_EQ(win.ui.trckLongitude->value(), 300);
   EXPECT_NEAR(double(win.g().Latitude_Second()), 33.46, 1e-9)
       << "moved after the third transmission";
-  EXPECT_EQ(win.ui().MemoOut->blockCount(), 3 * 7) << "6 sentences and an empty line per burst";
-  EXPECT_TRUE(win.w.mainTimer().isActive());
+  EXPECT_EQ(win.ui.MemoOut->blockCount(), 3 * 7) << "6 sentences and an empty line per burst";
+  EXPECT_TRUE(win.ui.MainTimer->isActive());
   QLocale::setDefault(QLocale::c());
 }
 
@@ -356,16 +321,16 @@ TEST(MainWindow, UdpCarriesTheBurstToLoopbackOnceTurnedOn) {
   ASSERT_EQ(bind(receiver, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   socklen_t size = sizeof address;
   getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &size);
-  win.ui().cbUDP->setChecked(true);
-  win.ui().efIp->setText("127.0.0.1");
-  win.ui().efUdpPort->setValue(ntohs(address.sin_port));
+  win.ui.cbUDP->setChecked(true);
+  win.ui.efIp->setText("127.0.0.1");
+  win.ui.efUdpPort->setValue(ntohs(address.sin_port));
   win.selectPort(pty.name());
-  win.w.btnStartClick();
-  win.w.MainTimerTimer();
+  win.ui.btnStart->trigger();
+  win.tick();
   pollfd p{receiver, POLLIN, 0};
   EXPECT_EQ(poll(&p, 1, 200), 0) << "the destination waits for a page switch";
-  win.ui().PageControl->setCurrentIndex(2);
-  win.w.MainTimerTimer();
+  win.ui.PageControl->setCurrentIndex(2);
+  win.tick();
   ASSERT_EQ(poll(&p, 1, 2000), 1);
   char datagram[4096];
   const ssize_t n = recv(receiver, datagram, sizeof datagram, 0);
@@ -377,14 +342,14 @@ TEST(MainWindow, UdpCarriesTheBurstToLoopbackOnceTurnedOn) {
 
 TEST(MainWindow, ForwardAndBackJumpByTheLongStepsMagnitudeAndStopAtTheEnds) {
   Window win;
-  win.ui().efLtLongStep->setValue(-5);
-  win.ui().efLnLongStep->setValue(30);
-  win.ui().PageControl->setCurrentIndex(1);
-  win.w.btnForwardClick();
+  win.ui.efLtLongStep->setValue(-5);
+  win.ui.efLnLongStep->setValue(30);
+  win.ui.PageControl->setCurrentIndex(1);
+  win.ui.btnForward->trigger();
   EXPECT_EQ(win.g().Latitude_Second(), 5);
   EXPECT_EQ(win.g().Longitude_Second(), 30);
-  win.w.btnBackClick();
-  win.w.btnBackClick();
+  win.ui.btnBack->trigger();
+  win.ui.btnBack->trigger();
   EXPECT_EQ(win.g().Latitude_Second(), 0) << "no crossing of the equator";
   EXPECT_EQ(win.g().Latitude_Direction(), TCardinalPoint::cpNorth);
   win.g().SetLatitude_Degree(89);
@@ -393,7 +358,7 @@ TEST(MainWindow, ForwardAndBackJumpByTheLongStepsMagnitudeAndStopAtTheEnds) {
   win.g().SetLongitude_Degree(179);
   win.g().SetLongitude_Minute(59);
   win.g().SetLongitude_Second(59);
-  win.w.btnForwardClick();
+  win.ui.btnForward->trigger();
   EXPECT_EQ(win.g().Latitude_Degree(), 90);
   EXPECT_EQ(win.g().Longitude_Degree(), 180);
   EXPECT_EQ(win.g().Longitude_Second(), 0);
@@ -402,46 +367,34 @@ TEST(MainWindow, ForwardAndBackJumpByTheLongStepsMagnitudeAndStopAtTheEnds) {
 TEST(MainWindow, ADraggedSliderMovesTheFixAndTheTimerRunsOn) {
   Window win;
   win.g().SetLatitude_Direction(TCardinalPoint::cpSouth);
-  win.ui().trckLatitude->setValue(win.ui().trckLatitude->maximum());
+  win.ui.trckLatitude->setValue(win.ui.trckLatitude->maximum());
   EXPECT_EQ(win.g().Latitude_Degree(), 90);
   EXPECT_EQ(win.g().Latitude_Direction(), TCardinalPoint::cpSouth);
-  EXPECT_TRUE(win.w.mainTimer().isActive());
-  win.w.btnPauseClick();
-  QTest::keyClick(win.ui().trckLongitude, Qt::Key_PageUp);
+  EXPECT_TRUE(win.ui.MainTimer->isActive());
+  win.ui.btnPause->trigger();
+  QTest::keyClick(win.ui.trckLongitude, Qt::Key_PageUp);
   EXPECT_EQ(win.g().Longitude_Minute(), 5);
-  EXPECT_FALSE(win.w.mainTimer().isActive()) << "a paused simulation stays paused";
-  EXPECT_TRUE(win.ui().lblLat->text().isEmpty()) << "labels wait for a transmission";
-}
-
-TEST(MainWindow, F1AsksForHelpOnTheActivePage) {
-  Window win;
-  win.w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win.w));
-  for (int page : {0, 1, 2}) {
-    win.ui().PageControl->setCurrentIndex(page);
-    QTest::keyClick(&win.w, Qt::Key_F1);
-  }
-  EXPECT_EQ(win.help, (std::vector<int>{20, 30, 40}));
-  win.w.close();
+  EXPECT_FALSE(win.ui.MainTimer->isActive()) << "a paused simulation stays paused";
+  EXPECT_TRUE(win.ui.lblLat->text().isEmpty()) << "labels wait for a transmission";
 }
 
 TEST(MainWindow, VirtualPortLivesFromStartToStop) {
   Window win;
   const std::string link = TfrmMain::virtualPortPath().toStdString();
-  win.ui().cmbCom->setCurrentIndex(win.ui().cmbCom->count() - 1);
-  win.w.btnStartClick();
+  win.ui.cmbCom->setCurrentIndex(win.ui.cmbCom->count() - 1);
+  win.ui.btnStart->trigger();
   EXPECT_TRUE(win.errors.isEmpty());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(win.g().PortName(), link);
   const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(client, 0);
-  win.w.MainTimerTimer();
+  win.tick();
   EXPECT_NE(test::readAtLeast(client, 6).find("$GPZDA"), std::string::npos)
       << "a client of the link reads the burst";
   ::close(client);
-  win.w.btnStopClick();
+  win.ui.btnStop->trigger();
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
-  win.w.btnStartClick();
+  win.ui.btnStart->trigger();
   win.w.close();
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)))
       << "closing the window removes the link";
@@ -462,7 +415,7 @@ TEST(MainWindow, ABadSatelliteFileCostsOneLogLineAndStartUpGoesOn) {
   ASSERT_EQ(startUp.size(), 1u);
   EXPECT_NE(startUp[0].find("between 1 and 32"), std::string::npos) << startUp[0];
   EXPECT_TRUE(win.g().GetSatellites()[1]->Active()) << "sections before the bad one stay";
-  EXPECT_EQ(win.ui().lblSource->text(), "Simulator");
+  EXPECT_EQ(win.ui.lblSource->text(), "Simulator");
 }
 
 }  // namespace

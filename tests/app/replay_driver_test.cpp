@@ -35,7 +35,7 @@ class ReplayDriverTest : public ::testing::Test {
       ++receives;
       if (onReceive) onReceive();
     };
-    driver->onEnded = [this] { ++ended; };
+    QObject::connect(driver.get(), &ReplayDriver::ended, [this] { ++ended; });
   }
 
   test::TempDir dir;

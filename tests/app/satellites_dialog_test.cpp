@@ -7,6 +7,8 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -51,6 +53,17 @@ class SatellitesDialog : public ::testing::Test {
       list->selectionModel()->select(list->model()->index(r, 0),
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
+  }
+  // Where the list draws a row's check box, as its delegate places it.
+  QRect checkBoxRect(int r) const {
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    option.widget = list;
+    option.rect = list->visualRect(list->model()->index(r, 0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.text = list->item(r, 0)->text();
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    return list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
   }
   template <class T>
   T* child(const char* name) {
@@ -122,7 +135,8 @@ TEST_F(SatellitesDialog, FormAsSeen) {
             "Signal to noise ratio (dBHZ)");
 
   int helpContext = 0;
-  form.onHelp = [&](int context) { helpContext = context; };
+  QObject::connect(&form, &TfrmSatellites::helpRequested,
+                   [&](int context) { helpContext = context; });
   QTest::keyClick(&form, Qt::Key_F1);
   EXPECT_EQ(helpContext, 40);
 }
@@ -178,7 +192,7 @@ TEST_F(SatellitesDialog, FieldsClampTypedNumbersToTheirRange) {
 TEST_F(SatellitesDialog, CheckBoxClickAndSpaceReachTheGenerator) {
   open();
   QWidget* viewport = list->viewport();
-  const QRect box = dialog->checkBoxRect(2);
+  const QRect box = checkBoxRect(2);
   ASSERT_TRUE(box.isValid());
   QTest::mouseClick(viewport, Qt::LeftButton, {}, box.center());
   EXPECT_TRUE(generatorSat(3).active);
@@ -236,7 +250,7 @@ TEST_F(SatellitesDialog, BadFileStopsTheLoadWithOneErrorLineAndIsNotOverwritten)
 
   // Once the user changes something the file is rewritten from the list.
   open();
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, dialog->checkBoxRect(1).center());
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, checkBoxRect(1).center());
   dialog.reset();  // destroyed while shown: still saved
   EXPECT_NE(test::readFile(file).find("[2]\r\nActive=1\r\n"), std::string::npos);
   EXPECT_EQ(log.lines().size(), 2u);

@@ -17,7 +17,7 @@ TEST(TrayController, ShowsOnlyWhereATrayIsAndLeftClicksAlone) {
   EXPECT_TRUE(tray.show());
   EXPECT_TRUE(tray.icon().isVisible());
   int clicks = 0;
-  tray.onLeftClick = [&] { ++clicks; };
+  QObject::connect(&tray, &TrayController::leftClicked, [&] { ++clicks; });
   for (const auto reason :
        {QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Trigger}) {
     emit tray.icon().activated(reason);

@@ -2,10 +2,12 @@
 // satellites shown, then the satellite editor, the window in file mode, the
 // About box and the help viewer, so the look can be reviewed without a
 // desktop: waymock-screenshots FOLDER
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <cstdio>
@@ -15,8 +17,8 @@
 #include "app/help_viewer.h"
 #include "app/main_window.h"
 #include "app/satellites_dialog.h"
+#include "app/window_prompts.h"
 #include "platform/folders.h"
-#include "ui_main_window.h"
 
 namespace {
 
@@ -34,6 +36,26 @@ bool save(QWidget& widget, const QDir& folder, const char* name) {
 bool saveAboutBox(waymock::app::TfrmMain& window, const QDir& folder);
 bool saveHelpViewer(waymock::app::TfrmMain& window, const QDir& folder);
 
+// The dialogs answered here, each saved as it shows.
+struct Answers : waymock::app::WindowPrompts {
+  QDir folder;
+  QString log;
+  void runModal(QDialog& editor) override {
+    // The editor as Set Satellites shows it, with the rows of the three
+    // brightest satellites selected. There is no satellite file yet, so it
+    // shows the generator's.
+    editor.show();
+    auto* list = editor.findChild<QTableWidget*>("lvSat");
+    for (int row : {1, 11, 28}) {
+      list->selectionModel()->select(list->model()->index(row, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    save(editor, folder, "satellite-editor");
+    editor.close();
+  }
+  QString chooseFile(QFileDialog&) override { return log; }
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -43,7 +65,9 @@ int main(int argc, char* argv[]) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName("Waymock");
-  waymock::app::TfrmMain window;
+  Answers answers;
+  answers.folder = QDir(QString::fromLocal8Bit(argv[1]));
+  waymock::app::TfrmMain window(answers);
   waymock::SimulatorSettings sample;
   sample.latitudeDegree = 52;
   sample.latitudeMinute = 22;
@@ -81,34 +105,21 @@ int main(int argc, char* argv[]) {
   // Show one transmitted burst the way a tick does.
   window.simulation().onTransmitted(g.GetSentences());
   window.show();
-  const QDir folder(QString::fromLocal8Bit(argv[1]));
+  const QDir& folder = answers.folder;
   const char* names[] = {"simulator", "settings", "satellites"};
-  auto* pages = window.ui().PageControl;
+  auto* pages = window.findChild<QTabWidget*>("PageControl");
   for (int i = 0; i < pages->count(); ++i) {
     pages->setCurrentIndex(i);
     if (!save(window, folder, names[i])) return 1;
   }
 
-  // The editor as Set Satellites shows it, with the rows of the three
-  // brightest satellites selected. There is no satellite file yet, so it shows
-  // the generator's.
-  window.runModal = [&](QDialog& editor) {
-    editor.show();
-    auto* list = editor.findChild<QTableWidget*>("lvSat");
-    for (int row : {1, 11, 28}) {
-      list->selectionModel()->select(list->model()->index(row, 0),
-                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-    save(editor, folder, "satellite-editor");
-    editor.close();
-  };
-  window.btnSatClick();
+  window.findChild<QPushButton*>("btnSat")->click();
 
   // File mode, with a recorded log loaded.
   const std::string log = waymock::userDataFolder() + "harbour-loop.log";
   std::ofstream(log, std::ios::binary) << g.GetSentences();
-  window.runOpenDialog = [&](QFileDialog&) { return QString::fromStdString(log); };
-  window.btnLoadClick();
+  answers.log = QString::fromStdString(log);
+  window.findChild<QAction*>("btnLoad")->trigger();
   pages->setCurrentIndex(0);
   if (!save(window, folder, "file-mode")) return 1;
   if (!saveAboutBox(window, folder) || !saveHelpViewer(window, folder)) return 1;
@@ -127,8 +138,9 @@ bool saveAboutBox(waymock::app::TfrmMain& window, const QDir& folder) {
 // The help viewer at the Simulator page's help, as F1 there opens it.
 bool saveHelpViewer(waymock::app::TfrmMain& window, const QDir& folder) {
   window.showHelp(waymock::app::kHelpSimulator);
-  const bool saved = save(*window.helpViewer(), folder, "help");
-  window.helpViewer()->close();
+  auto* viewer = window.findChild<waymock::app::HelpViewer*>("HelpViewer");
+  const bool saved = save(*viewer, folder, "help");
+  viewer->close();
   return saved;
 }
 

@@ -16,8 +16,14 @@
 #include <sstream>
 #include <string>
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTimer>
+
 #include "app/main_window.h"
-#include "ui_main_window.h"
+#include "app/output_log.h"
+#include "app/window_prompts.h"
 
 namespace {
 
@@ -53,6 +59,8 @@ double cpuSeconds() {
 }
 
 class FirstPaint : public QObject {
+  Q_OBJECT
+
  public:
   double at = -1;
 
@@ -63,11 +71,21 @@ class FirstPaint : public QObject {
   }
 };
 
+// Start's error box, on the standard error instead.
+struct ErrorsToStderr : waymock::app::WindowPrompts {
+  void showError(QWidget&, const QString& text) override {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+  }
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  waymock::app::TfrmMain window;
+  ErrorsToStderr prompts;
+  waymock::app::TfrmMain window(prompts);
+  auto* mainTimer = window.findChild<QTimer*>("MainTimer");
+  auto* log = window.findChild<waymock::app::OutputLog*>("MemoOut");
   FirstPaint paint;
   window.installEventFilter(&paint);
   window.show();
@@ -85,17 +103,17 @@ int main(int argc, char* argv[]) {
   for (std::uint16_t prn = 1; prn <= 32; ++prn) {
     window.generator().SetSatellite(prn, true, prn % 90, static_cast<std::uint16_t>(prn * 11), 40);
   }
-  window.ui().cbMove->setChecked(true);
-  window.ui().cmbCom->addItem(name);
-  window.ui().cmbCom->setCurrentIndex(window.ui().cmbCom->count() - 1);
-  window.showError = [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); };
-  window.btnStartClick();
-  window.mainTimer().stop();
+  window.findChild<QCheckBox*>("cbMove")->setChecked(true);
+  auto* ports = window.findChild<QComboBox*>("cmbCom");
+  ports->addItem(name);
+  ports->setCurrentIndex(ports->count() - 1);
+  window.findChild<QAction*>("btnStart")->trigger();
+  mainTimer->stop();
   char drain[65536];
   const int ticks = 100;
   const double cpuBefore = cpuSeconds();
   for (int i = 0; i < ticks; ++i) {
-    window.MainTimerTimer();
+    QMetaObject::invokeMethod(mainTimer, "timeout");
     QApplication::processEvents();  // the repaints a tick asks for
     while (read(master, drain, sizeof drain) == static_cast<ssize_t>(sizeof drain)) {
     }
@@ -105,7 +123,7 @@ int main(int argc, char* argv[]) {
       "CPU per tick (32 satellites, log, labels, sliders): %.3f ms = %.3f %% of a core at 1 Hz\n",
       perTick * 1000, perTick * 100);
   std::printf("resident memory after %d ticks: %.1f MB\n", ticks, residentKiB() / 1024.0);
-  window.mainTimer().stop();
+  mainTimer->stop();
   window.generator().ClosePort();
   close(master);
   close(slave);
@@ -129,13 +147,13 @@ int main(int argc, char* argv[]) {
         cpuBefore = cpuSeconds();
         wall.start();
       }
-      window.showTransmitted(burst);
+      window.simulation().onTransmitted(burst);
       QApplication::processEvents();  // and its repaint, as after a tick
     }
     return Stage{(cpuSeconds() - cpuBefore) / sample * 1e6,
                  static_cast<double>(wall.nsecsElapsed()) / sample / 1e3, residentKiB() / 1024.0};
   };
-  window.miClearClick();
+  log->findChild<QAction*>("miClear")->trigger();
   const double empty = residentKiB() / 1024.0;
   const Stage first = run(sample);
   const Stage tenThousand = run(10000);
@@ -154,3 +172,5 @@ int main(int argc, char* argv[]) {
       static_cast<double>(burst.size() + 2) * 86400 / (1024.0 * 1024.0));
   return 0;
 }
+
+#include "window_bench.moc"

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <string>
+
+#include "app/replay_driver.h"
+#include "engine/file_relay.h"
+#include "receiver/file_gps_receiver.h"
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QSpinBox;
+class QWidget;
+
+namespace waymock {
+class UdpSender;
+namespace generator {
+class TTarnNMEAGenerator;
+}
+}  // namespace waymock
+
+namespace waymock::app {
+
+class WindowPrompts;
+
+// File mode: a recorded NMEA log replayed through the window's own receiver,
+// each decoded fix sent to the generator's port (and by UDP when cbUDP is on)
+// and shown like a simulator tick. btnLoad chooses the log, btnFile turns the
+// mode on and off, and the window's Start, Pause and Stop reach the replay
+// through start(), pause() and stop() while the mode is on.
+class FileModeController : public QObject {
+  Q_OBJECT
+
+ public:
+  // The window's controls the mode reads and sets.
+  struct Controls {
+    QAction* btnLoad;
+    QAbstractButton* btnFile;
+    QSpinBox* efInterval;
+    QCheckBox* cbUDP;
+  };
+  // The generator and sender must outlive the controller.
+  FileModeController(generator::TTarnNMEAGenerator& generator, UdpSender& udp,
+                     WindowPrompts& prompts, Controls controls, QWidget* window);
+
+  // btnFile is down.
+  bool active() const;
+  // Starts the replay of the loaded log, again from its top when one runs; a
+  // file that is gone leaves the mode with a box saying so.
+  void start();
+  // Pause and resume, as Pause does while the mode is on.
+  void pause();
+  void stop();
+  bool paused() const { return driver_.paused(); }
+
+  receiver::TTarnFileGPSReceiver& receiver() { return receiver_; }
+  ReplayDriver& driver() { return driver_; }
+
+ signals:
+  // The mode changed: on with the log's name as the source, or off with
+  // "Simulator".
+  void modeChanged(bool fileMode, const QString& source);
+  // A burst the port took, for the output log and the labels.
+  void transmitted(const std::string& burst);
+  // The satellites changed: the sky plot repaints.
+  void satellitesChanged();
+  // Paused, resumed or ended.
+  void replayStateChanged();
+
+ private slots:
+  void btnLoadClick();
+  // Only the user's toggle runs it: setting the button from code does not.
+  void btnFileClick();
+  // Runs inside the replay driver's guard: an error ends the replay and costs
+  // one error-log line.
+  void TarnFileGPSReceiverReceive();
+
+ private:
+  generator::TTarnNMEAGenerator& generator_;
+  UdpSender& udp_;
+  WindowPrompts& prompts_;
+  Controls controls_;
+  QWidget* window_;
+  receiver::TTarnFileGPSReceiver receiver_;
+  FileRelay relay_;
+  ReplayDriver driver_{receiver_};
+  // The log chosen with btnLoad; empty until then.
+  std::string fileName_;
+};
+
+}  // namespace waymock::app
