@@ -102,8 +102,9 @@ int replay(const ReplayOptions& o) {
   receiver.OnReceive = [&relay](receiver::TTarnCustomGPSReceiver&) { relay.relay(); };
   receiver.processEvents = [&] {
     targets.reportRefusedClients();
-    // A loop over a log without NMEA would go on sending nothing for ever.
-    const bool emptyLoop = receiver.loopPasses() > 0 && receiver.sentenceCounts().accepted == 0;
+    // A loop over a log without NMEA would go on sending nothing for ever. The
+    // last burst of a pass is delivered early in the next, so two passes tell.
+    const bool emptyLoop = receiver.loopPasses() > 1 && receiver.sentenceCounts().accepted == 0;
     if (stop.raised() || echo.failed() || emptyLoop) receiver.Close();
   };
   receiver.Open();

@@ -224,6 +224,15 @@ TEST(CliReplay, ALogWithoutNmeaIsAClearError) {
       EXPECT_TRUE(r.err.ends_with(what + (dir / file).string() + why)) << r.err;
     }
   }
+  // A log of one burst has NMEA all the same: looped, its burst is sent.
+  test::writeFile(dir / "one.log",
+                  sentence("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,"));
+  test::BackgroundProcess loop({cliPath(), "replay", (dir / "one.log").string(), "--loop",
+                                "--delay", "0", "--virtual=" + (dir / "port").string()});
+  EXPECT_TRUE(loop.waitForOutput(
+      [](const std::string& out) { return out.find(",4807.0380,N,") != std::string::npos; }, 10s))
+      << loop.err();
+  EXPECT_EQ(loop.stop(), 0) << loop.err();
 }
 
 // Only a regular file is replayed: a FIFO without a writer or a terminal would
