@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/commands.h"
@@ -52,6 +53,35 @@ receiver::TNMEACommands parseSentences(const std::vector<std::string>& names) {
   return commands;
 }
 
+// Text from other tools often ends its lines in LF alone, which the framing
+// (CR LF) does not take. Until a CR has been seen, each LF is read as CR LF;
+// input with CR LF line ends is passed on as it is.
+class LineEnds {
+ public:
+  std::string_view adapt(std::string_view block) {
+    if (sawCr_) return block;
+    const auto cr = block.find('\r');
+    const std::string_view bare = block.substr(0, cr);
+    sawCr_ = cr != std::string_view::npos;
+    if (bare.find('\n') == std::string_view::npos) return block;
+    text_.clear();
+    for (const char c : bare) {
+      if (c == '\n') text_ += '\r';
+      text_ += c;
+    }
+    if (sawCr_) text_.append(block.substr(cr));
+    return text_;
+  }
+
+ private:
+  bool sawCr_ = false;
+  std::string text_;
+};
+
+std::string sentencesText(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " sentence" : " sentences");
+}
+
 int runDecode(const DecodeOptions& options) {
   receiver::TTarnCustomGPSReceiver receiver;
   receiver.SetForceCheckSum(!options.noChecksum);
@@ -70,19 +100,27 @@ int runDecode(const DecodeOptions& options) {
     reportEvents(receiver,
                  [](const nlohmann::ordered_json& event) { std::cout << jsonLine(event) << '\n'; });
 
+  const std::string name = options.file == "-" ? "standard input" : options.file;
   std::vector<char> buffer(options.block);
+  LineEnds lineEnds;
   for (;;) {
     const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), input);
-    if (n > 0) receiver.ReceiveData(std::string_view(buffer.data(), n));
+    if (n > 0) receiver.ReceiveData(lineEnds.adapt(std::string_view(buffer.data(), n)));
     if (n < buffer.size()) break;
   }
-  if (std::ferror(input))
-    throw RuntimeFailure("Cannot read " + (options.file == "-" ? "standard input" : options.file) +
-                         ".");
+  if (std::ferror(input)) throw RuntimeFailure("Cannot read " + name + ".");
 
+  // Records of nothing would read as a fix at 0 degrees: say so instead.
+  const auto& counts = receiver.sentenceCounts();
+  if (counts.checksumValid == 0 && counts.accepted == 0) {
+    std::cout.flush();
+    throw RuntimeFailure("No NMEA in " + name + ": no line is a sentence with a valid checksum.");
+  }
   if (!options.events) std::cout << jsonLine(recordsJson(receiver), 2) << '\n';
   std::cout.flush();
   if (!std::cout) throw RuntimeFailure("Cannot write the output.");
+  std::cerr << "waymock-cli: " << sentencesText(counts.framed) << " read, "
+            << counts.framed - counts.accepted << " of them refused.\n";
   return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "engine/line_fit.h"
 #include "engine/simulation.h"
 #include "generator/nmea_generator.h"
+#include "platform/folders.h"
 #include "support/error.h"
 
 namespace waymock::cli {
@@ -32,7 +34,21 @@ struct RunOptions {
   std::string longitudeStep = "1";
   std::optional<long long> count;
   bool moveSatellites = false;
+  bool noSatellites = false;
+  bool quiet = false;
 };
+
+// The satellites the window keeps for this user, unless the command line
+// names a file or none.
+FixOptions withSatellites(const RunOptions& o) {
+  FixOptions fix = o.fix;
+  if (!fix.satellites && !o.noSatellites) {
+    std::error_code ec;
+    const std::string own = satelliteFilePath();
+    if (std::filesystem::is_regular_file(own, ec)) fix.satellites = own;
+  }
+  return fix;
+}
 
 long double parseStep(const std::string& text, const std::string& option) {
   const long double step = parseNumber(text, option);
@@ -81,7 +97,7 @@ int run(const RunOptions& o) {
 
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(fixClock(o.fix), targets.opener());
-  applyFixOptions(o.fix, generator);
+  applyFixOptions(withSatellites(o), generator);
 
   StopSignals signals;
   targets.open(generator);
@@ -94,9 +110,10 @@ int run(const RunOptions& o) {
   simulation.settings.moveSatellites = o.moveSatellites;
   simulation.onUdpError = targets.udpWarning();
   BurstEcho echo([&signals] { return signals.raised(); });
-  bool lineChecked = false;
+  // The virtual port has no line rate: only a real device can be too slow.
+  bool lineChecked = targets.virtualPort();
   simulation.onTransmitted = [&](const std::string& burst) {
-    echo.write(burst);
+    if (!o.quiet) echo.write(burst);
     if (!lineChecked) checkLineFit(burst.size(), o.ports.baud, interval);
     lineChecked = true;
   };
@@ -172,13 +189,21 @@ void addRunCommand(CLI::App& app, Action& action) {
   cmd->add_option("--lon-step", options->longitudeStep,
                   "Arc-seconds the longitude moves per tick, -59.99 to 59.99 (default 1)")
       ->group(group);
-  decimalOnly(cmd->add_option("--count", options->count,
+  decimalOnly(cmd->add_option("-c,--count", options->count,
                               "Stop after N ticks that wrote to the port (default: run until "
                               "interrupted)")
                   ->group(group)
                   ->type_name("N"));
   cmd->add_flag("--move-satellites", options->moveSatellites,
                 "Turn the active satellites by one degree of azimuth per tick")
+      ->group(group);
+  cmd->add_flag("--no-satellites", options->noSatellites,
+                "Send no satellites; without this or --satellites the run uses the satellite "
+                "file the window keeps for this user, when it exists "
+                "(~/.local/share/waymock/satellites.ini, or under $XDG_DATA_HOME)")
+      ->group("Fix")
+      ->excludes("--satellites");
+  cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output")
       ->group(group);
   cmd->callback([&action, options] { action = [options] { return run(*options); }; });
 }

@@ -1,6 +1,7 @@
 #include "cli/fix_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/option_checks.h"
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "support/error.h"
@@ -106,11 +108,52 @@ long double parseNumber(const std::string& text, const std::string& option) {
   return *value;
 }
 
+namespace {
+
+// Signed decimal degrees as a map shows them, north and east positive. The
+// generator's own signed form counts north and west positive, so it is not
+// used here.
+Coordinate decimalCoordinate(long double value, const std::string& text, const std::string& option,
+                             bool latitude) {
+  const long double limit = latitude ? 90 : 180;
+  if (!(value >= -limit && value <= limit)) {
+    raise(option + ": " + inQuotes(text) + " is out of range; it must be from " +
+          numberText(-limit) + " to " + numberText(limit) + ".");
+  }
+  Coordinate c;
+  c.direction = latitude ? (value < 0 ? TCardinalPoint::cpSouth : TCardinalPoint::cpNorth)
+                         : (value < 0 ? TCardinalPoint::cpWest : TCardinalPoint::cpEast);
+  const long double total = std::fabs(value) * 3600;
+  c.degree = static_cast<int>(std::floor(total / 3600));
+  const long double rest = total - c.degree * 3600.0L;
+  c.minute = static_cast<int>(std::floor(rest / 60));
+  // Rounding may leave a hair below 0 or at 60; either is the next whole minute.
+  c.second = std::max(rest - c.minute * 60.0L, 0.0L);
+  if (c.second >= 60) {
+    c.second = 0;
+    if (++c.minute == 60) {
+      c.minute = 0;
+      ++c.degree;
+    }
+  }
+  return c;
+}
+
+}  // namespace
+
 Coordinate parseCoordinate(const std::string& text, const std::string& option) {
   const bool latitude = option == "--lat";
-  const std::string form = latitude ? "DEG:MIN:SEC followed by N or S, as in 48:07:02.28N"
-                                    : "DEG:MIN:SEC followed by E or W, as in 011:31:00E";
+  const std::string form =
+      latitude ? "DEG:MIN:SEC followed by N or S (48:07:02.28N) or decimal degrees, north "
+                 "positive (-33.5 is 33.5 S)"
+               : "DEG:MIN:SEC followed by E or W (011:31:00E) or decimal degrees, east "
+                 "positive (-11.5 is 11.5 W)";
   const auto malformed = [&] { raise(option + ": " + inQuotes(text) + " is not " + form + "."); };
+  if (text.find(':') == std::string::npos) {
+    const auto value = parseDecimal(text);
+    if (!value) malformed();
+    return decimalCoordinate(*value, text, option, latitude);
+  }
   if (text.size() < 2) malformed();
   Coordinate c;
   switch (upper(text.back())) {
@@ -202,22 +245,38 @@ TDateTime parseUtc(const std::string& text) {
 
 void addFixOptions(CLI::App& command, FixOptions& o) {
   const auto group = "Fix";
-  command.add_option("--lat", o.latitude, "Latitude as DEG:MIN:SEC and N or S, e.g. 48:07:02.28N")
+  command
+      .add_option("--lat", o.latitude,
+                  "Latitude as DEG:MIN:SEC and N or S, e.g. 48:07:02.28N, or as decimal degrees, "
+                  "north positive, e.g. 48.1173 or -33.5 (33.5 S)")
       ->group(group)
-      ->type_name("DEG:MIN:SEC[NS]");
-  command.add_option("--lon", o.longitude, "Longitude as DEG:MIN:SEC and E or W, e.g. 011:31:00E")
+      ->type_name("DEG:MIN:SEC[NS]|DEGREES");
+  command
+      .add_option("--lon", o.longitude,
+                  "Longitude as DEG:MIN:SEC and E or W, e.g. 011:31:00E, or as decimal degrees, "
+                  "east positive, e.g. 11.5167 or -11.5 (11.5 W)")
       ->group(group)
-      ->type_name("DEG:MIN:SEC[EW]");
+      ->type_name("DEG:MIN:SEC[EW]|DEGREES");
   command.add_option("--alt", o.altitude, "Altitude in metres")->group(group)->type_name("METRES");
-  auto* kmh =
-      command.add_option("--speed", o.speedKmh, "Speed in km/h")->group(group)->type_name("KMH");
+  // Each option states its exact range; the generator's messages serve the
+  // other ways in (a replayed log, the window).
+  const NumberRange speed{0, 0, false, false};
+  const NumberRange course{0, 360, false, true};
+  auto* kmh = command.add_option("--speed", o.speedKmh, "Speed in km/h, 0 or more")
+                  ->group(group)
+                  ->type_name("KMH")
+                  ->check(numberIn(speed));
   command.add_option("--speed-knots", o.speedKnots, "Speed in knots, in place of --speed")
       ->group(group)
       ->type_name("KNOTS")
+      ->check(numberIn(speed))
       ->excludes(kmh);
-  command.add_option("--heading", o.heading, "Course over ground, degrees true")
+  command
+      .add_option("--heading", o.heading,
+                  "Course over ground, degrees true, at least 0 and less than 360")
       ->group(group)
-      ->type_name("DEGREES");
+      ->type_name("DEGREES")
+      ->check(numberIn(course));
   command.add_option("--geoid", o.geoid, "Geoid separation in metres")
       ->group(group)
       ->type_name("METRES");
@@ -226,9 +285,12 @@ void addFixOptions(CLI::App& command, FixOptions& o) {
                   "Magnetic variation in degrees and E or W, e.g. 3.1W")
       ->group(group)
       ->type_name("DEGREES[EW]");
-  command.add_option("--mag-heading", o.magneticHeading, "Course in degrees magnetic")
+  command
+      .add_option("--mag-heading", o.magneticHeading,
+                  "Course in degrees magnetic, at least 0 and less than 360")
       ->group(group)
-      ->type_name("DEGREES");
+      ->type_name("DEGREES")
+      ->check(numberIn(course));
   command.add_option("--pdop", o.pdop, "Position dilution of precision")
       ->group(group)
       ->type_name("NUMBER");

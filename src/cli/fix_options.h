@@ -26,8 +26,8 @@ namespace waymock::cli {
 
 // Option texts as given; unset options leave the generator's defaults.
 struct FixOptions {
-  std::optional<std::string> latitude;    // --lat 48:07:02.28N
-  std::optional<std::string> longitude;   // --lon 011:31:00E
+  std::optional<std::string> latitude;    // --lat 48:07:02.28N or 48.1173
+  std::optional<std::string> longitude;   // --lon 011:31:00E or -11.5
   std::optional<std::string> altitude;    // --alt METRES
   std::optional<std::string> speedKmh;    // --speed KMH
   std::optional<std::string> speedKnots;  // --speed-knots KNOTS
@@ -62,8 +62,10 @@ struct Coordinate {
   long double second = 0;
   TCardinalPoint direction = TCardinalPoint::cpNorth;
 };
-// "DEG:MIN:SEC" and a hemisphere letter, such as 48:07:02.28N; `option` names
-// the option in messages and decides the letters (--lat: N/S, else E/W).
+// "DEG:MIN:SEC" and a hemisphere letter, such as 48:07:02.28N, or signed
+// decimal degrees as on a map, north and east positive (-11.5 is 11.5 W);
+// `option` names the option in messages and decides the letters and the range
+// (--lat: N/S, else E/W).
 Coordinate parseCoordinate(const std::string& text, const std::string& option);
 // A finite decimal number such as 545.4 or -12.
 long double parseNumber(const std::string& text, const std::string& option);

@@ -11,6 +11,7 @@
 #include "engine/transmitter.h"
 #include "generator/nmea_generator.h"
 #include "platform/serial.h"
+#include "platform/socket_address.h"
 #include "platform/tcp_server.h"
 #include "platform/udp_sender.h"
 #include "platform/virtual_serial_port.h"
@@ -49,6 +50,14 @@ void parseHostPort(const std::string& given, std::string& host, int& port,
   }
   if (value < 1 || value > 65535) malformed();
   host = text.substr(0, colon);
+  // An IPv6 address has colons of its own, so it comes in brackets.
+  if (host.starts_with('[') && host.ends_with(']') && host.size() > 2) {
+    host = host.substr(1, host.size() - 2);
+  } else if (host.find_first_of(":[]") != std::string::npos) {
+    raise(option + ": \"" + shownText(given) + "\" is not " +
+          (defaultHost.empty() ? "HOST:PORT" : "[HOST:]PORT") +
+          "; an IPv6 host goes in brackets, as in [::1]:10110.");
+  }
   port = value;
 }
 
@@ -80,46 +89,47 @@ std::string notEmpty(const std::string& text) {
 
 void refuseEmptyVirtualPath(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const bool empty =
-        arg == "--virtual=" || (arg == "--virtual" && i + 1 < argc && *argv[i + 1] == '\0');
-    if (empty) throw CLI::ValidationError("--virtual", notEmpty(""));
+    if (std::string_view(argv[i]) == "--virtual=")
+      throw CLI::ValidationError("--virtual", notEmpty(""));
   }
 }
 
 void addPortOptions(CLI::App& command, PortOptions& o) {
   const auto group = "Output";
-  auto* port = command.add_option("--port", o.port, "Serial device to write to, e.g. /dev/ttyUSB0")
-                   ->group(group)
-                   ->type_name("DEVICE")
-                   ->check(notEmpty);
+  auto* port =
+      command.add_option("-p,--port", o.port, "Serial device to write to, e.g. /dev/ttyUSB0")
+          ->group(group)
+          ->type_name("DEVICE")
+          ->check(notEmpty);
+  // A flag whose value, if any, comes after "=" (GNU's optional values): the
+  // word after a bare --virtual stays an argument of its own.
   command
-      .add_option("--virtual", o.virtualPath,
-                  "Create a virtual serial port: a pseudo-terminal linked at PATH that clients "
-                  "open like a serial device (PATH may be left out; default " +
-                      VirtualSerialPort::defaultPath() + ", also when --port is not given)")
+      .add_flag("--virtual{}", o.virtualPath,
+                "Create a virtual serial port: a pseudo-terminal that clients open like a serial "
+                "device, linked at PATH when given as --virtual=PATH, else at " +
+                    VirtualSerialPort::defaultPath() + " (also used when --port is not given)")
       ->group(group)
-      ->type_name("[PATH]")
-      ->expected(0, 1)
-      ->check(notEmpty)
+      ->type_name("PATH")
       ->excludes(port);
   std::vector<int> rates(kSerialBaudRates.begin(), kSerialBaudRates.end());
+  rates.insert(rates.end(), kFastSerialBaudRates.begin(), kFastSerialBaudRates.end());
+  std::sort(rates.begin(), rates.end());
   decimalOnly(command.add_option("--baud", o.baud, "Bit rate of the serial device (default 4800)")
                   ->group(group)
                   ->type_name("RATE")
                   ->check(CLI::IsMember(rates)));
   command
-      .add_option("--udp", o.udp,
-                  "Also send each burst as one UDP datagram to HOST:PORT; may be given several "
-                  "times")
+      .add_option("-u,--udp", o.udp,
+                  "Also send each burst as one UDP datagram to HOST:PORT (an IPv6 address in "
+                  "brackets, e.g. [::1]:10110); may be given several times")
       ->group(group)
       ->type_name("HOST:PORT")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command
       .add_option("--tcp", o.tcp,
                   "Also serve each burst to every TCP client connected to [HOST:]PORT (host "
-                  "127.0.0.1 unless given; 0.0.0.0 serves all interfaces); may be given several "
-                  "times")
+                  "127.0.0.1 unless given; 0.0.0.0 serves all interfaces, [::1] is IPv6 "
+                  "loopback); may be given several times")
       ->group(group)
       ->type_name("[HOST:]PORT")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -139,10 +149,10 @@ namespace {
 // --tcp could not listen.
 void refuseTwice(std::vector<std::string>& seen, const std::string& option, const std::string& host,
                  int port) {
-  std::string target = host + ":" + std::to_string(port);
+  std::string target = hostPortText(host, port);
   for (char& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (std::find(seen.begin(), seen.end(), target) != seen.end()) {
-    raise(option + ": " + shownText(host) + ":" + std::to_string(port) + " is given twice.");
+    raise(option + ": " + hostPortText(shownText(host), port) + " is given twice.");
   }
   seen.push_back(std::move(target));
 }
@@ -195,7 +205,7 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
   for (const auto& [host, port] : tcpAddresses_) {
     tcp_.push_back(std::make_unique<TcpServer>(host, port, limits));
     refusalReported_.push_back(false);
-    std::cerr << "waymock-cli: TCP clients connect to " << host << ':' << port << '\n';
+    std::cerr << "waymock-cli: TCP clients connect to " << hostPortText(host, port) << '\n';
   }
   if (useVirtual_) {
     if (options_.virtualPath.empty()) {
@@ -237,8 +247,9 @@ std::function<void(const UdpSender&, const std::exception&)> PortTargets::udpWar
                                                     const std::exception& e) mutable {
     if (std::find(warned.begin(), warned.end(), &target) != warned.end()) return;
     warned.push_back(&target);
-    std::cerr << "waymock-cli: UDP " << shownText(target.host()) << ':' << target.port() << ": "
-              << e.what() << " The run goes on; further errors of this target are not shown.\n";
+    std::cerr << "waymock-cli: UDP " << hostPortText(shownText(target.host()), target.port())
+              << ": " << e.what()
+              << " The run goes on; further errors of this target are not shown.\n";
   };
 }
 
@@ -247,7 +258,7 @@ void PortTargets::reportRefusedClients() {
     const TcpServer& server = *tcp_[i];
     if (refusalReported_[i] || server.refusedClients() == 0) continue;
     refusalReported_[i] = true;
-    std::cerr << "waymock-cli: TCP " << server.host() << ':' << server.port() << ": ";
+    std::cerr << "waymock-cli: TCP " << hostPortText(server.host(), server.port()) << ": ";
     if (server.firstRefusal() == TcpServer::Refusal::maxClients) {
       std::cerr << options_.tcpMaxClients
                 << " clients, the most --tcp-max-clients allows; further clients are refused.\n";

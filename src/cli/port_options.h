@@ -2,12 +2,13 @@
 
 // The output options shared by the subcommands that transmit (run, replay):
 //
-//   --port DEVICE     a serial device, opened exclusively (e.g. /dev/ttyUSB0)
-//   --virtual [PATH]  a virtual serial port: a pseudo-terminal reachable at PATH
+//   -p, --port DEVICE  a serial device, opened exclusively (e.g. /dev/ttyUSB0)
+//   --virtual[=PATH]  a virtual serial port: a pseudo-terminal reachable at PATH
 //   --baud RATE       one of the listed rates, default 4800
-//   --udp HOST:PORT   also send each burst as one UDP datagram (repeatable)
+//   -u, --udp HOST:PORT  also send each burst as one UDP datagram (repeatable)
 //   --tcp [HOST:]PORT also serve each burst to TCP clients (repeatable); the
-//                     host defaults to 127.0.0.1, 0.0.0.0 serves every interface
+//                     host defaults to 127.0.0.1, 0.0.0.0 serves every interface;
+//                     IPv6 hosts in brackets ([::1]:10110) here and for --udp
 //   --tcp-max-clients N  clients served per --tcp address, default 4096
 //
 // A target given twice is refused rather than served twice.
@@ -67,7 +68,7 @@ struct PortOptions {
 void addPortOptions(CLI::App& command, PortOptions& options);
 
 // `--virtual` alone means the default path, and the parser cannot tell it from
-// `--virtual ""`, which would silently mean the same: that one is refused here,
+// `--virtual=`, which would silently mean the same: that one is refused here,
 // before parsing (a CLI::ValidationError).
 void refuseEmptyVirtualPath(int argc, const char* const* argv);
 
@@ -93,6 +94,8 @@ class PortTargets {
 
   // The name given to OpenPort: the device or the virtual port's path.
   const std::string& portName() const { return portName_; }
+  // True when the port is the virtual one rather than a real serial device.
+  bool virtualPort() const { return useVirtual_; }
   // Makes every --udp and --tcp target a target of the transmitter.
   void attach(Transmitter& transmitter) const;
   // Reports the first failure of each UDP target on standard error, naming
@@ -120,8 +123,9 @@ class PortTargets {
 // zeros allowed; returns the option.
 CLI::Option* decimalOnly(CLI::Option* option);
 
-// "HOST:PORT" into its parts; throws Error naming `option` when malformed.
-// With a `defaultHost`, a bare "PORT" is taken too.
+// "HOST:PORT" into its parts, an IPv6 host in brackets ("[::1]:10110", whose
+// host is "::1"); throws Error naming `option` when malformed. With a
+// `defaultHost`, a bare "PORT" is taken too.
 void parseHostPort(const std::string& text, std::string& host, int& port,
                    const std::string& option = "--udp", const std::string& defaultHost = "");
 

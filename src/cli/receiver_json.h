@@ -9,8 +9,8 @@
 
 namespace waymock::cli {
 
-// The receiver's records as JSON, every field under its own name and
-// enumeration values by their member names ("cpNorth").
+// The receiver's records as JSON, every field under its own name and each
+// hemisphere by its letter ("N", "S", "E", "W"), as NMEA writes it.
 nlohmann::ordered_json toJson(const receiver::TSatellite& satellite);
 nlohmann::ordered_json toJson(const receiver::TGPSPosition& position);
 nlohmann::ordered_json toJson(const receiver::TNavigationInfo& navigation);

@@ -1,5 +1,7 @@
 #include "engine/line_fit.h"
 
+#include <span>
+
 #include "platform/serial.h"
 
 namespace waymock {
@@ -18,10 +20,13 @@ LineFit burstLineFit(std::size_t bytes, int baudRate, std::chrono::nanoseconds i
   fit.bytes = bytes;
   fit.lineTime = baudRate > 0 ? lineTime(bytes, baudRate) : std::chrono::nanoseconds::max();
   fit.fits = fit.lineTime <= interval;
-  for (const int rate : kSerialBaudRates) {
-    if (lineTime(bytes, rate) <= interval) {
-      fit.lowestRate = rate;
-      break;
+  for (const auto& rates :
+       {std::span<const int>(kSerialBaudRates), std::span<const int>(kFastSerialBaudRates)}) {
+    for (const int rate : rates) {
+      if (lineTime(bytes, rate) <= interval) {
+        fit.lowestRate = rate;
+        return fit;
+      }
     }
   }
   return fit;

@@ -13,7 +13,7 @@ struct LineFit {
   std::size_t bytes = 0;
   std::chrono::nanoseconds lineTime{0};  // on the line at the given rate
   bool fits = true;                      // lineTime is at most the interval
-  int lowestRate = 0;                    // the lowest listed rate that fits; 0 when none does
+  int lowestRate = 0;  // the lowest listed or fast rate that fits; 0 when none does
 };
 
 LineFit burstLineFit(std::size_t bytes, int baudRate, std::chrono::nanoseconds interval);

@@ -34,8 +34,8 @@ bool isInterfaceBroadcast(in_addr address) {
 
 }  // namespace
 
-sockaddr_in listenAddress(const std::string& host, int port) {
-  const std::string where = host + ":" + std::to_string(port);
+SocketAddress listenAddress(const std::string& host, int port) {
+  const std::string where = hostPortText(host, port);
   const auto refuse = [&where](const std::string& why) {
     raise("Cannot listen on " + where + ": " + why);
   };
@@ -45,28 +45,28 @@ sockaddr_in listenAddress(const std::string& host, int port) {
            " is not an address of four numbers such as 127.0.0.1; 0.0.0.0 listens on "
            "every interface.");
   }
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE;
-  addrinfo* found = nullptr;
-  const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (rc != 0 || found == nullptr) {
-    raiseIo("Cannot listen on " + where + ": " + gai_strerror(rc) + ".");
-  }
-  sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  freeaddrinfo(found);
+  int error = 0;
+  auto found = lookUpHost(host, SOCK_STREAM, true, error);
+  if (!found) raiseIo("Cannot listen on " + where + ": " + gai_strerror(error) + ".");
+  SocketAddress address = *found;
   if (port < 0 || port > 65535) refuse("no such port.");
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.setPort(port);
 
-  const std::uint32_t value = ntohl(address.sin_addr.s_addr);
-  const char* kind = IN_MULTICAST(value) ? "multicast"
-                     : value == INADDR_BROADCAST || isInterfaceBroadcast(address.sin_addr)
-                         ? "broadcast"
-                         : nullptr;
+  const char* kind = nullptr;
+  char text[INET6_ADDRSTRLEN] = {};
+  if (address.family() == AF_INET) {
+    const in_addr v4 = reinterpret_cast<const sockaddr_in*>(address.get())->sin_addr;
+    const std::uint32_t value = ntohl(v4.s_addr);
+    kind = IN_MULTICAST(value)                                     ? "multicast"
+           : value == INADDR_BROADCAST || isInterfaceBroadcast(v4) ? "broadcast"
+                                                                   : nullptr;
+    inet_ntop(AF_INET, &v4, text, sizeof text);
+  } else {
+    const in6_addr& v6 = reinterpret_cast<const sockaddr_in6*>(address.get())->sin6_addr;
+    kind = IN6_IS_ADDR_MULTICAST(&v6) ? "multicast" : nullptr;
+    inet_ntop(AF_INET6, &v6, text, sizeof text);
+  }
   if (kind != nullptr) {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
     refuse(std::string(text) + " is a " + kind +
            " address, which no client can connect to; listen on an address of this machine, or "
            "on 0.0.0.0 for every interface.");

@@ -186,23 +186,22 @@ TcpServer::TcpServer(const std::string& host, int port, Limits limits)
   State& s = *state_;
   s.limits = limits;
   s.host = host;
-  sockaddr_in address = listenAddress(host, port);
-  const std::string where = host + ":" + std::to_string(port);
+  SocketAddress address = listenAddress(host, port);
+  const std::string where = hostPortText(host, port);
   const auto fail = [&where](int error) { raiseIo("Cannot listen on " + where + ".", error); };
 
-  s.listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  s.listener = ::socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (s.listener < 0) fail(errno);
   // A restarted simulator can listen again at once, while the previous run's
   // connections are still winding down.
   const int one = 1;
   ::setsockopt(s.listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (::bind(s.listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0 ||
+  if (::bind(s.listener, address.get(), address.length()) < 0 ||
       ::listen(s.listener, SOMAXCONN) < 0) {
     fail(errno);
   }
-  socklen_t length = sizeof address;
-  ::getsockname(s.listener, reinterpret_cast<sockaddr*>(&address), &length);
-  s.port = ntohs(address.sin_port);
+  ::getsockname(s.listener, address.get(), address.lengthForUpdate());
+  s.port = address.port();
 
   int pipe[2];
   if (::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) < 0) fail(errno);

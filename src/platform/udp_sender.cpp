@@ -1,6 +1,5 @@
 #include "platform/udp_sender.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,7 +29,7 @@ struct UdpSender::Lookup {
   std::condition_variable settled;
   bool running = false;  // at most one thread per host
   bool abandoned = false;
-  std::optional<in_addr> address;
+  std::optional<SocketAddress> address;
   std::string error;  // why the last lookup failed
 
   // Under the lock.
@@ -45,7 +44,7 @@ struct UdpSender::Lookup {
   }
 
   static void run(const std::shared_ptr<Lookup>& self) {
-    std::optional<in_addr> found;
+    std::optional<SocketAddress> found;
     std::string why;
     try {
       found = self->resolve(self->host);
@@ -64,18 +63,13 @@ struct UdpSender::Lookup {
   }
 };
 
-in_addr UdpSender::systemLookup(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (rc != 0 || found == nullptr) {
-    raiseIo("Cannot resolve the UDP host \"" + host + "\": " + gai_strerror(rc) + ".");
+SocketAddress UdpSender::systemLookup(const std::string& host) {
+  int error = 0;
+  const auto found = lookUpHost(host, SOCK_DGRAM, false, error);
+  if (!found) {
+    raiseIo("Cannot resolve the UDP host \"" + host + "\": " + gai_strerror(error) + ".");
   }
-  const in_addr address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return address;
+  return *found;
 }
 
 UdpSender::UdpSender() : UdpSender("", 0) {}
@@ -103,10 +97,8 @@ void UdpSender::setHost(std::string host) {
   lookup_.reset();
   numeric_.reset();
   host_ = std::move(host);
-  in_addr numeric{};
-  if (inet_pton(AF_INET, host_.c_str(), &numeric) == 1) {
-    numeric_ = numeric;
-  } else if (!host_.empty()) {
+  numeric_ = numericAddress(host_);
+  if (!numeric_ && !host_.empty()) {
     lookup_ = std::make_shared<Lookup>(host_, resolve_);
     std::lock_guard lock(lookup_->mutex);
     Lookup::start(lookup_);
@@ -121,15 +113,13 @@ bool UdpSender::waitForAddress(std::chrono::milliseconds timeout) {
   return lookup_->address.has_value();
 }
 
-sockaddr_in UdpSender::address() {
+SocketAddress UdpSender::address() {
   if (port_ < 1 || port_ > 65535) {
     raiseIo("UDP port " + std::to_string(port_) + " is not between 1 and 65535.");
   }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port_));
   if (numeric_) {
-    address.sin_addr = *numeric_;
+    SocketAddress address = *numeric_;
+    address.setPort(port_);
     return address;
   }
   if (!lookup_) {
@@ -137,7 +127,8 @@ sockaddr_in UdpSender::address() {
   }
   std::lock_guard lock(lookup_->mutex);
   if (lookup_->address) {
-    address.sin_addr = *lookup_->address;
+    SocketAddress address = *lookup_->address;
+    address.setPort(port_);
     return address;
   }
   if (lookup_->running) raiseIo("The UDP host \"" + host_ + "\" is still being looked up.");
@@ -149,18 +140,21 @@ sockaddr_in UdpSender::address() {
 }
 
 void UdpSender::send(std::string_view payload) {
-  const sockaddr_in destination = address();
+  const SocketAddress destination = address();
+  if (socket_ >= 0 && socketFamily_ != destination.family()) {
+    ::close(socket_);
+    socket_ = -1;
+  }
   if (socket_ < 0) {
-    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    socket_ = ::socket(destination.family(), SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket_ < 0)
       raiseIo(std::string("Cannot create a UDP socket: ") + std::strerror(errno) + ".");
+    socketFamily_ = destination.family();
   }
-  const ssize_t sent =
-      ::sendto(socket_, payload.data(), payload.size(), MSG_NOSIGNAL,
-               reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+  const ssize_t sent = ::sendto(socket_, payload.data(), payload.size(), MSG_NOSIGNAL,
+                                destination.get(), destination.length());
   if (sent < 0) {
-    raiseIo("Cannot send to " + host_ + ":" + std::to_string(port_) + ": " + std::strerror(errno) +
-            ".");
+    raiseIo("Cannot send to " + hostPortText(host_, port_) + ": " + std::strerror(errno) + ".");
   }
 }
 

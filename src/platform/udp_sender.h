@@ -1,7 +1,5 @@
 #pragma once
 
-#include <netinet/in.h>
-
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -9,22 +7,25 @@
 #include <string>
 #include <string_view>
 
+#include "platform/socket_address.h"
+
 namespace waymock {
 
-// Sends each payload as one UDP datagram to a host text (dotted IPv4 or a host
-// name) and port. The socket is made at the first send and kept; it is never
-// bound (the system picks the source address and port) and broadcasting is not
-// enabled on it, so a broadcast destination is an error.
+// Sends each payload as one UDP datagram to a host text (dotted IPv4, an IPv6
+// address, or a host name) and port. The socket is made at the first send and
+// kept while the destination's address family stays; it is never bound (the
+// system picks the source address and port) and broadcasting is not enabled on
+// it, so a broadcast destination is an error.
 //
 // A host name is looked up on a thread of its own when the destination is set,
 // and again after a failed lookup, so that send() never waits for a name
 // server; a dotted address needs no lookup at all.
 class UdpSender {
  public:
-  // The IPv4 address of a host name; throws IoError when there is none. May
-  // block as long as the name servers take.
-  using HostLookup = std::function<in_addr(const std::string& host)>;
-  static in_addr systemLookup(const std::string& host);
+  // The address of a host name (its IPv4 one when it has both kinds); throws
+  // IoError when there is none. May block as long as the name servers take.
+  using HostLookup = std::function<SocketAddress(const std::string& host)>;
+  static SocketAddress systemLookup(const std::string& host);
 
   UdpSender();
   UdpSender(std::string host, int port, HostLookup lookup = systemLookup);
@@ -52,13 +53,14 @@ class UdpSender {
  private:
   struct Lookup;
   void setHost(std::string host);
-  sockaddr_in address();
+  SocketAddress address();
 
   std::string host_;
   int port_ = 0;
   int socket_ = -1;
+  int socketFamily_ = 0;
   HostLookup resolve_;
-  std::optional<in_addr> numeric_;  // a dotted host, which needs no lookup
+  std::optional<SocketAddress> numeric_;  // a host written as an address: no lookup
   // The lookup of a host name; shared with its thread, which may outlive it.
   std::shared_ptr<Lookup> lookup_;
 };

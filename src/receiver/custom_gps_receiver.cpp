@@ -506,7 +506,10 @@ void TTarnCustomGPSReceiver::keepPending(std::string_view head, std::string_view
 }
 
 void TTarnCustomGPSReceiver::accept(std::string_view sentence, std::vector<Accepted>& batch) {
-  if (forceCheckSum_ && !nmea::checksumValid(sentence)) return;
+  ++counts_.framed;
+  const bool checksumValid = nmea::checksumValid(sentence);
+  counts_.checksumValid += checksumValid ? 1 : 0;
+  if (forceCheckSum_ && !checksumValid) return;
   if (sentence.size() < 6) return;
   // Sentence dispatch: only these identifiers exist for the receiver, matched
   // on the first six characters exactly (another talker such as "$GN" is not
@@ -541,6 +544,7 @@ void TTarnCustomGPSReceiver::accept(std::string_view sentence, std::vector<Accep
     }
   }
   if (!type || !commands_.contains(type->command)) return;
+  ++counts_.accepted;
   batch.push_back({sentence, type});
   if (nmeaLog_) writeLog(sentence);
 }

@@ -77,6 +77,16 @@ class TTarnCustomGPSReceiver {
   long double Speed_KMH() const { return position_.Speed_KMH; }
   const SatelliteList& Satellites() const { return position_.Satellites; }
 
+  // Sentences since construction: every text from "$" to CR LF that the
+  // framing cut out, those among them whose checksum is right (whether or not
+  // it is checked), and those accepted for parsing (checked, known, wanted).
+  struct SentenceCounts {
+    std::size_t framed = 0;
+    std::size_t checksumValid = 0;
+    std::size_t accepted = 0;
+  };
+  const SentenceCounts& sentenceCounts() const { return counts_; }
+
   // Bytes of an incomplete sentence waiting for the next block.
   std::size_t pendingSize() const { return pending_.size(); }
   // Heap bytes the receiver holds on to between calls (buffers, the satellite
@@ -136,6 +146,7 @@ class TTarnCustomGPSReceiver {
   std::string joined_;  // a sentence completed across two blocks
   std::vector<Accepted> batch_;
   ChangeSet changes_;
+  SentenceCounts counts_;
 };
 
 }  // namespace waymock::receiver

@@ -177,6 +177,7 @@ bool TTarnFileGPSReceiver::start() {
   ++generation_;
   burst_.clear();
   delivered_ = 0;
+  loopPasses_ = 0;
   passDelivered_ = 0;
   wrapped_ = false;
   due_ = {};
@@ -272,6 +273,7 @@ ReplayStatus TTarnFileGPSReceiver::step() {
         // now. A pass without a delivery (a log being rewritten, for a moment
         // empty or gone) is tried again after a wait, never in a busy loop.
         const bool delivered = passDelivered_ > 0;
+        ++loopPasses_;
         if (!restartFile() || !delivered) {
           due_ = replayClock_->now() + std::max<std::chrono::nanoseconds>(
                                            std::chrono::milliseconds(delay_), kEmptyPassWait);

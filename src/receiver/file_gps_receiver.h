@@ -131,6 +131,8 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   bool replaying() const { return reader_ != nullptr; }
   // Bursts handed to ReceiveData by the current or last replay.
   std::size_t deliveredBursts() const { return delivered_; }
+  // Times a looped replay reached the end of the file and started again.
+  std::size_t loopPasses() const { return loopPasses_; }
 
   TConnectEvent OnConnect;
   TConnectEvent OnDisconnect;
@@ -165,6 +167,7 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   bool stepping_ = false;        // inside step()
   bool looping_ = false;         // inside the loop of Open()
   std::size_t delivered_ = 0;
+  std::size_t loopPasses_ = 0;
   // Counts replays started, so a step notices that a handler switched files.
   unsigned generation_ = 0;
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "receiver/nmea_fields.h"
+
 namespace waymock::receiver {
 
 namespace {
@@ -64,13 +66,13 @@ std::optional<RmcTime> rmcTime(std::string_view text) {
   RmcTime result;
   result.seconds = *h * 3600 + *m * 60 + *s + fraction;
 
-  const std::string_view date = field(sentence, 9);
-  const auto day = digits(date, 0, 2), month = digits(date, 2, 2), year = digits(date, 4, 2);
-  if (date.size() == 6 && day && month && year && *day >= 1 && *day <= 31 && *month >= 1 &&
-      *month <= 12) {
-    // Two-digit years: receivers of the last century wrote 80 to 99.
-    const int fullYear = *year + (*year >= 80 ? 1900 : 2000);
-    result.seconds += static_cast<long double>(dayNumber(fullYear, *month, *day)) * kDay;
+  // The date as the records read it (two-digit years are 2000 to 2099), so a
+  // wait never spans a century the records do not.
+  const auto date = nmea::readDate(field(sentence, 9));
+  if (date && date->day >= 1 && date->day <= 31 && date->month >= 1 && date->month <= 12 &&
+      date->year >= 0) {
+    result.seconds +=
+        static_cast<long double>(dayNumber(date->year, date->month, date->day)) * kDay;
     result.dated = true;
   }
   return result;

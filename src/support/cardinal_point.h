@@ -23,4 +23,19 @@ constexpr const char* cardinalPointName(TCardinalPoint value) {
   return "?";
 }
 
+// The hemisphere's letter as NMEA writes it: "N", "S", "E" or "W".
+constexpr const char* cardinalPointLetter(TCardinalPoint value) {
+  switch (value) {
+    case TCardinalPoint::cpNorth:
+      return "N";
+    case TCardinalPoint::cpSouth:
+      return "S";
+    case TCardinalPoint::cpEast:
+      return "E";
+    case TCardinalPoint::cpWest:
+      return "W";
+  }
+  return "?";
+}
+
 }  // namespace waymock

@@ -82,6 +82,19 @@ TEST(CliBurst, OptionsReachTheSentences) {
       // km/h become knots by the program's factor: 10 km/h is 5.397 knots.
       {{"--sentences", "GPVTG", "--speed", "10", "--heading", "0"},
        "$GPVTG,0,T,0,M,5.4,N,10.0055586436909,K,A*19\r\n"},
+      // Decimal degrees as on a map: north and east positive.
+      {{"--sentences", "GPGLL", "--utc", "2024-01-01T00:00:00Z", "--lat", "-33.5", "--lon",
+        "-11.5"},
+       "$GPGLL,3330.0000,S,01130.0000,W,000000.000,A,A*56\r\n"},
+      {{"--sentences", "GPGLL", "--utc", "2024-01-01T00:00:00Z", "--lat", "48.1173", "--lon",
+        "11.5167"},
+       "$GPGLL,4807.0380,N,01131.0020,E,000000.000,A,A*59\r\n"},
+      {{"--sentences", "GPGLL", "--utc", "2024-01-01T00:00:00Z", "--lat", "90", "--lon", "-180"},
+       "$GPGLL,9000.0000,N,18000.0000,W,000000.000,A,A*4B\r\n"},
+      // A hair below a whole minute carries into it rather than giving 60 seconds.
+      {{"--sentences", "GPGLL", "--utc", "2024-01-01T00:00:00Z", "--lat", "59.99999999999", "--lon",
+        "-0"},
+       "$GPGLL,6000.0000,N,00000.0000,E,000000.000,A,A*5F\r\n"},
   };
   for (const auto& c : cases) {
     const auto r = runProcess(burst(c.args));
@@ -91,6 +104,10 @@ TEST(CliBurst, OptionsReachTheSentences) {
 }
 
 TEST(CliBurst, RefusesBadInputWithAClearMessage) {
+  const std::string kSeeHelp = "Run with --help for more information.\n";
+  const std::string kLatitudeForm =
+      "DEG:MIN:SEC followed by N or S (48:07:02.28N) or decimal degrees, north positive (-33.5 "
+      "is 33.5 S).\n";
   test::TempDir dir;
   test::writeFile(dir / "bad.ini", "[40]\r\nActive=1\r\n");
   struct Case {
@@ -98,8 +115,30 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
     int exitCode;
     std::string err;
   } const cases[] = {
+      // Each option's own range first.
+      {{"--heading", "360"},
+       2,
+       "waymock-cli: --heading: \"360\" is out of range; it must be at least 0 and less than "
+       "360.\n" +
+           kSeeHelp},
+      {{"--mag-heading", "-0.5"},
+       2,
+       "waymock-cli: --mag-heading: \"-0.5\" is out of range; it must be at least 0 and less than "
+       "360.\n" +
+           kSeeHelp},
+      {{"--speed", "-5"},
+       2,
+       "waymock-cli: --speed: \"-5\" is out of range; it must be at least 0.\n" + kSeeHelp},
+      {{"--speed-knots", "-0.1"},
+       2,
+       "waymock-cli: --speed-knots: \"-0.1\" is out of range; it must be at least 0.\n" + kSeeHelp},
+      {{"--lat", "90.5"},
+       2,
+       "waymock-cli: --lat: \"90.5\" is out of range; it must be from -90 to 90.\n"},
+      {{"--lon", "-180.01"},
+       2,
+       "waymock-cli: --lon: \"-180.01\" is out of range; it must be from -180 to 180.\n"},
       // Rejected values: the generator's own message.
-      {{"--heading", "360"}, 2, "waymock-cli: Heading must be between 0 and 360.\n"},
       {{"--lat", "91:00:00N"}, 2, "waymock-cli: Latitude Degree must be between 0 and 90.\n"},
       {{"--lon", "010:60:00E"}, 2, "waymock-cli: Longitude Minute must be between 0 and 60.\n"},
       {{"--lat", "10:00:60N"}, 2, "waymock-cli: Latitude Second must be between 0 and 60.\n"},
@@ -109,18 +148,15 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
        "waymock-cli: The satellite file " + (dir / "bad.ini").string() +
            ": PseudoRandomCode must be between 1 and 32.\n"},
       // Malformed text.
-      {{"--lat", "48:07N"},
-       2,
-       "waymock-cli: --lat: \"48:07N\" is not DEG:MIN:SEC followed by N or S, as in "
-       "48:07:02.28N.\n"},
+      {{"--lat", "48:07N"}, 2, "waymock-cli: --lat: \"48:07N\" is not " + kLatitudeForm},
       {{"--lat", "48:07:02.28E"},
        2,
-       "waymock-cli: --lat: \"48:07:02.28E\" is not DEG:MIN:SEC followed by N or S, as in "
-       "48:07:02.28N.\n"},
+       "waymock-cli: --lat: \"48:07:02.28E\" is not " + kLatitudeForm},
+      {{"--lat", "48.5N"}, 2, "waymock-cli: --lat: \"48.5N\" is not " + kLatitudeForm},
       {{"--lon", "-11:31:00E"},
        2,
-       "waymock-cli: --lon: \"-11:31:00E\" is not DEG:MIN:SEC followed by E or W, as in "
-       "011:31:00E.\n"},
+       "waymock-cli: --lon: \"-11:31:00E\" is not DEG:MIN:SEC followed by E or W (011:31:00E) or "
+       "decimal degrees, east positive (-11.5 is 11.5 W).\n"},
       {{"--alt", "1,5"}, 2, "waymock-cli: --alt: \"1,5\" is not a number.\n"},
       {{"--hdop", "nan"}, 2, "waymock-cli: --hdop: \"nan\" is not a number.\n"},
       {{"--mag-var", "3.1X"},

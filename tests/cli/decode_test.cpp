@@ -48,9 +48,9 @@ TEST(DecodeCli, PrintsTheRecordsUnderTheirNames) {
   EXPECT_EQ(p.at("Latitude_Degree"), 48);
   EXPECT_EQ(p.at("Latitude_Minute"), 7);
   EXPECT_DOUBLE_EQ(p.at("Latitude_Second").get<double>(), 2.28);
-  EXPECT_EQ(p.at("Latitude_Direction"), "cpNorth");
-  EXPECT_EQ(p.at("Longitude_Direction"), "cpEast");
-  EXPECT_EQ(p.at("Magnetic_Variation_Direction"), "cpWest");
+  EXPECT_EQ(p.at("Latitude_Direction"), "N");
+  EXPECT_EQ(p.at("Longitude_Direction"), "E");
+  EXPECT_EQ(p.at("Magnetic_Variation_Direction"), "W");
   EXPECT_DOUBLE_EQ(p.at("Altitude").get<double>(), 545.4);
   EXPECT_NEAR(p.at("Speed_KMH").get<double>(), 18.5288, 1e-4);
   EXPECT_EQ(p.at("Date_Year"), 2026);
@@ -99,7 +99,7 @@ TEST(DecodeCli, EventsInFiringOrderWhateverTheBlockSize) {
                             {"Degree", 48},
                             {"Minute", 7},
                             {"Second", 2.28},
-                            {"Direction", "cpNorth"}}));
+                            {"Direction", "N"}}));
 }
 
 TEST(DecodeCli, ChecksumAndSentenceOptions) {
@@ -133,13 +133,62 @@ TEST(DecodeCli, BadInputAndArguments) {
   EXPECT_TRUE(missing.out.empty());
 
   EXPECT_EQ(runProcess({cliPath(), "decode", "--block", "0"}, "").exitCode, 2);
+}
 
-  // Binary noise decodes to the defaults.
+// Records of nothing would read as a fix at 0 degrees; otherwise standard
+// error counts what was read.
+TEST(DecodeCli, SaysWhenThereIsNoNmeaAndCountsWhatItRead) {
   std::string noise;
   for (int i = 0; i < 4096; ++i) noise.push_back(static_cast<char>((i * 7919) & 0xFF));
-  const auto result = runProcess({cliPath(), "decode", "--no-checksum"}, noise);
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(json::parse(result.out).at("Navigation").at("Distance"), -1.0);
+  const std::string none =
+      "waymock-cli: No NMEA in standard input: no line is a sentence with a valid checksum.\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    int exitCode;
+    std::string err;
+  } const cases[] = {
+      {{}, "", 1, none},
+      {{"--no-checksum"}, noise, 1, none},
+      {{}, "# not NMEA\r\n$GPGGA,1,2*00\r\n", 1, none},
+      {{}, kLog, 0, "waymock-cli: 7 sentences read, 0 of them refused.\n"},
+      {{"--sentences", "GPGGA"}, kLog, 0, "waymock-cli: 7 sentences read, 6 of them refused.\n"},
+      // Checked or not, the right checksums are NMEA, even when none is wanted.
+      {{"--sentences", "GPAAM"},
+       line("$GPGGA,1") + "$GPZDA*00\r\n",
+       0,
+       "waymock-cli: 2 sentences read, 2 of them refused.\n"},
+      {{"--no-checksum"},
+       "$GPZDA,101010,01022024,00,00\r\n",
+       0,
+       "waymock-cli: 1 sentence read, 0 of them refused.\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {cliPath(), "decode"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = runProcess(args, c.input);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.input.substr(0, 20);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out.empty(), c.exitCode != 0);
+  }
+}
+
+// Lines from another tool often end in LF alone.
+TEST(DecodeCli, ReadsLinesEndedByLineFeedsAlone) {
+  std::string bare = kLog;
+  std::erase(bare, '\r');
+  const auto expected = runProcess({cliPath(), "decode"}, kLog);
+  ASSERT_EQ(expected.exitCode, 0) << expected.err;
+  for (const char* block : {"1", "4096"}) {
+    const auto r = runProcess({cliPath(), "decode", "--block", block}, bare);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected.out) << block;
+  }
+  // Once a CR has come, LF alone ends nothing: the framing takes the input as it is.
+  const auto mixed = runProcess({cliPath(), "decode"}, line("$GPZDA,101010,01022024,00,00") +
+                                                           "$GPZDA,111111,01022024,00,00*4F\n");
+  ASSERT_EQ(mixed.exitCode, 0) << mixed.err;
+  EXPECT_EQ(json::parse(mixed.out).at("Position").at("Time_Hour"), 10);
 }
 
 }  // namespace

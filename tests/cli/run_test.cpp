@@ -137,7 +137,7 @@ std::string readFor(int fd, std::size_t bursts, std::chrono::milliseconds timeou
 TEST(CliRun, ClientReadsTheVirtualPortWhileItRuns) {
   test::TempDir dir;
   const auto link = dir / "gps";
-  Background run(dir, runArgs({"--virtual", link.string(), "--count", "6", "--interval", "0.1",
+  Background run(dir, runArgs({"--virtual=" + link.string(), "--count", "6", "--interval", "0.1",
                                "--lat-step", "2"}));
   ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); })) << run.err();
   const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
@@ -164,13 +164,13 @@ TEST(CliRun, TakesOverTheLinkOfAKilledRunButNotOfALiveOne) {
   test::TempDir dir, killedLogs, logs;
   const auto link = dir / "gps";
   {
-    Background killed(killedLogs, runArgs({"--virtual", link.string(), "--interval", "30"}));
+    Background killed(killedLogs, runArgs({"--virtual=" + link.string(), "--interval", "30"}));
     ASSERT_TRUE(waitFor([&] { return killed.out().find("\r\n\r\n") != std::string::npos; }));
     kill(killed.pid(), SIGKILL);
     EXPECT_EQ(killed.wait(), -1);
   }
   ASSERT_TRUE(fs::is_symlink(link));
-  Background run(logs, runArgs({"--virtual", link.string(), "--interval", "0.05"}));
+  Background run(logs, runArgs({"--virtual=" + link.string(), "--interval", "0.05"}));
   ASSERT_TRUE(waitFor([&] { return run.err().find("clients read") != std::string::npos; }))
       << run.err();
   const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
@@ -179,7 +179,7 @@ TEST(CliRun, TakesOverTheLinkOfAKilledRunButNotOfALiveOne) {
 
   const std::string device = fs::read_symlink(link).string();
   const auto second = runProcess(
-      runArgs({"--virtual", link.string(), "--count", "1", "--interval", "0.01"}), {}, 10s);
+      runArgs({"--virtual=" + link.string(), "--count", "1", "--interval", "0.01"}), {}, 10s);
   EXPECT_EQ(second.exitCode, 1);
   EXPECT_EQ(second.err, "waymock-cli: Cannot create the virtual serial port " + link.string() +
                             ": it links to the pseudo-terminal " + device + ", which is in use.\n");
@@ -191,7 +191,7 @@ TEST(CliRun, TakesOverTheLinkOfAKilledRunButNotOfALiveOne) {
 TEST(CliRun, KeepsItsPaceWithNoClient) {
   test::TempDir dir;
   const auto start = Clock::now();
-  const auto r = runProcess(runArgs({"--virtual", (dir / "gps").string(), "--count", "10",
+  const auto r = runProcess(runArgs({"--virtual=" + (dir / "gps").string(), "--count", "10",
                                      "--interval", "0.02", "--move-satellites"}),
                             {}, 10s);
   const auto elapsed = Clock::now() - start;
@@ -206,25 +206,58 @@ TEST(CliRun, KeepsItsPaceWithNoClient) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "gps")));
 }
 
+// Rates of the window's list and the faster ones of current receivers.
 TEST(CliRun, WritesToASerialDevice) {
-  int master = -1, slave = -1;
-  char name[256] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-  const auto r = runProcess(
-      runArgs({"--port", name, "--baud", "9600", "--count", "2", "--interval", "0.01"}), {}, 10s);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  const auto bursts = splitLog(r.out);
-  ASSERT_EQ(bursts.size(), 2u);
-  fcntl(master, F_SETFL, O_NONBLOCK);
-  EXPECT_EQ(readFor(master, 1, 1s), bursts[0] + bursts[1]);
-  ::close(master);
-  ::close(slave);
+  for (const char* baud : {"9600", "230400", "921600"}) {
+    SCOPED_TRACE(baud);
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const auto r = runProcess(
+        runArgs({"--port", name, "--baud", baud, "--count", "2", "--interval", "0.01"}), {}, 10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto bursts = splitLog(r.out);
+    ASSERT_EQ(bursts.size(), 2u);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    EXPECT_EQ(readFor(master, 1, 1s), bursts[0] + bursts[1]);
+    ::close(master);
+    ::close(slave);
+  }
+}
+
+// The window's satellites for this user, unless the command line says otherwise.
+TEST(CliRun, UsesTheUsersSatelliteFileUnlessToldOtherwise) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "data/waymock");
+  test::writeFile(dir / "data/waymock/satellites.ini",
+                  "[7]\r\nActive=1\r\nElevation=20\r\nAzimuth=300\r\nSNR=35\r\n");
+  test::writeFile(dir / "other.ini", "[9]\r\nActive=1\r\nElevation=10\r\nAzimuth=90\r\nSNR=30\r\n");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "$GPGSV,1,1,1,7,20,300,35*"},
+      {{"--satellites", (dir / "other.ini").string()}, "$GPGSV,1,1,1,9,10,90,30*"},
+      {{"--no-satellites"}, ""},
+  };
+  for (const auto& [args, gsv] : cases) {
+    std::vector<std::string> command = {"/usr/bin/env",
+                                        "XDG_DATA_HOME=" + (dir / "data").string(),
+                                        cliPath(),
+                                        "run",
+                                        "--virtual=" + (dir / "gps").string(),
+                                        "-c1",
+                                        "--sentences",
+                                        "GPGGA,GPGSV"};
+    command.insert(command.end(), args.begin(), args.end());
+    const auto r = runProcess(command, {}, 10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto at = r.out.find("$GPGSV");
+    EXPECT_EQ(at == std::string::npos ? "" : r.out.substr(at, gsv.size()), gsv) << r.out;
+  }
 }
 
 TEST(CliRun, SendsEachBurstByUdp) {
   test::TempDir dir;
   test::UdpReceiver receiver;
-  const auto r = runProcess(runArgs({"--virtual", (dir / "gps").string(), "--udp",
+  const auto r = runProcess(runArgs({"--virtual=" + (dir / "gps").string(), "--udp",
                                      "127.0.0.1:" + std::to_string(receiver.port()), "--count", "3",
                                      "--interval", "0.01"}),
                             {}, 10s);
@@ -237,8 +270,8 @@ TEST(CliRun, SendsEachBurstByUdp) {
 TEST(CliRun, UnresolvableUdpHostsDoNotStopTheRunAndAreNamedOnceEach) {
   test::TempDir dir;
   const auto r = runProcess(
-      runArgs({"--virtual", (dir / "gps").string(), "--udp", "no-such-host.invalid:10110", "--udp",
-               "other-host.invalid:10111", "--count", "3", "--interval", "0.01"}),
+      runArgs({"--virtual=" + (dir / "gps").string(), "--udp", "no-such-host.invalid:10110",
+               "--udp", "other-host.invalid:10111", "--count", "3", "--interval", "0.01"}),
       {}, 10s);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(splitLog(r.out).size(), 3u);
@@ -255,7 +288,7 @@ TEST(CliRun, StopsPromptlyAndCleanlyOnASignal) {
   for (const int signal : {SIGTERM, SIGINT}) {
     test::TempDir dir;
     const auto link = dir / "gps";
-    Background run(dir, runArgs({"--virtual", link.string(), "--interval", "30"}));
+    Background run(dir, runArgs({"--virtual=" + link.string(), "--interval", "30"}));
     ASSERT_TRUE(waitFor([&] { return run.out().find("\r\n\r\n") != std::string::npos; }));
     const auto start = Clock::now();
     kill(run.pid(), signal);
@@ -278,17 +311,18 @@ TEST(CliRun, RefusesWhatItCannotUse) {
        1,
        "waymock-cli: Cannot connect to " + (dir / "ttyNone").string() +
            ". There is no such device.\n"},
-      {{"--virtual", (dir / "file").string()},
+      {{"--virtual=" + (dir / "file").string()},
        1,
        "waymock-cli: Cannot create the virtual serial port " + (dir / "file").string() +
            ": the path exists and is not a symbolic link.\n"},
-      {{"--lat", "48:07", "--virtual", (dir / "gps").string()},
+      {{"--lat", "48:07", "--virtual=" + (dir / "gps").string()},
        2,
-       "waymock-cli: --lat: \"48:07\" is not DEG:MIN:SEC followed by N or S, as in "
-       "48:07:02.28N.\n"},
-      {{"--heading", "400", "--virtual", (dir / "gps").string()},
+       "waymock-cli: --lat: \"48:07\" is not DEG:MIN:SEC followed by N or S (48:07:02.28N) or "
+       "decimal degrees, north positive (-33.5 is 33.5 S).\n"},
+      {{"--heading", "400", "--virtual=" + (dir / "gps").string()},
        2,
-       "waymock-cli: Heading must be between 0 and 360.\n"},
+       "waymock-cli: --heading: \"400\" is out of range; it must be at least 0 and less than "
+       "360.\nRun with --help for more information.\n"},
       {{"--interval", "0"},
        2,
        "waymock-cli: --interval must be more than 0 and at most 604800 seconds.\n"},
@@ -301,25 +335,28 @@ TEST(CliRun, RefusesWhatItCannotUse) {
        2,
        "waymock-cli: --udp: \"127.0.0.1:70000\" is not HOST:PORT with a port from 1 to 65535.\n"},
       {{"--baud", "12345"}, 2, ""},
-      {{"--port", "/dev/null", "--virtual", (dir / "gps").string()}, 2, ""},
+      {{"--port", "/dev/null", "--virtual=" + (dir / "gps").string()}, 2, ""},
       // Not a terminal: it would swallow every burst.
       {{"--port", "/dev/null"},
        1,
        "waymock-cli: Cannot connect to /dev/null. It is not a terminal, so it is not a serial "
        "port.\n"},
       // Another run's port, or a link of the user's.
-      {{"--virtual", (dir / "mine").string()},
+      {{"--virtual=" + (dir / "mine").string()},
        1,
        "waymock-cli: Cannot create the virtual serial port " + (dir / "mine").string() +
            ": it is a symbolic link to " + (dir / "file").string() + ", which exists.\n"},
       // An empty burst is never sent, so the run would never end.
-      {{"--sentences", "", "--virtual", (dir / "gps").string()},
+      {{"--sentences", "", "--virtual=" + (dir / "gps").string()},
        2,
        "waymock-cli: --sentences: the list is empty; name at least one of GPZDA, GPGGA, GPGLL, "
        "GPVTG, GPRMC, GPGSA, GPGSV.\n"},
-      {{"--virtual", ""}, 2, ""},
+      {{"--virtual=", "--move-satellites"},
+       2,
+       "waymock-cli: --virtual: must not be empty\nRun with --help for more information.\n"},
+      {{"--satellites", (dir / "file").string(), "--no-satellites"}, 2, ""},
       {{"--port", ""}, 2, ""},
-      {{"--utc", "9999-12-31T23:59:59.9999999Z", "--virtual", (dir / "gps").string()},
+      {{"--utc", "9999-12-31T23:59:59.9999999Z", "--virtual=" + (dir / "gps").string()},
        2,
        "waymock-cli: --utc: \"9999-12-31T23:59:59.9999999Z\" is later than "
        "9999-12-31T23:59:59.999Z, the last time the sentences can carry.\n"},
@@ -354,7 +391,7 @@ TEST(CliEcho, AStandardOutputNobodyReadsHoldsUpNothingAndAStopIsClean) {
   }
   test::writeFile(dir / "a.log", log);
   const int port = test::freeLoopbackPort(SOCK_STREAM);
-  const std::vector<std::string> network = {"--virtual", (dir / "gps").string(), "--tcp",
+  const std::vector<std::string> network = {"--virtual=" + (dir / "gps").string(), "--tcp",
                                             std::to_string(port)};
   std::vector<std::string> run = runArgs({"--interval", "0.002"});
   std::vector<std::string> replay = {cliPath(), "replay",  (dir / "a.log").string(),
@@ -395,7 +432,7 @@ TEST(CliRun, ReadsWholeNumbersAsDecimal) {
   for (const auto& [option, value] :
        {std::pair{"--count", "0x10"}, {"--baud", "0x12C0"}, {"--count", "1e3"}}) {
     const auto refused = runProcess(
-        runArgs({"--virtual", (dir / "gps").string(), "--interval", "0.01", option, value}), {},
+        runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.01", option, value}), {},
         10s);
     EXPECT_EQ(refused.exitCode, 2) << option << " " << value;
     EXPECT_NE(

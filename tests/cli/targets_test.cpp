@@ -41,7 +41,7 @@ TEST(CliTargets, TcpClientsAndSeveralUdpListenersGetEveryBurst) {
   test::UdpReceiver udp1, udp2;
   const int port = test::freeLoopbackPort(SOCK_STREAM);
   test::BackgroundProcess run(
-      runArgs({"--virtual", (dir / "gps").string(), "--interval", "0.05", "--tcp",
+      runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp",
                std::to_string(port), "--udp", "127.0.0.1:" + std::to_string(udp1.port()), "--udp",
                "127.0.0.1:" + std::to_string(udp2.port())}));
   ASSERT_TRUE(run.waitForOutput([](const std::string& out) { return !out.empty(); }, 10s))
@@ -131,7 +131,7 @@ TEST(CliTargets, RefusesWhatItCannotServeBeforeSendingAnything) {
       {{"--tcp-max-clients", "0"}, 2, ""},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"--virtual", (dir / "gps").string(), "--count", "1"};
+    std::vector<std::string> args = {"--virtual=" + (dir / "gps").string(), "--count", "1"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const auto r = test::runProcess(runArgs(args), {}, 10s);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1];
@@ -174,12 +174,12 @@ TEST(CliTargets, ClientsBeyondTheCapOrTheDescriptorLimitAreRefusedAndTheRunGoesO
   const int port = test::freeLoopbackPort(SOCK_STREAM);
   const std::string where = "waymock-cli: TCP 127.0.0.1:" + std::to_string(port) + ": ";
   const Case cases[] = {
-      {runArgs({"--virtual", (dir / "gps").string(), "--interval", "0.05", "--tcp",
+      {runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp",
                 std::to_string(port), "--tcp-max-clients", "2"}),
        3, where + "2 clients, the most --tcp-max-clients allows; further clients are refused.\n"},
       {{"/bin/sh", "-c", "ulimit -n 40 && exec \"$0\" \"$@\"", cliPath(), "replay",
-        (dir / "short.log").string(), "--loop", "--delay", "20", "--virtual",
-        (dir / "gps").string(), "--tcp", std::to_string(port)},
+        (dir / "short.log").string(), "--loop", "--delay", "20",
+        "--virtual=" + (dir / "gps").string(), "--tcp", std::to_string(port)},
        60,
        where + "the process is near its limit of 40 open files (ulimit -n); further clients "
                "are refused until some leave.\n"},
@@ -232,7 +232,8 @@ TEST(CliTargets, NetworkTargetsGetEachBurstOnTimeWhileTheSerialDeviceTakesNothin
   ::close(slave);
 }
 
-TEST(CliRun, WarnsOnceWhenTheBurstDoesNotFitTheLine) {
+// Only a real serial line has a rate; the virtual port has none.
+TEST(CliRun, WarnsOnceWhenTheBurstDoesNotFitTheLineOfARealDevice) {
   test::TempDir dir;
   std::string satellites;
   for (int prn = 1; prn <= 12; ++prn) {
@@ -244,12 +245,24 @@ TEST(CliRun, WarnsOnceWhenTheBurstDoesNotFitTheLine) {
     satellites += "\r\nSNR=40\r\n";
   }
   test::writeFile(dir / "satellites.ini", satellites);
-  for (const char* baud : {"4800", "38400"}) {
-    SCOPED_TRACE(baud);
-    const auto r = test::runProcess(runArgs({"--virtual", (dir / "gps").string(), "--satellites",
-                                             (dir / "satellites.ini").string(), "--baud", baud,
-                                             "--count", "2", "--interval", "1"}),
-                                    {}, 10s);
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  struct Case {
+    std::string port;
+    const char* baud;
+    bool warned;
+  } const cases[] = {
+      {std::string("--port=") + name, "4800", true},
+      {std::string("--port=") + name, "38400", false},
+      {"--virtual=" + (dir / "gps").string(), "4800", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port + " " + c.baud);
+    const auto r =
+        test::runProcess(runArgs({c.port, "--satellites", (dir / "satellites.ini").string(),
+                                  "--baud", c.baud, "--count", "2", "--interval", "1"}),
+                         {}, 10s);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const std::size_t bytes = r.out.find("\r\n\r\n") + 2;
     ASSERT_GT(bytes, 480u);  // 12 satellites need more than a second at 4800 baud
@@ -259,12 +272,52 @@ TEST(CliRun, WarnsOnceWhenTheBurstDoesNotFitTheLine) {
                                 " bytes takes " + seconds +
                                 " s on the line at 4800 baud, longer than the interval of 1 s; "
                                 "9600 baud is the lowest rate that fits.\n";
-    if (std::string(baud) == "4800") {
+    if (c.warned) {
       EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
       EXPECT_EQ(r.err.find("A burst"), r.err.rfind("A burst")) << r.err;  // once
     } else {
       EXPECT_EQ(r.err.find("A burst"), std::string::npos) << r.err;
     }
+  }
+  ::close(master);
+  ::close(slave);
+}
+
+// IPv6 literals in brackets for both network targets.
+TEST(CliTargets, TcpAndUdpOverIpv6) {
+  if (!test::hasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback";
+  test::TempDir dir;
+  test::UdpReceiver udp(AF_INET6);
+  const int port = test::freeLoopbackPort(SOCK_STREAM);
+  const std::string tcp = "[::1]:" + std::to_string(port);
+  test::BackgroundProcess run(runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05",
+                                       "--tcp", tcp, "-u", "[::1]:" + std::to_string(udp.port())}));
+  ASSERT_TRUE(run.waitForOutput([](const std::string& out) { return !out.empty(); }, 10s))
+      << run.err();
+  EXPECT_NE(run.err().find("waymock-cli: TCP clients connect to " + tcp + "\n"), std::string::npos)
+      << run.err();
+  test::TcpClient client(port, 0, AF_INET6);
+  EXPECT_TRUE(client.readUntil([](const std::string& r) { return countOf(r, "$GPRMC") >= 2; }));
+  const auto datagram = udp.receive(2000);
+  ASSERT_TRUE(datagram.has_value());
+  EXPECT_TRUE(datagram->starts_with("$GPZDA")) << *datagram;
+  EXPECT_EQ(run.stop(), 0) << run.err();
+
+  // Brackets alone are taken away by the option parser: "[::1]" arrives as "::1".
+  const std::pair<std::string, std::string> refused[] = {
+      {"::1:10110",
+       "waymock-cli: --udp: \"::1:10110\" is not HOST:PORT; an IPv6 host goes in "
+       "brackets, as in [::1]:10110.\n"},
+      {"[::1]",
+       "waymock-cli: --udp: \"::1\" is not HOST:PORT; an IPv6 host goes in brackets, as "
+       "in [::1]:10110.\n"},
+      {"[::1]:", "waymock-cli: --udp: \"[::1]:\" is not HOST:PORT with a port from 1 to 65535.\n"},
+  };
+  for (const auto& [target, message] : refused) {
+    const auto r =
+        test::runProcess(runArgs({"--virtual=" + (dir / "gps").string(), "-c1", "-u", target}));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, message);
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <locale>
@@ -353,16 +354,54 @@ int freeLoopbackPort(int socketType) {
   return ntohs(address.sin_port);
 }
 
-UdpReceiver::UdpReceiver() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
+namespace {
+
+// The loopback address of `family` with `port`, ready for bind or connect.
+sockaddr_storage loopback(int family, int port, socklen_t& length) {
+  sockaddr_storage storage{};
+  if (family == AF_INET6) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(storage);
+    v6.sin6_family = AF_INET6;
+    v6.sin6_addr = in6addr_loopback;
+    v6.sin6_port = htons(static_cast<std::uint16_t>(port));
+    length = sizeof v6;
+  } else {
+    auto& v4 = reinterpret_cast<sockaddr_in&>(storage);
+    v4.sin_family = AF_INET;
+    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    v4.sin_port = htons(static_cast<std::uint16_t>(port));
+    length = sizeof v4;
+  }
+  return storage;
+}
+
+int portOf(const sockaddr_storage& address) {
+  return address.ss_family == AF_INET6
+             ? ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port)
+             : ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
+}  // namespace
+
+bool hasIpv6Loopback() {
+  const int fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  socklen_t length = 0;
+  const sockaddr_storage address = loopback(AF_INET6, 0, length);
+  const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+  ::close(fd);
+  return bound;
+}
+
+UdpReceiver::UdpReceiver(int family) : fd_(::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  socklen_t length = 0;
+  sockaddr_storage address = loopback(family, 0, length);
   if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
       getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (fd_ >= 0) ::close(fd_);
     throw std::runtime_error("cannot bind a UDP socket");
   }
-  port_ = ntohs(address.sin_port);
+  port_ = portOf(address);
 }
 
 UdpReceiver::~UdpReceiver() {
@@ -417,17 +456,15 @@ void giveToNobody(const std::filesystem::path& path) {
     throw std::runtime_error("cannot hand " + path.string() + " to nobody");
 }
 
-TcpClient::TcpClient(int port, int receiveBuffer)
-    : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+TcpClient::TcpClient(int port, int receiveBuffer, int family)
+    : fd_(::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   if (fd_ < 0) throw std::runtime_error("socket failed");
   if (receiveBuffer > 0) {
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  socklen_t length = 0;
+  const sockaddr_storage address = loopback(family, port, length);
+  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
     ::close(fd_);
     throw std::runtime_error("connect failed");
   }

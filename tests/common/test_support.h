@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -135,10 +136,14 @@ std::string findProgram(const std::string& name);
 // A port on 127.0.0.1 that was free a moment ago (SOCK_STREAM or SOCK_DGRAM).
 int freeLoopbackPort(int socketType);
 
-// A UDP socket bound to a free port on 127.0.0.1, for checking what is sent.
+// Whether this machine has the IPv6 loopback address ::1 (a container may not).
+bool hasIpv6Loopback();
+
+// A UDP socket bound to a free port on 127.0.0.1 (or ::1 for AF_INET6), for
+// checking what is sent.
 class UdpReceiver {
  public:
-  UdpReceiver();
+  explicit UdpReceiver(int family = AF_INET);
   ~UdpReceiver();
   UdpReceiver(const UdpReceiver&) = delete;
   UdpReceiver& operator=(const UdpReceiver&) = delete;
@@ -161,12 +166,13 @@ std::string runAsNobody(const std::function<std::string()>& work);
 // owns what it should; does nothing otherwise.
 void giveToNobody(const std::filesystem::path& path);
 
-// A TCP connection to a server on 127.0.0.1, for checking what it serves.
+// A TCP connection to a server on 127.0.0.1 (or ::1 for AF_INET6), for
+// checking what it serves.
 class TcpClient {
  public:
   // A non-zero `receiveBuffer` shrinks the system's buffer, so that a client
   // that does not read fills it soon.
-  explicit TcpClient(int port, int receiveBuffer = 0);
+  explicit TcpClient(int port, int receiveBuffer = 0, int family = AF_INET);
   ~TcpClient();
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;

@@ -20,6 +20,7 @@ TEST(LineFit, TenBitsPerByteAgainstTheIntervalAndTheLowestRateThatFits) {
       {481, 4800, 1s, 1002083333ns, false, 9600},
       {720, 38400, 1s, 187500us, true, 9600},
       {720, 4800, 100ms, 1500ms, false, 115200},
+      {30000, 4800, 1s, 62500ms, false, 460800},  // a rate of current receivers
       {100000, 256000, 1s, 3906250us, false, 0},  // no rate is fast enough
       {0, 110, 1ms, 0s, true, 110},
   };

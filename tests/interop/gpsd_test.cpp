@@ -152,7 +152,7 @@ class GpsdTest : public ::testing::Test {
 TEST_F(GpsdTest, ReadsTheVirtualSerialPort) {
   const Fix fix{"33:51:24.408S", "151:12:55.044W", -33.85678, -151.21529, "12.5", 12.5};
   const std::string device = (dir_ / "gps").string();
-  auto simulator = startSimulator(fix, {"--virtual", device});
+  auto simulator = startSimulator(fix, {"--virtual=" + device});
   checkGpsd(device, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
 }
@@ -162,7 +162,7 @@ TEST_F(GpsdTest, ReadsTheUdpDatagrams) {
   const int udpPort = freeLoopbackPort(SOCK_DGRAM);
   const std::string udp = "127.0.0.1:" + std::to_string(udpPort);
   // The run needs a port as well; nobody reads this one.
-  auto simulator = startSimulator(fix, {"--virtual", (dir_ / "gps").string(), "--udp", udp});
+  auto simulator = startSimulator(fix, {"--virtual=" + (dir_ / "gps").string(), "--udp", udp});
   checkGpsd("udp://" + udp, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
 }
@@ -170,7 +170,7 @@ TEST_F(GpsdTest, ReadsTheUdpDatagrams) {
 TEST_F(GpsdTest, ReadsTheTcpStream) {
   const Fix fix{"51:28:38.0N", "000:00:05.31W", 51.477222222, -0.001475, "45.0", 45.0};
   const std::string tcp = "127.0.0.1:" + std::to_string(freeLoopbackPort(SOCK_STREAM));
-  auto simulator = startSimulator(fix, {"--virtual", (dir_ / "gps").string(), "--tcp", tcp});
+  auto simulator = startSimulator(fix, {"--virtual=" + (dir_ / "gps").string(), "--tcp", tcp});
   checkGpsd("tcp://" + tcp, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
 }

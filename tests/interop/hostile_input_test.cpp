@@ -86,8 +86,9 @@ TEST(HostileInput, ReplayingABinaryFileEndsNormally) {
   TempDir dir;
   writeFile(dir / "binary.nmea",
             randomBytes(512 * 1024, 5) + "\n" + kGoodRmc + kGoodGga + kGoodRmc);
-  const ProcessResult replay = runProcess({cliPath(), "replay", "--delay", "0", "--virtual",
-                                           (dir / "gps").string(), (dir / "binary.nmea").string()});
+  const ProcessResult replay =
+      runProcess({cliPath(), "replay", "--delay", "0", "--virtual=" + (dir / "gps").string(),
+                  (dir / "binary.nmea").string()});
   EXPECT_EQ(replay.exitCode, 0) << replay.err;
   // The last burst echoed is the good fix.
   const std::size_t last = replay.out.rfind("$GPGGA,");
@@ -97,13 +98,14 @@ TEST(HostileInput, ReplayingABinaryFileEndsNormally) {
   EXPECT_NE(gga.find(",545.4,M,"), std::string::npos) << gga;
 }
 
-TEST(HostileInput, ABinaryFileDecodesToNothingWithoutError) {
+TEST(HostileInput, ABinaryFileDecodesToNothingAndSaysSo) {
   TempDir dir;
   writeFile(dir / "binary.nmea", randomBytes(512 * 1024, 11));
   const ProcessResult decode =
       runProcess({cliPath(), "decode", "--events", (dir / "binary.nmea").string()});
-  EXPECT_EQ(decode.exitCode, 0) << decode.err;
-  EXPECT_EQ(decode.err, "");
+  EXPECT_EQ(decode.exitCode, 1);
+  EXPECT_EQ(decode.err, "waymock-cli: No NMEA in " + (dir / "binary.nmea").string() +
+                            ": no line is a sentence with a valid checksum.\n");
 }
 
 // --- A line that never ends ---
@@ -445,7 +447,7 @@ TEST(HostileInput, ARunSendingToARefusingUdpTargetCompletes) {
   TempDir dir;
   const int port = freeLoopbackPort(SOCK_DGRAM);
   const ProcessResult run =
-      runProcess({cliPath(), "run", "--virtual", (dir / "gps").string(), "--udp",
+      runProcess({cliPath(), "run", "--virtual=" + (dir / "gps").string(), "--udp",
                   "127.0.0.1:" + std::to_string(port), "--count", "5", "--interval", "0.02"},
                  {}, 20s);
   EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -147,6 +147,26 @@ TEST(TcpServer, AHalfClosedClientGoesOnReceivingAndClientsBeyondTheCapAreRefused
   EXPECT_EQ(server.clientCount(), 2u);
 }
 
+TEST(TcpServer, ListensOnIpv6AndRefusesAnIpv6Multicast) {
+  if (!test::hasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback";
+  TcpServer server("::1", 0);
+  test::TcpClient client(server.port(), 0, AF_INET6);
+  for (int i = 0; i < 500 && server.clientCount() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  server.send("$GPZDA\r\n");
+  EXPECT_TRUE(client.readUntil([](const std::string& r) { return r == "$GPZDA\r\n"; }));
+  try {
+    TcpServer multicast("ff02::1", 10110);
+    ADD_FAILURE() << "listened on a multicast address";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(),
+                 "Cannot listen on [ff02::1]:10110: ff02::1 is a multicast address, which no "
+                 "client can connect to; listen on an address of this machine, or on 0.0.0.0 "
+                 "for every interface.");
+  }
+}
+
 TEST(TcpServer, APortInUseOrAnUnknownHostIsAClearError) {
   TcpServer first("127.0.0.1", 0);
   const std::string where = "127.0.0.1:" + std::to_string(first.port());

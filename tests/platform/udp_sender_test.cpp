@@ -48,6 +48,24 @@ TEST(UdpSender, ResolvesHostNamesAndFollowsANewDestination) {
   EXPECT_EQ(first.receive(50), std::nullopt);
 }
 
+// IPv6 as a literal and behind a name; the socket follows the family of each
+// destination in turn.
+TEST(UdpSender, SendsToIpv6AddressesAndNamesAndBackToIpv4) {
+  if (!test::hasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback";
+  test::UdpReceiver v6(AF_INET6), v4;
+  UdpSender sender("::1", v6.port());
+  sender.send("literal");
+  EXPECT_EQ(v6.receive(), "literal");
+  sender.setDestination("127.0.0.1", v4.port());
+  sender.send("four");
+  EXPECT_EQ(v4.receive(), "four");
+  UdpSender named("gps6.example", v6.port(),
+                  [](const std::string&) { return *numericAddress("::1"); });
+  ASSERT_TRUE(named.waitForAddress(std::chrono::seconds(10)));
+  named.send("named");
+  EXPECT_EQ(v6.receive(), "named");
+}
+
 TEST(UdpSender, ReportsWhatCannotBeSent) {
   struct Case {
     std::string host;
@@ -104,7 +122,7 @@ class NameServer : public std::enable_shared_from_this<NameServer> {
   }
 
  private:
-  in_addr resolve(const std::string& host) {
+  SocketAddress resolve(const std::string& host) {
     std::unique_lock lock(mutex_);
     ranOn_ = std::this_thread::get_id();
     const std::size_t mine = static_cast<std::size_t>(calls_++);
@@ -112,7 +130,7 @@ class NameServer : public std::enable_shared_from_this<NameServer> {
     if (answers_.size() <= mine || !answers_[mine]) raiseIo("no answer for " + host);
     in_addr loopback{};
     loopback.s_addr = htonl(INADDR_LOOPBACK);
-    return loopback;
+    return SocketAddress::ipv4(loopback);
   }
 
   mutable std::mutex mutex_;

@@ -117,26 +117,31 @@ TEST(Acceptance, ChecksumAndIdentifier) {
     std::string sentence;
     bool force;
     bool parsed;
+    bool checksumValid;
   } cases[] = {
-      {"valid", good, true, true},
-      {"lower-case hex digits", lower, true, true},
-      {"trailing space", good + " ", true, false},
-      {"no asterisk", "$GPZDA,120009,01022024,00,00", true, false},
-      {"wrong checksum", "$GPZDA,120009,01022024,00,00*00", true, false},
-      {"wrong checksum, check off", "$GPZDA,120009,01022024,00,00*00", false, true},
-      {"no asterisk, check off", "$GPZDA,120009,01022024,00,00", false, true},
-      {"GN talker", withChecksum("$GNZDA,120009,01022024,00,00"), true, false},
-      {"lower-case identifier", withChecksum("$gpzda,120009,01022024,00,00"), true, false},
-      {"identifier runs on", withChecksum("$GPZDAX,120009,01022024,00,00"), true, true},
-      {"unknown sentence", withChecksum("$GPXTE,120009,01022024,00,00"), true, false},
-      {"too short", withChecksum("$GPZ"), true, false},
+      {"valid", good, true, true, true},
+      {"lower-case hex digits", lower, true, true, true},
+      {"trailing space", good + " ", true, false, false},
+      {"no asterisk", "$GPZDA,120009,01022024,00,00", true, false, false},
+      {"wrong checksum", "$GPZDA,120009,01022024,00,00*00", true, false, false},
+      {"wrong checksum, check off", "$GPZDA,120009,01022024,00,00*00", false, true, false},
+      {"no asterisk, check off", "$GPZDA,120009,01022024,00,00", false, true, false},
+      {"GN talker", withChecksum("$GNZDA,120009,01022024,00,00"), true, false, true},
+      {"lower-case identifier", withChecksum("$gpzda,120009,01022024,00,00"), true, false, true},
+      {"identifier runs on", withChecksum("$GPZDAX,120009,01022024,00,00"), true, true, true},
+      {"unknown sentence", withChecksum("$GPXTE,120009,01022024,00,00"), true, false, true},
+      {"too short", withChecksum("$GPZ"), true, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TTarnCustomGPSReceiver r;
     r.SetForceCheckSum(c.force);
-    r.ReceiveData(c.sentence + "\r\n");
+    r.ReceiveData("noise\r\n" + c.sentence + "\r\n");
     EXPECT_EQ(r.Position().Time_Second, c.parsed ? 9 : 0);
+    // What a front end tells the user: sentences read, with a valid checksum, accepted.
+    EXPECT_EQ(r.sentenceCounts().framed, 1u);
+    EXPECT_EQ(r.sentenceCounts().checksumValid, c.checksumValid ? 1u : 0u);
+    EXPECT_EQ(r.sentenceCounts().accepted, c.parsed ? 1u : 0u);
   }
   // GPGGAX is a GGA: it reaches the GGA parser.
   TTarnCustomGPSReceiver r;

@@ -1,0 +1,44 @@
+#include "cli/option_checks.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cmath>
+
+#include "cli/fix_options.h"
+#include "support/error.h"
+#include "support/shown_text.h"
+
+namespace waymock::cli {
+
+std::string numberText(long double value) {
+  // "." whatever the locale, which stream output would follow.
+  char text[64];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, static_cast<double>(value));
+  return error == std::errc() ? std::string(text, end) : std::string("?");
+}
+
+CLI::Validator numberIn(NumberRange range) {
+  std::string rule = "it must be at least " + numberText(range.low);
+  if (range.bounded) {
+    rule = range.highIncluded
+               ? "it must be from " + numberText(range.low) + " to " + numberText(range.high)
+               : rule + " and less than " + numberText(range.high);
+  }
+  return CLI::Validator(
+      [range, rule](std::string& text) -> std::string {
+        long double value = 0;
+        try {
+          value = parseNumber(text, "");
+        } catch (const Error&) {
+          return {};
+        }
+        const bool below = value < range.low;
+        const bool above =
+            range.bounded && (range.highIncluded ? value > range.high : value >= range.high);
+        if (!below && !above) return {};
+        return "\"" + shownText(text) + "\" is out of range; " + rule + ".";
+      },
+      "", "range");
+}
+
+}  // namespace waymock::cli

@@ -1,0 +1,135 @@
+// How the command line reads its arguments: messages, version, short options,
+// optional values, and the help page that lists them.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+
+namespace waymock {
+namespace {
+
+using namespace std::chrono_literals;
+using test::cliPath;
+using test::runProcess;
+
+const std::string kSeeHelp = "Run with --help for more information.\n";
+
+std::vector<std::string> cli(std::vector<std::string> args) {
+  args.insert(args.begin(), cliPath());
+  return args;
+}
+
+TEST(CliOptions, ParserMessagesNameTheProgramAndAMistypedSubcommand) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"runn"}, "waymock-cli: Unknown subcommand \"runn\"; did you mean \"run\"?\n" + kSeeHelp},
+      {{"--quiet", "replya", "drive.log"},
+       "waymock-cli: Unknown subcommand \"replya\"; did you mean \"replay\"?\n" + kSeeHelp},
+      {{"navigate"},
+       "waymock-cli: Unknown subcommand \"navigate\"; the subcommands are burst, run, decode, "
+       "replay.\n" +
+           kSeeHelp},
+      {{}, "waymock-cli: A subcommand is required\n" + kSeeHelp},
+      {{"burst", "--lat"},
+       "waymock-cli: --lat: 1 required DEG:MIN:SEC[NS]|DEGREES missing\n" + kSeeHelp},
+      {{"burst", "--no-such-option"},
+       "waymock-cli: The following argument was not expected: --no-such-option\n" + kSeeHelp},
+  };
+  for (const auto& [args, err] : cases) {
+    const auto r = runProcess(cli(args));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, err);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(CliOptions, VersionIsTheProjects) {
+  const auto r = runProcess(cli({"--version"}));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, std::string("waymock-cli ") + WAYMOCK_PROJECT_VERSION + "\n");
+  EXPECT_EQ(r.err, "");
+}
+
+// -p, -c and -q on a real pseudo-terminal, -u to a UDP listener.
+TEST(CliOptions, ShortOptionsAndQuiet) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  test::UdpReceiver udp;
+  const auto r = runProcess(cli({"run", "-p", name, "-c", "2", "-q", "--interval", "0.01", "-u",
+                                 "127.0.0.1:" + std::to_string(udp.port())}),
+                            {}, 10s);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");  // nothing echoed
+  EXPECT_TRUE(udp.receive().has_value());
+  std::string written(4096, '\0');
+  pollfd ready{master, POLLIN, 0};
+  const ssize_t n =
+      ::poll(&ready, 1, 2000) == 1 ? ::read(master, written.data(), written.size()) : 0;
+  ASSERT_GT(n, 0);
+  EXPECT_TRUE(written.starts_with("$GPZDA")) << written.substr(0, 80);
+  ::close(master);
+  ::close(slave);
+}
+
+// GNU optional values: the word after a bare --virtual is an argument of its
+// own; a path comes after "=".
+TEST(CliOptions, VirtualTakesItsPathAfterAnEqualsSignOnly) {
+  test::TempDir dir;
+  const std::string rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,*11\r\n";
+  test::writeFile(dir / "drive.log", rmc + rmc);
+  const std::string runtime = "XDG_RUNTIME_DIR=" + dir.path().string();
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--virtual", (dir / "drive.log").string()}, (dir / "waymock-gps").string()},
+      {{(dir / "drive.log").string(), "--virtual=" + (dir / "mine").string()},
+       (dir / "mine").string()},
+  };
+  for (const auto& [args, link] : cases) {
+    std::vector<std::string> command = {"/usr/bin/env", runtime, cliPath(), "replay"};
+    command.insert(command.end(), args.begin(), args.end());
+    // Words after the log: the bare --virtual used to take the log as its path.
+    command.insert(command.end(), {"--delay", "0"});
+    const auto r = runProcess(command, {}, 10s);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("clients read the simulated receiver at " + link + " ("),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("$GPRMC,"), std::string::npos);
+  }
+}
+
+// The help page names every long option of every subcommand, so the page and
+// the program cannot drift apart unnoticed.
+TEST(CliOptions, TheHelpPageNamesEveryOption) {
+  const std::string page =
+      test::readFile(std::string(WAYMOCK_SOURCE_DIR) + "/docs/help/command-line.html");
+  const std::regex option(R"(--[a-z][a-z0-9-]+)");
+  std::set<std::string> options;
+  for (const char* command : {"burst", "run", "decode", "replay"}) {
+    EXPECT_NE(page.find(std::string("waymock-cli ") + command), std::string::npos) << command;
+    const auto help = runProcess(cli({command, "--help"}));
+    ASSERT_EQ(help.exitCode, 0);
+    for (std::sregex_iterator i(help.out.begin(), help.out.end(), option), end; i != end; ++i) {
+      options.insert(i->str());
+    }
+  }
+  ASSERT_GT(options.size(), 30u);
+  for (const std::string& name : options) {
+    EXPECT_NE(page.find(name), std::string::npos) << name << " is not on the help page";
+  }
+  EXPECT_NE(page.find("--version"), std::string::npos);
+  // The user's own default, not a path every user shares.
+  EXPECT_EQ(page.find("/tmp/waymock-gps\""), std::string::npos);
+  EXPECT_EQ(page.find("--virtual /"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace waymock
