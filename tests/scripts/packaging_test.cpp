@@ -114,7 +114,10 @@ TEST(ManualPage, EverySubcommandsOptionsInASectionOfItsOwn) {
     EXPECT_EQ(section.find("\nOptions:\n"), std::string::npos) << "help2man's own heading";
     for (const auto& option : optionNames(commands[i])) {
       if (option == "--help") continue;
-      EXPECT_NE(section.find("  " + option), std::string::npos) << commands[i] << " " << option;
+      // "  --alt", or after its short form: "  -p,--port".
+      EXPECT_TRUE(section.find("  " + option) != std::string::npos ||
+                  section.find("," + option) != std::string::npos)
+          << commands[i] << " " << option;
     }
   }
   EXPECT_EQ(r.out.find("waymock-gps-"), std::string::npos) << r.out;
