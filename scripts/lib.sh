@@ -75,6 +75,57 @@ ensure_locale() {
   as_root locale-gen >/dev/null
 }
 
+# The window cannot start without a display that answers: Qt aborts (exit 134)
+# when it cannot connect. These checks run before anything is installed, so
+# they use xdpyinfo only when it is there, else connect to the display's socket.
+x_display_answers() {
+  [ -n "${DISPLAY:-}" ] || return 1
+  if command -v xdpyinfo >/dev/null 2>&1; then
+    # Also refuses a server that does not let this user in, as Qt would be refused.
+    timeout 10 xdpyinfo >/dev/null 2>&1
+    return
+  fi
+  local host=${DISPLAY%:*} number=${DISPLAY##*:}
+  number=${number%%.*}
+  [[ $number =~ ^[0-9]+$ ]] || return 1
+  # perl is on every Debian system. A connection, not the socket file, since a
+  # server that ended may leave its file behind; a display forwarded by ssh is a
+  # TCP port, whose host must not hang the script when it is unreachable.
+  timeout 10 perl -MIO::Socket -e '
+    my ($host, $number) = @ARGV;
+    exit !($host eq "" || $host eq "unix"
+      ? IO::Socket::UNIX->new(Peer => "/tmp/.X11-unix/X$number")
+      : IO::Socket::INET->new(PeerAddr => $host, PeerPort => 6000 + $number, Timeout => 5));
+  ' "$host" "$number" 2>/dev/null
+}
+
+wayland_display_answers() {
+  local socket=${WAYLAND_DISPLAY:-}
+  [ -n "$socket" ] || return 1
+  [[ $socket == /* ]] || socket=${XDG_RUNTIME_DIR:-/nonexistent}/$socket
+  [ -S "$socket" ]
+}
+
+# display_problem: succeeds quietly when a display answers, else prints why
+# there is none and fails.
+display_problem() {
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "neither DISPLAY nor WAYLAND_DISPLAY is set"
+    return 1
+  fi
+  wayland_display_answers && return 0
+  x_display_answers && return 0
+  local why=()
+  [ -z "${WAYLAND_DISPLAY:-}" ] || why+=("WAYLAND_DISPLAY=$WAYLAND_DISPLAY names no socket")
+  [ -z "${DISPLAY:-}" ] || why+=("no X server answers at DISPLAY=$DISPLAY")
+  if [ ${#why[@]} = 2 ]; then
+    echo "${why[0]} and ${why[1]}"
+  else
+    echo "${why[0]}"
+  fi
+  return 1
+}
+
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
   local dir=$1

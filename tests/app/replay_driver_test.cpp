@@ -17,7 +17,7 @@ namespace {
 using receiver::TTarnCustomGPSReceiver;
 using receiver::TTarnFileGPSReceiver;
 
-constexpr int kCapMs = 10000;  // generous: only a hang runs into it
+constexpr int kHangCapMs = 10000;  // generous: only a hang runs into it
 
 // A replay of a log of four generator bursts: four deliveries (the lines
 // before the first RMC line, then three bursts; the last is never delivered).
@@ -51,7 +51,7 @@ TEST_F(ReplayDriverTest, ReplaysEveryBurstFromTheEventLoopUntilTheEnd) {
   EXPECT_EQ(connects, 1);
   EXPECT_EQ(receives, 0) << "the steps come from the event loop, not from start()";
   EXPECT_FALSE(driver->start()) << "already replaying";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kHangCapMs));
   EXPECT_EQ(receives, 4);
   EXPECT_EQ(disconnects, 1);
   EXPECT_FALSE(receiver.Active());
@@ -61,10 +61,10 @@ TEST_F(ReplayDriverTest, ReplaysEveryBurstFromTheEventLoopUntilTheEnd) {
 TEST_F(ReplayDriverTest, StopDuringALongDelayTakesEffectAtOnce) {
   receiver.SetDelay(3'600'000);
   ASSERT_TRUE(driver->start());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return receives == 1; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return receives == 1; }, kHangCapMs));
   driver->stop();
   EXPECT_FALSE(receiver.Active());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kHangCapMs));
   EXPECT_EQ(disconnects, 1);
   EXPECT_EQ(receives, 1);
 }
@@ -75,13 +75,13 @@ TEST_F(ReplayDriverTest, PauseHoldsTheReplayUntilResume) {
     if (receives == 2) driver->pause();
   };
   ASSERT_TRUE(driver->start());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return receives == 2; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return receives == 2; }, kHangCapMs));
   QTest::qWait(3 * ReplayDriver::kPausedPollMs);
   EXPECT_EQ(receives, 2);
   EXPECT_TRUE(driver->paused());
   EXPECT_TRUE(receiver.Active());
   driver->resume();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kHangCapMs));
   EXPECT_EQ(receives, 4);
 }
 
@@ -92,7 +92,7 @@ TEST_F(ReplayDriverTest, AnErrorInAHandlerEndsTheReplayWithOneErrorLine) {
   };
   test::ErrorLogWatch log;
   ASSERT_TRUE(driver->start());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1; }, kHangCapMs));
   EXPECT_EQ(log.lines(),
             std::vector<std::string>{"TarnFileGPSReceiver Heading must be between 0 and 359.99."});
   EXPECT_EQ(receives, 2);
@@ -101,14 +101,14 @@ TEST_F(ReplayDriverTest, AnErrorInAHandlerEndsTheReplayWithOneErrorLine) {
   onReceive = nullptr;
   receives = 0;
   ASSERT_TRUE(driver->start());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 2; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 2; }, kHangCapMs));
   EXPECT_EQ(receives, 4);
 }
 
 TEST_F(ReplayDriverTest, DestroyedMidReplayClosesTheReceiverQuietly) {
   receiver.SetDelay(3'600'000);
   ASSERT_TRUE(driver->start());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return receives == 1; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return receives == 1; }, kHangCapMs));
   driver.reset();
   QTest::qWait(20);
   EXPECT_FALSE(receiver.Active());
@@ -121,7 +121,7 @@ TEST_F(ReplayDriverTest, DestroyedMidReplayClosesTheReceiverQuietly) {
     if (receives == 2) driver.reset();
   };
   ASSERT_TRUE(driver->start());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return driver == nullptr; }, kCapMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return driver == nullptr; }, kHangCapMs));
   QTest::qWait(20);
   EXPECT_FALSE(receiver.Active());
 }

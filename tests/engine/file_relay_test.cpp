@@ -29,14 +29,14 @@ using receiver::TTarnCustomGPSReceiver;
 using receiver::TTarnFileGPSReceiver;
 
 // A serial line that records each write and takes all of it, or nothing.
-struct Line {
+struct AllOrNothingLine {
   std::vector<std::string> writes;
   bool accept = true;
 };
 
-class FakeDevice final : public SerialDevice {
+class AllOrNothingDevice final : public SerialDevice {
  public:
-  explicit FakeDevice(Line& line) : line_(line) {}
+  explicit AllOrNothingDevice(AllOrNothingLine& line) : line_(line) {}
   std::size_t write(std::string_view bytes, std::chrono::milliseconds) override {
     line_.writes.emplace_back(bytes);
     return line_.accept ? bytes.size() : 0;
@@ -44,18 +44,18 @@ class FakeDevice final : public SerialDevice {
   void purge() noexcept override {}
 
  private:
-  Line& line_;
+  AllOrNothingLine& line_;
 };
 
-class FakePorts final : public SerialPortOpener {
+class AllOrNothingPorts final : public SerialPortOpener {
  public:
-  explicit FakePorts(Line& line) : line_(line) {}
+  explicit AllOrNothingPorts(AllOrNothingLine& line) : line_(line) {}
   std::unique_ptr<SerialDevice> open(const std::string&, int) override {
-    return std::make_unique<FakeDevice>(line_);
+    return std::make_unique<AllOrNothingDevice>(line_);
   }
 
  private:
-  Line& line_;
+  AllOrNothingLine& line_;
 };
 
 std::string sentence(std::string_view body) {
@@ -82,9 +82,9 @@ std::vector<int> activePrns(const TTarnNMEAGenerator& g) {
 const TDateTime kNow = encodeDateTime({2024, 3, 23, 12, 35, 19, 0});
 
 struct Relay {
-  Line line;
+  AllOrNothingLine line;
   std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>(kNow);
-  TTarnNMEAGenerator generator{clock, std::make_shared<FakePorts>(line)};
+  TTarnNMEAGenerator generator{clock, std::make_shared<AllOrNothingPorts>(line)};
   TTarnCustomGPSReceiver receiver;
   FileRelay relay{generator, receiver};
   std::vector<std::string> echoed;
@@ -229,8 +229,9 @@ TEST(FileRelay, ReplaysALogWrittenByTheGenerator) {
   }
   test::writeFile(dir / "drive.log", log);
 
-  Line line;
-  TTarnNMEAGenerator target(std::make_shared<FixedClock>(kNow), std::make_shared<FakePorts>(line));
+  AllOrNothingLine line;
+  TTarnNMEAGenerator target(std::make_shared<FixedClock>(kNow),
+                            std::make_shared<AllOrNothingPorts>(line));
   ASSERT_TRUE(target.OpenPort("/dev/ttyFake", 4800));
   TTarnFileGPSReceiver replay;
   replay.SetDelay(0);

@@ -39,7 +39,7 @@ class Client {
   int fd_;
 };
 
-std::string burst(int n) {
+std::string zdaBurst(int n) {
   return "$GPZDA,1235" + std::to_string(10 + n) + ".000,23032024,00,00*5D\r\n";
 }
 
@@ -51,14 +51,14 @@ TEST(VirtualSerialPort, ClientReadsThroughTheLink) {
   ASSERT_GE(client.fd(), 0);
   std::string sent;
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(port.write(burst(i)), burst(i).size());
-    sent += burst(i);
+    EXPECT_EQ(port.write(zdaBurst(i)), zdaBurst(i).size());
+    sent += zdaBurst(i);
   }
   EXPECT_EQ(readAtLeast(client.fd(), sent.size()), sent);
   // What a client sends back is taken and dropped, never in the way.
   EXPECT_EQ(::write(client.fd(), "?WATCH\r\n", 8), 8);
-  EXPECT_EQ(port.write(burst(3)), burst(3).size());
-  EXPECT_EQ(readAtLeast(client.fd(), burst(3).size()), burst(3));
+  EXPECT_EQ(port.write(zdaBurst(3)), zdaBurst(3).size());
+  EXPECT_EQ(readAtLeast(client.fd(), zdaBurst(3).size()), zdaBurst(3));
 }
 
 TEST(VirtualSerialPort, WithoutClientWritesNeverStallAndStayFresh) {
@@ -66,11 +66,11 @@ TEST(VirtualSerialPort, WithoutClientWritesNeverStallAndStayFresh) {
   VirtualSerialPort port((dir / "gps").string());
   const std::string big(1000, 'x');
   for (int i = 0; i < 500; ++i) ASSERT_EQ(port.write(big), big.size()) << i;
-  ASSERT_EQ(port.write(burst(1)), burst(1).size());
+  ASSERT_EQ(port.write(zdaBurst(1)), zdaBurst(1).size());
   // Someone connecting now gets the latest burst, not a backlog.
   Client client(dir / "gps");
   ASSERT_GE(client.fd(), 0);
-  EXPECT_EQ(readAtLeast(client.fd(), burst(1).size() + 1, 200ms), burst(1));
+  EXPECT_EQ(readAtLeast(client.fd(), zdaBurst(1).size() + 1, 200ms), zdaBurst(1));
 }
 
 TEST(VirtualSerialPort, ClientThatNeverReadsDoesNotStallTheWriter) {
@@ -88,10 +88,10 @@ TEST(VirtualSerialPort, ClientsComeAndGo) {
   for (int round = 0; round < 3; ++round) {
     Client client(dir / "gps");
     ASSERT_GE(client.fd(), 0);
-    ASSERT_EQ(port.write(burst(round)), burst(round).size());
-    EXPECT_EQ(readAtLeast(client.fd(), burst(round).size()), burst(round));
+    ASSERT_EQ(port.write(zdaBurst(round)), zdaBurst(round).size());
+    EXPECT_EQ(readAtLeast(client.fd(), zdaBurst(round).size()), zdaBurst(round));
   }
-  EXPECT_EQ(port.write(burst(9)), burst(9).size());
+  EXPECT_EQ(port.write(zdaBurst(9)), zdaBurst(9).size());
 }
 
 TEST(VirtualSerialPort, ReplacesAStaleLinkAndRemovesItsOwnOnClose) {
@@ -172,8 +172,8 @@ TEST(VirtualSerialPort, RefusesALinkToSomethingThatExists) {
     }
   }
   EXPECT_EQ(fs::read_symlink(link), first.deviceName());
-  ASSERT_EQ(first.write(burst(0)), burst(0).size());
-  EXPECT_EQ(readAtLeast(client.fd(), burst(0).size()), burst(0));
+  ASSERT_EQ(first.write(zdaBurst(0)), zdaBurst(0).size());
+  EXPECT_EQ(readAtLeast(client.fd(), zdaBurst(0).size()), zdaBurst(0));
   EXPECT_EQ(fs::read_symlink(dir / "mine"), dir / "notes");
   EXPECT_EQ(test::readFile(dir / "notes"), "keep me");
   EXPECT_TRUE(fs::exists(dir / "gps.lock"));
@@ -288,12 +288,12 @@ TEST(VirtualSerialPort, OpenerServesItsPathAndPassesOtherNamesOn) {
     device = opener->open(port.path(), 4800);
     ASSERT_NE(device, nullptr);
     Client client(dir / "gps");
-    EXPECT_EQ(device->write(burst(0), 100ms), burst(0).size());
-    EXPECT_EQ(readAtLeast(client.fd(), burst(0).size()), burst(0));
+    EXPECT_EQ(device->write(zdaBurst(0), 100ms), zdaBurst(0).size());
+    EXPECT_EQ(readAtLeast(client.fd(), zdaBurst(0).size()), zdaBurst(0));
     device->purge();
   }
   // The port is gone; the device the generator still holds writes nothing.
-  EXPECT_EQ(device->write(burst(1), 100ms), 0u);
+  EXPECT_EQ(device->write(zdaBurst(1), 100ms), 0u);
 }
 
 }  // namespace
