@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -36,10 +37,12 @@ double msSinceProcessStart() {
   std::istringstream fields(stat.substr(afterName + 2));
   std::string field;
   for (int i = 3; i <= 22; ++i) fields >> field;  // field 22: starttime
-  const double startTicks = std::stod(field);
+  long long startTicks = 0;                       // whole clock ticks; no locale in the way
+  std::from_chars(field.data(), field.data() + field.size(), startTicks);
   double uptime = 0;
   std::ifstream("/proc/uptime") >> uptime;
-  return (uptime - startTicks / static_cast<double>(sysconf(_SC_CLK_TCK))) * 1000;
+  return (uptime - static_cast<double>(startTicks) / static_cast<double>(sysconf(_SC_CLK_TCK))) *
+         1000;
 }
 
 long residentKiB() {
