@@ -35,15 +35,17 @@ std::string firstLine(const std::string& text) {
 // demand) for the whole suite.
 class Desktop {
  public:
+  // Nothing when a tool is missing. The server and the bus stop when the
+  // test program ends.
   static Desktop* get() {
-    static Desktop* desktop = [] {
+    static const std::unique_ptr<Desktop> desktop = []() -> std::unique_ptr<Desktop> {
       for (const char* tool : {"Xvfb", "dbus-daemon", "xdotool"}) {
-        if (test::findProgram(tool).empty()) return static_cast<Desktop*>(nullptr);
+        if (test::findProgram(tool).empty()) return nullptr;
       }
-      if (::access(kPython.c_str(), X_OK) != 0) return static_cast<Desktop*>(nullptr);
-      return new Desktop;
+      if (::access(kPython.c_str(), X_OK) != 0) return nullptr;
+      return std::unique_ptr<Desktop>(new Desktop);
     }();
-    return desktop;
+    return desktop.get();
   }
 
   const std::string& display() const { return display_; }
