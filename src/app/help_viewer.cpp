@@ -17,8 +17,7 @@ namespace waymock::app {
 QStringList helpFolderCandidates(const QString& programFolder) {
   const QString bin =
       programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
-  QStringList folders = {QDir::cleanPath(bin + "/../share/waymock/help"),
-                         QDir::cleanPath(bin + "/../share/doc/waymock/help")};
+  QStringList folders = {QDir::cleanPath(bin + "/../share/waymock/help")};
 #ifdef WAYMOCK_HELP_SOURCE_DIR
   folders << QStringLiteral(WAYMOCK_HELP_SOURCE_DIR);
 #endif

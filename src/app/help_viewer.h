@@ -15,8 +15,8 @@ inline constexpr int kHelpSettings = 30;
 inline constexpr int kHelpSatellites = 40;
 
 // Where the help pages may be, in the order they are looked for: installed
-// next to the program (<prefix>/share/waymock/help, <prefix>/share/doc/waymock/help,
-// with the program in <prefix>/bin), then the source tree the program was built from.
+// next to the program (<prefix>/share/waymock/help with the program in
+// <prefix>/bin), then the source tree the program was built from.
 // `programFolder`: the program's folder; empty: this program's.
 QStringList helpFolderCandidates(const QString& programFolder = {});
 // The first candidate holding index.html; empty when there is none.

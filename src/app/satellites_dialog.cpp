@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "app/handler_guard.h"
+#include "app/help_viewer.h"
 #include "generator/nmea_generator.h"
 #include "support/error.h"
 #include "ui_satellites_dialog.h"
@@ -19,7 +20,6 @@ namespace waymock::app {
 namespace {
 
 constexpr int kRows = 32;
-constexpr int kHelpContext = 40;
 
 enum Column { kId, kElevation, kAzimuth, kSnr };
 
@@ -184,7 +184,7 @@ void TfrmSatellites::FormClose() {
 
 void TfrmSatellites::FormKeyDown(const QKeyEvent& event) {
   runGuarded(this, [this, &event] {
-    if (event.key() == Qt::Key_F1) emit helpRequested(kHelpContext);
+    if (event.key() == Qt::Key_F1) emit helpRequested(kHelpSatellites);
   });
 }
 

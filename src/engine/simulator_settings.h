@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "support/units.h"
+
 namespace waymock {
 
 class UdpSender;
@@ -58,9 +60,6 @@ struct SimulatorSettings {
   long double interval = 1;  // seconds between ticks
   bool moveSatellites = false;
 };
-
-// The km/h the user enters to the knots the generator holds.
-inline constexpr long double kKnotsPerKmh = 0.5397L;
 
 // Copies the start position into the generator; a part the generator rejects
 // becomes 0.

@@ -3,6 +3,7 @@
 
 #include "generator/nmea_generator.h"
 #include "support/error.h"
+#include "support/units.h"
 
 namespace waymock::generator {
 
@@ -141,11 +142,11 @@ void TTarnNMEAGenerator::MoveLongitude(long double Seconds) {
 }
 
 long double TTarnNMEAGenerator::KmhToKnots(long double Value) {
-  return Value * 0.5397L;
+  return Value * kKnotsPerKmh;
 }
 
 long double TTarnNMEAGenerator::KnotsToKmh(long double Value) {
-  return Value / 0.5397L;
+  return Value / kKnotsPerKmh;
 }
 
 long double TTarnNMEAGenerator::MetersToFeet(long double Value) {

@@ -8,6 +8,7 @@
 #include "platform/folders.h"
 #include "receiver/nmea_fields.h"
 #include "support/datetime.h"
+#include "support/units.h"
 
 namespace waymock::receiver {
 
@@ -17,8 +18,6 @@ using nmea::readInteger;
 using nmea::readNumber;
 
 namespace {
-
-constexpr long double kKnotsPerKmh = 0.5397L;
 
 // First CR LF at or after `from`.
 std::size_t findCrLf(std::string_view text, std::size_t from) {

@@ -19,6 +19,7 @@
 #include "app/satellites_dialog.h"
 #include "app/window_prompts.h"
 #include "platform/folders.h"
+#include "support/units.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ int main(int argc, char* argv[]) {
   g.SetLongitude_Minute(53);
   g.SetLongitude_Second(42.5L);
   g.SetAltitude(12.5L);
-  g.SetSpeed(40 * 0.5397L);
+  g.SetSpeed(40 * waymock::kKnotsPerKmh);
   g.SetHeading(87.5L);
   struct Sat {
     std::uint16_t prn, elevation, azimuth, snr;
