@@ -56,8 +56,10 @@ TEST(HelpViewer, FindsThePagesInstalledBesideTheProgramBeforeTheSourceTree) {
   for (const char* installed : {"share/doc/waymock/help", "share/waymock/help"}) {
     std::filesystem::create_directories(prefix / installed);
     test::writeFile(prefix / installed / "index.html", "<html></html>");
+    const bool used = std::string_view(installed) == "share/waymock/help";
+    EXPECT_EQ(findHelpFolder(bin),
+              used ? QString::fromStdString((prefix / installed).string()) : sourceTree);
   }
-  EXPECT_EQ(findHelpFolder(bin), QString::fromStdString((prefix / "share/waymock/help").string()));
 }
 
 TEST(HelpViewer, EveryLinkBetweenThePagesLeadsToAPage) {
