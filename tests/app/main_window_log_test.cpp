@@ -111,15 +111,10 @@ TEST(OutputLog, AFailedSpoolWriteClearsTheLogAndDropsTheBurst) {
   LogWindow win;
   win.burst();
   win.burst();
-  rlimit previous{};
-  getrlimit(RLIMIT_FSIZE, &previous);
-  rlimit limit = previous;
-  limit.rlim_cur = 1;
-  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &limit);
-  win.burst();
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, handler);
+  {
+    const test::FileSizeLimit limit(1);
+    win.burst();
+  }
   EXPECT_TRUE(win.ui.MemoOut->toPlainText().isEmpty());
   EXPECT_EQ(win.menuStates(), std::make_pair(false, false));
 

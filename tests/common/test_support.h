@@ -1,9 +1,11 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -14,6 +16,29 @@
 #include <vector>
 
 namespace waymock::test {
+
+// Caps the size of files this process writes (root included) for its lifetime;
+// writes past the cap fail with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit limit = previous_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_{};
+  void (*previousHandler_)(int) = SIG_DFL;
+};
 
 // A fresh folder under the system's temporary folder, removed with its contents.
 class TempDir {

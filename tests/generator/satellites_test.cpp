@@ -17,29 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Caps the size of files this process writes (root included) for its lifetime;
-// writes past the cap fail with EFBIG instead of raising SIGXFSZ.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  void (*previousHandler_)(int) = SIG_DFL;
-};
-
 class Satellites : public ::testing::Test {
  protected:
   std::string errorOf(std::uint16_t prn, bool active, std::uint16_t el, std::uint16_t az,
@@ -256,7 +233,7 @@ TEST_F(Satellites, FailedSaveKeepsTheOldFile) {
   gen.SetSatellite(2, false, 0, 0, 0);
   std::string message;
   {
-    FileSizeLimit limit(100);
+    test::FileSizeLimit limit(100);
     try {
       gen.SaveSatellites(target.string());
     } catch (const IoError& e) {

@@ -59,15 +59,10 @@ TEST(AtomicFile, AFailedSaveLeavesTheOldFileWhole) {
   // The disk "fills up" half way.
   const fs::path file = dir / "out.log";
   test::writeFile(file, "old\r\n");
-  rlimit previous{};
-  getrlimit(RLIMIT_FSIZE, &previous);
-  rlimit limit = previous;
-  limit.rlim_cur = 100;
-  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &limit);
-  EXPECT_THROW(writeFileAtomically(file.string(), std::string(1000, 'x')), IoError);
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, handler);
+  {
+    const test::FileSizeLimit limit(100);
+    EXPECT_THROW(writeFileAtomically(file.string(), std::string(1000, 'x')), IoError);
+  }
   EXPECT_EQ(test::readFile(file), "old\r\n");
   EXPECT_EQ(entries(dir.path()), 2u) << "no temporary file left";
 }

@@ -99,20 +99,15 @@ TEST(OutputSpool, AFailedWriteIsAnErrorThatLeavesTheLogAsItWas) {
   OutputSpool spool(dir.path().string());
   spool.append("one\r\n");
   spool.append("two\r\n");
-  rlimit previous{};
-  getrlimit(RLIMIT_FSIZE, &previous);
-  rlimit limit = previous;
-  limit.rlim_cur = spool.size() + 4;
-  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &limit);
   std::string systemText;
-  try {
-    spool.append("three\r\n");
-  } catch (const IoError& error) {
-    systemText = error.systemText();
+  {
+    const test::FileSizeLimit limit(spool.size() + 4);
+    try {
+      spool.append("three\r\n");
+    } catch (const IoError& error) {
+      systemText = error.systemText();
+    }
   }
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, handler);
   EXPECT_EQ(systemText, "File too large");
   EXPECT_EQ(saved(spool, dir), "one\r\n\r\ntwo\r\n\r\n");
   spool.append("four\r\n");
