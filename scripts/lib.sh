@@ -126,14 +126,25 @@ display_problem() {
   return 1
 }
 
+# A second build of the same sources (the sanitizer build's unchanged flags
+# aside, another checkout, a rebuild after a clean) reuses what ccache kept.
+compiler_launcher() {
+  command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+  return 0
+}
+
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
   local dir=$1
   shift
-  # A second build of the same sources (the sanitizer build's unchanged flags
-  # aside, another checkout, a rebuild after a clean) reuses what ccache kept.
-  local launcher=()
-  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+  # shellcheck disable=SC2046
+  cmake -S . -B "$dir" -G Ninja $(compiler_launcher) "$@" >/dev/null
   cmake --build "$dir" -- -j"$(nproc)"
+}
+
+# build_preset NAME: configures and builds one of CMakePresets.json's presets.
+build_preset() {
+  # shellcheck disable=SC2046
+  cmake --preset "$1" $(compiler_launcher) >/dev/null
+  cmake --build --preset "$1" -- -j"$(nproc)"
 }

@@ -92,7 +92,7 @@ void TfrmAbout::lblTarnClick() {
 }
 
 void TfrmAbout::FormKeyDown(int key) {
-  if (key == Qt::Key_F1 && showHelpContents) showHelpContents();
+  if (key == Qt::Key_F1) emit helpRequested();
 }
 
 void TfrmAbout::centreOnParent() {

@@ -42,8 +42,6 @@ class TfrmAbout : public QDialog {
   // Opens a link; by default through the desktop (QDesktopServices), raising
   // IoError when the desktop cannot open it.
   std::function<void(const QUrl&)> openUrl;
-  // F1: the help contents. Empty: F1 does nothing.
-  std::function<void()> showHelpContents;
 
   void lblWAYMClick();
   void Image2Click();
@@ -53,6 +51,10 @@ class TfrmAbout : public QDialog {
 
   const AboutTargets& targets() const { return targets_; }
   void centreOnParent();
+
+ signals:
+  // F1: the user asks for the help contents.
+  void helpRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

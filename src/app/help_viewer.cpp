@@ -14,21 +14,11 @@
 
 namespace waymock::app {
 
-QStringList helpFolderCandidates(const QString& programFolder) {
+QString findHelpFolder(const QString& programFolder) {
   const QString bin =
       programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
-  QStringList folders = {QDir::cleanPath(bin + "/../share/waymock/help")};
-#ifdef WAYMOCK_HELP_SOURCE_DIR
-  folders << QStringLiteral(WAYMOCK_HELP_SOURCE_DIR);
-#endif
-  return folders;
-}
-
-QString findHelpFolder(const QString& programFolder) {
-  for (const QString& folder : helpFolderCandidates(programFolder)) {
-    if (QFileInfo::exists(folder + "/index.html")) return folder;
-  }
-  return {};
+  const QString folder = QDir::cleanPath(bin + "/../share/waymock/help");
+  return QFileInfo::exists(folder + "/index.html") ? folder : QString();
 }
 
 QString helpPage(int context) {

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QString>
-#include <QStringList>
 
 class QTextBrowser;
 
@@ -14,12 +13,9 @@ inline constexpr int kHelpSimulator = 20;
 inline constexpr int kHelpSettings = 30;
 inline constexpr int kHelpSatellites = 40;
 
-// Where the help pages may be, in the order they are looked for: installed
-// next to the program (<prefix>/share/waymock/help with the program in
-// <prefix>/bin), then the source tree the program was built from.
-// `programFolder`: the program's folder; empty: this program's.
-QStringList helpFolderCandidates(const QString& programFolder = {});
-// The first candidate holding index.html; empty when there is none.
+// The help pages' folder next to the program, <prefix>/share/waymock/help with
+// the program in <prefix>/bin (the build folder has the same layout), when it
+// holds index.html; else empty. `programFolder`: empty for this program's.
 QString findHelpFolder(const QString& programFolder = {});
 // The page of a help context; throws Error for a context that has none.
 QString helpPage(int context);

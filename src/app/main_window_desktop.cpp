@@ -42,7 +42,7 @@ void TfrmMain::btnHelpClick() {
 void TfrmMain::btnAboutClick() {
   runGuarded(ui_->btnAbout, [this] {
     TfrmAbout about(this);
-    about.showHelpContents = [this] { showHelp(0); };
+    connect(&about, &TfrmAbout::helpRequested, this, [this] { showHelp(0); });
     // Modal to this window only, so help opened from the box can be used.
     about.setWindowModality(Qt::WindowModal);
     prompts_.runAboutBox(about);

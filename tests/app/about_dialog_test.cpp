@@ -32,7 +32,7 @@ TEST(TfrmAbout, LinksOpenTheirTargetsThroughTheHook) {
   std::vector<QUrl> opened;
   about.openUrl = [&](const QUrl& url) { opened.push_back(url); };
   int help = 0;
-  about.showHelpContents = [&] { ++help; };
+  QObject::connect(&about, &TfrmAbout::helpRequested, [&] { ++help; });
   about.show();
 
   EXPECT_EQ(about.windowTitle(), "About...");

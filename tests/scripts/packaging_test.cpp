@@ -95,6 +95,24 @@ TEST(Packaging, MetainfoPassesAppstreamValidation) {
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
 }
 
+// An installed program must not name the folder it was built from (debug
+// information aside, which a package strips).
+TEST(Packaging, TheProgramsCarryNoSourcePath) {
+  test::TempDir dir;
+  std::vector<std::string> programs = {WAYMOCK_CLI_PATH};
+#ifdef WAYMOCK_APP_PATH
+  programs.push_back(WAYMOCK_APP_PATH);
+#endif
+  for (const std::string& program : programs) {
+    const fs::path stripped = dir / "stripped";
+    const auto r = test::runProcess(
+        {test::findProgram("objcopy"), "--strip-debug", program, stripped.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(test::readFile(stripped).find(WAYMOCK_SOURCE_DIR), std::string::npos) << program;
+    fs::remove(stripped);
+  }
+}
+
 // Each subcommand gets a section of the page holding every option of its
 // help, and no default names the user who built the page.
 TEST(ManualPage, EverySubcommandsOptionsInASectionOfItsOwn) {

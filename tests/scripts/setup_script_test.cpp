@@ -66,8 +66,8 @@ class SetupScript : public ::testing::Test {
       fs::copy_file(fs::path(WAYMOCK_SOURCE_DIR) / "scripts" / script, repo / "scripts" / script);
     }
     tool("cmake", "echo \"cmake $*\" >> \"$FAKE_LOG\"");
-    for (const char* program : {"app/waymock", "cli/waymock-cli"}) {
-      const fs::path file = repo / "build-run/src" / program;
+    for (const char* program : {"waymock", "waymock-cli"}) {
+      const fs::path file = repo / "build-run/bin" / program;
       fs::create_directories(file.parent_path());
       test::writeFile(file, "#!/bin/sh\necho \"${0##*/} ${QT_QPA_PLATFORM:-} $*\"\n");
       fs::permissions(file, fs::perms::owner_all);
@@ -126,7 +126,7 @@ TEST_F(SetupScript, RunStartsTheWindowOnlyOnADisplayThatAnswers) {
   const std::string base = "cmake ninja-build g++ libcli11-dev nlohmann-json3-dev";
   const std::string qt = " qt6-base-dev qt6-base-dev-tools qt6-serialport-dev";
   const std::string configure =
-      "cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DWAYMOCK_TESTS=OFF "
+      "cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "
       "-DWAYMOCK_BENCH=OFF -DWAYMOCK_APP=";
   const std::string wayland = (dir / "wayland-0").string();
   const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
