@@ -41,14 +41,17 @@ TEST(CliTargets, TcpClientsAndSeveralUdpListenersGetEveryBurst) {
   test::TempDir dir;
   test::UdpReceiver udp1, udp2;
   test::BackgroundProcess run(
-      runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp", "0", "--udp",
-               "127.0.0.1:" + std::to_string(udp1.port()), "--udp",
+      runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp", "0", "--tcp",
+               "0", "--udp", "127.0.0.1:" + std::to_string(udp1.port()), "--udp",
                "127.0.0.1:" + std::to_string(udp2.port())}));
   ASSERT_TRUE(run.waitForOutput([](const std::string& out) { return !out.empty(); }, 10s))
       << run.err();
-  // Port 0: the system picked one, and standard error names it.
+  // Port 0: the system picked one, and standard error names it; a second
+  // port 0 is another port, not the same address twice.
   const int port = test::tcpPortOf(run);
   ASSERT_GT(port, 0) << run.err();
+  EXPECT_NE(test::tcpPortOf(run, 1), port) << run.err();
+  EXPECT_GT(test::tcpPortOf(run, 1), 0) << run.err();
   EXPECT_NE(run.err().find("waymock-cli: TCP clients connect to 127.0.0.1:" + std::to_string(port) +
                            "\n"),
             std::string::npos)
