@@ -283,7 +283,7 @@ void TfrmMain::ApplySettings() {
 
 void TfrmMain::ListSerialPorts() {
   ui_->cmbCom->clear();
-  ui_->cmbCom->addItems(SerialPorts::systemPortNames());
+  ui_->cmbCom->addItems(systemPortNames());
   ui_->cmbCom->addItem(virtualPortPath());
   ui_->cmbCom->setCurrentIndex(-1);
 }
@@ -318,7 +318,7 @@ bool TfrmMain::openPort(const std::string& port, int baudRate, std::string& reas
         reason = e.what();
         return false;
       }
-      ports_->setVirtual(virtualPort_->opener());
+      ports_->setVirtual(virtualPort_.get());
     }
   } else {
     dropVirtualPort();

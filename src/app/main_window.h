@@ -18,15 +18,15 @@ class TfrmMain;
 }
 
 namespace waymock {
+class SerialPorts;
 class VirtualSerialPort;
-}
+}  // namespace waymock
 
 namespace waymock::app {
 
 class FileModeController;
 class FormStorage;
 class HelpViewer;
-class SerialPorts;
 class TrayController;
 class WindowPrompts;
 

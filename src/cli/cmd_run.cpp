@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +20,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/folders.h"
 #include "support/error.h"
+#include "support/regular_file.h"
 
 namespace waymock::cli {
 
@@ -43,9 +43,12 @@ struct RunOptions {
 FixOptions withSatellites(const RunOptions& o) {
   FixOptions fix = o.fix;
   if (!fix.satellites && !o.noSatellites) {
-    std::error_code ec;
+    // One that cannot be read is named as if given, rather than left out unsaid.
     const std::string own = satelliteFilePath();
-    if (std::filesystem::is_regular_file(own, ec)) fix.satellites = own;
+    const auto status = RegularFile(own).status();
+    if (status == RegularFile::Status::open || status == RegularFile::Status::failed) {
+      fix.satellites = own;
+    }
   }
   return fix;
 }
@@ -177,34 +180,28 @@ void addRunCommand(CLI::App& app, Action& action) {
   auto options = std::make_shared<RunOptions>();
   addFixOptions(*cmd, options->fix);
   addPortOptions(*cmd, options->ports);
-  const auto group = "Simulation";
+  cmd->option_defaults()->group("Simulation");
   cmd->add_option("--interval", options->interval,
                   "Seconds from the end of one tick to the next; fractions allowed, e.g. 0.05 "
                   "(default 1)")
-      ->group(group)
       ->type_name("SECONDS");
   cmd->add_option("--lat-step", options->latitudeStep,
-                  "Arc-seconds the latitude moves per tick, -59.99 to 59.99 (default 1)")
-      ->group(group);
+                  "Arc-seconds the latitude moves per tick, -59.99 to 59.99 (default 1)");
   cmd->add_option("--lon-step", options->longitudeStep,
-                  "Arc-seconds the longitude moves per tick, -59.99 to 59.99 (default 1)")
-      ->group(group);
+                  "Arc-seconds the longitude moves per tick, -59.99 to 59.99 (default 1)");
   decimalOnly(cmd->add_option("-c,--count", options->count,
                               "Stop after N ticks that wrote to the port (default: run until "
                               "interrupted)")
-                  ->group(group)
                   ->type_name("N"));
   cmd->add_flag("--move-satellites", options->moveSatellites,
-                "Turn the active satellites by one degree of azimuth per tick")
-      ->group(group);
+                "Turn the active satellites by one degree of azimuth per tick");
   cmd->add_flag("--no-satellites", options->noSatellites,
                 "Send no satellites; without this or --satellites the run uses the satellite "
                 "file the window keeps for this user, when it exists "
                 "(~/.local/share/waymock/satellites.ini, or under $XDG_DATA_HOME)")
       ->group("Fix")
       ->excludes("--satellites");
-  cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output")
-      ->group(group);
+  cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output");
   cmd->callback([&action, options] { action = [options] { return run(*options); }; });
 }
 

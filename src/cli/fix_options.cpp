@@ -6,7 +6,6 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <filesystem>
 #include <string_view>
 
 #include "cli/commands.h"
@@ -14,6 +13,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "support/error.h"
+#include "support/regular_file.h"
 #include "support/shown_text.h"
 
 namespace waymock::cli {
@@ -67,35 +67,46 @@ char upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-TNMEACommands parseSentences(const std::string& text) {
+constexpr const char* kSentenceList = "GPZDA, GPGGA, GPGLL, GPVTG, GPRMC, GPGSA, GPGSV";
+
+std::string_view trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Spells each item of the list as the burst does ("gpgll" is GPGLL); a blank
+// item is left empty, for the list's own check.
+CLI::Validator sentenceName() {
+  std::vector<std::string> names;
+  for (const auto& [name, command] : kSentenceNames) names.emplace_back(name);
+  const CLI::Validator known = CLI::IsMember(
+      names, CLI::ignore_case, [](std::string text) { return std::string(trimmed(text)); });
+  return CLI::Validator(
+      [known](std::string& item) {
+        const std::string given(trimmed(item));
+        if (given.empty()) {
+          item.clear();
+        } else if (!known(item).empty()) {
+          raise("--sentences: unknown sentence " + inQuotes(given) + " (choose from " +
+                kSentenceList + ").");
+        }
+        return std::string();
+      },
+      "", "sentence");
+}
+
+TNMEACommands sentenceSet(const std::vector<std::string>& names) {
   TNMEACommands set;
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    const auto comma = rest.find(',');
-    std::string_view item = rest.substr(0, comma);
-    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-    while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-    while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
-    if (item.empty()) continue;
-    std::string name;
-    for (const char c : item) name += upper(c);
-    bool known = false;
+  for (const std::string& name : names) {
     for (const auto& [candidate, command] : kSentenceNames) {
-      if (candidate == name) {
-        set.insert(command);
-        known = true;
-      }
-    }
-    if (!known) {
-      raise("--sentences: unknown sentence " + inQuotes(item) +
-            " (choose from GPZDA, GPGGA, GPGLL, GPVTG, GPRMC, GPGSA, GPGSV).");
+      if (candidate == name) set.insert(command);
     }
   }
   // An empty burst is never sent, so a run with it would wait forever.
   if (set.empty()) {
-    raise(
-        "--sentences: the list is empty; name at least one of GPZDA, GPGGA, GPGLL, GPVTG, "
-        "GPRMC, GPGSA, GPGSV.");
+    raise(std::string("--sentences: the list is empty; name at least one of ") + kSentenceList +
+          ".");
   }
   return set;
 }
@@ -244,77 +255,70 @@ TDateTime parseUtc(const std::string& text) {
 }
 
 void addFixOptions(CLI::App& command, FixOptions& o) {
-  const auto group = "Fix";
+  const std::string previousGroup = command.option_defaults()->get_group();
+  command.option_defaults()->group("Fix");
   command
       .add_option("--lat", o.latitude,
                   "Latitude as DEG:MIN:SEC and N or S, e.g. 48:07:02.28N, or as decimal degrees, "
                   "north positive, e.g. 48.1173 or -33.5 (33.5 S)")
-      ->group(group)
       ->type_name("DEG:MIN:SEC[NS]|DEGREES");
   command
       .add_option("--lon", o.longitude,
                   "Longitude as DEG:MIN:SEC and E or W, e.g. 011:31:00E, or as decimal degrees, "
                   "east positive, e.g. 11.5167 or -11.5 (11.5 W)")
-      ->group(group)
       ->type_name("DEG:MIN:SEC[EW]|DEGREES");
-  command.add_option("--alt", o.altitude, "Altitude in metres")->group(group)->type_name("METRES");
+  command.add_option("--alt", o.altitude, "Altitude in metres")->type_name("METRES");
   // Each option states its exact range; the generator's messages serve the
   // other ways in (a replayed log, the window).
   const NumberRange speed{0, 0, false, false};
   const NumberRange course{0, 360, false, true};
   auto* kmh = command.add_option("--speed", o.speedKmh, "Speed in km/h, 0 or more")
-                  ->group(group)
                   ->type_name("KMH")
                   ->check(numberIn(speed));
   command.add_option("--speed-knots", o.speedKnots, "Speed in knots, in place of --speed")
-      ->group(group)
       ->type_name("KNOTS")
       ->check(numberIn(speed))
       ->excludes(kmh);
   command
       .add_option("--heading", o.heading,
                   "Course over ground, degrees true, at least 0 and less than 360")
-      ->group(group)
       ->type_name("DEGREES")
       ->check(numberIn(course));
-  command.add_option("--geoid", o.geoid, "Geoid separation in metres")
-      ->group(group)
-      ->type_name("METRES");
+  command.add_option("--geoid", o.geoid, "Geoid separation in metres")->type_name("METRES");
   command
       .add_option("--mag-var", o.magneticVariation,
                   "Magnetic variation in degrees and E or W, e.g. 3.1W")
-      ->group(group)
       ->type_name("DEGREES[EW]");
   command
       .add_option("--mag-heading", o.magneticHeading,
                   "Course in degrees magnetic, at least 0 and less than 360")
-      ->group(group)
       ->type_name("DEGREES")
       ->check(numberIn(course));
-  command.add_option("--pdop", o.pdop, "Position dilution of precision")
-      ->group(group)
-      ->type_name("NUMBER");
-  command.add_option("--hdop", o.hdop, "Horizontal dilution of precision")
-      ->group(group)
-      ->type_name("NUMBER");
-  command.add_option("--vdop", o.vdop, "Vertical dilution of precision")
-      ->group(group)
-      ->type_name("NUMBER");
+  command.add_option("--pdop", o.pdop, "Position dilution of precision")->type_name("NUMBER");
+  command.add_option("--hdop", o.hdop, "Horizontal dilution of precision")->type_name("NUMBER");
+  command.add_option("--vdop", o.vdop, "Vertical dilution of precision")->type_name("NUMBER");
+  // One list per --sentences, read as it comes, so that a later one replaces
+  // it as with every other option.
   command
-      .add_option("--sentences", o.sentences,
-                  "Sentences to send, comma-separated (default all seven: "
-                  "GPZDA,GPGGA,GPGLL,GPVTG,GPRMC,GPGSA,GPGSV)")
-      ->group(group)
-      ->type_name("LIST");
+      .add_option_function<std::vector<std::string>>(
+          "--sentences",
+          [&o](const std::vector<std::string>& names) { o.sentences = sentenceSet(names); },
+          "Sentences to send, comma-separated (default all seven: "
+          "GPZDA,GPGGA,GPGLL,GPVTG,GPRMC,GPGSA,GPGSV)")
+      ->type_name("LIST")
+      ->expected(1)
+      ->delimiter(',')
+      ->transform(sentenceName())
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->trigger_on_parse();
   command.add_option("--satellites", o.satellites, "Satellite ini file ([1] to [32] sections)")
-      ->group(group)
       ->type_name("FILE");
   command
       .add_option("--utc", o.utc,
                   "Fixed UTC time for every sentence instead of the system clock, "
                   "e.g. 2024-03-23T12:35:19.000Z")
-      ->group(group)
       ->type_name("TIME");
+  command.option_defaults()->group(previousGroup);
 }
 
 std::shared_ptr<const Clock> fixClock(const FixOptions& options) {
@@ -362,13 +366,12 @@ void applyFixOptions(const FixOptions& o, generator::TTarnNMEAGenerator& g) {
   if (o.pdop) g.SetPDOP(parseNumber(*o.pdop, "--pdop"));
   if (o.hdop) g.SetHDOP(parseNumber(*o.hdop, "--hdop"));
   if (o.vdop) g.SetVDOP(parseNumber(*o.vdop, "--vdop"));
-  if (o.sentences) g.SetCommands(parseSentences(*o.sentences));
+  if (o.sentences) g.SetCommands(*o.sentences);
   if (o.satellites) {
     // The generator treats a missing file as empty; someone who named one
     // wants to hear that it is not there.
-    std::error_code ec;
     const std::string shown = shownText(*o.satellites, 1024);
-    if (!std::filesystem::is_regular_file(*o.satellites, ec)) {
+    if (!isRegularFile(*o.satellites)) {
       throw RuntimeFailure("Cannot read the satellite file " + shown + ".");
     }
     try {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "generator/nmea_generator.h"
 #include "support/cardinal_point.h"
 #include "support/datetime.h"
 
@@ -17,14 +18,12 @@ class App;
 
 namespace waymock {
 class Clock;
-namespace generator {
-class TTarnNMEAGenerator;
 }
-}  // namespace waymock
 
 namespace waymock::cli {
 
-// Option texts as given; unset options leave the generator's defaults.
+// Option texts as given, the sentences read already; unset options leave the
+// generator's defaults.
 struct FixOptions {
   std::optional<std::string> latitude;    // --lat 48:07:02.28N or 48.1173
   std::optional<std::string> longitude;   // --lon 011:31:00E or -11.5
@@ -38,11 +37,13 @@ struct FixOptions {
   std::optional<std::string> pdop;
   std::optional<std::string> hdop;
   std::optional<std::string> vdop;
-  std::optional<std::string> sentences;   // --sentences GPZDA,GPGGA
-  std::optional<std::string> satellites;  // --satellites FILE
-  std::optional<std::string> utc;         // --utc 2024-03-23T12:35:19Z
+  std::optional<generator::TNMEACommands> sentences;  // --sentences GPZDA,GPGGA
+  std::optional<std::string> satellites;              // --satellites FILE
+  std::optional<std::string> utc;                     // --utc 2024-03-23T12:35:19Z
 };
 
+// Adds the options under the help's group "Fix". A malformed --sentences
+// throws Error from the parse.
 void addFixOptions(CLI::App& command, FixOptions& options);
 
 // The clock the sentences read: fixed at --utc when given, else the system's.

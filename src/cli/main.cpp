@@ -92,19 +92,18 @@ int main(int argc, char** argv) {
   try {
     cli::refuseEmptyVirtualPath(argc, argv);
     app.parse(argc, argv);
+    return action ? action() : 0;
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() != 0 && app.get_subcommands().empty()) {
+    if (app.get_subcommands().empty()) {
       if (const auto word = unknownSubcommand(app, argc, argv)) {
         std::cerr << unknownSubcommandMessage(app, shownText(*word));
         return 2;
       }
     }
-    // Help and version are successes; every other parse error is a bad argument.
-    return app.exit(e) == 0 ? 0 : 2;
-  }
-
-  try {
-    return action ? action() : 0;
+    app.exit(e);
+    return 2;
   } catch (const IoError& e) {
     // The system's words say why: "Address already in use."
     std::cerr << "waymock-cli: " << e.what();
@@ -112,7 +111,8 @@ int main(int argc, char** argv) {
     std::cerr << '\n';
     return 1;
   } catch (const Error& e) {
-    // A value the simulator rejects: its own message, word for word.
+    // A value refused, while parsing (an option's own reader) or by the
+    // simulator: its own message, word for word.
     std::cerr << "waymock-cli: " << e.what() << '\n';
     return 2;
   } catch (const cli::RuntimeFailure& e) {

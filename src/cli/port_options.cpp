@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <iostream>
 #include <vector>
@@ -20,21 +21,27 @@
 
 namespace waymock::cli {
 
-// Forwards to the virtual port once it exists, and to the system's serial
-// devices otherwise; the generator gets it before the port is created.
-class PortTargets::Opener final : public SerialPortOpener {
- public:
-  std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override {
-    return target ? target->open(name, baudRate) : systemSerialPorts()->open(name, baudRate);
-  }
-  std::shared_ptr<SerialPortOpener> target;
-};
+namespace {
 
-void parseHostPort(const std::string& given, std::string& host, int& port,
-                   const std::string& option, const std::string& defaultHost) {
+// How an option reads an address: --udp names a host to send to, --tcp one of
+// this machine's to listen on, where port 0 lets the system pick.
+struct AddressForm {
+  const char* option;
+  const char* defaultHost;  // empty: the host must be given
+  int lowestPort;
+};
+constexpr AddressForm kUdpTarget{"--udp", "", 1};
+constexpr AddressForm kTcpAddress{"--tcp", "127.0.0.1", 0};
+
+// "HOST:PORT", an IPv6 host in brackets ("[::1]:10110", whose host is "::1");
+// with a default host, a bare "PORT" too.
+HostPort parseHostPort(const std::string& given, const AddressForm& form) {
+  const std::string option = form.option;
+  const std::string defaultHost = form.defaultHost;
+  const std::string shape = defaultHost.empty() ? "HOST:PORT" : "[HOST:]PORT";
   const auto malformed = [&] {
-    raise(option + ": \"" + shownText(given) + "\" is not " +
-          (defaultHost.empty() ? "HOST:PORT" : "[HOST:]PORT") + " with a port from 1 to 65535.");
+    raise(option + ": \"" + shownText(given) + "\" is not " + shape + " with a port from " +
+          std::to_string(form.lowestPort) + " to 65535.");
   };
   const bool bare = !defaultHost.empty() && given.find(':') == std::string::npos;
   const std::string text = bare ? defaultHost + ":" + given : given;
@@ -43,23 +50,62 @@ void parseHostPort(const std::string& given, std::string& host, int& port,
       text.size() - colon - 1 > 5) {
     malformed();
   }
-  int value = 0;
-  for (std::size_t i = colon + 1; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') malformed();
-    value = value * 10 + (text[i] - '0');
+  HostPort result;
+  const auto [end, error] =
+      std::from_chars(text.data() + colon + 1, text.data() + text.size(), result.port);
+  if (error != std::errc() || end != text.data() + text.size() || result.port < form.lowestPort ||
+      result.port > 65535) {
+    malformed();
   }
-  if (value < 1 || value > 65535) malformed();
-  host = text.substr(0, colon);
+  result.host = text.substr(0, colon);
   // An IPv6 address has colons of its own, so it comes in brackets.
-  if (host.starts_with('[') && host.ends_with(']') && host.size() > 2) {
-    host = host.substr(1, host.size() - 2);
-  } else if (host.find_first_of(":[]") != std::string::npos) {
-    raise(option + ": \"" + shownText(given) + "\" is not " +
-          (defaultHost.empty() ? "HOST:PORT" : "[HOST:]PORT") +
+  if (result.host.starts_with('[') && result.host.ends_with(']') && result.host.size() > 2) {
+    result.host = result.host.substr(1, result.host.size() - 2);
+  } else if (result.host.find_first_of(":[]") != std::string::npos) {
+    raise(option + ": \"" + shownText(given) + "\" is not " + shape +
           "; an IPv6 host goes in brackets, as in [::1]:10110.");
   }
-  port = value;
+  return result;
 }
+
+// Each target once: a second --udp would send every burst twice, a second
+// --tcp could not listen. Ports the system picks are never the same.
+void refuseTwice(const std::vector<HostPort>& earlier, const HostPort& target,
+                 const std::string& option) {
+  const auto key = [](const HostPort& address) {
+    std::string text = hostPortText(address.host, address.port);
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const bool twice = std::any_of(earlier.begin(), earlier.end(), [&](const HostPort& address) {
+    return key(address) == key(target);
+  });
+  if (twice && target.port != 0) {
+    raise(option + ": " + hostPortText(shownText(target.host), target.port) + " is given twice.");
+  }
+}
+
+// A repeatable address option, read into `addresses` as the command line is
+// parsed.
+CLI::Option* addAddresses(CLI::App& command, const std::string& names,
+                          std::vector<HostPort>& addresses, const AddressForm& form,
+                          const std::string& help) {
+  return command
+      .add_option_function<std::vector<std::string>>(
+          names,
+          [&addresses, &form](const std::vector<std::string>& texts) {
+            addresses.clear();
+            for (const std::string& text : texts) {
+              HostPort address = parseHostPort(text, form);
+              refuseTwice(addresses, address, form.option);
+              addresses.push_back(std::move(address));
+            }
+          },
+          help)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+}  // namespace
 
 CLI::Option* decimalOnly(CLI::Option* option) {
   // CLI11 reads 010 as octal and 0x10 as hexadecimal; here every number is
@@ -95,10 +141,10 @@ void refuseEmptyVirtualPath(int argc, const char* const* argv) {
 }
 
 void addPortOptions(CLI::App& command, PortOptions& o) {
-  const auto group = "Output";
+  const std::string previousGroup = command.option_defaults()->get_group();
+  command.option_defaults()->group("Output");
   auto* port =
       command.add_option("-p,--port", o.port, "Serial device to write to, e.g. /dev/ttyUSB0")
-          ->group(group)
           ->type_name("DEVICE")
           ->check(notEmpty);
   // A flag whose value, if any, comes after "=" (GNU's optional values): the
@@ -108,74 +154,38 @@ void addPortOptions(CLI::App& command, PortOptions& o) {
                 "Create a virtual serial port: a pseudo-terminal that clients open like a serial "
                 "device, linked at PATH when given as --virtual=PATH, else at " +
                     VirtualSerialPort::defaultPath() + " (also used when --port is not given)")
-      ->group(group)
       ->type_name("PATH")
       ->excludes(port);
   std::vector<int> rates(kSerialBaudRates.begin(), kSerialBaudRates.end());
   rates.insert(rates.end(), kFastSerialBaudRates.begin(), kFastSerialBaudRates.end());
   std::sort(rates.begin(), rates.end());
   decimalOnly(command.add_option("--baud", o.baud, "Bit rate of the serial device (default 4800)")
-                  ->group(group)
                   ->type_name("RATE")
                   ->check(CLI::IsMember(rates)));
-  command
-      .add_option("-u,--udp", o.udp,
-                  "Also send each burst as one UDP datagram to HOST:PORT (an IPv6 address in "
-                  "brackets, e.g. [::1]:10110); may be given several times")
-      ->group(group)
-      ->type_name("HOST:PORT")
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command
-      .add_option("--tcp", o.tcp,
-                  "Also serve each burst to every TCP client connected to [HOST:]PORT (host "
-                  "127.0.0.1 unless given; 0.0.0.0 serves all interfaces, [::1] is IPv6 "
-                  "loopback); may be given several times")
-      ->group(group)
-      ->type_name("[HOST:]PORT")
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  addAddresses(command, "-u,--udp", o.udp, kUdpTarget,
+               "Also send each burst as one UDP datagram to HOST:PORT (an IPv6 address in "
+               "brackets, e.g. [::1]:10110); may be given several times")
+      ->type_name("HOST:PORT");
+  addAddresses(command, "--tcp", o.tcp, kTcpAddress,
+               "Also serve each burst to every TCP client connected to [HOST:]PORT (host "
+               "127.0.0.1 unless given; 0.0.0.0 serves all interfaces, [::1] is IPv6 "
+               "loopback; port 0 lets the system pick one, named on standard error); may be "
+               "given several times")
+      ->type_name("[HOST:]PORT");
   decimalOnly(command
                   .add_option("--tcp-max-clients", o.tcpMaxClients,
                               "Clients served at once per --tcp address; more are refused "
                               "(default 4096, fewer when the limit of open files, ulimit -n, "
                               "allows fewer)")
-                  ->group(group)
                   ->type_name("N")
                   ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20)));
+  command.option_defaults()->group(previousGroup);
 }
-
-namespace {
-
-// Each target once: a second --udp would send every burst twice, a second
-// --tcp could not listen.
-void refuseTwice(std::vector<std::string>& seen, const std::string& option, const std::string& host,
-                 int port) {
-  std::string target = hostPortText(host, port);
-  for (char& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (std::find(seen.begin(), seen.end(), target) != seen.end()) {
-    raise(option + ": " + hostPortText(shownText(host), port) + " is given twice.");
-  }
-  seen.push_back(std::move(target));
-}
-
-}  // namespace
 
 PortTargets::PortTargets(const PortOptions& options)
-    : options_(options), opener_(std::make_shared<Opener>()) {
-  std::vector<std::string> seen;
-  for (const std::string& text : options_.udp) {
-    std::string host;
-    int port = 0;
-    parseHostPort(text, host, port);
-    refuseTwice(seen, "--udp", host, port);
-    udp_.push_back(std::make_unique<UdpSender>(host, port));
-  }
-  seen.clear();
-  for (const std::string& text : options_.tcp) {
-    std::string host;
-    int port = 0;
-    parseHostPort(text, host, port, "--tcp", "127.0.0.1");
-    refuseTwice(seen, "--tcp", host, port);
-    tcpAddresses_.emplace_back(host, port);
+    : options_(options), opener_(std::make_shared<SerialPorts>()) {
+  for (const HostPort& target : options_.udp) {
+    udp_.push_back(std::make_unique<UdpSender>(target.host, target.port));
   }
   useVirtual_ = options_.port.empty();
   portName_ = !options_.port.empty()          ? options_.port
@@ -202,10 +212,12 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
   // the run before it begins.
   TcpServer::Limits limits;
   limits.maxClients = options_.tcpMaxClients;
-  for (const auto& [host, port] : tcpAddresses_) {
-    tcp_.push_back(std::make_unique<TcpServer>(host, port, limits));
+  for (const HostPort& address : options_.tcp) {
+    const TcpServer& server =
+        *tcp_.emplace_back(std::make_unique<TcpServer>(address.host, address.port, limits));
     refusalReported_.push_back(false);
-    std::cerr << "waymock-cli: TCP clients connect to " << hostPortText(host, port) << '\n';
+    std::cerr << "waymock-cli: TCP clients connect to "
+              << hostPortText(server.host(), server.port()) << '\n';
   }
   if (useVirtual_) {
     if (options_.virtualPath.empty()) {
@@ -213,7 +225,7 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
                 << '\n';
     }
     virtualPort_ = std::make_unique<VirtualSerialPort>(portName_);
-    opener_->target = virtualPort_->opener();
+    opener_->setVirtual(virtualPort_.get());
     std::cerr << "waymock-cli: clients read the simulated receiver at " << portName_ << " ("
               << virtualPort_->deviceName() << ")\n";
   }
@@ -226,7 +238,7 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
 
 void PortTargets::close(generator::TTarnNMEAGenerator& generator) noexcept {
   generator.ClosePort();
-  opener_->target.reset();
+  opener_->setVirtual(nullptr);
   virtualPort_.reset();
   tcp_.clear();
 }

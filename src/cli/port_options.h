@@ -8,10 +8,13 @@
 //   -u, --udp HOST:PORT  also send each burst as one UDP datagram (repeatable)
 //   --tcp [HOST:]PORT also serve each burst to TCP clients (repeatable); the
 //                     host defaults to 127.0.0.1, 0.0.0.0 serves every interface;
+//                     port 0 lets the system pick one, which standard error names;
 //                     IPv6 hosts in brackets ([::1]:10110) here and for --udp
 //   --tcp-max-clients N  clients served per --tcp address, default 4096
 //
-// A target given twice is refused rather than served twice.
+// The addresses are read while the options are parsed; a malformed one, or a
+// target given twice (which would be served twice), throws Error from the
+// parse.
 //
 // With neither --port nor --virtual the virtual port at its default path is
 // used, and standard error says so. Typical use in a subcommand:
@@ -19,7 +22,7 @@
 //   PortOptions ports;                       // before parsing
 //   addPortOptions(*command, ports);
 //   ...                                      // in the action, after parsing:
-//   PortTargets targets(ports);              // checks --udp; opens nothing yet
+//   PortTargets targets(ports);              // opens nothing yet
 //   TTarnNMEAGenerator generator(clock, targets.opener());
 //   applyFixOptions(...);                    // bad values fail before any port exists
 //   targets.open(generator);                 // TCP listening, port opened
@@ -35,7 +38,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace CLI {
@@ -45,6 +47,7 @@ class Option;
 
 namespace waymock {
 class SerialPortOpener;
+class SerialPorts;
 class TcpServer;
 class Transmitter;
 class UdpSender;
@@ -56,12 +59,18 @@ class TTarnNMEAGenerator;
 
 namespace waymock::cli {
 
+// A host as given (an IPv6 address without its brackets) and a port.
+struct HostPort {
+  std::string host;
+  int port = 0;
+};
+
 struct PortOptions {
-  std::string port;              // --port; empty when not given
-  std::string virtualPath;       // --virtual; empty when not given
-  int baud = 4800;               // --baud
-  std::vector<std::string> udp;  // --udp HOST:PORT, each
-  std::vector<std::string> tcp;  // --tcp [HOST:]PORT, each
+  std::string port;           // --port; empty when not given
+  std::string virtualPath;    // --virtual; empty when not given
+  int baud = 4800;            // --baud
+  std::vector<HostPort> udp;  // --udp HOST:PORT, each
+  std::vector<HostPort> tcp;  // --tcp [HOST:]PORT, each; port 0: the system picks one
   std::size_t tcpMaxClients = 4096;
 };
 
@@ -74,7 +83,6 @@ void refuseEmptyVirtualPath(int argc, const char* const* argv);
 
 class PortTargets {
  public:
-  // Throws Error for a malformed --udp or --tcp, or one given twice.
   explicit PortTargets(const PortOptions& options);
   ~PortTargets();
   PortTargets(const PortTargets&) = delete;
@@ -87,7 +95,8 @@ class PortTargets {
   // Listens on each --tcp address (IoError when one is in use), creates the
   // virtual port when one is wanted (IoError when its path is taken) and opens the port in the
   // generator (RuntimeFailure "Cannot connect to NAME." followed by the reason, when it cannot
-  // be opened). Notes on standard error where a client finds the data.
+  // be opened). Notes on standard error where a client finds the data, with the
+  // port the system picked for a --tcp port 0.
   void open(generator::TTarnNMEAGenerator& generator);
   // Closes the port in the generator and removes the virtual port. Never throws.
   void close(generator::TTarnNMEAGenerator& generator) noexcept;
@@ -106,27 +115,18 @@ class PortTargets {
   void reportRefusedClients();
 
  private:
-  class Opener;
-
   PortOptions options_;
   std::string portName_;
   bool useVirtual_ = false;
-  std::shared_ptr<Opener> opener_;
+  std::shared_ptr<SerialPorts> opener_;
   std::unique_ptr<VirtualSerialPort> virtualPort_;
   std::vector<std::unique_ptr<UdpSender>> udp_;
   std::vector<std::unique_ptr<TcpServer>> tcp_;
-  std::vector<std::pair<std::string, int>> tcpAddresses_;
   std::vector<bool> refusalReported_;
 };
 
 // Makes a whole-number option read its text as decimal only, with leading
 // zeros allowed; returns the option.
 CLI::Option* decimalOnly(CLI::Option* option);
-
-// "HOST:PORT" into its parts, an IPv6 host in brackets ("[::1]:10110", whose
-// host is "::1"); throws Error naming `option` when malformed. With a
-// `defaultHost`, a bare "PORT" is taken too.
-void parseHostPort(const std::string& text, std::string& host, int& port,
-                   const std::string& option = "--udp", const std::string& defaultHost = "");
 
 }  // namespace waymock::cli

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/socket_address.h"
 #include "support/error.h"
 
 namespace waymock {
@@ -75,7 +76,7 @@ SocketAddress UdpSender::systemLookup(const std::string& host) {
 UdpSender::UdpSender() : UdpSender("", 0) {}
 
 UdpSender::UdpSender(std::string host, int port, HostLookup lookup)
-    : port_(port), resolve_(std::move(lookup)) {
+    : port_(port), resolve_(lookup ? std::move(lookup) : HostLookup(systemLookup)) {
   setHost(std::move(host));
 }
 
@@ -95,18 +96,16 @@ void UdpSender::setHost(std::string host) {
     lookup_->abandoned = true;
   }
   lookup_.reset();
-  numeric_.reset();
   host_ = std::move(host);
-  numeric_ = numericAddress(host_);
-  if (!numeric_ && !host_.empty()) {
-    lookup_ = std::make_shared<Lookup>(host_, resolve_);
-    std::lock_guard lock(lookup_->mutex);
-    Lookup::start(lookup_);
-  }
+  if (host_.empty()) return;
+  lookup_ = std::make_shared<Lookup>(host_, resolve_);
+  std::lock_guard lock(lookup_->mutex);
+  // A host written as an address needs no lookup.
+  lookup_->address = numericAddress(host_);
+  if (!lookup_->address) Lookup::start(lookup_);
 }
 
 bool UdpSender::waitForAddress(std::chrono::milliseconds timeout) {
-  if (numeric_) return true;
   if (!lookup_) return false;
   std::unique_lock lock(lookup_->mutex);
   lookup_->settled.wait_for(lock, timeout, [this] { return !lookup_->running; });
@@ -116,11 +115,6 @@ bool UdpSender::waitForAddress(std::chrono::milliseconds timeout) {
 SocketAddress UdpSender::address() {
   if (port_ < 1 || port_ > 65535) {
     raiseIo("UDP port " + std::to_string(port_) + " is not between 1 and 65535.");
-  }
-  if (numeric_) {
-    SocketAddress address = *numeric_;
-    address.setPort(port_);
-    return address;
   }
   if (!lookup_) {
     raiseIo("Cannot resolve the UDP host \"\": " + std::string(gai_strerror(EAI_NONAME)) + ".");

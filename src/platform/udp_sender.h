@@ -3,13 +3,12 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/socket_address.h"
-
 namespace waymock {
+
+class SocketAddress;  // platform/socket_address.h
 
 // Sends each payload as one UDP datagram to a host text (dotted IPv4, an IPv6
 // address, or a host name) and port. The socket is made at the first send and
@@ -24,11 +23,12 @@ class UdpSender {
  public:
   // The address of a host name (its IPv4 one when it has both kinds); throws
   // IoError when there is none. May block as long as the name servers take.
+  // Empty: systemLookup.
   using HostLookup = std::function<SocketAddress(const std::string& host)>;
   static SocketAddress systemLookup(const std::string& host);
 
   UdpSender();
-  UdpSender(std::string host, int port, HostLookup lookup = systemLookup);
+  UdpSender(std::string host, int port, HostLookup lookup = {});
   // Never waits for a lookup in progress: its result is dropped, and its
   // thread ends when the lookup returns.
   ~UdpSender();
@@ -60,8 +60,8 @@ class UdpSender {
   int socket_ = -1;
   int socketFamily_ = 0;
   HostLookup resolve_;
-  std::optional<SocketAddress> numeric_;  // a host written as an address: no lookup
-  // The lookup of a host name; shared with its thread, which may outlive it.
+  // The address of the host: known at once for a host written as an address,
+  // else looked up. Shared with the lookup's thread, which may outlive it.
   std::shared_ptr<Lookup> lookup_;
 };
 

@@ -286,23 +286,6 @@ class VirtualDevice final : public SerialDevice {
   std::shared_ptr<detail::VirtualPty> pty_;
 };
 
-class VirtualOpener final : public SerialPortOpener {
- public:
-  VirtualOpener(std::shared_ptr<detail::VirtualPty> pty, std::shared_ptr<SerialPortOpener> others)
-      : pty_(std::move(pty)), others_(std::move(others)) {}
-
-  std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override {
-    if (pty_->master >= 0 && (name == pty_->path || name == pty_->device)) {
-      return std::make_unique<VirtualDevice>(pty_);
-    }
-    return others_ ? others_->open(name, baudRate) : nullptr;
-  }
-
- private:
-  std::shared_ptr<detail::VirtualPty> pty_;
-  std::shared_ptr<SerialPortOpener> others_;
-};
-
 }  // namespace
 
 std::string VirtualSerialPort::defaultPath() {
@@ -347,7 +330,22 @@ void VirtualSerialPort::purge() noexcept {
 
 std::shared_ptr<SerialPortOpener> VirtualSerialPort::opener(
     std::shared_ptr<SerialPortOpener> others) {
-  return std::make_shared<VirtualOpener>(pty_, std::move(others));
+  auto ports = std::make_shared<SerialPorts>(std::move(others));
+  ports->setVirtual(this);
+  return ports;
+}
+
+SerialPorts::SerialPorts(std::shared_ptr<SerialPortOpener> others) : others_(std::move(others)) {}
+
+std::unique_ptr<SerialDevice> SerialPorts::open(const std::string& name, int baudRate) {
+  if (virtual_ && virtual_->master >= 0 && (name == virtual_->path || name == virtual_->device)) {
+    return std::make_unique<VirtualDevice>(virtual_);
+  }
+  return others_ ? others_->open(name, baudRate) : nullptr;
+}
+
+void SerialPorts::setVirtual(const VirtualSerialPort* port) {
+  virtual_ = port != nullptr ? port->pty_ : nullptr;
 }
 
 }  // namespace waymock

@@ -12,6 +12,27 @@ namespace detail {
 struct VirtualPty;
 }
 
+class VirtualSerialPort;
+
+// The ports a front end offers the generator: its virtual port while it has
+// one, and the system's devices (or `others`) for every other name. The
+// generator takes it once, before any virtual port exists; the virtual port
+// then comes and goes with Start and Stop.
+class SerialPorts final : public SerialPortOpener {
+ public:
+  explicit SerialPorts(std::shared_ptr<SerialPortOpener> others = systemSerialPorts());
+
+  // Opens the virtual port for its path and its device name while it lives.
+  std::unique_ptr<SerialDevice> open(const std::string& name, int baudRate) override;
+  // From now on serves `port`, or no virtual port when nullptr. Devices
+  // handed out stay usable after the port is gone, writing nothing.
+  void setVirtual(const VirtualSerialPort* port);
+
+ private:
+  std::shared_ptr<SerialPortOpener> others_;
+  std::shared_ptr<detail::VirtualPty> virtual_;
+};
+
 // A serial port with nothing but software behind it: a pseudo-terminal whose
 // slave side is reachable through a symbolic link at a path the user chooses,
 // so any client (gpsd, a navigation program, `cat`) opens the link as if it
@@ -50,13 +71,12 @@ class VirtualSerialPort {
   // Drops what clients sent; what they have not read yet stays for them.
   void purge() noexcept;
 
-  // Opens this port for the name path() (and for deviceName()); every other
-  // name goes to `others`. The devices it hands out stay usable after the port
-  // is gone, writing nothing.
+  // Serial ports with this one as their virtual port (see SerialPorts).
   std::shared_ptr<SerialPortOpener> opener(
       std::shared_ptr<SerialPortOpener> others = systemSerialPorts());
 
  private:
+  friend class SerialPorts;
   std::shared_ptr<detail::VirtualPty> pty_;
 };
 

@@ -191,14 +191,15 @@ std::string GetSpecialFolder(int kind) {
   }
 }
 
+std::string errorLogFile(const ErrorLogContext& context) {
+  // Without a usable data folder the log goes to the current folder.
+  return withSlash(dataFolder(context)) + "WAYM.log";
+}
+
 void WriteLogLine(const std::string& path, const std::string& text,
                   const ErrorLogContext& context) {
   const bool admin = context.isAdministrator ? context.isAdministrator() : IsAdministrator();
-  std::string file = path;
-  if (!admin) {
-    // Without a usable data folder the log goes to the current folder.
-    file = withSlash(dataFolder(context)) + "WAYM.log";
-  }
+  const std::string file = admin ? path : errorLogFile(context);
 
   const std::string line = logLine(localNow(context.clock), text);
   const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -32,13 +32,17 @@ struct ErrorLogContext {
   std::function<std::string(int)> specialFolder;  // empty: GetSpecialFolder
 };
 
+// The error log of a user who is no administrator (here, every user): WAYM.log
+// in the program's folder of the application data folder,
+// "<application data>/waymock/", which is made when missing; when there is no
+// application data folder, or the folder cannot be made, WAYM.log in the
+// current folder.
+std::string errorLogFile(const ErrorLogContext& context = {});
+
 // Appends one line "MM/dd/yyyy, <time> - text" with CR LF, in local time, the
 // time in the long time form of the user's locale (strftime's %X), to `path`
-// when the user is an administrator and otherwise to WAYM.log in the program's
-// folder of the application data folder, "<application data>/waymock/" (made
-// when missing; when there is no application data folder, or the folder cannot
-// be made, the file is WAYM.log in the current folder). The file is never
-// truncated. Throws IoError when the line cannot be written.
+// when the user is an administrator and otherwise to errorLogFile(). The file
+// is never truncated. Throws IoError when the line cannot be written.
 void WriteLogLine(const std::string& path, const std::string& text,
                   const ErrorLogContext& context = {});
 

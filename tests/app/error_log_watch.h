@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/handler_guard.h"
-#include "platform/folders.h"
+#include "support/error_log.h"
 
 namespace waymock::test {
 
@@ -20,7 +20,7 @@ class ErrorLogWatch {
     const std::string given = std::string(std::getenv("HOME")) + "/errors.log";
     app::setErrorLogPath(given);
     // No one counts as an administrator: the line goes to the data folder.
-    file_ = userDataFolder() + "WAYM.log";
+    file_ = errorLogFile();
     std::error_code ignored;
     start_ = std::filesystem::exists(file_) ? std::filesystem::file_size(file_, ignored) : 0;
   }

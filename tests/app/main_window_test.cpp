@@ -403,7 +403,7 @@ TEST(MainWindow, VirtualPortLivesFromStartToStop) {
 TEST(MainWindow, ABadSatelliteFileCostsOneLogLineAndStartUpGoesOn) {
   const std::string file = satelliteFilePath();
   test::writeFile(file, "[1]\r\nActive=1\r\nElevation=45\r\nAzimuth=90\r\nSNR=30\r\n[33]\r\n");
-  const std::string log = userDataFolder() + "WAYM.log";
+  const std::string log = errorLogFile();
   std::filesystem::remove(log);
   Window win;
   std::istringstream lines(test::readFile(log));

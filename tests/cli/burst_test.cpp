@@ -79,6 +79,9 @@ TEST(CliBurst, OptionsReachTheSentences) {
         "--lon", "005:03:00w"},
        "$GPZDA,000000.000,01012024,00,00*52\r\n"
        "$GPGLL,0503.0000,S,00503.0000,W,000000.000,A,A*56\r\n"},
+      // A list given twice: the last one counts, as for every option.
+      {{"--sentences", "GPGLL,GPZDA", "--utc", "2024-01-01T00:00:00Z", "--sentences", "gpzda"},
+       "$GPZDA,000000.000,01012024,00,00*52\r\n"},
       // km/h become knots by the program's factor: 10 km/h is 5.397 knots.
       {{"--sentences", "GPVTG", "--speed", "10", "--heading", "0"},
        "$GPVTG,0,T,0,M,5.4,N,10.0055586436909,K,A*19\r\n"},

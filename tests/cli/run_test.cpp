@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::cliPath;
+using test::countOf;
 using test::runProcess;
 
 const std::vector<std::string> kFix = {
@@ -47,12 +48,6 @@ std::vector<std::string> splitLog(const std::string& log) {
   }
   EXPECT_EQ(at, log.size()) << "log does not end with an empty line";
   return bursts;
-}
-
-std::size_t countOf(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
-  return n;
 }
 
 // waymock-cli running in the background while the test acts as a client;
@@ -390,9 +385,7 @@ TEST(CliEcho, AStandardOutputNobodyReadsHoldsUpNothingAndAStopIsClean) {
                                 ",A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
   }
   test::writeFile(dir / "a.log", log);
-  const int port = test::freeLoopbackPort(SOCK_STREAM);
-  const std::vector<std::string> network = {"--virtual=" + (dir / "gps").string(), "--tcp",
-                                            std::to_string(port)};
+  const std::vector<std::string> network = {"--virtual=" + (dir / "gps").string(), "--tcp", "0"};
   std::vector<std::string> run = runArgs({"--interval", "0.002"});
   std::vector<std::string> replay = {cliPath(), "replay",  (dir / "a.log").string(),
                                      "--loop",  "--delay", "0"};
@@ -405,7 +398,7 @@ TEST(CliEcho, AStandardOutputNobodyReadsHoldsUpNothingAndAStopIsClean) {
     test::BackgroundProcess process(args);
     process.holdOutput(true);
     ASSERT_TRUE(waitFor([&] { return fs::is_symlink(dir / "gps"); })) << process.err();
-    test::TcpClient client(port);
+    test::TcpClient client(test::tcpPortOf(process));
     EXPECT_TRUE(waitFor([&] { return process.err().find(said) != std::string::npos; }));
     const std::size_t before = countOf(client.received(), "$GPRMC");
     EXPECT_TRUE(client.readUntil(

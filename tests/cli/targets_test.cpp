@@ -26,6 +26,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::cliPath;
+using test::countOf;
 
 const std::vector<std::string> kFix = {"--lat", "48:07:02.28N", "--lon", "011:31:00E"};
 
@@ -39,13 +40,18 @@ std::vector<std::string> runArgs(const std::vector<std::string>& args) {
 TEST(CliTargets, TcpClientsAndSeveralUdpListenersGetEveryBurst) {
   test::TempDir dir;
   test::UdpReceiver udp1, udp2;
-  const int port = test::freeLoopbackPort(SOCK_STREAM);
   test::BackgroundProcess run(
-      runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp",
-               std::to_string(port), "--udp", "127.0.0.1:" + std::to_string(udp1.port()), "--udp",
+      runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp", "0", "--tcp",
+               "0", "--udp", "127.0.0.1:" + std::to_string(udp1.port()), "--udp",
                "127.0.0.1:" + std::to_string(udp2.port())}));
   ASSERT_TRUE(run.waitForOutput([](const std::string& out) { return !out.empty(); }, 10s))
       << run.err();
+  // Port 0: the system picked one, and standard error names it; a second
+  // port 0 is another port, not the same address twice.
+  const int port = test::tcpPortOf(run);
+  ASSERT_GT(port, 0) << run.err();
+  EXPECT_NE(test::tcpPortOf(run, 1), port) << run.err();
+  EXPECT_GT(test::tcpPortOf(run, 1), 0) << run.err();
   EXPECT_NE(run.err().find("waymock-cli: TCP clients connect to 127.0.0.1:" + std::to_string(port) +
                            "\n"),
             std::string::npos)
@@ -107,10 +113,10 @@ TEST(CliTargets, RefusesWhatItCannotServeBeforeSendingAnything) {
       {{"--tcp", "127.0.0.1:" + port}, 1, inUse},
       {{"--tcp", "port"},
        2,
-       "waymock-cli: --tcp: \"port\" is not [HOST:]PORT with a port from 1 to 65535.\n"},
-      {{"--tcp", "0"},
+       "waymock-cli: --tcp: \"port\" is not [HOST:]PORT with a port from 0 to 65535.\n"},
+      {{"--tcp", "65536"},
        2,
-       "waymock-cli: --tcp: \"0\" is not [HOST:]PORT with a port from 1 to 65535.\n"},
+       "waymock-cli: --tcp: \"65536\" is not [HOST:]PORT with a port from 0 to 65535.\n"},
       {{"--tcp", "0:10110"},
        2,
        "waymock-cli: Cannot listen on 0:10110: 0 is not an address of four numbers such as "
@@ -149,12 +155,6 @@ bool eventually(const std::function<bool()>& condition) {
   return condition();
 }
 
-std::size_t countOf(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
-  return n;
-}
-
 // Clients beyond --tcp-max-clients, or beyond what the limit of open files
 // leaves, are closed at once, said once, and the run goes on: a looped replay
 // still opens its log for every pass.
@@ -169,32 +169,32 @@ TEST(CliTargets, ClientsBeyondTheCapOrTheDescriptorLimitAreRefusedAndTheRunGoesO
   struct Case {
     std::vector<std::string> command;
     std::size_t clients;
-    std::string said;
+    std::string said;  // after "TCP 127.0.0.1:PORT: "
   };
-  const int port = test::freeLoopbackPort(SOCK_STREAM);
-  const std::string where = "waymock-cli: TCP 127.0.0.1:" + std::to_string(port) + ": ";
   const Case cases[] = {
-      {runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp",
-                std::to_string(port), "--tcp-max-clients", "2"}),
-       3, where + "2 clients, the most --tcp-max-clients allows; further clients are refused.\n"},
+      {runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp", "0",
+                "--tcp-max-clients", "2"}),
+       3, "2 clients, the most --tcp-max-clients allows; further clients are refused.\n"},
       {{"/bin/sh", "-c", "ulimit -n 40 && exec \"$0\" \"$@\"", cliPath(), "replay",
         (dir / "short.log").string(), "--loop", "--delay", "20",
-        "--virtual=" + (dir / "gps").string(), "--tcp", std::to_string(port)},
+        "--virtual=" + (dir / "gps").string(), "--tcp", "0"},
        60,
-       where + "the process is near its limit of 40 open files (ulimit -n); further clients "
-               "are refused until some leave.\n"},
+       "the process is near its limit of 40 open files (ulimit -n); further clients are refused "
+       "until some leave.\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command[1]);
     test::BackgroundProcess run(c.command);
     ASSERT_TRUE(run.waitForOutput([](const std::string& out) { return !out.empty(); }, 10s))
         << run.err();
+    const int port = test::tcpPortOf(run);
+    ASSERT_GT(port, 0) << run.err();
+    const std::string said = "waymock-cli: TCP 127.0.0.1:" + std::to_string(port) + ": " + c.said;
     std::vector<std::unique_ptr<test::TcpClient>> clients;
     for (std::size_t i = 0; i < c.clients; ++i) {
       clients.push_back(std::make_unique<test::TcpClient>(port));
     }
-    ASSERT_TRUE(eventually([&] { return run.err().find(c.said) != std::string::npos; }))
-        << run.err();
+    ASSERT_TRUE(eventually([&] { return run.err().find(said) != std::string::npos; })) << run.err();
     // The first client is served, the last one was closed at once.
     EXPECT_TRUE(
         clients.front()->readUntil([](const std::string& r) { return countOf(r, "$GPRMC") >= 3; }));
@@ -205,7 +205,7 @@ TEST(CliTargets, ClientsBeyondTheCapOrTheDescriptorLimitAreRefusedAndTheRunGoesO
     EXPECT_TRUE(run.waitForOutput(
         [&](const std::string& out) { return countOf(out, "\r\n\r\n") >= echoed + 5; }, 10s));
     EXPECT_EQ(run.stop(), 0) << run.err();
-    EXPECT_EQ(countOf(run.err(), c.said), 1u) << run.err();
+    EXPECT_EQ(countOf(run.err(), said), 1u) << run.err();
   }
 }
 
@@ -216,12 +216,10 @@ TEST(CliTargets, NetworkTargetsGetEachBurstOnTimeWhileTheSerialDeviceTakesNothin
   char name[256] = {};
   ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
   ASSERT_EQ(tcflow(slave, TCOOFF), 0);
-  const int port = test::freeLoopbackPort(SOCK_STREAM);
-  test::BackgroundProcess run(
-      runArgs({"--port", name, "--interval", "0.1", "--tcp", std::to_string(port)}));
+  test::BackgroundProcess run(runArgs({"--port", name, "--interval", "0.1", "--tcp", "0"}));
   ASSERT_TRUE(eventually([&] { return run.err().find("took no data") != std::string::npos; }))
       << run.err();
-  test::TcpClient client(port);
+  test::TcpClient client(test::tcpPortOf(run));
   // Ten intervals, given five times as long; each tick used to wait out the
   // serial write first, over a second.
   ASSERT_TRUE(
@@ -288,13 +286,15 @@ TEST(CliTargets, TcpAndUdpOverIpv6) {
   if (!test::hasIpv6Loopback()) GTEST_SKIP() << "no IPv6 loopback";
   test::TempDir dir;
   test::UdpReceiver udp(AF_INET6);
-  const int port = test::freeLoopbackPort(SOCK_STREAM);
-  const std::string tcp = "[::1]:" + std::to_string(port);
-  test::BackgroundProcess run(runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05",
-                                       "--tcp", tcp, "-u", "[::1]:" + std::to_string(udp.port())}));
+  test::BackgroundProcess run(
+      runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.05", "--tcp", "[::1]:0",
+               "-u", "[::1]:" + std::to_string(udp.port())}));
   ASSERT_TRUE(run.waitForOutput([](const std::string& out) { return !out.empty(); }, 10s))
       << run.err();
-  EXPECT_NE(run.err().find("waymock-cli: TCP clients connect to " + tcp + "\n"), std::string::npos)
+  const int port = test::tcpPortOf(run);
+  EXPECT_NE(
+      run.err().find("waymock-cli: TCP clients connect to [::1]:" + std::to_string(port) + "\n"),
+      std::string::npos)
       << run.err();
   test::TcpClient client(port, 0, AF_INET6);
   EXPECT_TRUE(client.readUntil([](const std::string& r) { return countOf(r, "$GPRMC") >= 2; }));

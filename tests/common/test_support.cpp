@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <clocale>
 #include <cstdint>
 #include <cstdlib>
@@ -38,6 +39,12 @@ TempDir::~TempDir() {
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
+}
+
+std::size_t countOf(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+  return n;
 }
 
 std::string readFile(const std::filesystem::path& file) {
@@ -172,7 +179,8 @@ ProcessResult runProcess(const std::vector<std::string>& args, std::string_view 
   return result;
 }
 
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& args) {
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& args,
+                                     const std::vector<int>& passed) {
   if (args.empty()) throw std::runtime_error("no program to start");
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -191,6 +199,14 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& args) {
     if (devNull >= 0) dup2(devNull, 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
+    // Moved out of the way first, so that placing one never overwrites another.
+    std::array<int, 8> moved{};
+    for (std::size_t i = 0; i < passed.size() && i < moved.size(); ++i) {
+      moved[i] = fcntl(passed[i], F_DUPFD_CLOEXEC, 64);
+    }
+    for (std::size_t i = 0; i < passed.size() && i < moved.size(); ++i) {
+      dup2(moved[i], static_cast<int>(3 + i));
+    }
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -337,21 +353,21 @@ std::string findProgram(const std::string& name) {
   return {};
 }
 
-int freeLoopbackPort(int socketType) {
-  const int fd = socket(AF_INET, socketType | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    close(fd);
-    throw std::runtime_error("cannot find a free port");
+int tcpPortOf(BackgroundProcess& simulator, std::size_t index, std::chrono::milliseconds timeout) {
+  const std::string said = "TCP clients connect to ";
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const std::string err = simulator.err();
+    std::size_t at = err.find(said);
+    for (std::size_t i = 0; i < index && at != std::string::npos; ++i) at = err.find(said, at + 1);
+    const std::size_t end = at == std::string::npos ? at : err.find('\n', at);
+    if (end != std::string::npos) return std::stoi(err.substr(err.rfind(':', end) + 1));
+    if (simulator.waitForExit(std::chrono::milliseconds(0)) ||
+        std::chrono::steady_clock::now() >= deadline) {
+      return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  close(fd);
-  return ntohs(address.sin_port);
 }
 
 namespace {
@@ -415,6 +431,24 @@ std::optional<std::string> UdpReceiver::receive(int waitMs) {
   const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
   if (n < 0) return std::nullopt;
   return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+RefusingUdpPort::RefusingUdpPort() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  socklen_t length = 0;
+  sockaddr_storage address = loopback(AF_INET, 0, length);
+  // Connected to itself, the socket takes datagrams from no one else; the
+  // system answers them as for a port without a socket.
+  if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      connect(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    if (fd_ >= 0) ::close(fd_);
+    throw std::runtime_error("cannot hold a UDP port");
+  }
+  port_ = portOf(address);
+}
+
+RefusingUdpPort::~RefusingUdpPort() {
+  ::close(fd_);
 }
 
 std::string runAsNobody(const std::function<std::string()>& work) {

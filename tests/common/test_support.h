@@ -55,6 +55,8 @@ class TempDir {
 };
 
 std::string readFile(const std::filesystem::path& file);
+// How often `what` occurs in `text`, without overlaps.
+std::size_t countOf(const std::string& text, const std::string& what);
 void writeFile(const std::filesystem::path& file, std::string_view content);
 // The files this process holds open in `folder` (not below it), by the paths
 // their descriptors name: a removed file's ends with " (deleted)".
@@ -115,7 +117,10 @@ inline std::string cliPath() {
 class BackgroundProcess {
  public:
   // Starts args[0] (a path) with the arguments; throws when it cannot start.
-  explicit BackgroundProcess(const std::vector<std::string>& args);
+  // The descriptors of `passed` become the program's 3, 4 and on, as a
+  // service manager hands over the sockets it listens on.
+  explicit BackgroundProcess(const std::vector<std::string>& args,
+                             const std::vector<int>& passed = {});
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
@@ -158,8 +163,12 @@ class BackgroundProcess {
 // (/usr/sbin, /sbin); empty when it is not installed.
 std::string findProgram(const std::string& name);
 
-// A port on 127.0.0.1 that was free a moment ago (SOCK_STREAM or SOCK_DGRAM).
-int freeLoopbackPort(int socketType);
+// The port of the simulator's `index`-th TCP server, which it names on
+// standard error ("TCP clients connect to 127.0.0.1:PORT") once it listens:
+// with --tcp 0 the system picked it. 0 when it has not within `timeout`, or
+// has ended.
+int tcpPortOf(BackgroundProcess& simulator, std::size_t index = 0,
+              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Whether this machine has the IPv6 loopback address ::1 (a container may not).
 bool hasIpv6Loopback();
@@ -176,6 +185,22 @@ class UdpReceiver {
   int port() const { return port_; }
   // The next datagram, or nothing within the wait.
   std::optional<std::string> receive(int waitMs = 1000);
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+// A UDP port on 127.0.0.1 that refuses what is sent to it, as one that
+// nobody listens on does, and that no other program can take meanwhile.
+class RefusingUdpPort {
+ public:
+  RefusingUdpPort();
+  ~RefusingUdpPort();
+  RefusingUdpPort(const RefusingUdpPort&) = delete;
+  RefusingUdpPort& operator=(const RefusingUdpPort&) = delete;
+
+  int port() const { return port_; }
 
  private:
   int fd_;

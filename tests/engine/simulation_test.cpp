@@ -103,8 +103,14 @@ TEST_F(SimulationTest, WithoutPortNothingHappens) {
   EXPECT_EQ(simulation.tick(), 0);
   EXPECT_TRUE(line.writes.empty());
   EXPECT_TRUE(echoed.empty());
-  EXPECT_EQ(receiver.receive(50), std::nullopt);
   EXPECT_EQ(generator.Latitude_Second(), 2.5L);
+  // The first datagram to arrive is that of the first tick with a port, whose
+  // fix differs.
+  generator.SetLatitude_Second(3.5L);
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  const std::string burst = generator.GetSentences();
+  simulation.tick();
+  EXPECT_EQ(receiver.receive(), burst);
 }
 
 TEST_F(SimulationTest, TransmittingTickSendsEchoesThenMoves) {

@@ -1,10 +1,19 @@
 // gpsd reads the simulator like a receiver on a serial line, over UDP or TCP, and
 // gpspipe shows what it made of it.
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "interop/interop_support.h"
@@ -108,6 +117,77 @@ void expectReportsShowFix(const Reports& r, const Fix& fix) {
   }
 }
 
+// A listening socket of its own for each of gpsd's ports: gpsd cannot be told
+// port 0, so its client port is picked here and handed over as a service
+// manager would (its control socket first), and a udp:// source on port 0 is
+// looked up among the sockets the process holds.
+class Gpsd {
+ public:
+  Gpsd(const std::string& program, const std::string& device, const TempDir& dir) {
+    const int control = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un local{};
+    local.sun_family = AF_UNIX;
+    const std::string path = (dir / "gpsd.sock").string();
+    std::strncpy(local.sun_path, path.c_str(), sizeof local.sun_path - 1);
+    const int clients = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const bool listening =
+        ::bind(control, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 &&
+        ::listen(control, 4) == 0 &&
+        ::bind(clients, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(clients, 8) == 0 &&
+        ::getsockname(clients, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    EXPECT_TRUE(listening) << std::strerror(errno);
+    port_ = ntohs(address.sin_port);
+    // -b: read-only, gpsd never writes probes into our port.
+    process_ = std::make_unique<BackgroundProcess>(
+        std::vector<std::string>{"/bin/sh", "-c", "LISTEN_PID=$$ LISTEN_FDS=2 exec \"$0\" \"$@\"",
+                                 program, "-N", "-n", "-b", device},
+        std::vector<int>{control, clients});
+    ::close(control);
+    ::close(clients);
+  }
+
+  BackgroundProcess& process() { return *process_; }
+  // Where gpspipe connects.
+  int port() const { return port_; }
+
+  // The port of gpsd's UDP socket on 127.0.0.1, once it has one; 0 when it
+  // has none within ten seconds.
+  int udpPort() const {
+    const std::string fds = "/proc/" + std::to_string(process_->pid()) + "/fd";
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      std::set<std::string> sockets;
+      std::error_code ignored;
+      for (const auto& fd : std::filesystem::directory_iterator(fds, ignored)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
+        if (target.starts_with("socket:[")) sockets.insert(target.substr(8, target.size() - 9));
+      }
+      std::ifstream table("/proc/net/udp");
+      std::string line;
+      std::getline(table, line);  // the heading
+      while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+            timeout >> inode;
+        if (sockets.count(inode) != 0 && local.starts_with("0100007F:")) {
+          return std::stoi(local.substr(9), nullptr, 16);
+        }
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    return 0;
+  }
+
+ private:
+  int port_ = 0;
+  std::unique_ptr<BackgroundProcess> process_;
+};
+
 class GpsdTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -132,17 +212,13 @@ class GpsdTest : public ::testing::Test {
     return simulator;
   }
 
-  void checkGpsd(const std::string& device, const Fix& fix) {
-    const int port = freeLoopbackPort(SOCK_STREAM);
-    // -b: read-only, gpsd never writes probes into our port.
-    BackgroundProcess gpsd({gpsd_, "-N", "-n", "-b", "-S", std::to_string(port), device});
+  void expectGpsdShows(Gpsd& gpsd, const Fix& fix) {
     std::string seen;
-    const auto reports = watchGpsd(gpspipe_, port, seen, 10s);
+    const auto reports = watchGpsd(gpspipe_, gpsd.port(), seen, 10s);
     ASSERT_TRUE(reports.has_value()) << "gpspipe showed:\n"
                                      << seen << "\ngpsd said:\n"
-                                     << gpsd.err();
+                                     << gpsd.process().err();
     expectReportsShowFix(*reports, fix);
-    gpsd.stop();
   }
 
   TempDir dir_;
@@ -153,25 +229,29 @@ TEST_F(GpsdTest, ReadsTheVirtualSerialPort) {
   const Fix fix{"33:51:24.408S", "151:12:55.044W", -33.85678, -151.21529, "12.5", 12.5};
   const std::string device = (dir_ / "gps").string();
   auto simulator = startSimulator(fix, {"--virtual=" + device});
-  checkGpsd(device, fix);
+  Gpsd gpsd(gpsd_, device, dir_);
+  expectGpsdShows(gpsd, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
 }
 
 TEST_F(GpsdTest, ReadsTheUdpDatagrams) {
   const Fix fix{"48:07:02.28N", "011:31:00E", 48.1173, 11.516666667, "545.4", 545.4};
-  const int udpPort = freeLoopbackPort(SOCK_DGRAM);
-  const std::string udp = "127.0.0.1:" + std::to_string(udpPort);
+  // gpsd listens on a port the system picks, and the simulator sends there.
+  Gpsd gpsd(gpsd_, "udp://127.0.0.1:0", dir_);
+  const int udpPort = gpsd.udpPort();
+  ASSERT_GT(udpPort, 0) << gpsd.process().err();
   // The run needs a port as well; nobody reads this one.
-  auto simulator = startSimulator(fix, {"--virtual=" + (dir_ / "gps").string(), "--udp", udp});
-  checkGpsd("udp://" + udp, fix);
+  auto simulator = startSimulator(fix, {"--virtual=" + (dir_ / "gps").string(), "--udp",
+                                        "127.0.0.1:" + std::to_string(udpPort)});
+  expectGpsdShows(gpsd, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
 }
 
 TEST_F(GpsdTest, ReadsTheTcpStream) {
   const Fix fix{"51:28:38.0N", "000:00:05.31W", 51.477222222, -0.001475, "45.0", 45.0};
-  const std::string tcp = "127.0.0.1:" + std::to_string(freeLoopbackPort(SOCK_STREAM));
-  auto simulator = startSimulator(fix, {"--virtual=" + (dir_ / "gps").string(), "--tcp", tcp});
-  checkGpsd("tcp://" + tcp, fix);
+  auto simulator = startSimulator(fix, {"--virtual=" + (dir_ / "gps").string(), "--tcp", "0"});
+  Gpsd gpsd(gpsd_, "tcp://127.0.0.1:" + std::to_string(tcpPortOf(*simulator)), dir_);
+  expectGpsdShows(gpsd, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
 }
 

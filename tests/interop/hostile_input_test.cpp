@@ -377,10 +377,12 @@ TEST(HostileInput, ARunWhosePortGoesAwayReopensItWhenItComesBackAndFinishesItsCo
   const fs::path link = dir / "ttyGPS";
   auto first = std::make_unique<Pty>();
   fs::create_symlink(first->name, link);
-  BackgroundProcess run(
-      {cliPath(), "run", "--port", link.string(), "--interval", "0.05", "--count", "30"});
+  // The TCP client sees every tick, also those the port does not take.
+  BackgroundProcess run({cliPath(), "run", "--port", link.string(), "--interval", "0.05", "--count",
+                         "30", "--tcp", "0"});
   const auto hasBurst = [](const std::string& s) { return s.find("$GPGSA") != std::string::npos; };
   ASSERT_TRUE(hasBurst(readUntil(first->master, hasBurst))) << run.err();
+  TcpClient ticks(tcpPortOf(run));
   // Unplugged: the link goes (as udev removes it; a stale one could meet a
   // reused pseudo-terminal number), and the device with it.
   fs::remove(link);
@@ -391,7 +393,10 @@ TEST(HostileInput, ARunWhosePortGoesAwayReopensItWhenItComesBackAndFinishesItsCo
     std::this_thread::sleep_for(10ms);
   }
   const std::size_t echoedBefore = run.out().size();
-  std::this_thread::sleep_for(200ms);  // a few ticks without the device
+  const auto ticksBefore = countOf(ticks.received(), "$GPRMC");
+  ASSERT_TRUE(ticks.readUntil([&](const std::string& r) {
+    return countOf(r, "$GPRMC") >= ticksBefore + 3;
+  })) << "no ticks without the device";
   EXPECT_EQ(run.out().size(), echoedBefore) << "a burst the port did not take was echoed";
 
   Pty second;
@@ -400,12 +405,7 @@ TEST(HostileInput, ARunWhosePortGoesAwayReopensItWhenItComesBackAndFinishesItsCo
   const auto exit = run.waitForExit(15s);
   ASSERT_TRUE(exit.has_value()) << "--count did not end the run: " << run.err();
   EXPECT_EQ(*exit, 0) << run.err();
-  std::size_t bursts = 0;
-  for (auto at = run.out().find("$GPRMC"); at != std::string::npos;
-       at = run.out().find("$GPRMC", at + 1)) {
-    ++bursts;
-  }
-  EXPECT_EQ(bursts, 30u);
+  EXPECT_EQ(countOf(run.out(), "$GPRMC"), 30u);
   for (const std::string& note :
        {link.string() + " went away; still trying.", link.string() + " is back."}) {
     const auto at = run.err().find(note);
@@ -418,10 +418,10 @@ TEST(HostileInput, ARunWhosePortGoesAwayReopensItWhenItComesBackAndFinishesItsCo
 
 TEST(HostileInput, AUdpTargetThatRefusesNeverStopsTheTick) {
   Pty pty;
-  const int port = freeLoopbackPort(SOCK_DGRAM);  // nobody listens there
+  const RefusingUdpPort refusing;
   TTarnNMEAGenerator gen(std::make_shared<FixedClock>(45000.5));
   ASSERT_TRUE(gen.OpenPort(pty.name, 4800));
-  UdpSender udp("127.0.0.1", port);
+  UdpSender udp("127.0.0.1", refusing.port());
   Simulation simulation(gen, &udp);
   simulation.onUdpError = [](const UdpSender&, const std::exception&) {};
   for (int i = 0; i < 5; ++i) {
@@ -445,18 +445,13 @@ TEST(HostileInput, AUdpTargetThatRefusesNeverStopsTheTick) {
 
 TEST(HostileInput, ARunSendingToARefusingUdpTargetCompletes) {
   TempDir dir;
-  const int port = freeLoopbackPort(SOCK_DGRAM);
-  const ProcessResult run =
-      runProcess({cliPath(), "run", "--virtual=" + (dir / "gps").string(), "--udp",
-                  "127.0.0.1:" + std::to_string(port), "--count", "5", "--interval", "0.02"},
-                 {}, 20s);
+  const RefusingUdpPort refusing;
+  const ProcessResult run = runProcess(
+      {cliPath(), "run", "--virtual=" + (dir / "gps").string(), "--udp",
+       "127.0.0.1:" + std::to_string(refusing.port()), "--count", "5", "--interval", "0.02"},
+      {}, 20s);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  std::size_t bursts = 0;
-  for (std::size_t at = run.out.find("$GPRMC"); at != std::string::npos;
-       at = run.out.find("$GPRMC", at + 1)) {
-    ++bursts;
-  }
-  EXPECT_EQ(bursts, 5u);
+  EXPECT_EQ(countOf(run.out, "$GPRMC"), 5u);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/socket_address.h"
 #include "support/error.h"
 
 namespace waymock {

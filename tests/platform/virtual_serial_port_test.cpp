@@ -275,25 +275,35 @@ class RecordingOpener final : public SerialPortOpener {
   std::vector<std::string> names;
 };
 
-TEST(VirtualSerialPort, OpenerServesItsPathAndPassesOtherNamesOn) {
+// As the front ends use it: the generator gets the ports before the virtual
+// port exists, and the port comes and goes with Start and Stop.
+TEST(VirtualSerialPort, SerialPortsServeItsPathWhileSetAndPassOtherNamesOn) {
   test::TempDir dir;
+  const std::string path = (dir / "gps").string();
   auto others = std::make_shared<RecordingOpener>();
+  SerialPorts ports(others);
+  EXPECT_EQ(ports.open(path, 4800), nullptr);
   std::unique_ptr<SerialDevice> device;
   {
-    VirtualSerialPort port((dir / "gps").string());
-    auto opener = port.opener(others);
-    EXPECT_EQ(opener->open("/dev/ttyUSB0", 4800), nullptr);
-    EXPECT_EQ(others->names, std::vector<std::string>{"/dev/ttyUSB0"});
-
-    device = opener->open(port.path(), 4800);
+    VirtualSerialPort port(path);
+    ports.setVirtual(&port);
+    EXPECT_EQ(ports.open("/dev/ttyUSB0", 4800), nullptr);
+    device = ports.open(port.path(), 4800);
     ASSERT_NE(device, nullptr);
+    EXPECT_NE(ports.open(port.deviceName(), 4800), nullptr);
     Client client(dir / "gps");
     EXPECT_EQ(device->write(zdaBurst(0), 100ms), zdaBurst(0).size());
     EXPECT_EQ(readAtLeast(client.fd(), zdaBurst(0).size()), zdaBurst(0));
     device->purge();
+    // The port's own opener serves it the same way.
+    EXPECT_NE(port.opener(others)->open(path, 4800), nullptr);
   }
   // The port is gone; the device the generator still holds writes nothing.
   EXPECT_EQ(device->write(zdaBurst(1), 100ms), 0u);
+  EXPECT_EQ(ports.open(path, 4800), nullptr);
+  ports.setVirtual(nullptr);
+  EXPECT_EQ(ports.open(path, 4800), nullptr);
+  EXPECT_EQ(others->names, (std::vector<std::string>{path, "/dev/ttyUSB0", path, path}));
 }
 
 }  // namespace

@@ -68,6 +68,7 @@ TEST(ErrorLog, EveryUsersLogIsWaymLogInTheProgramsDataFolder) {
   EXPECT_FALSE(std::filesystem::exists(dir / "data" / "WAYM.log"));
   EXPECT_EQ(test::readFile(dir / "data" / "waymock" / "WAYM.log"),
             "12/06/2026, 09:05:07 - btnStart text\r\n");
+  EXPECT_EQ(errorLogFile(), (dir / "data" / "waymock" / "WAYM.log").string());
 }
 
 // No data folder, or one that cannot be made (HOME names a folder that does
@@ -88,6 +89,7 @@ TEST(ErrorLog, NonAdministratorWithoutDataFolderUsesTheCurrentFolder) {
     c.isAdministrator = [] { return false; };
     WriteLogLine("ignored.log", "no home", c);
   }
+  EXPECT_EQ(errorLogFile(context(clock, false, "")), "WAYM.log");
   std::filesystem::current_path(previous);
   EXPECT_EQ(test::readFile(dir / "WAYM.log"),
             "01/02/2024, 03:04:05 - here\r\n01/02/2024, 03:04:05 - no home\r\n");
