@@ -99,15 +99,14 @@ void TTarnNMEAGenerator::appendGPVTG(std::string& out) const {
   s.raw(heading_).text(",T,").number(magHeading_).text(",M,");
   const std::size_t knotsAt = s.size();
   s.raw(knots);
-  const int knotsDecimals = decimalsOf(s.since(knotsAt));
-  s.text(",N,");
   const auto kmh = static_cast<double>(KnotsToKmh(knots));
   // nmea41: km/h to as many decimals as the knots carry (22.4 N, 41.5 K);
   // the classic profile writes the quotient in the general form.
   if (format_.profile == OutputProfile::nmea41 && std::fabs(kmh) < 1e15) {
-    s.fixed(kmh, knotsDecimals);
+    const int decimals = decimalsOf(s.since(knotsAt));
+    s.text(",N,").fixed(kmh, decimals);
   } else {
-    s.raw(kmh);
+    s.text(",N,").raw(kmh);
   }
   s.text(",K,A");
   s.finish(out);
