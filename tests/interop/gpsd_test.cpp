@@ -232,3 +232,38 @@ TEST_F(GpsdTest, ReadsEachConstellationOfTheNmea41Profile) {
 
 }  // namespace
 }  // namespace waymock::test
+
+namespace waymock::test {
+namespace {
+
+// gpsd's decoder (gpsdecode) on bursts without RMC: the standard ZDA gives the
+// reports their time, the classic one-field date none ("malformed ZDA year").
+TEST(GpsdDecode, TakesTheTimeFromTheStandardZdaOnly) {
+  const std::string gpsdecode = requireProgram("gpsdecode", "gpsd-clients");
+  if (gpsdecode.empty()) GTEST_SKIP() << "(failed above)";
+  for (const std::string zda : {"standard", "classic"}) {
+    std::string log;
+    for (const char* utc : {"2024-03-23T12:35:18Z", "2024-03-23T12:35:19Z"}) {
+      const ProcessResult burst =
+          runProcess({cliPath(), "burst", "--utc", utc, "--lat", "48.1173", "--lon", "11.5167",
+                      "--zda", zda, "--sentences", "GPZDA,GPGGA,GPGSA"});
+      ASSERT_EQ(burst.exitCode, 0) << burst.err;
+      log += burst.out;
+    }
+    const ProcessResult decoded = runProcess({gpsdecode, "-j"}, log);
+    std::optional<json> tpv;
+    for (const json& r : jsonLines(decoded.out)) {
+      if (r.value("class", "") == "TPV") tpv = r;
+    }
+    ASSERT_TRUE(tpv.has_value()) << decoded.out << decoded.err;
+    EXPECT_NEAR((*tpv)["lat"].get<double>(), 48.1173, 1e-6);
+    if (zda == "standard") {
+      EXPECT_EQ(tpv->value("time", ""), "2024-03-23T12:35:19.000Z") << tpv->dump();
+    } else {
+      EXPECT_FALSE(tpv->contains("time")) << tpv->dump();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace waymock::test
