@@ -214,6 +214,7 @@ TEST_F(GpsdTest, ReadsEachConstellationOfTheNmea41Profile) {
   const auto reports = watchGpsd(gpspipe_, port, seen, 10s, expected.size());
   ASSERT_TRUE(reports.has_value()) << "gpspipe showed:\n" << seen << "\ngpsd said:\n" << gpsd.err();
   expectPositionReportShowsFix(reports->tpv, fix);
+  EXPECT_EQ(reports->sky.value("uSat", 0), 6) << reports->sky.dump();  // GPS and GLONASS only
   const json& satellites = reports->sky["satellites"];
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const json& s = satellites[i];
