@@ -57,8 +57,9 @@ class TSatellite {
   std::uint16_t snr_ = 0;
 };
 
-// Holds one simulated fix and a 32-slot satellite table, formats them as NMEA
-// 0183 sentences and writes bursts of them to a serial port.
+// Holds one simulated fix and a satellite table (32 GPS slots, and GLONASS,
+// Galileo and BeiDou beside them), formats them as NMEA 0183 sentences and
+// writes bursts of them to a serial port.
 class TTarnNMEAGenerator {
  public:
   explicit TTarnNMEAGenerator(std::shared_ptr<const Clock> clock = systemClock(),
