@@ -52,13 +52,14 @@ void writeInput(const std::string& path, const std::uint8_t* data, std::size_t s
 }
 
 bool sameTable(const TTarnNMEAGenerator& a, const TTarnNMEAGenerator& b) {
-  const auto sa = a.GetSatellites();
-  const auto sb = b.GetSatellites();
-  for (int prn = 1; prn <= 32; ++prn) {
-    if (sa[prn]->Active() != sb[prn]->Active() || sa[prn]->Elevation() != sb[prn]->Elevation() ||
-        sa[prn]->Azimuth() != sb[prn]->Azimuth() ||
-        sa[prn]->SignalToNoiseRatio() != sb[prn]->SignalToNoiseRatio()) {
-      return false;
+  for (const auto system : waymock::generator::kConstellations) {
+    for (std::uint16_t n = 1; n <= TTarnNMEAGenerator::satelliteCount(system); ++n) {
+      const auto* sa = a.satellite(system, n);
+      const auto* sb = b.satellite(system, n);
+      if (sa->Active() != sb->Active() || sa->Elevation() != sb->Elevation() ||
+          sa->Azimuth() != sb->Azimuth() || sa->SignalToNoiseRatio() != sb->SignalToNoiseRatio()) {
+        return false;
+      }
     }
   }
   return true;

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/fix_options.h"
+#include "cli/output_options.h"
 #include "generator/nmea_generator.h"
 
 namespace waymock::cli {
@@ -14,10 +15,13 @@ void addBurstCommand(CLI::App& app, Action& action) {
   cmd->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto options = std::make_shared<FixOptions>();
   addFixOptions(*cmd, *options);
-  cmd->callback([&action, options] {
-    action = [options] {
+  auto output = std::make_shared<OutputOptions>();
+  addOutputOptions(*cmd, *output);
+  cmd->callback([&action, options, output] {
+    action = [options, output] {
       generator::TTarnNMEAGenerator generator(fixClock(*options));
       applyFixOptions(*options, generator);
+      applyOutputOptions(*output, generator);
       const std::string burst = generator.GetSentences();
       if (std::fwrite(burst.data(), 1, burst.size(), stdout) != burst.size() ||
           std::fflush(stdout) != 0) {

@@ -13,6 +13,7 @@
 #include "cli/burst_echo.h"
 #include "cli/commands.h"
 #include "cli/fix_options.h"
+#include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/stop_signals.h"
 #include "engine/line_fit.h"
@@ -28,6 +29,7 @@ namespace {
 
 struct RunOptions {
   FixOptions fix;
+  OutputOptions output;
   PortOptions ports;
   std::string interval = "1";
   std::string latitudeStep = "1";
@@ -101,6 +103,7 @@ int run(const RunOptions& o) {
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(fixClock(o.fix), targets.opener());
   applyFixOptions(withSatellites(o), generator);
+  applyOutputOptions(o.output, generator);
 
   StopSignals signals;
   targets.open(generator);
@@ -179,6 +182,7 @@ void addRunCommand(CLI::App& app, Action& action) {
   cmd->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto options = std::make_shared<RunOptions>();
   addFixOptions(*cmd, options->fix);
+  addOutputOptions(*cmd, options->output);
   addPortOptions(*cmd, options->ports);
   cmd->option_defaults()->group("Simulation");
   cmd->add_option("--interval", options->interval,

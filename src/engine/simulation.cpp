@@ -22,12 +22,15 @@ void Simulation::portTook() {
 }
 
 void Simulation::turnSatellites() {
-  const auto satellites = generator_.GetSatellites();
-  for (std::uint16_t prn = 1; prn <= 32; ++prn) {
-    const generator::TSatellite* s = satellites[prn];
-    if (s == nullptr || !s->Active()) continue;
-    const auto azimuth = static_cast<std::uint16_t>(s->Azimuth() + 1 >= 360 ? 0 : s->Azimuth() + 1);
-    generator_.SetSatellite(prn, true, s->Elevation(), azimuth, s->SignalToNoiseRatio());
+  using generator::TTarnNMEAGenerator;
+  for (const generator::Constellation c : generator::kConstellations) {
+    for (std::uint16_t number = 1; number <= TTarnNMEAGenerator::satelliteCount(c); ++number) {
+      const generator::TSatellite* s = generator_.satellite(c, number);
+      if (s == nullptr || !s->Active()) continue;
+      const auto azimuth =
+          static_cast<std::uint16_t>(s->Azimuth() + 1 >= 360 ? 0 : s->Azimuth() + 1);
+      generator_.setSatellite(c, number, true, s->Elevation(), azimuth, s->SignalToNoiseRatio());
+    }
   }
 }
 

@@ -50,6 +50,11 @@ TSatellite::TSatellite(std::uint16_t prn) : prn_(prn) {
   if (prn < 1 || prn > 32) raise(kPrnMessage);
 }
 
+TSatellite::TSatellite(Constellation system, std::uint16_t number)
+    : prn_(number), constellation_(system) {
+  checkNumber(system, number);
+}
+
 void TSatellite::SetAzimuth(std::uint16_t value) {
   if (value >= 360) raise("Azimuth must be between 0 and 360.");
   azimuth_ = value;
@@ -70,7 +75,32 @@ TTarnNMEAGenerator::TTarnNMEAGenerator(std::shared_ptr<const Clock> clock,
     : clock_(clock ? std::move(clock) : systemClock()), ports_(std::move(ports)) {
   for (std::uint16_t prn = 1; prn <= 32; ++prn)
     satellites_[prn] = std::make_unique<TSatellite>(prn);
+  for (const Constellation c : kConstellations) {
+    if (c == Constellation::gps) continue;
+    auto& table = moreSatellites_[static_cast<std::size_t>(c) - 1];
+    table.reserve(satelliteCount(c));
+    for (std::uint16_t number = 1; number <= satelliteCount(c); ++number)
+      table.emplace_back(c, number);
+  }
   utcDateTime_ = GetUTCDateTime();
+}
+
+void TTarnNMEAGenerator::setOutputFormat(const OutputFormat& format) {
+  const std::string& talker = format.talker;
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  if (!talker.empty() && (talker.size() != 2 || !upper(talker[0]) || !upper(talker[1]))) {
+    raise("The talker must be two uppercase letters, such as GN.");
+  }
+  format_ = format;
+  const bool nmea41 = format.profile == OutputProfile::nmea41;
+  const auto own = [&](std::array<char, 2> fallback) {
+    return talker.empty() ? fallback : std::array<char, 2>{talker[0], talker[1]};
+  };
+  fixTalker_ = own(nmea41 ? std::array<char, 2>{'G', 'N'} : std::array<char, 2>{'G', 'P'});
+  for (const Constellation c : kConstellations) {
+    gsvTalker_[static_cast<std::size_t>(c)] =
+        own(nmea41 ? constellationInfo(c).talker : std::array<char, 2>{'G', 'P'});
+  }
 }
 
 void TTarnNMEAGenerator::reject(const std::string& message) const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "generator/canvas.h"
+#include "generator/output_format.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
 #include "support/cardinal_point.h"
@@ -26,8 +27,17 @@ using TNMEACommands = EnumSet<TNMEACommand, 7>;
 // One slot of the generator's satellite table.
 class TSatellite {
  public:
-  explicit TSatellite(std::uint16_t prn);  // throws for a PRN outside 1..32
+  explicit TSatellite(std::uint16_t prn);  // a GPS satellite; throws for a PRN outside 1..32
+  // Satellite `number` of `system` (GLONASS: its slot); throws for a number
+  // outside the system's range.
+  TSatellite(Constellation system, std::uint16_t number);
+  // Throws for a number outside the system's range: for GPS "PseudoRandomCode
+  // must be between 1 and 32.", else "GLONASS satellite number must be
+  // between 1 and 24." and the like.
+  static void checkNumber(Constellation system, std::uint16_t number);
 
+  Constellation constellation() const { return constellation_; }
+  // The number within its constellation (GPS: the PRN).
   std::uint16_t PseudoRandomCode() const { return prn_; }
   bool Active() const { return active_; }
   void SetActive(bool value) { active_ = value; }
@@ -40,14 +50,16 @@ class TSatellite {
 
  private:
   std::uint16_t prn_;
+  Constellation constellation_ = Constellation::gps;
   bool active_ = false;
   std::uint16_t azimuth_ = 0;
   std::uint16_t elevation_ = 0;
   std::uint16_t snr_ = 0;
 };
 
-// Holds one simulated fix and a 32-slot satellite table, formats them as NMEA
-// 0183 sentences and writes bursts of them to a serial port.
+// Holds one simulated fix and a satellite table (32 GPS slots, and GLONASS,
+// Galileo and BeiDou beside them), formats them as NMEA 0183 sentences and
+// writes bursts of them to a serial port.
 class TTarnNMEAGenerator {
  public:
   explicit TTarnNMEAGenerator(std::shared_ptr<const Clock> clock = systemClock(),
@@ -105,6 +117,10 @@ class TTarnNMEAGenerator {
   void SetUseSystemDateTime(bool value) { useSystemDateTime_ = value; }
   bool MessageAlert() const { return messageAlert_; }
   void SetMessageAlert(bool value) { messageAlert_ = value; }
+  // How the sentences are written (profile, ZDA form, talker). Throws for a
+  // talker that is not two uppercase letters, keeping the old format.
+  const OutputFormat& outputFormat() const { return format_; }
+  void setOutputFormat(const OutputFormat& format);
 
   // --- Operations on the fix ---
   long double LatitudeDegrees() const;   // north positive
@@ -116,12 +132,12 @@ class TTarnNMEAGenerator {
   static long double MetersToFeet(long double Value);
   TDateTime GetUTCDateTime() const;
 
-  // --- Sentences (each with checksum and CR LF) ---
+  // --- Sentences (each with checksum and CR LF, written as outputFormat says) ---
   std::string GetGPGGA() const;
   std::string GetGPGLL() const;
   std::string GetGPRMC() const;
   std::string GetGPVTG() const;
-  std::string GetGPGSA() const;
+  std::string GetGPGSA() const;  // nmea41: one per constellation
   std::string GetGPGSV() const;  // zero or more sentences
   std::string GetGPZDA() const;
   // Each appends one complete sentence (GSV: zero or more) to `out`.
@@ -150,6 +166,18 @@ class TTarnNMEAGenerator {
   void SaveSatellites(const std::string& FileName) const;
   void DrawSatellites(Canvas& canvas, int Radius, Rgb BrushColor, Rgb PenColor) const;
 
+  // --- Every constellation (GPS is the table above; ClearSatellites,
+  // LoadSatellites and SaveSatellites cover them all) ---
+  static std::uint16_t satelliteCount(Constellation system) {
+    return constellationInfo(system).count;
+  }
+  // SetSatellite for satellite `number` of `system`, checked in the same
+  // order; GPS numbers are PRNs and give SetSatellite's messages.
+  void setSatellite(Constellation system, std::uint16_t number, bool active,
+                    std::uint16_t elevation, std::uint16_t azimuth, std::uint16_t snr);
+  // Satellite `number` of `system`, 1..satelliteCount; null outside that range.
+  TSatellite* satellite(Constellation system, std::uint16_t number) const;
+
   // --- Serial port output ---
   // Write time-out for one burst of `bytes` bytes: 100 ms plus 3 ms per byte.
   static std::chrono::milliseconds writeTimeout(std::size_t bytes);
@@ -173,6 +201,11 @@ class TTarnNMEAGenerator {
 
  private:
   [[noreturn]] void reject(const std::string& message) const;
+  void appendConstellationGSA(std::string& out) const;
+  void appendConstellationGSV(std::string& out) const;
+  // The satellites of `system` a fix uses (active with a signal), strongest
+  // first, at most `room` of them; returns how many there are in all.
+  unsigned usedSatellites(Constellation system, const TSatellite** used, unsigned room) const;
   bool openNamedPort() noexcept;
   // Closes the device, waiting a bounded time for its output first.
   void releasePort() noexcept;
@@ -198,6 +231,15 @@ class TTarnNMEAGenerator {
   TDateTime utcDateTime_ = 0;
   TNMEACommands commands_ = TNMEACommands::all();
   std::array<std::unique_ptr<TSatellite>, 33> satellites_;
+  // GLONASS, Galileo and BeiDou, each indexed by number - 1. Const methods
+  // hand out their satellites for writing, as GetSatellites does its slots.
+  mutable std::array<std::vector<TSatellite>, 3> moreSatellites_;
+  OutputFormat format_;
+  // The talkers format_ gives, worked out once rather than per sentence: the
+  // fix sentences' and GSA's, and each constellation's GSV.
+  std::array<char, 2> fixTalker_ = {'G', 'P'};
+  std::array<std::array<char, 2>, 4> gsvTalker_ = {
+      {{'G', 'P'}, {'G', 'P'}, {'G', 'P'}, {'G', 'P'}}};
   bool useSystemDateTime_ = true;
   bool messageAlert_ = false;
   std::string portName_;

@@ -1,4 +1,7 @@
-// The satellite file: one section per PRN, CR LF line ends.
+// The satellite file: one section per GPS PRN, CR LF line ends, and one per
+// satellite of the other constellations that holds anything, its number after
+// the constellation's letters ([GL3] is GLONASS slot 3, [GA3] Galileo, [GB3]
+// BeiDou).
 //   [3]
 //   Active=1
 //   Elevation=45
@@ -151,6 +154,35 @@ std::string readWholeFile(const std::string& fileName, bool& missing) {
   return text;
 }
 
+// The constellation a section name's letters stand for, and the number after
+// them; GPS and the whole name when it starts with no such letters.
+std::pair<Constellation, std::string_view> sectionSatellite(std::string_view name) {
+  for (const Constellation c : kConstellations) {
+    const std::string_view letters = constellationInfo(c).section;
+    if (!letters.empty() && name.size() > letters.size() &&
+        sameName(name.substr(0, letters.size()), letters)) {
+      return {c, name.substr(letters.size())};
+    }
+  }
+  return {Constellation::gps, name};
+}
+
+void appendSection(std::string& text, std::string_view letters, std::uint16_t number,
+                   const TSatellite* sat) {
+  text += '[';
+  text += letters;
+  appendUnsigned(text, number);
+  text += "]\r\nActive=";
+  text += sat && sat->Active() ? '1' : '0';
+  text += "\r\nElevation=";
+  appendUnsigned(text, sat ? sat->Elevation() : 0);
+  text += "\r\nAzimuth=";
+  appendUnsigned(text, sat ? sat->Azimuth() : 0);
+  text += "\r\nSNR=";
+  appendUnsigned(text, sat ? sat->SignalToNoiseRatio() : 0);
+  text += "\r\n";
+}
+
 [[noreturn]] void raiseSaveFailure(const std::string& fileName, const std::string& why) {
   raiseIo("Cannot save the satellites to " + fileName + ": " + why + ".");
 }
@@ -162,7 +194,8 @@ void TTarnNMEAGenerator::LoadSatellites(const std::string& FileName) {
   const std::string text = readWholeFile(FileName, missing);
   if (missing) return;
   for (const IniSection& section : parseIni(text)) {
-    const std::optional<std::int64_t> prn = parseInteger(section.name);
+    const auto [constellation, numberText] = sectionSatellite(section.name);
+    const std::optional<std::int64_t> prn = parseInteger(numberText);
     if (!prn) {
       // Appended rather than "'" + text: GCC 12 misreads that form at -O3 (-Wrestrict).
       std::string message(1, '\'');
@@ -170,7 +203,7 @@ void TTarnNMEAGenerator::LoadSatellites(const std::string& FileName) {
       message += "' is not a valid integer value.";
       raise(message);
     }
-    SetSatellite(toField(*prn), readInteger(section, "Active") != 0,
+    setSatellite(constellation, toField(*prn), readInteger(section, "Active") != 0,
                  toField(readInteger(section, "Elevation")),
                  toField(readInteger(section, "Azimuth")), toField(readInteger(section, "SNR")));
   }
@@ -179,19 +212,19 @@ void TTarnNMEAGenerator::LoadSatellites(const std::string& FileName) {
 void TTarnNMEAGenerator::SaveSatellites(const std::string& FileName) const {
   std::string text;
   text.reserve(32 * 48);
-  for (std::size_t prn = 1; prn <= 32; ++prn) {
-    const TSatellite* sat = satellites_[prn].get();
-    text += '[';
-    appendUnsigned(text, prn);
-    text += "]\r\nActive=";
-    text += sat && sat->Active() ? '1' : '0';
-    text += "\r\nElevation=";
-    appendUnsigned(text, sat ? sat->Elevation() : 0);
-    text += "\r\nAzimuth=";
-    appendUnsigned(text, sat ? sat->Azimuth() : 0);
-    text += "\r\nSNR=";
-    appendUnsigned(text, sat ? sat->SignalToNoiseRatio() : 0);
-    text += "\r\n";
+  for (std::uint16_t prn = 1; prn <= 32; ++prn)
+    appendSection(text, "", prn, satellites_[prn].get());
+  // Only the satellites that hold something: a file of a GPS-only table stays
+  // as it always was, and loading leaves the others as a new table has them.
+  for (const Constellation c : kConstellations) {
+    if (c == Constellation::gps) continue;
+    for (std::uint16_t number = 1; number <= satelliteCount(c); ++number) {
+      const TSatellite* sat = satellite(c, number);
+      if (sat->Active() || sat->Elevation() != 0 || sat->Azimuth() != 0 ||
+          sat->SignalToNoiseRatio() != 0) {
+        appendSection(text, constellationInfo(c).section, number, sat);
+      }
+    }
   }
 
   // Written beside the target and renamed over it, so a failure at any point

@@ -106,6 +106,41 @@ TEST(CliBurst, OptionsReachTheSentences) {
   }
 }
 
+// --profile, --zda, --constellations and --talker, keywords in any case.
+TEST(CliBurst, WritesTheOutputFormatAsked) {
+  test::TempDir dir;
+  test::writeFile(dir / "satellites.ini",
+                  "[3]\r\nActive=1\r\nElevation=45\r\nAzimuth=120\r\nSNR=40\r\n"
+                  "[GL2]\r\nActive=1\r\nElevation=30\r\nAzimuth=200\r\nSNR=38\r\n");
+  const std::vector<std::string> fix = {"--satellites", (dir / "satellites.ini").string(), "--utc",
+                                        "2024-03-23T12:35:19Z"};
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  } const cases[] = {
+      {{"--profile", "nmea41", "--constellations", "gps,glonass", "--sentences",
+        "GPGGA,GPRMC,GPGSA,GPGSV"},
+       "$GNGGA,123519.000,0000.0000,N,00000.0000,E,1,02,0,0,M,0,M,,*63\r\n"
+       "$GNRMC,123519.000,A,0000.0000,N,00000.0000,E,0,0,230324,0,W,A,V*64\r\n"
+       "$GNGSA,A,3,03,,,,,,,,,,,,0,0,0,1*2C\r\n"
+       "$GNGSA,A,3,66,,,,,,,,,,,,0,0,0,2*2C\r\n"
+       "$GPGSV,1,1,01,03,45,120,40,1*50\r\n"
+       "$GLGSV,1,1,01,66,30,200,38,1*43\r\n"},
+      {{"--profile", "NMEA41", "--constellations", "GLONASS", "--sentences", "GPGSA"},
+       "$GNGSA,A,3,66,,,,,,,,,,,,0,0,0,2*2C\r\n"},
+      {{"--talker", "II", "--sentences", "GPRMC"},
+       "$IIRMC,123519.000,A,0000.0000,N,00000.0000,E,0,0,230324,0,W,A*17\r\n"},
+      {{"--zda", "Standard", "--sentences", "GPZDA"}, "$GPZDA,123519.000,23,03,2024,00,00*5D\r\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = fix;
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = runProcess(burst(args));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, c.out) << c.args[1];
+  }
+}
+
 TEST(CliBurst, RefusesBadInputWithAClearMessage) {
   const std::string kSeeHelp = "Run with --help for more information.\n";
   const std::string kLatitudeForm =
@@ -177,6 +212,25 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
        2,
        "waymock-cli: --utc: \"2024-02-30T12:00:00Z\" is not a UTC date and time such as "
        "2024-03-23T12:35:19Z or 2024-03-23T12:35:19.250Z.\n"},
+      {{"--profile", "nmea42"},
+       2,
+       "waymock-cli: --profile: nmea42 not in {classic,nmea41}\n" + kSeeHelp},
+      {{"--zda", "iso"}, 2, "waymock-cli: --zda: iso not in {classic,standard}\n" + kSeeHelp},
+      {{"--constellations", "gps,mars"},
+       2,
+       "waymock-cli: --constellations: mars not in {gps,glonass,galileo,beidou}\n" + kSeeHelp},
+      {{"--constellations", "gps,galileo"},
+       2,
+       "waymock-cli: --constellations: the classic profile sends GPS only; add --profile "
+       "nmea41.\n"},
+      {{"--talker", "gp"},
+       2,
+       "waymock-cli: --talker: \"gp\" is not two uppercase letters, such as GN or GP.\n" +
+           kSeeHelp},
+      {{"--talker", "GPS"},
+       2,
+       "waymock-cli: --talker: \"GPS\" is not two uppercase letters, such as GN or GP.\n" +
+           kSeeHelp},
       // A runtime failure.
       {{"--satellites", (dir / "missing.ini").string()},
        1,

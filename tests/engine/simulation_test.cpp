@@ -234,10 +234,17 @@ TEST_F(SimulationTest, ActiveSatellitesTurnOneDegreeWhenAsked) {
   EXPECT_TRUE(s[3]->Active());
   EXPECT_EQ(s[7]->Azimuth(), 121);
   EXPECT_EQ(s[9]->Azimuth(), 200);
+  // The other constellations turn with them.
+  generator.setSatellite(generator::Constellation::beidou, 63, true, 10, 359, 30);
+  generator.setSatellite(generator::Constellation::glonass, 1, false, 10, 50, 30);
+  simulation.tick();
+  EXPECT_EQ(generator.satellite(generator::Constellation::beidou, 63)->Azimuth(), 0);
+  EXPECT_EQ(generator.satellite(generator::Constellation::glonass, 1)->Azimuth(), 50);
+  EXPECT_EQ(s[7]->Azimuth(), 122);
   // Not on a tick that wrote nothing.
   line.accept = 0;
   simulation.tick();
-  EXPECT_EQ(s[7]->Azimuth(), 121);
+  EXPECT_EQ(s[7]->Azimuth(), 122);
 }
 
 TEST_F(SimulationTest, ForwardAndBackUseTheLongStepsByMagnitude) {

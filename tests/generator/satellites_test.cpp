@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "common/test_support.h"
 #include "generator/nmea_generator.h"
@@ -204,6 +205,103 @@ TEST_F(Satellites, BadSectionStopsTheLoadAfterTheEarlierOnes) {
     EXPECT_EQ(loadError(file), c.message) << c.text;
   }
   EXPECT_FALSE(gen.GetSatellites()[6]->Active());
+}
+
+// GLONASS, Galileo and BeiDou beside the 32 GPS slots.
+TEST_F(Satellites, OtherConstellationsHaveTheirOwnNumbersAndChecks) {
+  using Sys = Constellation;
+  struct Case {
+    Sys system;
+    std::uint16_t count;
+    const char* message;
+  };
+  const Case cases[] = {
+      {Sys::gps, 32, "PseudoRandomCode must be between 1 and 32."},
+      {Sys::glonass, 24, "GLONASS satellite number must be between 1 and 24."},
+      {Sys::galileo, 36, "Galileo satellite number must be between 1 and 36."},
+      {Sys::beidou, 63, "BeiDou satellite number must be between 1 and 63."},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(TTarnNMEAGenerator::satelliteCount(c.system), c.count);
+    EXPECT_EQ(gen.satellite(c.system, 0), nullptr);
+    EXPECT_EQ(gen.satellite(c.system, c.count + 1), nullptr);
+    const TSatellite* last = gen.satellite(c.system, c.count);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->constellation(), c.system);
+    EXPECT_EQ(last->PseudoRandomCode(), c.count);
+    for (const std::uint16_t bad : {std::uint16_t{0}, static_cast<std::uint16_t>(c.count + 1)}) {
+      try {
+        gen.setSatellite(c.system, bad, true, 10, 10, 10);
+        ADD_FAILURE() << c.message;
+      } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), c.message);
+      }
+    }
+    EXPECT_THROW(gen.setSatellite(c.system, 1, true, 91, 400, 100), Error);
+    EXPECT_FALSE(gen.satellite(c.system, 1)->Active());
+    gen.setSatellite(c.system, c.count, true, 90, 359, 99);
+    EXPECT_EQ(last->Azimuth(), 359);
+  }
+  // GPS through either door is the same slot; the GPS lists hold GPS only.
+  EXPECT_EQ(gen.satellite(Sys::gps, 32), gen.GetSatellites()[32]);
+  ASSERT_EQ(gen.GetActiveSatellites().size(), 1u);
+  gen.ClearSatellites();
+  for (const Sys system : kConstellations) {
+    const TSatellite* sat = gen.satellite(system, 1);
+    EXPECT_FALSE(gen.satellite(system, TTarnNMEAGenerator::satelliteCount(system))->Active());
+    EXPECT_EQ(sat->Elevation() + sat->Azimuth() + sat->SignalToNoiseRatio(), 0);
+  }
+}
+
+TEST_F(Satellites, ConstellationSectionsLoadAndSaveBesideTheGpsOnes) {
+  using Sys = Constellation;
+  const fs::path file = dir / "satellites.ini";
+  test::writeFile(file,
+                  "[3]\r\nActive=1\r\nElevation=45\r\nAzimuth=120\r\nSNR=40\r\n"
+                  "[GL24]\r\nActive=1\r\nElevation=30\r\nAzimuth=200\r\nSNR=38\r\n"
+                  "[ga5]\r\nElevation=40\r\n"
+                  "[GB63]\r\nActive=1\r\nSNR=33\r\n");
+  gen.LoadSatellites(file.string());
+  EXPECT_TRUE(gen.GetSatellites()[3]->Active());
+  EXPECT_EQ(gen.satellite(Sys::glonass, 24)->Azimuth(), 200);
+  EXPECT_FALSE(gen.satellite(Sys::galileo, 5)->Active());
+  EXPECT_EQ(gen.satellite(Sys::galileo, 5)->Elevation(), 40);
+  EXPECT_EQ(gen.satellite(Sys::beidou, 63)->SignalToNoiseRatio(), 33);
+
+  // Saved after the 32 GPS sections, only those that hold something.
+  gen.SaveSatellites(file.string());
+  const std::string text = test::readFile(file);
+  EXPECT_TRUE(
+      text.ends_with("[32]\r\nActive=0\r\nElevation=0\r\nAzimuth=0\r\nSNR=0\r\n"
+                     "[GL24]\r\nActive=1\r\nElevation=30\r\nAzimuth=200\r\nSNR=38\r\n"
+                     "[GA5]\r\nActive=0\r\nElevation=40\r\nAzimuth=0\r\nSNR=0\r\n"
+                     "[GB63]\r\nActive=1\r\nElevation=0\r\nAzimuth=0\r\nSNR=33\r\n"))
+      << text;
+  TTarnNMEAGenerator reloaded{std::make_shared<FixedClock>(45'000.0), nullptr};
+  reloaded.LoadSatellites(file.string());
+  for (const Sys system : kConstellations) {
+    for (std::uint16_t n = 1; n <= TTarnNMEAGenerator::satelliteCount(system); ++n) {
+      const TSatellite& a = *gen.satellite(system, n);
+      const TSatellite& b = *reloaded.satellite(system, n);
+      EXPECT_EQ(std::tuple(a.Active(), a.Elevation(), a.Azimuth(), a.SignalToNoiseRatio()),
+                std::tuple(b.Active(), b.Elevation(), b.Azimuth(), b.SignalToNoiseRatio()))
+          << n;
+    }
+  }
+
+  // Other names still stop the load with the messages they always had.
+  const std::pair<const char*, const char*> bad[] = {
+      {"[GL25]\n", "GLONASS satellite number must be between 1 and 24."},
+      {"[GA0]\n", "Galileo satellite number must be between 1 and 36."},
+      {"[GX1]\n", "'GX1' is not a valid integer value."},
+      {"[GL]\n", "'GL' is not a valid integer value."},
+      {"[GLx]\n", "'GLx' is not a valid integer value."},
+      {"[GL1]\nElevation=91\n", "Elevation must be between 0 and 90."},
+  };
+  for (const auto& [content, message] : bad) {
+    test::writeFile(file, content);
+    EXPECT_EQ(loadError(file), message) << content;
+  }
 }
 
 TEST_F(Satellites, UnreadableFileRaisesAnIoError) {

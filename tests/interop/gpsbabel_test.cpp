@@ -132,6 +132,64 @@ TEST_F(GpsbabelTest, ReadsTheLogOfARunAsATrack) {
   EXPECT_NEAR(std::stod(m[1]), 84.4, 1e-5);
 }
 
+// Without RMC a point takes its date from ZDA: the standard form gives it in
+// either profile; the classic one-field date gives none, and so no point.
+TEST_F(GpsbabelTest, TakesTheDateFromTheStandardZda) {
+  struct Case {
+    std::vector<std::string> options;
+    std::size_t points;
+  } const cases[] = {
+      {{"--zda", "standard"}, 1},
+      {{"--zda", "standard", "--profile", "nmea41"}, 1},
+      {{}, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {cliPath(),     "burst",      "--utc", "2024-03-23T12:35:19Z",
+                                     "--lat",       "48.1173",    "--lon", "11.5167",
+                                     "--sentences", "GPZDA,GPGGA"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ProcessResult burst = runProcess(args);
+    ASSERT_EQ(burst.exitCode, 0) << burst.err;
+    writeFile(dir_ / "zda.nmea", burst.out);
+    const ProcessResult babel = runProcess(
+        {gpsbabel_, "-i", "nmea", "-f", (dir_ / "zda.nmea").string(), "-o", "gpx", "-F", "-"});
+    ASSERT_EQ(babel.exitCode, 0) << babel.err;
+    std::size_t points = 0;
+    for (std::size_t at = 0; (at = babel.out.find("<trkpt ", at)) != std::string::npos; ++at) {
+      ++points;
+    }
+    EXPECT_EQ(points, c.points) << babel.out;
+    EXPECT_EQ(babel.out.find("<time>2024-03-23T12:35:19Z</time>") != std::string::npos,
+              c.points > 0)
+        << babel.out;
+  }
+}
+
+// A run in the nmea41 profile: GN talkers, the count of satellites in use
+// from the table, the speed from the km/h field of one decimal.
+TEST_F(GpsbabelTest, ReadsTheNmea41Profile) {
+  writeFile(dir_ / "satellites.ini", std::string(kSatelliteFile) + kConstellationSatellites);
+  const ProcessResult burst =
+      runProcess({cliPath(), "burst", "--utc", "2024-03-23T12:35:19Z", "--lat", "48.1173", "--lon",
+                  "11.5167", "--alt", "545.4", "--speed-knots", "22.4", "--heading", "84.4",
+                  "--satellites", (dir_ / "satellites.ini").string(), "--profile", "nmea41"});
+  ASSERT_EQ(burst.exitCode, 0) << burst.err;
+  writeFile(dir_ / "nmea41.nmea", burst.out);
+  const ProcessResult babel = runProcess(
+      {gpsbabel_, "-i", "nmea", "-f", (dir_ / "nmea41.nmea").string(), "-o", "gpx", "-F", "-"});
+  ASSERT_EQ(babel.exitCode, 0) << babel.err;
+  const std::vector<Point> track = gpxTrackPoints(babel.out);
+  ASSERT_EQ(track.size(), 1u) << babel.out;
+  EXPECT_NEAR(track[0].latitude, 48.1173, 1e-9);
+  EXPECT_NEAR(track[0].altitude, 545.4, 1e-9);
+  // In use: the five GPS satellites, and one each of GLONASS (the other has no
+  // signal), Galileo and BeiDou.
+  EXPECT_NE(babel.out.find("<sat>8</sat>"), std::string::npos) << babel.out;
+  EXPECT_NE(babel.out.find("<time>2024-03-23T12:35:19Z</time>"), std::string::npos);
+  // 41.5 km/h, the knots' one decimal, over 3.6.
+  EXPECT_NE(babel.out.find("<speed>11.527778</speed>"), std::string::npos) << babel.out;
+}
+
 // A track with a point in each quarter of the globe, a negative altitude and
 // a longitude just west of zero.
 const std::vector<Point> kTrack = {{48.1173, 11.516667, 545.4},

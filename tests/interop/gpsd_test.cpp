@@ -51,15 +51,17 @@ bool fullTpv(const json& r) {
   return r.value("class", "") == "TPV" && r.contains("lat") && r.contains("lon") &&
          r.contains("altMSL") && r.contains("speed") && r.contains("track");
 }
-bool fullSky(const json& r) {
-  return r.value("class", "") == "SKY" && r.contains("satellites") && !r["satellites"].empty();
+// gpsd reports the sky after each constellation's GSV: the full one lists them all.
+bool fullSky(const json& r, std::size_t satellites) {
+  return r.value("class", "") == "SKY" && r.contains("satellites") &&
+         r["satellites"].size() == satellites;
 }
 
-std::optional<Reports> findReports(const std::string& out) {
+std::optional<Reports> findReports(const std::string& out, std::size_t satellites) {
   std::optional<json> tpv, sky;
   for (const json& r : jsonLines(out)) {
     if (fullTpv(r)) tpv = r;
-    if (fullSky(r)) sky = r;
+    if (fullSky(r, satellites)) sky = r;
   }
   if (!tpv || !sky) return std::nullopt;
   return Reports{*tpv, *sky};
@@ -69,24 +71,23 @@ std::optional<Reports> findReports(const std::string& out) {
 // come, for at most `timeout`. gpsd takes a moment to listen and to probe the
 // device, so a gpspipe that could not connect yet is started again.
 std::optional<Reports> watchGpsd(const std::string& gpspipe, int port, std::string& seen,
-                                 std::chrono::milliseconds timeout) {
+                                 std::chrono::milliseconds timeout, std::size_t satellites) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
     BackgroundProcess pipe({gpspipe, "-w", "127.0.0.1:" + std::to_string(port)});
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     const bool done = pipe.waitForOutput(
-        [](const std::string& out) { return findReports(out).has_value(); }, left);
+        [&](const std::string& out) { return findReports(out, satellites).has_value(); }, left);
     pipe.stop();
     seen = pipe.out() + pipe.err();
-    if (done) return findReports(pipe.out());
+    if (done) return findReports(pipe.out(), satellites);
     std::this_thread::sleep_for(100ms);
   }
   return std::nullopt;
 }
 
-void expectReportsShowFix(const Reports& r, const Fix& fix) {
-  const json& tpv = r.tpv;
+void expectPositionReportShowsFix(const json& tpv, const Fix& fix) {
   EXPECT_EQ(tpv.value("mode", 0), 3) << tpv.dump();
   EXPECT_NEAR(tpv["lat"].get<double>(), fix.latitude, 1e-6) << tpv.dump();
   EXPECT_NEAR(tpv["lon"].get<double>(), fix.longitude, 1e-6) << tpv.dump();
@@ -99,7 +100,10 @@ void expectReportsShowFix(const Reports& r, const Fix& fix) {
   EXPECT_NEAR(tpv["track"].get<double>(), 84.4, 1e-3) << tpv.dump();
   EXPECT_NEAR(tpv["magtrack"].get<double>(), 87.5, 1e-3) << tpv.dump();
   EXPECT_NEAR(tpv["magvar"].get<double>(), -3.1, 1e-3) << tpv.dump();  // west negative
+}
 
+void expectReportsShowFix(const Reports& r, const Fix& fix) {
+  expectPositionReportShowsFix(r.tpv, fix);
   const json& sky = r.sky;
   EXPECT_NEAR(sky["hdop"].get<double>(), 0.9, 1e-3) << sky.dump();
   EXPECT_NEAR(sky["pdop"].get<double>(), 1.5, 1e-3) << sky.dump();
@@ -199,22 +203,22 @@ class GpsdTest : public ::testing::Test {
   }
 
   // Starts the simulator and waits until its virtual port exists.
-  std::unique_ptr<BackgroundProcess> startSimulator(const Fix& fix,
-                                                    std::vector<std::string> extra) {
+  std::unique_ptr<BackgroundProcess> startSimulator(const Fix& fix, std::vector<std::string> extra,
+                                                    const std::string& lastSentence = "$GPGSV") {
     std::vector<std::string> args = {cliPath(), "run"};
     for (const auto& a : fixArguments(fix, satellites_)) args.push_back(a);
     for (auto& a : extra) args.push_back(std::move(a));
     auto simulator = std::make_unique<BackgroundProcess>(args);
     // The first burst on standard output comes after the port is open.
     EXPECT_TRUE(simulator->waitForOutput(
-        [](const std::string& out) { return out.find("$GPGSV") != std::string::npos; }, 10s))
+        [&](const std::string& out) { return out.find(lastSentence) != std::string::npos; }, 10s))
         << simulator->err();
     return simulator;
   }
 
   void expectGpsdShows(Gpsd& gpsd, const Fix& fix) {
     std::string seen;
-    const auto reports = watchGpsd(gpspipe_, gpsd.port(), seen, 10s);
+    const auto reports = watchGpsd(gpspipe_, gpsd.port(), seen, 10s, kActiveSatellites.size());
     ASSERT_TRUE(reports.has_value()) << "gpspipe showed:\n"
                                      << seen << "\ngpsd said:\n"
                                      << gpsd.process().err();
@@ -253,6 +257,93 @@ TEST_F(GpsdTest, ReadsTheTcpStream) {
   Gpsd gpsd(gpsd_, "tcp://127.0.0.1:" + std::to_string(tcpPortOf(*simulator)), dir_);
   expectGpsdShows(gpsd, fix);
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
+}
+
+}  // namespace
+}  // namespace waymock::test
+
+namespace waymock::test {
+namespace {
+
+// The nmea41 profile over the virtual port: gpsd reports the fix and the
+// satellites of each constellation (gnssid 0 GPS, 6 GLONASS, 2 Galileo, 3
+// BeiDou). gpsd 3.22 reads a GN GSA's last field as a signal ID, not as the
+// system ID, so it takes Galileo and BeiDou numbers there for GPS PRNs: only
+// GPS and GLONASS satellites show as used.
+TEST_F(GpsdTest, ReadsEachConstellationOfTheNmea41Profile) {
+  writeFile(satellites_, std::string(kSatelliteFile) + kConstellationSatellites);
+  const Fix fix{"48:07:02.28N", "011:31:00E", 48.1173, 11.516666667, "545.4", 545.4};
+  const std::string device = (dir_ / "gps").string();
+  auto simulator = startSimulator(
+      fix, {"--virtual=" + device, "--profile", "nmea41", "--zda", "standard"}, "$GBGSV");
+  Gpsd gpsd(gpsd_, device, dir_);
+  struct Seen {
+    int gnssid, svid, prn;
+    double el, az, ss;
+    bool used;
+  };
+  const std::vector<Seen> expected = {
+      {0, 3, 3, 45, 120, 40, true},     {0, 7, 7, 20, 300, 35, true},
+      {0, 12, 12, 60, 45, 44, true},    {0, 19, 19, 15, 210, 9, true},
+      {0, 28, 28, 5, 80, 30, true},     {6, 2, 66, 30, 200, 38, true},
+      {6, 7, 71, 55, 10, 0, false},     {2, 5, 305, 40, 150, 42, false},
+      {3, 14, 414, 25, 300, 33, false},
+  };
+  std::string seen;
+  const auto reports = watchGpsd(gpspipe_, gpsd.port(), seen, 10s, expected.size());
+  ASSERT_TRUE(reports.has_value()) << "gpspipe showed:\n"
+                                   << seen << "\ngpsd said:\n"
+                                   << gpsd.process().err();
+  expectPositionReportShowsFix(reports->tpv, fix);
+  EXPECT_EQ(reports->sky.value("uSat", 0), 6) << reports->sky.dump();  // GPS and GLONASS only
+  const json& satellites = reports->sky["satellites"];
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const json& s = satellites[i];
+    const Seen& e = expected[i];
+    EXPECT_EQ(s["gnssid"].get<int>(), e.gnssid) << s.dump();
+    EXPECT_EQ(s["svid"].get<int>(), e.svid) << s.dump();
+    EXPECT_EQ(s["PRN"].get<int>(), e.prn) << s.dump();
+    EXPECT_EQ(s["el"].get<double>(), e.el) << s.dump();
+    EXPECT_EQ(s["az"].get<double>(), e.az) << s.dump();
+    EXPECT_EQ(s["ss"].get<double>(), e.ss) << s.dump();
+    EXPECT_EQ(s["used"].get<bool>(), e.used) << s.dump();
+  }
+  EXPECT_EQ(simulator->stop(), 0) << simulator->err();
+}
+
+}  // namespace
+}  // namespace waymock::test
+
+namespace waymock::test {
+namespace {
+
+// gpsd's decoder (gpsdecode) on bursts without RMC: the standard ZDA gives the
+// reports their time, the classic one-field date none ("malformed ZDA year").
+TEST(GpsdDecode, TakesTheTimeFromTheStandardZdaOnly) {
+  const std::string gpsdecode = requireProgram("gpsdecode", "gpsd-clients");
+  if (gpsdecode.empty()) GTEST_SKIP() << "(failed above)";
+  for (const std::string zda : {"standard", "classic"}) {
+    std::string log;
+    for (const char* utc : {"2024-03-23T12:35:18Z", "2024-03-23T12:35:19Z"}) {
+      const ProcessResult burst =
+          runProcess({cliPath(), "burst", "--utc", utc, "--lat", "48.1173", "--lon", "11.5167",
+                      "--zda", zda, "--sentences", "GPZDA,GPGGA,GPGSA"});
+      ASSERT_EQ(burst.exitCode, 0) << burst.err;
+      log += burst.out;
+    }
+    const ProcessResult decoded = runProcess({gpsdecode, "-j"}, log);
+    std::optional<json> tpv;
+    for (const json& r : jsonLines(decoded.out)) {
+      if (r.value("class", "") == "TPV") tpv = r;
+    }
+    ASSERT_TRUE(tpv.has_value()) << decoded.out << decoded.err;
+    EXPECT_NEAR((*tpv)["lat"].get<double>(), 48.1173, 1e-6);
+    if (zda == "standard") {
+      EXPECT_EQ(tpv->value("time", ""), "2024-03-23T12:35:19.000Z") << tpv->dump();
+    } else {
+      EXPECT_FALSE(tpv->contains("time")) << tpv->dump();
+    }
+  }
 }
 
 }  // namespace

@@ -31,6 +31,15 @@ inline constexpr const char* kSatelliteFile =
     "[28]\r\nActive=1\r\nElevation=5\r\nAzimuth=80\r\nSNR=30\r\n"
     "[30]\r\nActive=0\r\nElevation=70\r\nAzimuth=10\r\nSNR=50\r\n";
 
+// Satellites of the other constellations for the nmea41 profile, to follow
+// kSatelliteFile: GLONASS slot 2 and slot 7 (in view without a signal, so not
+// used), Galileo 5 and BeiDou 14.
+inline constexpr const char* kConstellationSatellites =
+    "[GL2]\r\nActive=1\r\nElevation=30\r\nAzimuth=200\r\nSNR=38\r\n"
+    "[GL7]\r\nActive=1\r\nElevation=55\r\nAzimuth=10\r\nSNR=0\r\n"
+    "[GA5]\r\nActive=1\r\nElevation=40\r\nAzimuth=150\r\nSNR=42\r\n"
+    "[GB14]\r\nActive=1\r\nElevation=25\r\nAzimuth=300\r\nSNR=33\r\n";
+
 struct ExpectedSatellite {
   int prn, elevation, azimuth, snr;
 };

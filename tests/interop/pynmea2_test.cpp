@@ -188,6 +188,64 @@ TEST_P(Pynmea2Test, ParsesEverySentenceAndReadsTheValuesBack) {
   }
 }
 
+// The nmea41 profile with the standard ZDA: every sentence parses, the values
+// come back per constellation, and pynmea2 reads the date from ZDA.
+TEST(Pynmea2Nmea41, ParsesEverySentenceAndTheStandardZdaDate) {
+  TempDir dir;
+  writeFile(dir / "satellites.ini", std::string(kSatelliteFile) + kConstellationSatellites);
+  const ProcessResult burst =
+      runProcess({cliPath(), "burst", "--satellites", (dir / "satellites.ini").string(), "--utc",
+                  "2024-03-23T12:35:19Z", "--lat", "48:07:02.28N", "--lon", "011:31:00E",
+                  "--speed-knots", "22.4", "--profile", "nmea41", "--zda", "standard"});
+  ASSERT_EQ(burst.exitCode, 0) << burst.err;
+  const ProcessResult read = runProcess({kPython, kReader}, burst.out);
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+  const std::vector<json> lines = jsonLines(read.out);
+  std::string talkers;
+  std::map<std::string, std::vector<json>> byType;
+  for (const json& m : lines) {
+    ASSERT_FALSE(m.contains("error")) << m.dump();
+    talkers += m["talker"].get<std::string>() + m["type"].get<std::string>() + " ";
+    byType[m["type"].get<std::string>()].push_back(m);
+  }
+  EXPECT_EQ(talkers,
+            "GNZDA GNGGA GNGLL GNVTG GNRMC GNGSA GNGSA GNGSA GNGSA GPGSV GPGSV GLGSV GAGSV GBGSV ");
+
+  const json& zda = byType["ZDA"].at(0);
+  EXPECT_EQ(zda["day"], 23);
+  EXPECT_EQ(zda["month"], 3);
+  EXPECT_EQ(zda["year"], 2024);
+  EXPECT_EQ(zda["datestamp"], "2024-03-23") << zda.dump();
+  EXPECT_EQ(byType["GGA"].at(0)["num_sats"], "08");  // five GPS, three others
+  EXPECT_NEAR(byType["RMC"].at(0)["latitude"].get<double>(), 48.1173, 1e-9);
+  EXPECT_EQ(number(byType["VTG"].at(0)["spd_over_grnd_kmph"]), 41.5);
+  // The strongest first; GLONASS slot 2 is satellite 66.
+  const auto& gsa = byType["GSA"];
+  ASSERT_EQ(gsa.size(), 4u);
+  EXPECT_EQ(gsa[0]["sv_id01"], "12");
+  EXPECT_EQ(gsa[0]["sv_id05"], "19");
+  EXPECT_EQ(gsa[1]["sv_id01"], "66");
+  EXPECT_EQ(gsa[1]["sv_id02"], "");
+  EXPECT_EQ(gsa[2]["sv_id01"], "05");
+  EXPECT_EQ(gsa[3]["sv_id01"], "14");
+  // pynmea2 1.15 knows no signal ID: it reads it as the PRN of a satellite
+  // group after the last.
+  const json& glonass = byType["GSV"].at(2);
+  EXPECT_EQ(glonass["num_sv_in_view"], "02");
+  EXPECT_EQ(glonass["sv_prn_num_2"], "71");
+  EXPECT_EQ(glonass["snr_2"], "");  // in view, no signal
+  EXPECT_EQ(glonass["sv_prn_num_3"], "1") << glonass.dump();
+  EXPECT_EQ(byType["GSV"].at(3)["sv_prn_num_2"], "7");  // Galileo's E1 signal
+
+  // The standard ZDA of the classic profile too.
+  const ProcessResult classic = runProcess({cliPath(), "burst", "--utc", "2024-03-23T12:35:19Z",
+                                            "--zda", "standard", "--sentences", "GPZDA"});
+  const std::vector<json> zdaOnly = jsonLines(runProcess({kPython, kReader}, classic.out).out);
+  ASSERT_EQ(zdaOnly.size(), 1u) << classic.out;
+  EXPECT_EQ(zdaOnly[0]["talker"], "GP");
+  EXPECT_EQ(zdaOnly[0]["datestamp"], "2024-03-23") << zdaOnly[0].dump();
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixes, Pynmea2Test, ::testing::ValuesIn(kCases), [](const auto& info) {
   std::string name = info.param.name;
   for (char& ch : name) {
