@@ -86,15 +86,17 @@ RouteFormat routeFormat(std::string_view name, std::string_view text) {
 
 Route parseRoute(std::string text, RouteFormat format, const std::string& source) {
   if (withoutBlanks(text).empty()) raiseIo(shownText(source, 1024) + ": the file is empty.");
+  std::string_view body = text;
+  if (body.starts_with(kByteOrderMark)) body.remove_prefix(kByteOrderMark.size());
   switch (format) {
     case RouteFormat::xml:
       return readXmlRoute(text, source);
     case RouteFormat::csv:
-      return readCsvRoute(text, source);
+      return readCsvRoute(body, source);
     case RouteFormat::nmea:
       break;
   }
-  return readNmeaRoute(text, source);
+  return readNmeaRoute(body, source);
 }
 
 Route readRoute(const std::string& path) {

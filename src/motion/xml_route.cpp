@@ -28,6 +28,8 @@ Route readXmlRoute(std::string& text, const std::string& source) {
   pugi::xml_document document;
   const pugi::xml_parse_result result =
       document.load_buffer_inplace(text.data(), size, kOptions, pugi::encoding_auto);
+  if (result.status == pugi::status_no_document_element)
+    builder.failFile("not XML: the file holds no element.");
   if (!result) {
     // The parse only ever moves text towards the start of its own node, so
     // the line ends before the error are all still there.
