@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>

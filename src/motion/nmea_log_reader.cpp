@@ -60,10 +60,8 @@ class NmeaReader {
     receiver_.ReceiveData(text_);
     if (receiver_.sentenceCounts().accepted == accepted) return;
     const std::string_view sentence(text_.data(), text_.size() - 2);
-    if (sentence.starts_with("$GPRMC"))
-      fixOf(sentence, number, 3, 1);
-    else if (sentence.starts_with("$GPGGA"))
-      fixOf(sentence, number, 2, 1);
+    const bool rmc = sentence.starts_with("$GPRMC");
+    if (rmc || sentence.starts_with("$GPGGA")) fixOf(sentence, number, rmc);
   }
 
   Route finish() {
@@ -76,12 +74,11 @@ class NmeaReader {
   }
 
  private:
-  // The fix of an RMC or GGA whose latitude is field `latitudeField` (the
-  // longitude two fields on) and whose time is field `timeField`.
-  void fixOf(std::string_view sentence, std::size_t number, int latitudeField, int timeField) {
-    const bool rmc = sentence.starts_with("$GPRMC");
+  // The fix of an RMC or a GGA sentence that the receiver has just parsed.
+  void fixOf(std::string_view sentence, std::size_t number, bool rmc) {
+    const int latitudeField = rmc ? 3 : 2;  // the hemisphere, longitude and its hemisphere follow
     FieldCursor fields(sentence);
-    const std::string_view time = fields.field(timeField);
+    const std::string_view time = fields.field(1);
     if (rmc && !receiver::nmea::isLetter(fields.field(2), 'A')) return;
     for (int i = latitudeField; i < latitudeField + 4; ++i)
       if (fields.field(i).empty()) return;

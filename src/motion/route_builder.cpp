@@ -69,6 +69,11 @@ class IsoCursor {
   std::size_t at_ = 0;
 };
 
+// File text in a message, in quotes: "north".
+std::string quoted(std::string_view text) {
+  return '"' + shownText(text, 40) + '"';
+}
+
 }  // namespace
 
 std::optional<double> parseDecimal(std::string_view text) {
@@ -165,14 +170,6 @@ void RouteBuilder::fail(std::size_t number, const std::string& problem) const {
 void RouteBuilder::failFile(const std::string& problem) const {
   raiseIo(shownSource_ + ": " + problem);
 }
-
-namespace {
-
-std::string quoted(std::string_view text) {
-  return '"' + shownText(text, 40) + '"';
-}
-
-}  // namespace
 
 double RouteBuilder::latitude(std::string_view text, std::size_t number) const {
   text = trimmed(text);
