@@ -80,8 +80,11 @@ class NmeaReader {
     FieldCursor fields(sentence);
     const std::string_view time = fields.field(1);
     if (rmc && !receiver::nmea::isLetter(fields.field(2), 'A')) return;
-    for (int i = latitudeField; i < latitudeField + 4; ++i)
-      if (fields.field(i).empty()) return;
+    // The receiver keeps the last position where a field is empty or no
+    // coordinate, which here would repeat an old point.
+    for (int i = latitudeField; i < latitudeField + 4; i += 2) {
+      if (!receiver::nmea::splitCoordinate(fields.field(i)) || fields.field(i + 1).empty()) return;
+    }
     const auto& position = receiver_.Position();
     if (!rmc && position.Fix_Quality == 0) return;
     Fix fix;
@@ -94,8 +97,9 @@ class NmeaReader {
         receiver::signedDegrees(position.Longitude_Degree, position.Longitude_Minute,
                                 position.Longitude_Second, position.Longitude_Direction));
     builder_.checkPosition(fix.point.latitude, fix.point.longitude, number);
-    if (!rmc && !fields.field(9).empty())
-      fix.point.altitude = static_cast<double>(position.Altitude);
+    // Read here: the receiver takes a signed number as 0, and a route keeps
+    // the altitudes below sea level.
+    if (!rmc) fix.point.altitude = parseDecimal(fields.field(9));
     fix.timeOfDay = timeOfDay(time);
     fix.day = unixDay(position.Date_Year, position.Date_Month, position.Date_Day);
     if (position.Date_Year == 0) fix.day.reset();  // no date seen yet

@@ -194,7 +194,9 @@ TEST(NmeaLogReader, FixesOfRmcAndGgaOnePointABurst) {
   const std::string voidFix = line("$GPRMC,100002,V,5419.0000,N,01009.0000,E,,,010524,,,N");
   const std::string noFix = line("$GPGGA,100003,5419.0000,N,01009.0000,E,0,00,,,M,,M,,");
   const std::string badChecksum = "$GPRMC,100004,A,5419.0000,N,01009.0000,E,,,010524,,,A*00\r\n";
-  const std::string noPosition = line("$GPRMC,100005,A,,,,,,,010524,,,A");
+  const std::string noPosition = line("$GPRMC,100005,A,,,,,,,010524,,,A") +
+                                 line("$GPRMC,100006,A,54x8.0000,N,01008.0000,E,,,010524,,,A") +
+                                 line("$GPGGA,100007,5418.0000,N,01008.0000,,1,08,,,M,,M,,");
   expectReads({
       {"bursts.nmea",
        RouteFormat::nmea,
@@ -205,10 +207,10 @@ TEST(NmeaLogReader, FixesOfRmcAndGgaOnePointABurst) {
       // and text before the sentence, as other tools log them.
       {"undated.nmea",
        RouteFormat::nmea,
-       "12:00:00 " + withChecksum("$GPGGA,235959,0030.0000,N,17930.0000,W,1,08,,3,M,,M,,") + "\n" +
+       "12:00:00 " + withChecksum("$GPGGA,235959,0030.0000,N,17930.0000,W,1,08,,-3,M,,M,,") + "\n" +
            withChecksum("$GPGGA,000001,0030.0000,S,17930.0000,E,1,08,,,M,,M,,") + "\n",
        "NMEA log",
-       {{0.5, -179.5, 3, 86399}, {-0.5, 179.5, {}, 86401}}},
+       {{0.5, -179.5, -3, 86399}, {-0.5, 179.5, {}, 86401}}},
       // A fix before the first date takes that date; one after midnight
       // before the next date is on the next day.
       {"midnight.nmea",
