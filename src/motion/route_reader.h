@@ -40,7 +40,7 @@ Route readRoute(const std::string& path);
 RouteFormat routeFormat(std::string_view name, std::string_view text);
 
 // The route in `text`, the content of a file, with `source` naming it in
-// messages. XML is parsed in place, which is why the text is handed over.
-Route parseRoute(std::string text, RouteFormat format, const std::string& source);
+// messages.
+Route parseRoute(std::string_view text, RouteFormat format, const std::string& source);
 
 }  // namespace waymock::motion

@@ -99,11 +99,25 @@ TEST(GpxReader, TracksElseRoutesElseWaypointsInOrder) {
        gpx(waypoint + "<trk><trkseg/></trk>" + route),
        "GPX route",
        {{5, 6, {}, {}}, {7, 8, {}, {}}}},
+      // What follows the root element is not read.
       {"waypoints.gpx",
        RouteFormat::xml,
-       gpx(waypoint),
+       gpx(waypoint) + "trailing text <unclosed",
        "GPX waypoints",
        {{1, 2, {}, {}}, {3, 4, {}, {}}}},
+      // A waypoint out of range does not matter once a track is found.
+      {"bad-waypoint.gpx",
+       RouteFormat::xml,
+       gpx("<wpt lat=\"91\" lon=\"0\"/><trk><trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk>"),
+       "GPX track",
+       {{1, 2, {}, {}}}},
+      // An encoding expat does not know is read for its ASCII.
+      {"latin.gpx",
+       RouteFormat::xml,
+       "<?xml version=\"1.0\" encoding=\"windows-1252\"?><gpx><wpt lat=\"1\" lon=\"2\">"
+       "<name>Caf\xE9 \x80</name></wpt></gpx>",
+       "GPX waypoints",
+       {{1, 2, {}, {}}}},
       {"prefixed.gpx",
        RouteFormat::xml,
        "\xEF\xBB\xBF<g:gpx xmlns:g=\"http://www.topografix.com/GPX/1/1\"><g:wpt lat=\"+1.5\" "
@@ -148,6 +162,11 @@ TEST(KmlReader, TracksElseLinesElsePoints) {
        kml(point + point),
        "KML points",
        {{2, 1, {}, {}}, {2, 1, {}, {}}}},
+      {"bad-line.kml",
+       RouteFormat::xml,
+       kml("<LineString><coordinates>1,95</coordinates></LineString>" + track),
+       "KML track",
+       {{54.25, 10.5, 3, kMay1}, {54.5, 10.75, {}, kMay1 + 10}}},
   });
 }
 
@@ -259,7 +278,9 @@ TEST(RouteReader, BadContentIsRefusedWithTheFileAndThePointNamed) {
       {"t.gpx", RouteFormat::xml, gpx("<metadata/><trk><trkseg/></trk>"),
        "t.gpx: no points: the GPX file has no trkpt, rtept or wpt element."},
       {"t.gpx", RouteFormat::xml, "<gpx>\n<trk>\n</gpx>",
-       "t.gpx: not well-formed XML: start-end tags mismatch on line 3."},
+       "t.gpx: not well-formed XML: mismatched tag on line 3."},
+      {"t.gpx", RouteFormat::xml, "<gpx><wpt lat=\"91\" lon=\"0\"/>\n<wpt lat=\"1\" lon=\"1\">",
+       "t.gpx: not well-formed XML: no element found on line 2."},
       {"t.gpx", RouteFormat::xml, "lat,lon\n1,2\n", "t.gpx: not XML: the file holds no element."},
       {"t.gpx", RouteFormat::xml, "<svg/>",
        "t.gpx: the XML is neither GPX nor KML: its root element is <svg>."},
@@ -322,25 +343,29 @@ TEST(RouteReader, BadContentIsRefusedWithTheFileAndThePointNamed) {
   }
 }
 
-// The entities a document type declares are never expanded: the nine levels
-// of a "billion laughs" would be 3 GB of text.
-TEST(RouteReader, EntityBombsStayUnexpanded) {
-  std::string declarations = "<!DOCTYPE gpx [\n<!ENTITY lol0 \"lol\">\n";
+// A document that declares entities is refused before one is expanded: the
+// nine levels of a "billion laughs" would be 3 GB of text.
+TEST(RouteReader, EntityDeclarationsAreRefused) {
+  std::string bomb = "<!DOCTYPE gpx [\n<!ENTITY lol0 \"lol\">\n";
   for (int i = 1; i <= 9; ++i) {
-    declarations += "<!ENTITY lol" + std::to_string(i) + " \"";
-    for (int j = 0; j < 10; ++j) declarations += "&lol" + std::to_string(i - 1) + ";";
-    declarations += "\">\n";
+    bomb += "<!ENTITY lol" + std::to_string(i) + " \"";
+    for (int j = 0; j < 10; ++j) bomb += "&lol" + std::to_string(i - 1) + ";";
+    bomb += "\">\n";
   }
-  declarations += "]>\n";
-  const std::string named =
-      declarations + gpx("<wpt lat=\"1\" lon=\"2\"><name>&lol9;</name></wpt>");
-  const Route route = parseRoute(named, RouteFormat::xml, "bomb.gpx");
-  expectPoints(route, {{1, 2, {}, {}}});
-  try {
-    parseRoute(declarations + gpx("<wpt lat=\"&lol9;\" lon=\"2\"/>"), RouteFormat::xml, "bomb.gpx");
-    ADD_FAILURE() << "read";
-  } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "bomb.gpx: point 1 has latitude \"&lol9;\", which is not a number.");
+  bomb += "]>\n";
+  const std::string declarations[] = {
+      bomb + gpx("<wpt lat=\"1\" lon=\"2\"><name>&lol9;</name></wpt>"),
+      bomb + gpx("<wpt lat=\"&lol9;\" lon=\"2\"/>"),
+      "<!DOCTYPE gpx [<!ENTITY % p \"x\">]>" + gpx("<wpt lat=\"1\" lon=\"2\"/>"),
+      "<!DOCTYPE gpx [<!ENTITY e SYSTEM \"/etc/passwd\">]>" + gpx("<wpt lat=\"1\" lon=\"2\"/>"),
+  };
+  for (const std::string& text : declarations) {
+    try {
+      parseRoute(text, RouteFormat::xml, "bomb.gpx");
+      ADD_FAILURE() << "read: " << text;
+    } catch (const IoError& e) {
+      EXPECT_STREQ(e.what(), "bomb.gpx: entity declarations are not allowed.");
+    }
   }
 }
 
@@ -389,6 +414,39 @@ TEST_F(RouteFile, ReadsByContentAndName) {
   }
   EXPECT_EQ(readRoute(path("fixes.txt")).kind, "NMEA log");
   EXPECT_EQ(readRoute(path("points.txt")).kind, "CSV table");
+}
+
+// Parsed in pieces: numbers cut by a piece's end are read whole.
+TEST_F(RouteFile, LongFilesAreReadWhole) {
+  constexpr int kPoints = 20'000;
+  std::string points;
+  std::string tuples;
+  for (int i = 0; i < kPoints; ++i) {
+    const std::string latitude = std::to_string(i * 1e-3);
+    points += "<trkpt lat=\"" + latitude + "\" lon=\"" + std::to_string(i) + ".5e-3\"/>";
+    tuples += std::to_string(i) + ".5e-3," + latitude + (i % 7 == 0 ? "\n" : " ");
+  }
+  test::writeFile(dir / "long.gpx", gpx("<trk><trkseg>" + points + "</trkseg></trk>"));
+  test::writeFile(dir / "long.kml",
+                  kml("<LineString><coordinates>" + tuples + "</coordinates></LineString>"));
+  for (const char* name : {"long.gpx", "long.kml"}) {
+    SCOPED_TRACE(name);
+    const Route route = readRoute(path(name));
+    ASSERT_EQ(route.points.size(), static_cast<std::size_t>(kPoints));
+    for (int i = 0; i < kPoints; ++i) {
+      ASSERT_DOUBLE_EQ(route.points[i].latitude, i * 1e-3) << i;
+      ASSERT_DOUBLE_EQ(route.points[i].longitude, i * 1e-3 + 0.5e-3) << i;
+    }
+  }
+}
+
+// An external document type is never loaded: the entity it declares is left
+// out of the text.
+TEST_F(RouteFile, ExternalDocumentTypesAreNotLoaded) {
+  test::writeFile(dir / "types.dtd", "<!ENTITY lat \"1\">");
+  test::writeFile(dir / "external.gpx", "<!DOCTYPE gpx SYSTEM \"" + path("types.dtd") +
+                                            "\"><gpx><wpt lat=\"&lat;\" lon=\"2\"/></gpx>");
+  EXPECT_EQ(failure(path("external.gpx")), path("external.gpx") + ": point 1 has no latitude.");
 }
 
 TEST_F(RouteFile, WhatCannotBeReadIsNamed) {
