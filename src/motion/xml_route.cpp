@@ -65,6 +65,7 @@ class XmlRouteParser {
       void* buffer = XML_GetBuffer(parser_, static_cast<int>(kXmlPieceBytes));
       if (buffer == nullptr) throw std::bad_alloc();
       const std::size_t length = readPiece(static_cast<char*>(buffer), kXmlPieceBytes);
+      findStart(std::string_view(static_cast<const char*>(buffer), length));
       last = length == 0;
       if (XML_ParseBuffer(parser_, static_cast<int>(length), last) == XML_STATUS_OK) continue;
       if (error_) std::rethrow_exception(error_);
@@ -91,12 +92,28 @@ class XmlRouteParser {
     raiseIo(shownText(source_, 1024) + ": " + problem);
   }
 
+  // Where the document starts: its first byte after a byte order mark and
+  // blanks.
+  void findStart(std::string_view piece) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    for (const char c : piece) {
+      if (startFound_) return;
+      const auto at = static_cast<std::size_t>(start_);
+      const bool mark = !blankSeen_ && at < kByteOrderMark.size() && c == kByteOrderMark[at];
+      if (!mark && !isBlank(c)) {
+        startFound_ = true;
+        return;
+      }
+      blankSeen_ = blankSeen_ || !mark;
+      ++start_;
+    }
+  }
+
   [[noreturn]] void failParse() const {
     const XML_Error code = XML_GetErrorCode(parser_);
-    if (!rootSeen_ && (code == XML_ERROR_NO_ELEMENTS || code == XML_ERROR_SYNTAX ||
-                       code == XML_ERROR_INVALID_TOKEN)) {
+    // Text that is no markup at all, as opposed to markup gone wrong.
+    if (!rootSeen_ && (code == XML_ERROR_NO_ELEMENTS || XML_GetCurrentByteIndex(parser_) == start_))
       failFile("not XML: the file holds no element.");
-    }
     failFile(std::string("not well-formed XML: ") + XML_ErrorString(code) + " on line " +
              std::to_string(XML_GetCurrentLineNumber(parser_)) + ".");
   }
@@ -225,6 +242,9 @@ class XmlRouteParser {
   bool rootClosed_ = false;
   bool stopped_ = false;
   std::exception_ptr error_;
+  XML_Index start_ = 0;  // see findStart
+  bool startFound_ = false;
+  bool blankSeen_ = false;
 };
 
 }  // namespace
