@@ -5,6 +5,7 @@
 WAYMOCK_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+  libexpat1-dev libgeographiclib-dev python3-geographiclib
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   locales valgrind
   gpsd gpsd-clients python3 python3-nmea2 gpsbabel

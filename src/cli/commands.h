@@ -24,5 +24,6 @@ void addBurstCommand(CLI::App& app, Action& action);
 void addRunCommand(CLI::App& app, Action& action);
 void addDecodeCommand(CLI::App& app, Action& action);
 void addReplayCommand(CLI::App& app, Action& action);
+void addRouteInfoCommand(CLI::App& app, Action& action);
 
 }  // namespace waymock::cli

@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
   cli::addRunCommand(app, action);
   cli::addDecodeCommand(app, action);
   cli::addReplayCommand(app, action);
+  cli::addRouteInfoCommand(app, action);
 
   try {
     cli::refuseEmptyVirtualPath(argc, argv);

@@ -35,7 +35,7 @@ TEST(CliOptions, ParserMessagesNameTheProgramAndAMistypedSubcommand) {
        "waymock-cli: Unknown subcommand \"replya\"; did you mean \"replay\"?\n" + kSeeHelp},
       {{"navigate"},
        "waymock-cli: Unknown subcommand \"navigate\"; the subcommands are burst, run, decode, "
-       "replay.\n" +
+       "replay, route-info.\n" +
            kSeeHelp},
       {{}, "waymock-cli: A subcommand is required\n" + kSeeHelp},
       {{"burst", "--lat"},
@@ -113,7 +113,7 @@ TEST(CliOptions, TheHelpPageNamesEveryOption) {
       test::readFile(std::string(WAYMOCK_SOURCE_DIR) + "/docs/help/command-line.html");
   const std::regex option(R"(--[a-z][a-z0-9-]+)");
   std::set<std::string> options;
-  for (const char* command : {"burst", "run", "decode", "replay"}) {
+  for (const char* command : {"burst", "run", "decode", "replay", "route-info"}) {
     EXPECT_NE(page.find(std::string("waymock-cli ") + command), std::string::npos) << command;
     const auto help = runProcess(cli({command, "--help"}));
     ASSERT_EQ(help.exitCode, 0);

@@ -186,8 +186,9 @@ TEST(BashCompletion, SubcommandsOptionsAndValuesFromTheToolsHelp) {
     Words typed;
     Words offered;
   } const cases[] = {
-      {{""}, {"burst", "decode", "replay", "run"}},
-      {{"r"}, {"replay", "run"}},
+      {{""}, {"burst", "decode", "replay", "route-info", "run"}},
+      {{"r"}, {"replay", "route-info", "run"}},
+      {{"route-info", "--j"}, {"--json"}},
       {{"run", "--speed-k"}, {"--speed-knots"}},
       {{"replay", "--lo"}, {"--loop"}},
       {{"decode", "--no-"}, {"--no-checksum"}},

@@ -123,7 +123,8 @@ std::string deadDisplay() {
 }
 
 TEST_F(SetupScript, RunStartsTheWindowOnlyOnADisplayThatAnswers) {
-  const std::string base = "cmake ninja-build g++ libcli11-dev nlohmann-json3-dev";
+  const std::string base =
+      "cmake ninja-build g++ libcli11-dev nlohmann-json3-dev libexpat1-dev libgeographiclib-dev";
   const std::string qt = " qt6-base-dev qt6-base-dev-tools qt6-serialport-dev";
   const std::string configure =
       "cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "
