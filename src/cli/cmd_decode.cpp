@@ -25,6 +25,7 @@ struct DecodeOptions {
   std::vector<std::string> sentences;
   std::size_t block = 4096;
   bool events = false;
+  bool modern = false;
 };
 
 receiver::TNMEACommands parseSentences(const std::vector<std::string>& names) {
@@ -85,6 +86,7 @@ std::string sentencesText(std::size_t count) {
 int runDecode(const DecodeOptions& options) {
   receiver::TTarnCustomGPSReceiver receiver;
   receiver.SetForceCheckSum(!options.noChecksum);
+  receiver.setModern(options.modern);
   if (!options.sentences.empty()) receiver.SetCommands(parseSentences(options.sentences));
 
   std::FILE* input = stdin;
@@ -140,6 +142,9 @@ void addDecodeCommand(CLI::App& app, Action& action) {
   cmd->add_option("--block", options->block, "Bytes handed to the receiver at a time")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30))
       ->capture_default_str();
+  cmd->add_flag("--modern", options->modern,
+                "Read a multi-constellation receiver's sentences: GN for the fix beside GP, the "
+                "GSV of GL, GA and GB beside GP, and a ZDA with its date in three fields");
   cmd->add_flag("--events", options->events,
                 "Print one JSON line per event in firing order instead of the final records");
   cmd->callback([&action, options] { action = [options] { return runDecode(*options); }; });

@@ -32,6 +32,7 @@ struct ReplayOptions {
   std::string rate = "1";
   bool loop = false;
   bool quiet = false;
+  bool modern = false;
   PortOptions ports;
 };
 
@@ -56,14 +57,16 @@ void checkLogFile(const std::string& name) {
 // nothing useful was sent.
 void refuseWithoutNmea(const receiver::TTarnFileGPSReceiver& receiver, const std::string& name) {
   if (receiver.sentenceCounts().accepted > 0) return;
+  const bool modern = receiver.modern();
   if (receiver.deliveredBursts() == 0) {
-    throw RuntimeFailure("The log file " + name +
-                         " holds no NMEA to replay: it has no $GPRMC line, which begins each "
-                         "burst.");
+    throw RuntimeFailure("The log file " + name + " holds no NMEA to replay: it has no " +
+                         (modern ? "$GPRMC or $GNRMC" : "$GPRMC") +
+                         " line, which begins each burst.");
   }
-  throw RuntimeFailure("The log file " + name +
-                       " holds no NMEA to replay: no line before its last $GPRMC line is a $GP "
-                       "sentence with a valid checksum.");
+  throw RuntimeFailure("The log file " + name + " holds no NMEA to replay: no line before its " +
+                       (modern ? "last RMC line is a $GP or $GN sentence or a $GL, $GA or $GB GSV"
+                               : "last $GPRMC line is a $GP sentence") +
+                       " with a valid checksum.");
 }
 
 int replay(const ReplayOptions& o) {
@@ -74,7 +77,8 @@ int replay(const ReplayOptions& o) {
   generator::TTarnNMEAGenerator generator(systemClock(), targets.opener());
   receiver::TTarnFileGPSReceiver receiver;
   receiver.SetDelay(o.delay);
-  if (o.paced) receiver.waitRule = receiver::pacedWait(rate);
+  receiver.setModern(o.modern);
+  if (o.paced) receiver.waitRule = receiver::pacedWait(rate, o.modern);
   receiver.setLoop(o.loop);
   receiver.SetFileName(o.file);
 
@@ -156,6 +160,9 @@ void addReplayCommand(CLI::App& app, Action& action) {
   cmd->add_flag("--loop", options->loop,
                 "At the end of the log start again from its beginning, until interrupted");
   cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output");
+  cmd->add_flag("--modern", options->modern,
+                "Read a multi-constellation receiver's log: GN fix sentences beside GP, the GSV "
+                "of GL, GA and GB beside GP, and bursts beginning with $GNRMC as well as $GPRMC");
   addPortOptions(*cmd, options->ports);
   cmd->callback([&action, options] { action = [options] { return replay(*options); }; });
 }

@@ -1,6 +1,7 @@
 // waymock-cli run: the simulator without a window. One tick per interval, the
-// next interval counted from the end of the previous tick, until --count
-// transmitting ticks are done or a signal asks to stop.
+// next interval counted from the end of the previous tick (or, with --tick
+// on-second, on a fixed grid of the clock), until --count transmitting ticks
+// are done or a signal asks to stop.
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/stop_signals.h"
+#include "cli/tick_options.h"
 #include "engine/line_fit.h"
 #include "engine/simulation.h"
 #include "generator/nmea_generator.h"
@@ -31,6 +33,7 @@ struct RunOptions {
   FixOptions fix;
   OutputOptions output;
   PortOptions ports;
+  TickOptions tick;
   std::string interval = "1";
   std::string latitudeStep = "1";
   std::string longitudeStep = "1";
@@ -99,6 +102,7 @@ int run(const RunOptions& o) {
   const long double latitudeStep = parseStep(o.latitudeStep, "--lat-step");
   const long double longitudeStep = parseStep(o.longitudeStep, "--lon-step");
   if (o.count && *o.count < 1) raise("--count must be at least 1.");
+  RunPace pace(o.tick, interval);
 
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(fixClock(o.fix), targets.opener());
@@ -151,20 +155,22 @@ int run(const RunOptions& o) {
     }
     return false;
   };
-  using Clock = std::chrono::steady_clock;
   bool done = false;
-  while (!done && !signals.raised() && !echo.failed()) {
-    simulation.tick();
-    const auto next = Clock::now() + interval;
-    while (!done && !signals.raised() && !echo.failed()) {
+  const auto running = [&] { return !done && !signals.raised() && !echo.failed(); };
+  while (running()) {
+    while (running()) {
       if (const auto written = simulation.collectWrite()) done = portAnswered(*written);
-      const auto now = Clock::now();
-      if (done || now >= next) break;
-      signals.wait(next - now, simulation.writeEndedFd());
+      if (done || pace.due()) break;
+      pace.wait(signals, simulation.writeEndedFd());
     }
     targets.reportRefusedClients();
+    if (!running()) break;
+    // A time given by --utc stays fixed.
+    simulation.tick(o.fix.utc ? std::nullopt : pace.epoch());
+    pace.ticked();
   }
   simulation.waitForWrite();
+  pace.reportSkipped();
   targets.close(generator);
   echo.check();
   return 0;
@@ -186,8 +192,8 @@ void addRunCommand(CLI::App& app, Action& action) {
   addPortOptions(*cmd, options->ports);
   cmd->option_defaults()->group("Simulation");
   cmd->add_option("--interval", options->interval,
-                  "Seconds from the end of one tick to the next; fractions allowed, e.g. 0.05 "
-                  "(default 1)")
+                  "Seconds from the end of one tick to the next (with --tick on-second, from "
+                  "one tick's time to the next's); fractions allowed, e.g. 0.05 (default 1)")
       ->type_name("SECONDS");
   cmd->add_option("--lat-step", options->latitudeStep,
                   "Arc-seconds the latitude moves per tick, -59.99 to 59.99 (default 1)");
@@ -206,6 +212,7 @@ void addRunCommand(CLI::App& app, Action& action) {
       ->group("Fix")
       ->excludes("--satellites");
   cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output");
+  addTickOptions(*cmd, options->tick);
   cmd->callback([&action, options] { action = [options] { return run(*options); }; });
 }
 

@@ -1,5 +1,6 @@
 #include "cli/receiver_json.h"
 
+#include <array>
 #include <memory>
 #include <utility>
 
@@ -18,10 +19,13 @@ double number(long double value) {
 }  // namespace
 
 json toJson(const receiver::TSatellite& s) {
-  return json{{"PseudoRandomCode", s.PseudoRandomCode},
-              {"Elevation", s.Elevation},
-              {"Azimuth", s.Azimuth},
-              {"SignalToNoiseRatio", s.SignalToNoiseRatio}};
+  json j{{"PseudoRandomCode", s.PseudoRandomCode},
+         {"Elevation", s.Elevation},
+         {"Azimuth", s.Azimuth},
+         {"SignalToNoiseRatio", s.SignalToNoiseRatio}};
+  // Only the modern mode's other constellations name their talker.
+  if (s.Talker != std::array<char, 2>{'G', 'P'}) j["Talker"] = std::string(s.Talker.data(), 2);
+  return j;
 }
 
 json toJson(const receiver::TGPSPosition& p) {

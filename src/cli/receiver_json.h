@@ -10,7 +10,8 @@
 namespace waymock::cli {
 
 // The receiver's records as JSON, every field under its own name and each
-// hemisphere by its letter ("N", "S", "E", "W"), as NMEA writes it.
+// hemisphere by its letter ("N", "S", "E", "W"), as NMEA writes it; a
+// satellite's Talker only when it is not GP.
 nlohmann::ordered_json toJson(const receiver::TSatellite& satellite);
 nlohmann::ordered_json toJson(const receiver::TGPSPosition& position);
 nlohmann::ordered_json toJson(const receiver::TNavigationInfo& navigation);

@@ -53,7 +53,7 @@ bool StopSignals::raised() const {
   return raisedFlag != 0;
 }
 
-void StopSignals::wait(std::chrono::nanoseconds duration, int alsoFd) {
+void StopSignals::wait(std::chrono::nanoseconds duration, int alsoFd, int otherFd) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + duration;
   while (!raised()) {
@@ -62,8 +62,8 @@ void StopSignals::wait(std::chrono::nanoseconds duration, int alsoFd) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
     const timespec timeout{static_cast<time_t>(seconds.count()),
                            static_cast<long>((left - seconds).count())};
-    pollfd p[2] = {{pipe_[0], POLLIN, 0}, {alsoFd, POLLIN, 0}};
-    if (ppoll(p, 2, &timeout, nullptr) > 0) return;
+    pollfd p[3] = {{pipe_[0], POLLIN, 0}, {alsoFd, POLLIN, 0}, {otherFd, POLLIN, 0}};
+    if (ppoll(p, 3, &timeout, nullptr) > 0) return;
   }
 }
 

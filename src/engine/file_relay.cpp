@@ -1,5 +1,6 @@
 #include "engine/file_relay.h"
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -111,7 +112,11 @@ bool FileRelay::copyFix() {
 
 void FileRelay::portTook() {
   generator_.ClearSatellites();
+  constexpr std::array<char, 2> kGps = {'G', 'P'};
   for (const receiver::TSatellite& s : receiver_.Satellites()) {
+    // The table holds GPS: another constellation's numbers would take the
+    // slots of GPS satellites.
+    if (s.Talker != kGps) continue;
     try {
       generator_.SetSatellite(satelliteValue(s.PseudoRandomCode), true, satelliteValue(s.Elevation),
                               satelliteValue(s.Azimuth), satelliteValue(s.SignalToNoiseRatio));

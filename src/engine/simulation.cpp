@@ -10,8 +10,21 @@ Simulation::Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp,
                        PortWrite portWrite)
     : Transmitter(udp, portWrite), generator_(generator) {}
 
-int Simulation::tick() {
+int Simulation::tick(std::optional<TDateTime> epoch) {
   if (generator_.PortName().empty()) return 0;
+  if (!epoch || !generator_.UseSystemDateTime()) return transmit(generator_);
+  // The generator's own setting for a fixed time carries the epoch through
+  // every build of this tick's burst, and no further.
+  struct ClockTime {
+    generator::TTarnNMEAGenerator& g;
+    TDateTime kept = g.UTCDateTime();
+    ~ClockTime() {
+      g.SetUseSystemDateTime(true);
+      g.SetUTCDateTime(kept);
+    }
+  } restore{generator_};
+  generator_.SetUTCDateTime(*epoch);
+  generator_.SetUseSystemDateTime(false);
   return transmit(generator_);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
+
 #include "engine/transmitter.h"
+#include "support/datetime.h"
 
 namespace waymock {
 
@@ -37,7 +40,11 @@ class Simulation : public Transmitter {
   // report the burst, move the fix by the short steps and turn the satellites.
   // Returns the number of bytes the port took; with PortWrite::onThread 0,
   // and collectWrite() says it once the write has ended.
-  int tick();
+  // With an `epoch` (ticks on the second) the time fields carry it instead of
+  // the clock's time at formatting, unless the generator's time is fixed
+  // already (UseSystemDateTime off): the tick's measurement, not its
+  // sending, is what a receiver stamps.
+  int tick(std::optional<TDateTime> epoch = std::nullopt);
 
   // Jump by the long steps, away from (forward) or towards (back) the equator
   // and the prime meridian.

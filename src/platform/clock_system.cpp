@@ -8,7 +8,6 @@ namespace waymock {
 namespace {
 
 constexpr double kUnixEpochDays = 25'569.0;  // 1970-01-01 as a day count
-constexpr double kMsPerDay = 86'400'000.0;
 
 class SystemClock final : public Clock {
  public:
@@ -28,11 +27,16 @@ class SystemClock final : public Clock {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
   }
   static TDateTime fromUnixMs(std::int64_t ms) {
-    return kUnixEpochDays + static_cast<double>(ms) / kMsPerDay;
+    return dateTimeFromUnix(std::chrono::milliseconds(ms));
   }
 };
 
 }  // namespace
+
+TDateTime dateTimeFromUnix(std::chrono::nanoseconds sinceEpoch) {
+  using Days = std::chrono::duration<double, std::ratio<86400>>;
+  return kUnixEpochDays + std::chrono::duration_cast<Days>(sinceEpoch).count();
+}
 
 std::shared_ptr<const Clock> systemClock() {
   static const auto clock = std::make_shared<SystemClock>();

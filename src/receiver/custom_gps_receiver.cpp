@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/folders.h"
+#include "receiver/modern_talkers.h"
 #include "receiver/nmea_fields.h"
 #include "support/datetime.h"
 #include "support/units.h"
@@ -248,10 +249,24 @@ struct TTarnCustomGPSReceiver::Parser {
   //  2  date, ddmmyyyy or ddmmyy   date field
   // Later fields are ignored. Receivers that send day, month and year as three
   // fields ($GPZDA,201530.00,04,07,2002,00,00*60) give a two-character date
-  // field, which is unusable: only their time is taken.
+  // field, which is unusable: only their time is taken, except in modern
+  // mode, which reads that form:
+  //  2  day     two digits
+  //  3  month   two digits
+  //  4  year    four digits; the three read as one date field ddmmyyyy
   static void zda(Parser& p, FieldCursor& f) {
     p.time(f.field(1));
-    p.date(f.field(2));
+    const auto date = f.field(2);
+    if (p.r.modern_ && date.size() == 2) {
+      const auto month = f.field(3);
+      const auto year = f.field(4);
+      if (month.size() != 2 || year.size() != 4) return;
+      const char joined[8] = {date[0], date[1], month[0], month[1],
+                              year[0], year[1], year[2],  year[3]};
+      p.date(std::string_view(joined, sizeof joined));
+      return;
+    }
+    p.date(date);
   }
 
   // $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39
@@ -279,13 +294,18 @@ struct TTarnCustomGPSReceiver::Parser {
   //  the list's bound are dropped.
   // The cycle ends (OnSatellitesReceive) at the message whose number reads
   // exactly as the message count.
+  // NMEA 4.11 adds a signal ID after the last group, which no group takes up.
+  // In modern mode each constellation (talker) and signal has a cycle of its
+  // own: a message 1 adds to the list, and only the second start of the same
+  // cycle begins a new list.
   static void gsv(Parser& p, FieldCursor& f) {
+    const std::string_view sentence = f.rest();
     const auto count = f.field(1);
     const auto number = f.field(2);
     const auto n = readInteger(number);
     if (!n) return;
     SatelliteList& list = p.pos.Satellites;
-    if (*n == 1) list.clear();
+    if (*n == 1 && (!p.r.modern_ || p.r.gsvCycles_.seenAgain(sentence))) list.clear();
     f.field(3);
 
     std::string_view rest = f.rest();
@@ -300,6 +320,7 @@ struct TTarnCustomGPSReceiver::Parser {
           !integerField(q, end, azimuth))
         break;
       TSatellite& s = list.add();
+      s.Talker = {sentence[1], sentence[2]};
       s.PseudoRandomCode = prn;
       s.Elevation = elevation;
       s.Azimuth = azimuth;
@@ -534,7 +555,10 @@ void TTarnCustomGPSReceiver::accept(std::string_view sentence, std::vector<Accep
     for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = key(kTypes[i].identifier);
     return keys;
   }();
-  const std::uint64_t identifier = key(sentence.data());
+  // Modern mode reads the other talkers' sentences as the GP ones.
+  const char asGps[6] = {'$', 'G', 'P', sentence[3], sentence[4], sentence[5]};
+  const std::uint64_t identifier =
+      key(modern_ && nmea::readAsGps(sentence) ? asGps : sentence.data());
   const SentenceType* type = nullptr;
   for (std::size_t i = 0; i < kKeys.size(); ++i) {
     if (kKeys[i] == identifier) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "receiver/modern_talkers.h"
 #include "receiver/records.h"
 
 namespace waymock::receiver {
@@ -54,6 +55,14 @@ class TTarnCustomGPSReceiver {
   void SetLogDateTime(bool value) { logDateTime_ = value; }
   TNMEACommands Commands() const { return commands_; }
   void SetCommands(TNMEACommands value) { commands_ = value; }
+  // Modern mode reads what a current multi-constellation receiver sends: the
+  // GN talker for RMC, GGA, GLL, VTG, ZDA and GSA beside GP, the GSV of GL,
+  // GA and GB beside GP (the satellites of each constellation's cycle kept
+  // together, each with its talker), and a ZDA with its date in three
+  // fields. Commands filters them by the GP sentence of the same type. Off,
+  // the default, only GP talks.
+  bool modern() const { return modern_; }
+  void setModern(bool value) { modern_ = value; }
 
   // The raw NMEA log; "NMEA.log" beside the executable unless set otherwise.
   const std::string& logFileName() const { return logFileName_; }
@@ -136,6 +145,8 @@ class TTarnCustomGPSReceiver {
   bool nmeaLog_ = false;
   bool logDateTime_ = false;
   TNMEACommands commands_ = TNMEACommands::all();
+  bool modern_ = false;
+  nmea::GsvCycles gsvCycles_;  // modern mode
 
   TGPSPosition position_;
   TReceiverStatus status_;

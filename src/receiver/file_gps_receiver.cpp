@@ -284,7 +284,8 @@ ReplayStatus TTarnFileGPSReceiver::step() {
       }
       if (read == LineReader::Result::Line) {
         ++lines;
-        if (line.find("$GPRMC") != std::string_view::npos) {
+        if (line.find("$GPRMC") != std::string_view::npos ||
+            (modern() && line.find("$GNRMC") != std::string_view::npos)) {
           deliver(line);
           return {State::Waiting, due_};
         }

@@ -38,10 +38,10 @@ struct ReplayStatus {
 };
 
 // Replays a recorded NMEA log through the receiver: the lines of the file are
-// grouped into bursts that each begin with a line containing "$GPRMC", every
-// burst but the last is handed to ReceiveData, and each delivery is followed by
-// a wait of Delay milliseconds. The first delivery holds the lines before the
-// first RMC line (it is empty when the file begins with one).
+// grouped into bursts that each begin with a line containing "$GPRMC" (or, in
+// modern mode, "$GNRMC"), every burst but the last is handed to ReceiveData,
+// and each delivery is followed by a wait of Delay milliseconds. The first delivery holds the lines
+// before the first RMC line (it is empty when the file begins with one).
 //
 // Two ways to drive it:
 //  - Open() blocks until the replay ends, calling processEvents between lines

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -36,11 +37,16 @@ struct TSatellite {
   int Azimuth = 0;
   int Elevation = 0;
   int SignalToNoiseRatio = 0;
+  // The talker of its GSV, which names the constellation its number belongs
+  // to: GP (GPS) but in the receiver's modern mode, where GL, GA and GB come
+  // too.
+  std::array<char, 2> Talker = {'G', 'P'};
 
   friend bool operator==(const TSatellite&, const TSatellite&) = default;
 };
 
-// The satellites of the current GSV cycle, in the order received.
+// The satellites of the current GSV cycle, in the order received (in the
+// receiver's modern mode: of the current cycle of each constellation).
 //
 // Handlers are given references into this list, so an element keeps its address
 // until the next cycle begins. The objects themselves outlive clear(): a new

@@ -43,10 +43,15 @@ long long dayNumber(int year, int month, int day) {
   return era * 146097LL + yearOfEra * 365LL + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
 }
 
+// Where the first RMC sentence of `text` begins.
+std::string_view::size_type rmcAt(std::string_view text, bool modern) {
+  return std::min(text.find("$GPRMC"), modern ? text.find("$GNRMC") : std::string_view::npos);
+}
+
 }  // namespace
 
-std::optional<RmcTime> rmcTime(std::string_view text) {
-  const auto at = text.find("$GPRMC");
+std::optional<RmcTime> rmcTime(std::string_view text, bool modern) {
+  const auto at = rmcAt(text, modern);
   if (at == std::string_view::npos) return std::nullopt;
   std::string_view sentence = text.substr(at);
   sentence = sentence.substr(0, sentence.find_first_of("\r\n"));
@@ -78,11 +83,11 @@ std::optional<RmcTime> rmcTime(std::string_view text) {
   return result;
 }
 
-TTarnFileGPSReceiver::WaitRule pacedWait(long double speed) {
-  return [speed](std::string_view burst,
-                 std::string_view nextLine) -> std::optional<std::chrono::nanoseconds> {
-    if (burst.find("$GPRMC") == std::string_view::npos) return std::chrono::nanoseconds(0);
-    const auto from = rmcTime(burst), to = rmcTime(nextLine);
+TTarnFileGPSReceiver::WaitRule pacedWait(long double speed, bool modern) {
+  return [speed, modern](std::string_view burst,
+                         std::string_view nextLine) -> std::optional<std::chrono::nanoseconds> {
+    if (rmcAt(burst, modern) == std::string_view::npos) return std::chrono::nanoseconds(0);
+    const auto from = rmcTime(burst, modern), to = rmcTime(nextLine, modern);
     if (!from || !to) return std::nullopt;
     long double step = 0;
     if (from->dated && to->dated) {

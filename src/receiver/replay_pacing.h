@@ -8,14 +8,15 @@
 
 namespace waymock::receiver {
 
-// The UTC time of the first $GPRMC sentence in `text`, in seconds: counted
-// from midnight when the sentence has no usable date, else from an epoch of
-// its own (fine for differences). Nothing when the time field is not a time.
+// The UTC time of the first $GPRMC sentence (with `modern`, of the first
+// $GPRMC or $GNRMC) in `text`, in seconds: counted from midnight when the
+// sentence has no usable date, else from an epoch of its own (fine for
+// differences). Nothing when the time field is not a time.
 struct RmcTime {
   long double seconds = 0;
   bool dated = false;
 };
-std::optional<RmcTime> rmcTime(std::string_view text);
+std::optional<RmcTime> rmcTime(std::string_view text, bool modern = false);
 
 // The wait rule of a replay at the log's own pace: the time between one burst's
 // $GPRMC and the next one's, divided by `speed` (2 plays twice as fast). A
@@ -24,6 +25,7 @@ std::optional<RmcTime> rmcTime(std::string_view text);
 // most an hour (23:59:58 to 00:00:01 waits 3 s). Nothing, so the replay's
 // Delay applies, when either time is missing or unusable or the log goes back
 // in time; the lines before the first $GPRMC wait nothing.
-TTarnFileGPSReceiver::WaitRule pacedWait(long double speed);
+// With `modern`, the RMC of the receiver's modern mode ($GPRMC or $GNRMC).
+TTarnFileGPSReceiver::WaitRule pacedWait(long double speed, bool modern = false);
 
 }  // namespace waymock::receiver

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "receiver/receiver_test_support.h"
 
 namespace waymock {
 namespace {
@@ -64,6 +65,35 @@ TEST(DecodeCli, PrintsTheRecordsUnderTheirNames) {
   EXPECT_DOUBLE_EQ(j.at("Navigation").at("Distance").get<double>(), 12.4);
   EXPECT_EQ(j.at("Navigation").at("Destination_Waypoint"), "EGLM");
   EXPECT_DOUBLE_EQ(j.at("Status").at("Beacon_Frequency").get<double>(), 318.0);
+}
+
+// A multi-constellation receiver's sentences: --modern reads them all, and
+// names the talker of the satellites that are not GPS.
+TEST(DecodeCli, ModernReadsEveryConstellation) {
+  test::TempDir dir;
+  test::writeFile(dir / "log.nmea", receiver::test::nmea411Log());
+  const auto classic = runProcess({cliPath(), "decode", (dir / "log.nmea").string()});
+  ASSERT_EQ(classic.exitCode, 0) << classic.err;
+  EXPECT_EQ(json::parse(classic.out).at("Position").at("Latitude_Degree"), 0);
+  EXPECT_EQ(classic.err, "waymock-cli: 42 sentences read, 33 of them refused.\n");
+
+  const auto modern = runProcess({cliPath(), "decode", "--modern", (dir / "log.nmea").string()});
+  ASSERT_EQ(modern.exitCode, 0) << modern.err;
+  EXPECT_EQ(modern.err, "waymock-cli: 42 sentences read, 0 of them refused.\n");
+  const json p = json::parse(modern.out).at("Position");
+  EXPECT_DOUBLE_EQ(p.at("Latitude_Raw").get<double>(), 4807.0713);
+  EXPECT_EQ(p.at("Date_Year"), 2024);
+  ASSERT_EQ(p.at("Satellites").size(), 11u);
+  EXPECT_EQ(p.at("Satellites")[0], (json{{"PseudoRandomCode", 3},
+                                         {"Elevation", 45},
+                                         {"Azimuth", 120},
+                                         {"SignalToNoiseRatio", 40}}));
+  EXPECT_EQ(p.at("Satellites")[8], (json{{"PseudoRandomCode", 72},
+                                         {"Elevation", 55},
+                                         {"Azimuth", 260},
+                                         {"SignalToNoiseRatio", 41},
+                                         {"Talker", "GL"}}));
+  EXPECT_EQ(p.at("Satellites")[10].at("Talker"), "GB");
 }
 
 TEST(DecodeCli, EventsInFiringOrderWhateverTheBlockSize) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "receiver/receiver_test_support.h"
 
 namespace waymock {
 namespace {
@@ -233,6 +234,53 @@ TEST(CliReplay, ALogWithoutNmeaIsAClearError) {
       [](const std::string& out) { return out.find(",4807.0380,N,") != std::string::npos; }, 10s))
       << loop.err();
   EXPECT_EQ(loop.stop(), 0) << loop.err();
+}
+
+// A multi-constellation receiver's log (GN, GL, GA, GB talkers) holds no
+// burst the classic receiver reads; --modern replays it, its GPS satellites
+// going out with the next burst.
+TEST(CliReplay, AModernReceiversLogReplaysWithModern) {
+  test::TempDir dir;
+  const auto log = dir / "drive.nmea";
+  test::writeFile(log, receiver::test::nmea411Log());
+  const auto classic = runProcess(
+      {cliPath(), "replay", log.string(), "--delay", "0", "--virtual=" + (dir / "port").string()},
+      {}, 10s);
+  EXPECT_EQ(classic.exitCode, 1);
+  EXPECT_EQ(classic.out, "");
+  EXPECT_TRUE(classic.err.ends_with("waymock-cli: The log file " + log.string() +
+                                    " holds no NMEA to replay: it has no $GPRMC line, which "
+                                    "begins each burst.\n"))
+      << classic.err;
+
+  const auto modern = runProcess({cliPath(), "replay", "--modern", log.string(), "--delay", "0",
+                                  "--virtual=" + (dir / "port").string()},
+                                 {}, 10s);
+  ASSERT_EQ(modern.exitCode, 0) << modern.err;
+  const auto echoed = bursts(modern.out);
+  ASSERT_EQ(echoed.size(), 3u);  // the empty head before the first RMC, then two fixes
+  EXPECT_EQ(range(fields(echoed[1], "$GPGGA"), 2, 4),
+            (std::vector<std::string>{"4807.0380", "N", "01131.0000", "E"}));
+  EXPECT_EQ(range(fields(echoed[2], "$GPRMC"), 3, 4),
+            (std::vector<std::string>{"4807.0547", "N", "01131.0000", "E"}));
+  EXPECT_EQ(range(fields(echoed[2], "$GPGSV"), 3, 4),
+            (std::vector<std::string>{"5", "3", "45", "120"}));
+  // A log without NMEA says which lines it looked for.
+  test::writeFile(dir / "notes.txt", "$GLRMC is not read\r\n");
+  test::writeFile(dir / "broken.log", "$GNRMC,1*00\r\n$GLGSV,2*00\r\n$GNRMC,3*00\r\n");
+  const std::pair<std::string, std::string> cases[] = {
+      {"notes.txt", "it has no $GPRMC or $GNRMC line, which begins each burst.\n"},
+      {"broken.log",
+       "no line before its last RMC line is a $GP or $GN sentence or a $GL, $GA or $GB GSV with "
+       "a valid checksum.\n"},
+  };
+  for (const auto& [file, why] : cases) {
+    const auto none = runProcess({cliPath(), "replay", "--modern", (dir / file).string(), "--delay",
+                                  "0", "--virtual=" + (dir / "port").string()},
+                                 {}, 10s);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.ends_with(" holds no NMEA to replay: " + why)) << none.err;
+  }
 }
 
 // Only a regular file is replayed: a FIFO without a writer or a terminal would

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -279,6 +280,90 @@ TEST(CliRun, UnresolvableUdpHostsDoNotStopTheRunAndAreNamedOnceEach) {
       << r.err;
 }
 
+// The time fields of every sentence that carries one, as "hhmmss.sss".
+std::vector<std::string> timeFields(const std::string& text) {
+  static const std::regex time(R"(\$GP(?:ZDA|GGA|RMC),(\d{6}\.\d{3}),)");
+  std::vector<std::string> found;
+  for (std::sregex_iterator it(text.begin(), text.end(), time), end; it != end; ++it) {
+    found.push_back((*it)[1]);
+  }
+  return found;
+}
+
+int secondOfDay(const std::string& time) {
+  return std::stoi(time.substr(0, 2)) * 3600 + std::stoi(time.substr(2, 2)) * 60 +
+         std::stoi(time.substr(4, 2));
+}
+
+// On the second, a client of the virtual port reads bursts stamped with whole
+// seconds, one second apart, every sentence of a burst with the same time.
+TEST(CliRun, TicksOnTheSecondCarryTheirEpoch) {
+  test::TempDir dir;
+  const auto link = dir / "gps";
+  Background run(dir, {cliPath(), "run", "--virtual=" + link.string(), "--tick", "on-second",
+                       "--count", "4", "--no-satellites"});
+  ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); })) << run.err();
+  const int client = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(client, 0);
+  const std::string received = readFor(client, 2, 10s);
+  ::close(client);
+  ASSERT_EQ(run.wait(), 0) << run.err();
+
+  for (const std::string& text : {received, run.out()}) {
+    const auto times = timeFields(text);
+    ASSERT_GE(times.size(), 6u) << text;
+    int seconds = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+      EXPECT_EQ(times[i].substr(6), ".000") << text;
+      if (i == 0) continue;
+      // The sentences of one burst, then the next second.
+      const int step = secondOfDay(times[i]) - secondOfDay(times[i - 1]);
+      EXPECT_TRUE(step == 0 || step == 1) << text;
+      seconds += step;
+    }
+    EXPECT_GE(seconds, 1) << text;
+  }
+  const auto bursts = splitLog(run.out());
+  ASSERT_EQ(bursts.size(), 4u);
+  EXPECT_EQ(secondOfDay(timeFields(bursts[3])[0]) - secondOfDay(timeFields(bursts[0])[0]), 3);
+}
+
+// A run held up (here stopped, as a busy machine would) skips the ticks it
+// missed instead of sending them in a bunch, says so once, and counts them.
+TEST(CliRun, LateTicksOnTheSecondAreSkippedAndCounted) {
+  test::TempDir dir;
+  Background run(dir, {cliPath(), "run", "--virtual=" + (dir / "gps").string(), "--tick",
+                       "on-second", "--interval", "0.1", "--count", "4", "--sentences", "GPZDA"});
+  ASSERT_TRUE(waitFor([&] { return run.out().find("\r\n\r\n") != std::string::npos; }, 10s));
+  kill(run.pid(), SIGSTOP);
+  std::this_thread::sleep_for(1s);
+  kill(run.pid(), SIGCONT);
+  ASSERT_EQ(run.wait(), 0) << run.err();
+  const auto times = timeFields(run.out());
+  ASSERT_EQ(times.size(), 4u) << run.out();
+  // Tenths on the grid, never two alike, and a gap where ticks were skipped.
+  const auto ms = [](const std::string& time) {
+    return secondOfDay(time) * 1000 + std::stoi(time.substr(7));
+  };
+  int widest = 0;
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    const int step = ms(times[i]) - ms(times[i - 1]);
+    EXPECT_EQ(step % 100, 0) << run.out();
+    EXPECT_GE(step, 100) << run.out();
+    widest = std::max(widest, step);
+  }
+  EXPECT_GE(widest, 500) << run.out();
+  const std::regex said(
+      "waymock-cli: clients read the simulated receiver at [^\n]*\n"
+      "waymock-cli: A tick came too late to be sent on time and was skipped; late ticks are "
+      "skipped, not sent in a bunch[.]\n"
+      "waymock-cli: Skipped ([0-9]+) late ticks[.]\n");
+  const std::string err = run.err();
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(err, match, said)) << err;
+  EXPECT_GE(std::stoi(match[1]), 5);
+}
+
 TEST(CliRun, StopsPromptlyAndCleanlyOnASignal) {
   for (const int signal : {SIGTERM, SIGINT}) {
     test::TempDir dir;
@@ -362,6 +447,17 @@ TEST(CliRun, RefusesWhatItCannotUse) {
        2,
        "waymock-cli: --virtual: must not be empty\nRun with --help for more information.\n"},
       {{"--satellites", (dir / "file").string(), "--no-satellites"}, 2, ""},
+      {{"--tick-phase", "20", "--virtual=" + (dir / "gps").string()},
+       2,
+       "waymock-cli: --tick-phase applies only with --tick on-second.\n"},
+      {{"--tick", "second"},
+       2,
+       "waymock-cli: --tick: \"second\" is not a way to tick; use interval or on-second.\nRun "
+       "with --help for more information.\n"},
+      {{"--tick", "on-second", "--tick-phase", "1000"},
+       2,
+       "waymock-cli: --tick-phase: \"1000\" is out of range; it must be at least 0 and less than "
+       "1000.\nRun with --help for more information.\n"},
       {{"--port", ""}, 2, ""},
       {{"--utc", "9999-12-31T23:59:59.9999999Z", "--virtual=" + (dir / "gps").string()},
        2,

@@ -155,6 +155,20 @@ TEST(FileRelay, NothingShownWhenThePortTookNothingButUdpStillSends) {
   EXPECT_TRUE(t.echoed.empty());
 }
 
+// A multi-constellation receiver's GLONASS, Galileo and BeiDou numbers are
+// not GPS numbers: only the GPS satellites take the table's slots.
+TEST(FileRelay, OnlyGpsSatellitesTakeTheTable) {
+  Relay t;
+  t.receiver.setModern(true);
+  t.receiver.ReceiveData(sentence("$GPGSV,1,1,02,12,40,083,46,07,17,308,41,1") +
+                         sentence("$GAGSV,1,1,02,12,10,010,20,05,40,100,36,7") +
+                         sentence("$GBGSV,1,1,01,11,25,330,33,1"));
+  ASSERT_EQ(t.receiver.Satellites().size(), 5u);
+  EXPECT_GT(t.relay.relay(), 0);
+  EXPECT_EQ(activePrns(t.generator), (std::vector<int>{7, 12}));
+  EXPECT_EQ(t.generator.GetSatellites()[12]->Elevation(), 40);
+}
+
 // Real receivers report satellites the table cannot hold (SBAS PRNs above 32)
 // and write placeholder positions while they have no fix. Such a satellite is
 // left out; a fix the generator rejects is not sent at all, the generator keeps

@@ -247,6 +247,36 @@ TEST_F(SimulationTest, ActiveSatellitesTurnOneDegreeWhenAsked) {
   EXPECT_EQ(s[7]->Azimuth(), 122);
 }
 
+// On the second, every copy of the burst carries the tick's epoch, in both
+// write orders; after the tick the generator reads its clock again, and a
+// time fixed in the generator (a track's) wins over the epoch.
+TEST_F(SimulationTest, ATickOnTheSecondStampsItsEpoch) {
+  ASSERT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+  generator.SetCommands(TNMEACommands{generator::TNMEACommand::GPZDA});
+  const TDateTime epoch = encodeDateTime({2024, 3, 23, 12, 35, 21, 0});
+  const std::string stamped = "$GPZDA,123521.000,23032024,00,00*56\r\n";
+  simulation.tick(epoch);
+  EXPECT_EQ(line.writes, std::vector<std::string>{stamped});
+  EXPECT_EQ(receiver.receive(), stamped);
+  EXPECT_EQ(echoed, std::vector<std::string>{stamped});
+  EXPECT_TRUE(generator.UseSystemDateTime());
+  EXPECT_EQ(generator.GetSentences(), "$GPZDA,123519.000,23032024,00,00*5D\r\n");
+
+  Simulation apart(generator, nullptr, Transmitter::PortWrite::onThread);
+  std::vector<std::string> reported;
+  apart.onTransmitted = [&](const std::string& burst) { reported.push_back(burst); };
+  apart.tick(epoch);
+  apart.waitForWrite();
+  EXPECT_EQ(apart.collectWrite(), static_cast<int>(stamped.size()));
+  EXPECT_EQ(reported, std::vector<std::string>{stamped});
+
+  generator.SetUseSystemDateTime(false);
+  generator.SetUTCDateTime(encodeDateTime({2001, 2, 3, 4, 5, 6, 0}));
+  simulation.tick(epoch);
+  EXPECT_EQ(echoed.back(), "$GPZDA,040506.000,03022001,00,00*53\r\n");
+  EXPECT_FALSE(generator.UseSystemDateTime());
+}
+
 TEST_F(SimulationTest, ForwardAndBackUseTheLongStepsByMagnitude) {
   simulation.settings.latitudeLongStep = -5;
   simulation.settings.longitudeLongStep = 5;
