@@ -16,6 +16,7 @@
 #include "cli/fix_options.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
+#include "cli/run_control.h"
 #include "cli/stop_signals.h"
 #include "cli/tick_options.h"
 #include "engine/line_fit.h"
@@ -34,6 +35,7 @@ struct RunOptions {
   OutputOptions output;
   PortOptions ports;
   TickOptions tick;
+  ControlOptions control;
   std::string interval = "1";
   std::string latitudeStep = "1";
   std::string longitudeStep = "1";
@@ -119,11 +121,18 @@ int run(const RunOptions& o) {
   simulation.settings.longitudeShortStep = longitudeStep;
   simulation.settings.moveSatellites = o.moveSatellites;
   simulation.onUdpError = targets.udpWarning();
+  // Scripts steer the run between ticks, from this thread.
+  std::unique_ptr<RunControl> control;
+  if (o.control.wanted() || o.control.scenario) {
+    control =
+        std::make_unique<RunControl>(o.control, o.ports, generator, simulation, targets, interval);
+  }
   BurstEcho echo([&signals] { return signals.raised(); });
   // The virtual port has no line rate: only a real device can be too slow.
   bool lineChecked = targets.virtualPort();
   simulation.onTransmitted = [&](const std::string& burst) {
     if (!o.quiet) echo.write(burst);
+    if (control) control->transmitted(burst);
     if (!lineChecked) checkLineFit(burst.size(), o.ports.baud, interval);
     lineChecked = true;
   };
@@ -161,12 +170,13 @@ int run(const RunOptions& o) {
     while (running()) {
       if (const auto written = simulation.collectWrite()) done = portAnswered(*written);
       if (done || pace.due()) break;
-      pace.wait(signals, simulation.writeEndedFd());
+      pace.wait(signals, simulation.writeEndedFd(), control ? control->fd() : -1);
+      if (control) control->service();
     }
     targets.reportRefusedClients();
     if (!running()) break;
-    // A time given by --utc stays fixed.
-    simulation.tick(o.fix.utc ? std::nullopt : pace.epoch());
+    // A time given by --utc stays fixed. A paused run lets its ticks pass.
+    if (!control || !control->paused()) simulation.tick(o.fix.utc ? std::nullopt : pace.epoch());
     pace.ticked();
   }
   simulation.waitForWrite();
@@ -213,6 +223,7 @@ void addRunCommand(CLI::App& app, Action& action) {
       ->excludes("--satellites");
   cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output");
   addTickOptions(*cmd, options->tick);
+  addControlOptions(*cmd, options->control);
   cmd->callback([&action, options] { action = [options] { return run(*options); }; });
 }
 
