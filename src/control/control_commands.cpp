@@ -144,10 +144,10 @@ std::string ControlCommands::answer(std::string_view request, bool& subscribe) {
     return json{{"ok", false}, {"error", "The request is not JSON."}}.dump();
   }
   // Strings are kept as sent; bytes that are no UTF-8 are replaced in the reply.
-  return answer(parsed, subscribe).dump(-1, ' ', false, json::error_handler_t::replace);
+  return answerRequest(parsed, subscribe).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-json ControlCommands::answer(const json& request, bool& subscribe) {
+json ControlCommands::answerRequest(const json& request, bool& subscribe) {
   try {
     if (!request.is_object()) raise("The request must be a JSON object.");
     if (!request.contains("cmd") || !request["cmd"].is_string()) {

@@ -23,7 +23,7 @@ class ControlCommands {
   // The reply to one request line; `subscribe` is set when the client is to
   // receive the stream (every burst sent and every fault event).
   std::string answer(std::string_view request, bool& subscribe);
-  nlohmann::json answer(const nlohmann::json& request, bool& subscribe);
+  nlohmann::json answerRequest(const nlohmann::json& request, bool& subscribe);
 
  private:
   struct Command;
