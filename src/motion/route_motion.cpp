@@ -80,10 +80,17 @@ void RouteMotion::locate() {
   const std::size_t last = keys_.size() - 1;
   if (last == 0) return;
   std::size_t i = segment_;
+  // On a point between segments, the one ahead: a stop there begins.
+  const auto behind = [this](std::size_t k) {
+    return at_ < keys_[k] || (direction_ < 0 && at_ == keys_[k]);
+  };
+  const auto ahead = [this](std::size_t k) {
+    return at_ > keys_[k] || (direction_ > 0 && at_ == keys_[k]);
+  };
   for (std::size_t walked = 0; walked < kWalk; ++walked) {
-    if (at_ < keys_[i] && i > 0) {
+    if (i > 0 && behind(i)) {
       --i;
-    } else if (at_ > keys_[i + 1] && i + 1 < last) {
+    } else if (i + 1 < last && ahead(i + 1)) {
       ++i;
     } else {
       segment_ = i;
