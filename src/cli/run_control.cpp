@@ -14,6 +14,7 @@
 #include "control/scenario.h"
 #include "engine/simulation.h"
 #include "generator/nmea_generator.h"
+#include "motion/motion.h"
 #include "platform/control_socket.h"
 #include "platform/socket_address.h"
 #include "support/error.h"
@@ -172,6 +173,10 @@ void RunControl::change(const control::FixChange& change) {
   control::applyFixChange(change, generator_);
 }
 
+void RunControl::move(const control::MoveRequest& request) {
+  control::applyMove(request, simulation_, generator_);
+}
+
 void RunControl::resetFix() {
   const StartPosition& s = *start_;
   generator_.SetLatitude_Degree(s.latDegree);
@@ -194,6 +199,7 @@ void RunControl::start() {
     }
   }
   resetFix();
+  simulation_.restart();
   paused_ = false;
 }
 
@@ -201,15 +207,34 @@ void RunControl::stop() {
   simulation_.waitForWrite();
   generator_.ClosePort();
   resetFix();
+  simulation_.restart();
   paused_ = false;
 }
 
 void RunControl::pause() {
   paused_ = true;
+  simulation_.pause();
 }
 
 void RunControl::resume() {
   paused_ = false;
+  simulation_.resume();
+}
+
+nlohmann::json RunControl::motionJson() const {
+  const motion::Motion* m = simulation_.motion();
+  if (m == nullptr) {
+    return {{"model", "steps"},
+            {"lat_step", static_cast<double>(simulation_.settings.latitudeShortStep)},
+            {"lon_step", static_cast<double>(simulation_.settings.longitudeShortStep)}};
+  }
+  const motion::MotionProgress p = m->progress();
+  nlohmann::json j = {{"model", p.total ? "route" : "moving"},
+                      {"speed_kmh", m->fix().speed * 3.6},
+                      {"course", m->fix().course},
+                      {"metres", p.done}};
+  if (p.total) j["route_metres"] = *p.total;
+  return j;
 }
 
 nlohmann::json RunControl::status() const {

@@ -77,6 +77,7 @@ class RunControl : public control::ControlTarget {
   void transmitted(const std::string& burst);
 
   void change(const control::FixChange& change) override;
+  void move(const control::MoveRequest& request) override;
   void start() override;
   void stop() override;
   void pause() override;
@@ -85,6 +86,7 @@ class RunControl : public control::ControlTarget {
 
  private:
   void resetFix();
+  nlohmann::json motionJson() const;
 
   const PortOptions& ports_;
   generator::TTarnNMEAGenerator& generator_;

@@ -119,7 +119,7 @@ const std::vector<ControlCommands::Command>& ControlCommands::commands() {
       {"stop", "", &ControlCommands::stop},
       {"pause", "", &ControlCommands::pause},
       {"resume", "", &ControlCommands::resume},
-      {"move", "speed_kmh heading route", &ControlCommands::move},
+      {"move", "speed_kmh heading route end steps", &ControlCommands::move},
       {"fault",
        "type seconds bursts sentence metres bearing shift_seconds shift_days rollover hdop",
        &ControlCommands::fault},
@@ -220,8 +220,37 @@ json ControlCommands::resume(const json&) {
   return ok();
 }
 
-json ControlCommands::move(const json&) {
-  raise("This simulator does not move the fix by speed and heading or along a route yet.");
+json ControlCommands::move(const json& r) {
+  MoveRequest m;
+  if (r.contains("steps")) {
+    if (r["steps"] != true || r.size() > 2) raise("\"steps\": true comes alone.");
+    m.steps = true;
+    target_.move(m);
+    return ok();
+  }
+  m.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  m.heading = optionalNumber(r, "heading", 0, 360, true);
+  if (r.contains("route")) {
+    if (!r["route"].is_string() || r["route"].get<std::string>().empty()) {
+      raise("\"route\" must name a route file.");
+    }
+    if (m.heading) raise("A route sets the heading itself; give \"speed_kmh\" only.");
+    if (!m.speedKmh || *m.speedKmh <= 0) raise("A route needs \"speed_kmh\", more than 0.");
+    m.route = r["route"].get<std::string>();
+    if (r.contains("end")) {
+      if (r["end"] != "stop" && r["end"] != "loop" && r["end"] != "reverse") {
+        raise("\"end\" must be stop, loop or reverse.");
+      }
+      m.end = r["end"].get<std::string>();
+    }
+  } else {
+    if (r.contains("end")) raise("\"end\" applies only with a \"route\".");
+    if (!m.speedKmh || !m.heading) {
+      raise("\"move\" needs \"speed_kmh\" and \"heading\", or a \"route\", or \"steps\": true.");
+    }
+  }
+  target_.move(m);
+  return ok();
 }
 
 json ControlCommands::fault(const json& r) {

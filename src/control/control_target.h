@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace waymock::control {
@@ -29,6 +30,17 @@ struct FixChange {
   std::optional<std::vector<SatelliteSetting>> satellites;  // the whole table
 };
 
+// How the fix is to travel from now on: by speed and heading (steering a
+// motion that takes them, else starting one from the present position), along
+// a route file at a speed, or by the fixed steps again.
+struct MoveRequest {
+  std::optional<double> speedKmh;
+  std::optional<double> heading;     // degrees true, 0 up to 360
+  std::optional<std::string> route;  // a route or track file
+  std::string end = "stop";          // at a route's end: stop, loop or reverse
+  bool steps = false;
+};
+
 // The simulator as the control channel drives it. Each front end implements
 // it the way its own user would act: the command line on its generator, the
 // window through its fields and buttons. Calls come from the front end's own
@@ -38,6 +50,8 @@ class ControlTarget {
   virtual ~ControlTarget() = default;
 
   virtual void change(const FixChange& change) = 0;
+  // Throws Error, changing nothing, for a route that cannot be followed.
+  virtual void move(const MoveRequest& request) = 0;
   // Opens the port and starts transmitting from the start position. Throws
   // Error with the reason, and changes nothing, when the port is not usable:
   // never a question to the user.

@@ -3,7 +3,11 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 
+#include "engine/simulation.h"
 #include "generator/nmea_generator.h"
+#include "motion/motion_settings.h"
+#include "motion/speed_heading_motion.h"
+#include "support/error.h"
 
 namespace waymock::control {
 
@@ -90,6 +94,30 @@ nlohmann::json fixJson(const generator::TTarnNMEAGenerator& g) {
           {"hdop", static_cast<double>(g.HDOP())},
           {"vdop", static_cast<double>(g.VDOP())},
           {"satellites", satellites}};
+}
+
+void applyMove(const MoveRequest& r, Simulation& simulation,
+               const generator::TTarnNMEAGenerator& g) {
+  if (r.steps) {
+    simulation.setMotion(nullptr);
+    return;
+  }
+  const motion::GeoPoint here{latitudeOf(g), longitudeOf(g)};
+  if (r.route) {
+    motion::MotionSettings s;
+    s.model = motion::MotionModel::route;
+    s.routeFile = *r.route;
+    s.routeSpeedKmh = *r.speedKmh;
+    s.end = r.end == "loop"      ? motion::RouteEnd::loop
+            : r.end == "reverse" ? motion::RouteEnd::reverse
+                                 : motion::RouteEnd::stop;
+    simulation.setMotion(motion::makeMotion(s, here));
+    return;
+  }
+  const double speed = *r.speedKmh / 3.6;
+  if (simulation.motion() != nullptr && simulation.motion()->steer(speed, *r.heading)) return;
+  simulation.setMotion(
+      std::make_unique<motion::SpeedHeadingMotion>(here, speed, *r.heading, false));
 }
 
 void jumpFix(generator::TTarnNMEAGenerator& g, double metres, double bearing) {

@@ -4,9 +4,12 @@
 
 #include "control/control_target.h"
 
-namespace waymock::generator {
+namespace waymock {
+class Simulation;
+namespace generator {
 class TTarnNMEAGenerator;
 }
+}  // namespace waymock
 
 namespace waymock::control {
 
@@ -18,6 +21,11 @@ namespace waymock::control {
 void applyFixChange(const FixChange& change, generator::TTarnNMEAGenerator& generator);
 // The fix as `status` reports it, map convention.
 nlohmann::json fixJson(const generator::TTarnNMEAGenerator& generator);
+// Gives the simulation the motion the request asks for, starting where the
+// generator's fix is now. Throws Error (IoError for the file) for a route that
+// cannot be used, the motion unchanged.
+void applyMove(const MoveRequest& request, Simulation& simulation,
+               const generator::TTarnNMEAGenerator& generator);
 // Moves the fix `metres` along the geodesic at `bearing` degrees from north,
 // on the WGS84 ellipsoid.
 void jumpFix(generator::TTarnNMEAGenerator& generator, double metres, double bearing);

@@ -23,6 +23,8 @@ class RecordingTarget : public ControlTarget {
   bool portUsable = true;
 
   void change(const FixChange& c) override { changes.push_back(c); }
+  void move(const MoveRequest& m) override { moves.push_back(m); }
+  std::vector<MoveRequest> moves;
   void start() override {
     if (!portUsable) raise("Select a serial port.");
     calls.emplace_back("start");
@@ -83,15 +85,33 @@ TEST_F(ControlCommandsTest, RefusesBadRequestsWithReasonsAndNoChange) {
       {R"({"cmd":"set","satellites":[{"prn":3,"elevation":1,"azimuth":1,"snr":1},{"prn":3,"elevation":1,"azimuth":1,"snr":1}]})",
        "Satellite 3 is given twice."},
       {R"({"cmd":"fault","type":"no-fix","seconds":-1})", "\"seconds\" must be more than 0."},
+      {R"({"cmd":"move","speed_kmh":40})",
+       "\"move\" needs \"speed_kmh\" and \"heading\", or a \"route\", or \"steps\": true."},
+      {R"({"cmd":"move","route":"r.gpx","speed_kmh":4,"heading":3})",
+       "A route sets the heading itself; give \"speed_kmh\" only."},
+      {R"({"cmd":"move","route":"r.gpx"})", "A route needs \"speed_kmh\", more than 0."},
       {R"({"cmd":"status","verbose":true})", "\"status\" has no field \"verbose\"."},
   };
   for (const auto& [request, error] : cases) {
     EXPECT_EQ(json::parse(send(request)), (json{{"ok", false}, {"error", error}})) << request;
   }
   EXPECT_TRUE(target.changes.empty());
+  EXPECT_TRUE(target.moves.empty());
   EXPECT_TRUE(faults.activeNames().empty());
   faults.beforeBurst();
   EXPECT_TRUE(faults.activeNames().empty());
+}
+
+TEST_F(ControlCommandsTest, MoveBySpeedAndHeadingOrAlongARoute) {
+  EXPECT_EQ(send(R"({"cmd":"move","speed_kmh":40,"heading":90})"), R"({"ok":true})");
+  EXPECT_EQ(send(R"({"cmd":"move","route":"harbour.gpx","speed_kmh":12,"end":"loop"})"),
+            R"({"ok":true})");
+  EXPECT_EQ(send(R"({"cmd":"move","steps":true})"), R"({"ok":true})");
+  ASSERT_EQ(target.moves.size(), 3u);
+  EXPECT_EQ(target.moves[0].heading, 90);
+  EXPECT_EQ(target.moves[1].route, "harbour.gpx");
+  EXPECT_EQ(target.moves[1].end, "loop");
+  EXPECT_TRUE(target.moves[2].steps);
 }
 
 TEST_F(ControlCommandsTest, StartWithoutAUsablePortAnswersAnError) {
