@@ -247,9 +247,7 @@ nlohmann::json RunControl::status() const {
           {"state", !open     ? "stopped"
                     : paused_ ? "paused"
                               : "running"},
-          {"motion",
-           {{"lat_step", static_cast<double>(simulation_.settings.latitudeShortStep)},
-            {"lon_step", static_cast<double>(simulation_.settings.longitudeShortStep)}}},
+          {"motion", motionJson()},
           {"targets", {{"port", targets_.portName()}, {"udp", udp}, {"tcp", tcp}}},
           {"interval", std::chrono::duration<double>(interval_).count()},
           {"bursts", bursts_}};
