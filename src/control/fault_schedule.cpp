@@ -15,7 +15,12 @@ constexpr double kSlack = 1e-6;
 }  // namespace
 
 FaultSchedule::FaultSchedule(std::chrono::nanoseconds interval)
-    : interval_(static_cast<double>(interval.count()) / 1e9) {}
+    : interval_(static_cast<double>(interval.count()) / 1e9), intervalNs_(interval.count()) {}
+
+// From whole nanoseconds, so that tick 6 of 0.1 s is 0.6 s, not 0.6000000000000001.
+double FaultSchedule::secondsAt(long long tick) const {
+  return static_cast<double>(tick * intervalNs_) / 1e9;
+}
 
 long long FaultSchedule::tickAt(double seconds) const {
   return static_cast<long long>(std::ceil(seconds / interval_ - kSlack));
@@ -30,7 +35,7 @@ void FaultSchedule::inject(const Fault& fault) {
 }
 
 double FaultSchedule::runSeconds() const {
-  return static_cast<double>(tick_ + 1) * interval_;
+  return secondsAt(tick_ + 1);
 }
 
 std::vector<std::string> FaultSchedule::activeNames() const {
@@ -44,13 +49,13 @@ void FaultSchedule::begin(const Fault& fault) {
   a.fault = fault;
   a.untilTick = tick_ + (fault.bursts ? *fault.bursts : std::max(1LL, tickAt(*fault.seconds)));
   active_.push_back(std::move(a));
-  if (onEvent) onEvent({&active_.back().fault, true, static_cast<double>(tick_) * interval_});
+  if (onEvent) onEvent({&active_.back().fault, true, secondsAt(tick_)});
   if (fault.type == FaultType::jump && jump) jump(fault.metres, fault.bearing);
 }
 
 void FaultSchedule::beforeBurst() {
   ++tick_;
-  const double now = static_cast<double>(tick_) * interval_;
+  const double now = secondsAt(tick_);
   for (Active& a : active_) {
     if (tick_ >= a.untilTick && onEvent) onEvent({&a.fault, false, now});
   }

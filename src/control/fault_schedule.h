@@ -59,9 +59,11 @@ class FaultSchedule : public BurstFilter {
   };
 
   long long tickAt(double seconds) const;
+  double secondsAt(long long tick) const;
   void begin(const Fault& fault);
 
-  double interval_;      // seconds
+  double interval_;  // seconds
+  long long intervalNs_;
   long long tick_ = -1;  // the transmission in progress
   std::vector<Pending> pending_;
   std::vector<Active> active_;
