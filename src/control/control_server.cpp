@@ -17,9 +17,10 @@ namespace waymock::control {
 
 namespace {
 
-// Per service(): input read from one client, and clients accepted, so that a
+// Per service(): input read from one client (a few hundred short requests at
+// most, well under a millisecond's work), and clients accepted, so that a
 // flood from some delays none of the others, nor the tick.
-constexpr std::size_t kReadSlice = 64 * 1024;
+constexpr std::size_t kReadSlice = 4 * 1024;
 constexpr int kAcceptSlice = 64;
 constexpr int kEventSlice = 256;
 // Descriptors left to the rest of the process, as the TCP server leaves.
@@ -107,7 +108,7 @@ void ControlServer::State::queue(Client& c, std::string_view line) {
 }
 
 void ControlServer::State::read(int fd, Client& c) {
-  char buffer[16 * 1024];
+  char buffer[kReadSlice];
   std::size_t taken = 0;
   while (taken < kReadSlice && !c.closing) {
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
