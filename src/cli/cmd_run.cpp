@@ -110,6 +110,8 @@ int run(const RunOptions& o) {
   const long double longitudeStep = parseStep(o.longitudeStep, "--lon-step");
   if (o.count && *o.count < 1) raise("--count must be at least 1.");
   RunPace pace(o.tick, interval);
+  // A scenario that cannot be used stops the run before it begins.
+  const auto scenario = readRunScenario(o.control);
 
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(fixClock(o.fix), targets.opener());
@@ -132,8 +134,8 @@ int run(const RunOptions& o) {
   // Scripts steer the run between ticks, from this thread.
   std::unique_ptr<RunControl> control;
   if (o.control.wanted() || o.control.scenario) {
-    control =
-        std::make_unique<RunControl>(o.control, o.ports, generator, simulation, targets, interval);
+    control = std::make_unique<RunControl>(o.control, scenario, o.ports, generator, simulation,
+                                           targets, interval);
   }
   BurstEcho echo([&signals] { return signals.raised(); });
   // The virtual port has no line rate: only a real device can be too slow.

@@ -104,9 +104,16 @@ struct RunControl::StartPosition {
   TCardinalPoint latDirection, lonDirection;
 };
 
-RunControl::RunControl(const ControlOptions& options, const PortOptions& ports,
-                       generator::TTarnNMEAGenerator& generator, Simulation& simulation,
-                       PortTargets& targets, std::chrono::nanoseconds interval)
+std::vector<control::ScheduledFault> readRunScenario(const ControlOptions& options) {
+  if (!options.scenario) return {};
+  return control::readScenario(*options.scenario);
+}
+
+RunControl::RunControl(const ControlOptions& options,
+                       const std::vector<control::ScheduledFault>& scenario,
+                       const PortOptions& ports, generator::TTarnNMEAGenerator& generator,
+                       Simulation& simulation, PortTargets& targets,
+                       std::chrono::nanoseconds interval)
     : ports_(ports),
       generator_(generator),
       simulation_(simulation),
@@ -117,10 +124,7 @@ RunControl::RunControl(const ControlOptions& options, const PortOptions& ports,
           generator.Latitude_Degree(), generator.Latitude_Minute(), generator.Longitude_Degree(),
           generator.Longitude_Minute(), generator.Latitude_Second(), generator.Longitude_Second(),
           generator.Latitude_Direction(), generator.Longitude_Direction()})) {
-  if (options.scenario) {
-    for (const control::ScheduledFault& f : control::readScenario(*options.scenario))
-      faults_->add(f);
-  }
+  for (const control::ScheduledFault& f : scenario) faults_->add(f);
   faults_->jump = [this](double metres, double bearing) {
     control::jumpFix(generator_, metres, bearing);
   };

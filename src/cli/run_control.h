@@ -16,8 +16,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/control_target.h"
+#include "control/fault.h"
 
 namespace CLI {
 class App;
@@ -55,17 +57,21 @@ void addControlOptions(CLI::App& command, ControlOptions& options);
 // (a CLI::ValidationError), as `--virtual=` is.
 void refuseEmptyControlPath(int argc, const char* const* argv);
 
+// The faults the run's --scenario schedules, none without one. Throws as
+// control::readScenario does.
+std::vector<control::ScheduledFault> readRunScenario(const ControlOptions& options);
+
 // The control channel and scenario of one run: the simulator as control
 // clients see it. The run's loop waits on fd() too, calls service() when it
 // wakes, leaves out ticks while paused(), and hands every burst sent to
 // transmitted().
 class RunControl : public control::ControlTarget {
  public:
-  // Reads the scenario (Error naming the file and the problem) and listens
-  // (IoError). The fix the generator holds now is the start position.
-  RunControl(const ControlOptions& options, const PortOptions& ports,
-             generator::TTarnNMEAGenerator& generator, Simulation& simulation, PortTargets& targets,
-             std::chrono::nanoseconds interval);
+  // Schedules the scenario and listens (IoError). The fix the generator holds
+  // now is the start position.
+  RunControl(const ControlOptions& options, const std::vector<control::ScheduledFault>& scenario,
+             const PortOptions& ports, generator::TTarnNMEAGenerator& generator,
+             Simulation& simulation, PortTargets& targets, std::chrono::nanoseconds interval);
   ~RunControl() override;
   RunControl(const RunControl&) = delete;
   RunControl& operator=(const RunControl&) = delete;

@@ -304,5 +304,52 @@ TEST(ControlRun, AJumpMovesTheFixOnItsTick) {
             std::string::npos);
 }
 
+// What cannot be used is refused before anything is sent, with the reason.
+TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
+  test::TempDir dir;
+  test::writeFile(dir / "bad.json", R"({"events":[{"at":1,"type":"no-fix","seconds":-2}]})");
+  test::writeFile(dir / "list.json", "[1]");
+  test::writeFile(dir / "broken.json", R"({"events":[)");
+  const std::string virtualPort = "--virtual=" + (dir / "gps").string();
+  struct Refusal {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string message;
+  };
+  const std::vector<Refusal> cases = {
+      {{"run", virtualPort, "--scenario", (dir / "bad.json").string()},
+       2,
+       "The scenario file " + (dir / "bad.json").string() +
+           ", event 1: \"seconds\" must be more than 0."},
+      {{"run", virtualPort, "--scenario", (dir / "list.json").string()},
+       2,
+       "The scenario file " + (dir / "list.json").string() + " has no list of \"events\"."},
+      {{"run", virtualPort, "--scenario", (dir / "broken.json").string()},
+       2,
+       "The scenario file " + (dir / "broken.json").string() + " is not JSON."},
+      {{"run", virtualPort, "--scenario", (dir / "none.json").string()},
+       1,
+       "The scenario file " + (dir / "none.json").string() + " does not exist."},
+      {{"run", virtualPort, "--control=" + (dir / "bad.json").string()},
+       1,
+       (dir / "bad.json").string() + " exists and is not a control socket."},
+      {{"run", virtualPort, "--control-tcp", "1:2:3"},
+       2,
+       "--control-tcp: \"1:2:3\" is not [ADDR:]PORT with a port from 0 to 65535."},
+      {{"ctl", "--socket", (dir / "none.sock").string(), "status"},
+       1,
+       "Cannot reach a simulator at " + (dir / "none.sock").string() +
+           " (is waymock-cli run --control running?). No such file or directory."},
+  };
+  for (const Refusal& c : cases) {
+    std::vector<std::string> args = {test::cliPath()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = test::runProcess(args, {}, 10s);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.message;
+    EXPECT_NE(r.err.find("waymock-cli: " + c.message + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 }  // namespace
 }  // namespace waymock::control_test
