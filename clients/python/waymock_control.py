@@ -32,7 +32,7 @@ class WaymockError(Exception):
 def default_socket_path():
     """Where `waymock-cli run --control` listens unless given a path."""
     runtime = os.environ.get("XDG_RUNTIME_DIR", "")
-    if runtime.startswith("/"):
+    if runtime:
         return os.path.join(runtime, "waymock", "control.sock")
     return "/tmp/waymock-%d/control.sock" % os.geteuid()
 

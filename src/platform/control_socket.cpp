@@ -87,7 +87,7 @@ void clearStaleSocket(const std::string& path, const sockaddr_un& address) {
 
 std::string defaultControlSocketPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') {
+  if (runtime != nullptr && runtime[0] != '\0') {
     std::string folder = runtime;
     if (folder.back() != '/') folder += '/';
     return folder + "waymock/control.sock";

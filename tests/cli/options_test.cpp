@@ -35,7 +35,7 @@ TEST(CliOptions, ParserMessagesNameTheProgramAndAMistypedSubcommand) {
        "waymock-cli: Unknown subcommand \"replya\"; did you mean \"replay\"?\n" + kSeeHelp},
       {{"navigate"},
        "waymock-cli: Unknown subcommand \"navigate\"; the subcommands are burst, run, decode, "
-       "replay, route-info.\n" +
+       "replay, route-info, ctl.\n" +
            kSeeHelp},
       {{}, "waymock-cli: A subcommand is required\n" + kSeeHelp},
       {{"burst", "--lat"},
