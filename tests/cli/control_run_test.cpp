@@ -321,6 +321,50 @@ TEST(ControlRun, AJumpMovesTheFixOnItsTick) {
             std::string::npos);
 }
 
+// Over loopback TCP on a port the system picked, a subscriber sees every
+// burst with its time and a dropout's beginning and end, and no burst
+// between them.
+TEST(ControlRun, SubscribersSeeTheBurstsAndTheFaultsOverTcp) {
+  Simulator sim({"--interval", "0.1", "--control-tcp", "0"});
+  ASSERT_GE(sim.reader, 0) << sim.process->err();
+  int port = 0;
+  for (int i = 0; i < 1000 && port == 0; ++i) {
+    const std::string err = sim.process->err();
+    const auto at = err.find("control clients connect to TCP 127.0.0.1:");
+    if (at != std::string::npos) port = std::stoi(err.substr(at + 41));
+    if (port == 0) std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_GT(port, 0) << sim.process->err();
+  const auto r = test::runProcess(
+      {"/usr/bin/python3", "-c",
+       "import sys\n"
+       "from waymock_control import Waymock\n"
+       "address = ('127.0.0.1', int(sys.argv[1]))\n"
+       "watch = Waymock(address)\n"
+       "stream = watch.subscribe()\n"
+       "first = next(stream)\n"
+       "Waymock(address).fault('dropout', bursts=2)\n"
+       "seen = [first]\n"
+       "for event in stream:\n"
+       "    seen.append(event)\n"
+       "    if event['event'] == 'fault' and event['phase'] == 'ends':\n"
+       "        seen.append(next(stream))\n"
+       "        break\n"
+       "for e in seen:\n"
+       "    print(e['event'], e.get('phase', ''), e.get('type', ''),\n"
+       "          e.get('time', '')[10:11] + e.get('time', '')[-1:], e.get('text', '')[:6])\n",
+       std::to_string(port)},
+      {}, 20s, {"PYTHONPATH=" + std::string(WAYMOCK_SOURCE_DIR) + "/clients/python"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // Bursts, then the dropout begins and ends with nothing sent between.
+  const auto begins = r.out.find("fault begins dropout");
+  ASSERT_NE(begins, std::string::npos) << r.out;
+  EXPECT_EQ(r.out.substr(0, 18), "burst   TZ $GPZDA\n") << r.out;
+  EXPECT_EQ(r.out.substr(begins),
+            "fault begins dropout  \nfault ends dropout  \nburst   TZ $GPZDA\n")
+      << r.out;
+}
+
 // What cannot be used is refused before anything is sent, with the reason.
 TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
   test::TempDir dir;
