@@ -248,9 +248,10 @@ void TfrmMain::PageControlChange(int) {
 
 void TfrmMain::FormKeyDown() {
   runGuarded(this, [this] {
-    static constexpr int kContexts[] = {kHelpSimulator, kHelpSettings, kHelpSatellites};
+    static constexpr int kContexts[] = {kHelpSimulator, kHelpSettings, kHelpSatellites,
+                                        kHelpAdvanced};
     const int page = ui_->PageControl->currentIndex();
-    showHelp(page >= 0 && page < 2 ? kContexts[page] : kContexts[2]);
+    showHelp(page >= 0 && page < 4 ? kContexts[page] : kContexts[2]);
   });
 }
 
