@@ -4,13 +4,13 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
-#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <string>
