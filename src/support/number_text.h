@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,13 @@ char* writeGeneral(char* out, double value, char decimalPoint = '.');
 void appendUnsigned(std::string& out, std::uint64_t value, int minWidth = 0);
 // Into a caller's buffer of at least max(20, minWidth) chars; returns the end.
 char* writeUnsigned(char* out, std::uint64_t value, int minWidth = 0);
+
+// A byte as two uppercase hexadecimal digits. By hand: std::to_chars writes
+// lowercase and drops the leading zero.
+constexpr std::array<char, 2> upperHexDigits(std::uint8_t byte) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[byte >> 4], kDigits[byte & 0xF]};
+}
 
 // Nearest integer, halves to the even neighbour; `value` must lie in
 // [0, 2^62).
