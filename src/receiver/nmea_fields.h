@@ -5,6 +5,7 @@
 // conversions are inline because they run for nearly every field.
 
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -131,22 +132,12 @@ inline std::optional<long double> readNumber(std::string_view text) {
 inline std::optional<int> readInteger(std::string_view text) {
   const char* p = text.data();
   const char* const end = p + text.size();
-  bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  if (p == end || end - p > 10) {
-    // Longer than any 32-bit number unless padded with zeros.
-    while (p != end && *p == '0' && end - p > 10) ++p;
-    if (p == end || end - p > 10) return std::nullopt;
-  }
-  std::int64_t value = 0;
-  for (; p != end; ++p) {
-    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
-    if (digit > 9) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  if (negative) value = -value;
-  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
-  return static_cast<int>(value);
+  // std::from_chars takes a "-" but no "+".
+  if (p != end && *p == '+' && ++p != end && *p == '-') return std::nullopt;
+  int value = 0;
+  const auto [stop, error] = std::from_chars(p, end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
 }
 
 struct CoordinateParts {
