@@ -26,8 +26,7 @@ char* writeGeneral(char* out, long double value, char decimalPoint = '.');
 // Same text for a double; quicker for the usual two-decimal values.
 char* writeGeneral(char* out, double value, char decimalPoint = '.');
 
-// Plain decimal digits, zero-padded on the left to at least `minWidth` (at
-// most 20 digits of padding apply).
+// Plain decimal digits, zero-padded on the left to at least `minWidth`.
 void appendUnsigned(std::string& out, std::uint64_t value, int minWidth = 0);
 // Into a caller's buffer of at least max(20, minWidth) chars; returns the end.
 char* writeUnsigned(char* out, std::uint64_t value, int minWidth = 0);
