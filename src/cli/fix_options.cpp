@@ -216,12 +216,10 @@ TDateTime parseUtc(const std::string& text) {
     malformed();
   }
   const auto field = [&](std::size_t at, std::size_t length) {
-    int value = 0;
-    for (std::size_t i = at; i < at + length; ++i) {
-      if (s[i] < '0' || s[i] > '9') malformed();
-      value = value * 10 + (s[i] - '0');
-    }
-    return value;
+    unsigned value = 0;  // unsigned: no sign
+    const char* const end = s.data() + at + length;
+    if (std::from_chars(s.data() + at, end, value).ptr != end) malformed();
+    return static_cast<int>(value);
   };
   DateTimeParts parts;
   parts.year = field(0, 4);
@@ -232,12 +230,10 @@ TDateTime parseUtc(const std::string& text) {
   parts.second = field(17, 2);
   long double fraction = 0;
   if (s.size() > 19) {
-    if (s[19] != '.' || s.size() == 20) malformed();
-    long double scale = 0.1L;
-    for (std::size_t i = 20; i < s.size(); ++i, scale /= 10) {
-      if (s[i] < '0' || s[i] > '9') malformed();
-      fraction += (s[i] - '0') * scale;
-    }
+    const std::string_view digits = s.substr(20);
+    if (s[19] != '.' || digits.empty() || digits.find_first_not_of("0123456789") != digits.npos)
+      malformed();
+    std::from_chars(s.data() + 19, s.data() + s.size(), fraction);  // ".250"
   }
   TDateTime value = 0;
   try {

@@ -80,8 +80,10 @@ std::uint64_t scaledDigits(long double value, int shift) {
     char text[40];
     const char* const end =
         std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 14).ptr;
-    std::uint64_t digits = static_cast<std::uint64_t>(text[0] - '0');
-    for (int i = 2; i < 16; ++i) digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    std::uint64_t first = 0, rest = 0;
+    std::from_chars(text, text + 1, first);
+    std::from_chars(text + 2, text + 16, rest);
+    const std::uint64_t digits = first * kLowest15 + rest;
     // The conversion picked its own exponent; the caller's loop settles a mismatch.
     const char* sign = std::find(static_cast<const char*>(text), end, 'e') + 1;
     if (sign < end && *sign == '+') ++sign;
