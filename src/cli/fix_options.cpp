@@ -13,6 +13,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "support/error.h"
+#include "support/number_text.h"
 #include "support/regular_file.h"
 #include "support/shown_text.h"
 
@@ -216,10 +217,9 @@ TDateTime parseUtc(const std::string& text) {
     malformed();
   }
   const auto field = [&](std::size_t at, std::size_t length) {
-    unsigned value = 0;  // unsigned: no sign
-    const char* const end = s.data() + at + length;
-    if (std::from_chars(s.data() + at, end, value).ptr != end) malformed();
-    return static_cast<int>(value);
+    const auto value = readDigits(s.substr(at, length));
+    if (!value) malformed();
+    return static_cast<int>(*value);
   };
   DateTimeParts parts;
   parts.year = field(0, 4);
@@ -230,10 +230,9 @@ TDateTime parseUtc(const std::string& text) {
   parts.second = field(17, 2);
   long double fraction = 0;
   if (s.size() > 19) {
-    const std::string_view digits = s.substr(20);
-    if (s[19] != '.' || digits.empty() || digits.find_first_not_of("0123456789") != digits.npos)
-      malformed();
-    std::from_chars(s.data() + 19, s.data() + s.size(), fraction);  // ".250"
+    const auto digits = readFractionDigits(s.substr(20));
+    if (s[19] != '.' || !digits) malformed();
+    fraction = *digits;
   }
   TDateTime value = 0;
   try {

@@ -1,9 +1,9 @@
 #include "receiver/nmea_fields.h"
 
 #include <charconv>
-#include <string>
 
 #include "support/nmea_checksum.h"
+#include "support/number_text.h"
 
 namespace waymock::receiver::nmea {
 
@@ -27,9 +27,7 @@ std::optional<long double> readLongNumber(std::string_view digitsAndPoint) {
 }
 
 long double longFractionSeconds(std::string_view digits, std::size_t length) {
-  std::string text = "0.";
-  text.append(digits);
-  long double seconds = readLongNumber(text).value_or(0) * 60;
+  long double seconds = readFractionDigits(digits).value_or(0) * 60;
   if (length > digits.size()) seconds /= 10;  // the sign counts in the length
   return seconds;
 }

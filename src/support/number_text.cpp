@@ -204,6 +204,24 @@ void appendUnsigned(std::string& out, std::uint64_t value, int minWidth) {
       static_cast<std::size_t>(writeUnsigned(out.data() + at, value, minWidth) - out.data()));
 }
 
+std::optional<unsigned> readDigits(std::string_view digits) {
+  const char* const end = digits.data() + digits.size();
+  unsigned value = 0;
+  const auto [stop, error] = std::from_chars(digits.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<long double> readFractionDigits(std::string_view digits) {
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  std::string text(1, '.');  // std::from_chars reads ".250"
+  text += digits;
+  long double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
 namespace {
 
 // Most numbers in sentences went through RoundTo2. When the value is the

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace waymock {
 
@@ -30,6 +32,13 @@ char* writeGeneral(char* out, double value, char decimalPoint = '.');
 void appendUnsigned(std::string& out, std::uint64_t value, int minWidth = 0);
 // Into a caller's buffer of at least max(20, minWidth) chars; returns the end.
 char* writeUnsigned(char* out, std::uint64_t value, int minWidth = 0);
+
+// One or more decimal digits and nothing else (no sign, no space) as a whole
+// number; nothing otherwise, or past the type's range.
+std::optional<unsigned> readDigits(std::string_view digits);
+// The digits after a decimal point as a fraction: "250" is 0.25. Nothing when
+// there are none or anything else is among them.
+std::optional<long double> readFractionDigits(std::string_view digits);
 
 // A byte as two uppercase hexadecimal digits. By hand: std::to_chars writes
 // lowercase and drops the leading zero.
