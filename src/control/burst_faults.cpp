@@ -8,6 +8,8 @@
 
 #include "generator/nmea_generator.h"
 #include "support/datetime.h"
+#include "support/nmea_checksum.h"
+#include "support/number_text.h"
 
 namespace waymock::control {
 
@@ -201,12 +203,9 @@ std::string rewrite(const Fault& fault, Sentence& s, std::string_view line) {
     case FaultType::badChecksum: {
       if (!matches(fault, s)) return std::string(line);
       const std::string b = s.body();
-      const std::string good = generator::TTarnNMEAGenerator::CheckSum(b);
       // The bits turned over: never the right sum by chance.
-      const unsigned value = std::stoul(good, nullptr, 16) ^ 0xFFu;
-      char hex[3];
-      std::snprintf(hex, sizeof hex, "%02X", value);
-      return b + "*" + hex + "\r\n";
+      const auto hex = upperHexDigits(static_cast<std::uint8_t>(nmeaChecksum(b.substr(1)) ^ 0xFFu));
+      return b + "*" + std::string(hex.data(), hex.size()) + "\r\n";
     }
     case FaultType::truncatedLine: {
       if (!matches(fault, s)) return std::string(line);

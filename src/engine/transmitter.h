@@ -63,6 +63,11 @@ class Transmitter {
   // filter the burst is built once per transmission and every target and the
   // report get that same text. It must outlive the transmitter.
   void setBurstFilter(BurstFilter* filter) { filter_ = filter; }
+  // Drops the further targets (before they end).
+  void clearAddedTargets() {
+    moreUdp_.clear();
+    tcp_.clear();
+  }
 
   // onThread: applies the result of a port write that has ended (the report
   // and what follows a burst the port took) and returns the bytes the port
