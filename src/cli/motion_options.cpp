@@ -5,10 +5,12 @@
 #include "cli/fix_options.h"
 #include "cli/option_checks.h"
 #include "cli/port_options.h"
+#include "engine/motion_fix.h"
 #include "generator/nmea_generator.h"
 #include "motion/motion_settings.h"
 #include "support/error.h"
 #include "support/shown_text.h"
+#include "support/units.h"
 
 namespace waymock::cli {
 
@@ -131,10 +133,11 @@ std::unique_ptr<motion::Motion> makeRunMotion(const MotionOptions& o, const FixO
     s.useTrackTime = o.useTrackTime;
   } else if (o.move == "speed-heading") {
     s.model = motion::MotionModel::speedHeading;
-    // The speed as given: km/h, or knots of 1852 m.
+    // The speed as given: km/h, or knots of a nautical mile.
     if (fix.speedKmh) s.speedKmh = static_cast<double>(parseNumber(*fix.speedKmh, "--speed"));
     if (fix.speedKnots) {
-      s.speedKmh = static_cast<double>(parseNumber(*fix.speedKnots, "--speed-knots")) * 1.852;
+      s.speedKmh = static_cast<double>(parseNumber(*fix.speedKnots, "--speed-knots")) *
+                   kMetresPerNauticalMile / 1000;
     }
     s.heading = static_cast<double>(generator.Heading());
     s.geodesic = o.geodesic;
@@ -146,8 +149,7 @@ std::unique_ptr<motion::Motion> makeRunMotion(const MotionOptions& o, const FixO
   if (o.noise) s.noiseMetres = static_cast<double>(parseNumber(*o.noise, "--noise"));
   s.seed = o.seed.value_or(0);
   // The generator's longitude is west positive; the motion's east positive.
-  return motion::makeMotion(s, {static_cast<double>(generator.LatitudeDegrees()),
-                                -static_cast<double>(generator.LongitudeDegrees())});
+  return motion::makeMotion(s, mapPositionOf(generator));
 }
 
 }  // namespace waymock::cli
