@@ -150,15 +150,13 @@ TEST(RunMotionCli, SaysWhatIsWrongWithTheMotionOptions) {
        "waymock-cli: --rate requires --route-time" + help},
       {{"--route", plain, "--route-speed", "5", "--route-end", "back"},
        2,
-       "waymock-cli: --route-end: \"back\" is not a route end; use one of stop,loop,reverse." +
-           help},
+       "waymock-cli: --route-end: \"back\" is not a route end; use stop, loop or reverse." + help},
       {{"--route", plain, "--move", "speed-heading"},
        2,
        "waymock-cli: --route excludes --move" + help},
       {{"--move", "drift"},
        2,
-       "waymock-cli: --move: \"drift\" is not a way to move; use one of steps,speed-heading." +
-           help},
+       "waymock-cli: --move: \"drift\" is not a way to move; use steps or speed-heading." + help},
       {{"--geodesic"}, 2, "waymock-cli: --geodesic requires --move" + help},
       {{"--move", "steps", "--geodesic"},
        2,
