@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "generator/output_format.h"
 #include "support/units.h"
 
 namespace waymock {
@@ -59,14 +60,35 @@ struct SimulatorSettings {
   long double udpPort = 0;
   long double interval = 1;  // seconds between ticks
   bool moveSatellites = false;
+
+  // Output beyond the Settings page; the defaults give its sentences byte for byte.
+  std::string outputProfile = "classic";  // or "nmea41"
+  std::string zdaForm = "classic";        // or "standard"
+  bool gpsSatellites = true;              // the systems nmea41 reports
+  bool glonassSatellites = true;
+  bool galileoSatellites = true;
+  bool beidouSatellites = true;
+  std::string talker;  // empty, or two uppercase letters for every sentence
+  bool tcpServer = false;
+  int tcpPort = 10110;            // 0: the system picks one
+  bool tcpAllInterfaces = false;  // else loopback only
+  std::string udpTargets;         // further UDP targets, "HOST:PORT" each, comma or space between
+  bool ticksOnSecond = false;
+  int tickPhase = 50;           // milliseconds from a tick's epoch to its burst
+  bool modernReceiver = false;  // file mode reads GN fix sentences and GL/GA/GB satellites
 };
+
+// The sentence form the settings choose. A talker that is not two uppercase
+// letters counts as none.
+generator::OutputFormat outputFormatOf(const SimulatorSettings& settings);
 
 // Copies the start position into the generator; a part the generator rejects
 // becomes 0.
 void ApplyStartPosition(const SimulatorSettings& settings,
                         generator::TTarnNMEAGenerator& generator);
 
-// Copies every other setting: into the generator (a rejected value becomes 0),
+// Copies every other setting: into the generator (a rejected value becomes 0;
+// the output format as outputFormatOf says),
 // the steps into `simulation`, and, when UDP is on, the destination into `udp`
 // (only what differs; errors leave the old destination). Returns the tick
 // interval in milliseconds.
