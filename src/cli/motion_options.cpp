@@ -1,6 +1,8 @@
 #include "cli/motion_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <vector>
 
 #include "cli/fix_options.h"
 #include "cli/option_checks.h"
@@ -16,20 +18,21 @@ namespace waymock::cli {
 
 namespace {
 
-// A check that the option's text is one of `words`, said in the way of --tick.
-CLI::Validator oneOf(std::string words, std::string what) {
+// A check that the option's text is one of `words`, said in the way of --tick:
+// "\"back\" is not a route end; use stop, loop or reverse."
+CLI::Validator oneOf(std::vector<std::string> words, std::string what) {
+  std::string braces = "{";
+  std::string spoken;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    braces += (i > 0 ? "," : "") + words[i];
+    spoken += (i == 0 ? "" : i + 1 < words.size() ? ", " : " or ") + words[i];
+  }
   return CLI::Validator(
-      [words, what](std::string& text) -> std::string {
-        std::string list = words;
-        for (std::size_t start = 0; start <= list.size();) {
-          const std::size_t end = std::min(list.find('|', start), list.size());
-          if (list.compare(start, end - start, text) == 0 && !text.empty()) return {};
-          start = end + 1;
-        }
-        for (char& c : list) c = c == '|' ? ',' : c;
-        return "\"" + shownText(text) + "\" is not " + what + "; use one of " + list + ".";
+      [words, what, spoken](std::string& text) -> std::string {
+        if (std::find(words.begin(), words.end(), text) != words.end()) return {};
+        return "\"" + shownText(text) + "\" is not " + what + "; use " + spoken + ".";
       },
-      "{" + words + "}", "word");
+      braces + "}", "word");
 }
 
 double positiveNumber(const std::string& text, const std::string& option, const char* unit) {
@@ -81,7 +84,7 @@ void addMotionOptions(CLI::App& command, MotionOptions& o) {
       ->type_name("END")
       ->group(group)
       ->needs(route)
-      ->check(oneOf("stop|loop|reverse", "a route end"));
+      ->check(oneOf({"stop", "loop", "reverse"}, "a route end"));
   command
       .add_flag("--use-track-time", o.useTrackTime,
                 "With --route: the sentences carry the track's own date and time, from its "
@@ -110,7 +113,7 @@ void addMotionOptions(CLI::App& command, MotionOptions& o) {
                    ->type_name("MODEL")
                    ->group(group)
                    ->excludes(route)
-                   ->check(oneOf("steps|speed-heading", "a way to move"));
+                   ->check(oneOf({"steps", "speed-heading"}, "a way to move"));
   command
       .add_flag("--geodesic", o.geodesic,
                 "With --move speed-heading: along the great circle instead of keeping the "
