@@ -1,0 +1,33 @@
+#include "engine/progress_text.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace waymock {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ProgressText, SaysHowFarAndHowLong) {
+  struct Case {
+    std::size_t sent;
+    std::size_t total;
+    std::chrono::nanoseconds left;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {0, 300, 300s, "0 of 300 bursts sent, 0:05:00 left"},
+      {12, 300, 288s, "12 of 300 bursts sent, 0:04:48 left"},
+      {1, 1, 499ms, "1 of 1 burst sent, 0:00:00 left"},
+      {0, 0, 0s, "0 of 0 bursts sent, 0:00:00 left"},
+      {5, 7, 43205s + 500ms, "5 of 7 bursts sent, 12:00:06 left"},
+      {5, 7, -3s, "5 of 7 bursts sent, 0:00:00 left"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(burstProgressText(c.sent, c.total, c.left), c.text);
+}
+
+}  // namespace
+}  // namespace waymock
