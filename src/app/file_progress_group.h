@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QGroupBox>
+#include <memory>
+
+#include "app/file_mode_controller.h"
+#include "receiver/replay_pacing.h"
+
+namespace Ui {
+class FileProgressGroup;
+}
+
+namespace waymock::app {
+
+// File mode on the Advanced page: how far the replay is through the log and
+// how long it still takes, a slider to jump to a burst while it runs, and
+// how it is paced: the interval after each burst (the default), or the log's
+// own timing at a rate; once, or in a loop.
+class FileProgressGroup : public QGroupBox {
+  Q_OBJECT
+
+ public:
+  explicit FileProgressGroup(QWidget* parent = nullptr);
+  ~FileProgressGroup() override;
+
+  // The pacing the controls show; the interval is the Settings page's.
+  receiver::ReplayPace pace() const;
+
+ public slots:
+  void showProgress(const FileProgress& progress);
+
+ signals:
+  // The pacing changed, by the user or by restored settings.
+  void paceChanged(const receiver::ReplayPace& pace);
+  // The user moved the slider: go on from this burst.
+  void jumpRequested(std::size_t burst);
+
+ private slots:
+  void cbFilePacedClick();
+  void trckFileBurstChange(int position);
+
+ private:
+  std::unique_ptr<Ui::FileProgressGroup> ui_;
+};
+
+}  // namespace waymock::app
