@@ -1,6 +1,7 @@
 #include "engine/progress_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace waymock {
@@ -19,6 +20,34 @@ std::string burstProgressText(std::size_t sent, std::size_t total,
                               std::chrono::nanoseconds timeLeft) {
   return std::to_string(sent) + " of " + std::to_string(total) +
          (total == 1 ? " burst" : " bursts") + " sent, " + durationText(timeLeft) + " left";
+}
+
+namespace {
+
+std::string kilometres(double metres, char decimalPoint) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, std::max(metres, 0.0) / 1000,
+                                 std::chars_format::fixed, 2)
+                       .ptr;
+  std::string result(text, end);
+  std::replace(result.begin(), result.end(), '.', decimalPoint);
+  return result;
+}
+
+}  // namespace
+
+std::string distanceProgressText(double doneMetres, std::optional<double> totalMetres,
+                                 std::optional<double> secondsLeft, char decimalPoint) {
+  if (!totalMetres) return kilometres(doneMetres, decimalPoint) + " km travelled";
+  std::string text = kilometres(doneMetres, decimalPoint) + " of " +
+                     kilometres(*totalMetres, decimalPoint) + " km";
+  if (secondsLeft) {
+    text += ", " +
+            durationText(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::chrono::duration<double>(*secondsLeft))) +
+            " left";
+  }
+  return text;
 }
 
 }  // namespace waymock

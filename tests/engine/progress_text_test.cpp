@@ -29,5 +29,12 @@ TEST(ProgressText, SaysHowFarAndHowLong) {
   for (const auto& c : cases) EXPECT_EQ(burstProgressText(c.sent, c.total, c.left), c.text);
 }
 
+TEST(ProgressText, SaysHowFarAMotionHasCome) {
+  EXPECT_EQ(distanceProgressText(1250, 4800, 639.4, ','), "1,25 of 4,80 km, 0:10:39 left");
+  EXPECT_EQ(distanceProgressText(1250, 4800, std::nullopt, '.'), "1.25 of 4.80 km");
+  EXPECT_EQ(distanceProgressText(3204.9, std::nullopt, std::nullopt, '.'), "3.20 km travelled");
+  EXPECT_EQ(distanceProgressText(-1, 0, 0, '.'), "0.00 of 0.00 km, 0:00:00 left");
+}
+
 }  // namespace
 }  // namespace waymock
