@@ -23,6 +23,8 @@ class FileProgressGroup : public QGroupBox {
   explicit FileProgressGroup(QWidget* parent = nullptr);
   ~FileProgressGroup() override;
 
+  // The controls, for the settings table.
+  Ui::FileProgressGroup& form() { return *ui_; }
   // The pacing the controls show; the interval is the Settings page's.
   receiver::ReplayPace pace() const;
 
