@@ -1,7 +1,8 @@
 // waymock-cli run: the simulator without a window. One tick per interval, the
 // next interval counted from the end of the previous tick (or, with --tick
 // on-second, on a fixed grid of the clock), until --count transmitting ticks
-// are done or a signal asks to stop.
+// are done or a signal asks to stop. The fix steps, or travels (--route,
+// --move speed-heading).
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <chrono>
@@ -10,10 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "cli/burst_echo.h"
 #include "cli/commands.h"
 #include "cli/fix_options.h"
+#include "cli/motion_options.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/stop_signals.h"
@@ -21,6 +24,7 @@
 #include "engine/line_fit.h"
 #include "engine/simulation.h"
 #include "generator/nmea_generator.h"
+#include "motion/motion.h"
 #include "platform/folders.h"
 #include "support/error.h"
 #include "support/regular_file.h"
@@ -31,6 +35,7 @@ namespace {
 
 struct RunOptions {
   FixOptions fix;
+  MotionOptions motion;
   OutputOptions output;
   PortOptions ports;
   TickOptions tick;
@@ -108,6 +113,8 @@ int run(const RunOptions& o) {
   generator::TTarnNMEAGenerator generator(fixClock(o.fix), targets.opener());
   applyFixOptions(withSatellites(o), generator);
   applyOutputOptions(o.output, generator);
+  // A route that cannot be used is said before any port opens.
+  std::unique_ptr<motion::Motion> motion = makeRunMotion(o.motion, o.fix, generator);
 
   StopSignals signals;
   targets.open(generator);
@@ -118,6 +125,7 @@ int run(const RunOptions& o) {
   simulation.settings.latitudeShortStep = latitudeStep;
   simulation.settings.longitudeShortStep = longitudeStep;
   simulation.settings.moveSatellites = o.moveSatellites;
+  simulation.setMotion(std::move(motion));
   simulation.onUdpError = targets.udpWarning();
   BurstEcho echo([&signals] { return signals.raised(); });
   // The virtual port has no line rate: only a real device can be too slow.
@@ -213,6 +221,7 @@ void addRunCommand(CLI::App& app, Action& action) {
       ->excludes("--satellites");
   cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output");
   addTickOptions(*cmd, options->tick);
+  addMotionOptions(*cmd, options->motion);
   cmd->callback([&action, options] { action = [options] { return run(*options); }; });
 }
 

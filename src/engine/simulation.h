@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "engine/transmitter.h"
@@ -10,6 +13,9 @@ namespace waymock {
 class UdpSender;
 namespace generator {
 class TTarnNMEAGenerator;
+}
+namespace motion {
+class Motion;
 }
 
 // How the fix moves, in arc-seconds, and whether the satellites turn.
@@ -31,6 +37,7 @@ class Simulation : public Transmitter {
   // writes the port in the tick; the command line on a thread (Transmitter).
   explicit Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp = nullptr,
                       PortWrite portWrite = PortWrite::inTick);
+  ~Simulation() override;
 
   SimulationSettings settings;
 
@@ -47,15 +54,48 @@ class Simulation : public Transmitter {
   int tick(std::optional<TDateTime> epoch = std::nullopt);
 
   // Jump by the long steps, away from (forward) or towards (back) the equator
-  // and the prime meridian.
+  // and the prime meridian. Nothing while a motion runs.
   void forward();
   void back();
+
+  // --- Motion (motion/motion.h) ---
+  // A motion moves the fix instead of the short steps: before each tick's
+  // burst it moves on by the running time since the last tick (the first
+  // tick after a restart sends where it begins) and its whole fix goes into
+  // the generator: position with hemispheres, speed, course, altitude where it
+  // has one, and the track's date and time when it carries them (that time
+  // wins over an `epoch`). Null, the default, keeps the steps; the satellites
+  // turn either way. A front end with a motion disables Forward, Back and the
+  // position sliders, and changes speed and heading through motion()->steer.
+  void setMotion(std::unique_ptr<motion::Motion> motion);
+  // Null without a motion. For progress(), jumpTo() and steer(); its fix()
+  // is the one the last tick sent.
+  motion::Motion* motion() const { return motion_.get(); }
+  // Start and Stop: the motion goes back to its beginning (speed and heading
+  // to the generator's present position, so call it after the fix was reset
+  // to the start position) and its running time starts again.
+  void restart();
+  // Pause and its end: time in between does not move the motion.
+  void pause();
+  void resume();
+  // The monotonic clock the running time is read from; tests set their own.
+  std::function<std::chrono::steady_clock::time_point()> monotonicNow =
+      &std::chrono::steady_clock::now;
 
  private:
   void portTook() override;
   void turnSatellites();
+  void moveMotion();
+  int transmitAt(std::optional<TDateTime> time);
 
   generator::TTarnNMEAGenerator& generator_;
+  std::unique_ptr<motion::Motion> motion_;
+  // The running time: the clock at the last tick (none before the first tick
+  // after a restart, and while paused), and the time run before a pause.
+  std::optional<std::chrono::steady_clock::time_point> lastTick_;
+  std::chrono::steady_clock::duration carried_{};
+  bool started_ = false;
+  bool paused_ = false;
 };
 
 }  // namespace waymock

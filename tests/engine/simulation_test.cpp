@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "generator/nmea_generator.h"
+#include "motion/route_motion.h"
+#include "motion/speed_heading_motion.h"
 #include "platform/clock.h"
 #include "platform/tcp_server.h"
 #include "platform/udp_sender.h"
@@ -289,6 +291,103 @@ TEST_F(SimulationTest, ForwardAndBackUseTheLongStepsByMagnitude) {
   EXPECT_EQ(generator.Latitude_Minute(), 6);
   EXPECT_EQ(generator.Longitude_Second(), 55);
   EXPECT_EQ(generator.Longitude_Minute(), 30);
+}
+
+// The RMC fields a motion sets: position in signed decimal degrees (north and
+// east positive), speed in knots and course.
+struct RmcFix {
+  double latitude, longitude, knots, course;
+  std::string time;
+};
+RmcFix rmcFix(const std::string& burst) {
+  std::vector<std::string> f;
+  std::size_t start = 0;
+  for (std::size_t comma; (comma = burst.find(',', start)) != std::string::npos; start = comma + 1)
+    f.push_back(burst.substr(start, comma - start));
+  const auto degrees = [](const std::string& text, int width, const std::string& letter) {
+    const double value = std::stod(text.substr(0, width)) + std::stod(text.substr(width)) / 60;
+    return letter == "S" || letter == "W" ? -value : value;
+  };
+  return {degrees(f[3], 2, f[4]), degrees(f[5], 3, f[6]), std::stod(f[7]), std::stod(f[8]), f[1]};
+}
+
+class SimulationMotionTest : public SimulationTest {
+ protected:
+  SimulationMotionTest() {
+    EXPECT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
+    generator.SetCommands(TNMEACommands{generator::TNMEACommand::GPRMC});
+    simulation.monotonicNow = [this] { return now; };
+  }
+  std::chrono::steady_clock::time_point now{};
+};
+
+// A minute of arc's ten-thousandth, as the sentences print positions.
+constexpr double kPrinted = 0.0001 / 60;
+
+TEST_F(SimulationMotionTest, TheMotionsFixCrossesTheEquatorAndThe180thMeridian) {
+  simulation.settings.latitudeShortStep = 5;
+  simulation.setMotion(std::make_unique<motion::SpeedHeadingMotion>(
+      motion::GeoPoint{0.0001, 179.9999}, 100.0, 135.0, true));
+  simulation.tick();
+  now += std::chrono::seconds(10);
+  simulation.tick();
+  ASSERT_EQ(echoed.size(), 2u);
+  const motion::MotionFix& fix = simulation.motion()->fix();
+  EXPECT_LT(fix.position.latitude, 0);
+  EXPECT_LT(fix.position.longitude, 0);
+  const RmcFix first = rmcFix(echoed[0]);
+  EXPECT_NEAR(first.latitude, 0.0001, kPrinted);
+  EXPECT_NEAR(first.longitude, 179.9999, kPrinted);
+  const RmcFix sent = rmcFix(echoed[1]);
+  EXPECT_NEAR(sent.latitude, fix.position.latitude, kPrinted / 2);
+  EXPECT_NEAR(sent.longitude, fix.position.longitude, kPrinted / 2);
+  // 100 m/s in knots of 1852 m; the course of the great circle there.
+  EXPECT_NEAR(sent.knots, 194.38, 0.005);
+  EXPECT_NEAR(sent.course, fix.course, 0.005);
+  // No steps on top of the motion, and the long steps do nothing.
+  EXPECT_EQ(generator.Latitude_Direction(), TCardinalPoint::cpSouth);
+  EXPECT_EQ(generator.Longitude_Direction(), TCardinalPoint::cpWest);
+  const long double second = generator.Latitude_Second();
+  simulation.forward();
+  EXPECT_EQ(generator.Latitude_Second(), second);
+}
+
+TEST_F(SimulationMotionTest, PausedTimeDoesNotMoveItAndRestartGoesBackToTheStart) {
+  simulation.setMotion(
+      std::make_unique<motion::SpeedHeadingMotion>(motion::GeoPoint{48, 11}, 10.0, 0.0, false));
+  simulation.tick();
+  now += std::chrono::seconds(1);
+  simulation.pause();
+  now += std::chrono::seconds(100);
+  simulation.resume();
+  now += std::chrono::seconds(2);
+  simulation.tick();
+  EXPECT_NEAR(simulation.motion()->progress().done, 30, 1e-9);
+  // Start and Stop: the start position is the generator's, and the first tick
+  // after sends it.
+  generator.SetLatitude_Degree(50);
+  generator.SetLatitude_Minute(0);
+  generator.SetLatitude_Second(0);
+  simulation.restart();
+  now += std::chrono::seconds(5);
+  simulation.tick();
+  EXPECT_EQ(simulation.motion()->progress().done, 0);
+  EXPECT_EQ(rmcFix(echoed.back()).latitude, 50);
+}
+
+TEST_F(SimulationMotionTest, TheTracksTimeWinsOverTheClockAndTheEpoch) {
+  motion::Route route;
+  route.points = {{0, 0, std::nullopt, 1714555800.0}, {0, 0.01, std::nullopt, 1714555900.0}};
+  simulation.setMotion(std::make_unique<motion::RouteMotion>(route, motion::RoutePace{true, 0, 2},
+                                                             motion::RouteEnd::stop, true));
+  simulation.tick(encodeDateTime({2024, 3, 23, 12, 35, 21, 0}));
+  now += std::chrono::milliseconds(1500);
+  simulation.tick();
+  ASSERT_EQ(echoed.size(), 2u);
+  EXPECT_EQ(rmcFix(echoed[0]).time, "093000.000");
+  EXPECT_EQ(rmcFix(echoed[1]).time, "093003.000");
+  EXPECT_NEAR(rmcFix(echoed[1]).longitude, 0.0003, kPrinted / 2);
+  EXPECT_TRUE(generator.UseSystemDateTime());
 }
 
 }  // namespace

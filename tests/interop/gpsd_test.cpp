@@ -265,17 +265,21 @@ TEST_F(GpsdTest, ReadsTheTcpStream) {
 namespace waymock::test {
 namespace {
 
-// The nmea41 profile over the virtual port: gpsd reports the fix and the
-// satellites of each constellation (gnssid 0 GPS, 6 GLONASS, 2 Galileo, 3
-// BeiDou). gpsd 3.22 reads a GN GSA's last field as a signal ID, not as the
-// system ID, so it takes Galileo and BeiDou numbers there for GPS PRNs: only
+// The nmea41 profile over the virtual port, three constellations chosen and
+// ticks on the second: gpsd reports the fix, the satellites of each
+// constellation (gnssid 0 GPS, 6 GLONASS, 2 Galileo; BeiDou's left out) and
+// times on the tick grid. gpsd 3.22 reads a GN GSA's last field as a signal ID,
+// not as the system ID, so it takes Galileo numbers there for GPS PRNs: only
 // GPS and GLONASS satellites show as used.
 TEST_F(GpsdTest, ReadsEachConstellationOfTheNmea41Profile) {
   writeFile(satellites_, std::string(kSatelliteFile) + kConstellationSatellites);
   const Fix fix{"48:07:02.28N", "011:31:00E", 48.1173, 11.516666667, "545.4", 545.4};
   const std::string device = (dir_ / "gps").string();
-  auto simulator = startSimulator(
-      fix, {"--virtual=" + device, "--profile", "nmea41", "--zda", "standard"}, "$GBGSV");
+  auto simulator =
+      startSimulator(fix,
+                     {"--virtual=" + device, "--profile", "nmea41", "--zda", "standard",
+                      "--constellations", "gps,glonass,galileo", "--tick", "on-second"},
+                     "$GAGSV");
   Gpsd gpsd(gpsd_, device, dir_);
   struct Seen {
     int gnssid, svid, prn;
@@ -283,11 +287,9 @@ TEST_F(GpsdTest, ReadsEachConstellationOfTheNmea41Profile) {
     bool used;
   };
   const std::vector<Seen> expected = {
-      {0, 3, 3, 45, 120, 40, true},     {0, 7, 7, 20, 300, 35, true},
-      {0, 12, 12, 60, 45, 44, true},    {0, 19, 19, 15, 210, 9, true},
-      {0, 28, 28, 5, 80, 30, true},     {6, 2, 66, 30, 200, 38, true},
-      {6, 7, 71, 55, 10, 0, false},     {2, 5, 305, 40, 150, 42, false},
-      {3, 14, 414, 25, 300, 33, false},
+      {0, 3, 3, 45, 120, 40, true},  {0, 7, 7, 20, 300, 35, true},    {0, 12, 12, 60, 45, 44, true},
+      {0, 19, 19, 15, 210, 9, true}, {0, 28, 28, 5, 80, 30, true},    {6, 2, 66, 30, 200, 38, true},
+      {6, 7, 71, 55, 10, 0, false},  {2, 5, 305, 40, 150, 42, false},
   };
   std::string seen;
   const auto reports = watchGpsd(gpspipe_, gpsd.port(), seen, 10s, expected.size());
@@ -295,6 +297,10 @@ TEST_F(GpsdTest, ReadsEachConstellationOfTheNmea41Profile) {
                                    << seen << "\ngpsd said:\n"
                                    << gpsd.process().err();
   expectPositionReportShowsFix(reports->tpv, fix);
+  // The epochs of a 0.2 s grid on the second: "...:07.400Z".
+  const std::string time = reports->tpv.value("time", "");
+  ASSERT_GE(time.size(), 5u) << reports->tpv.dump();
+  EXPECT_EQ(std::stoi(time.substr(time.size() - 4, 3)) % 200, 0) << time;
   EXPECT_EQ(reports->sky.value("uSat", 0), 6) << reports->sky.dump();  // GPS and GLONASS only
   const json& satellites = reports->sky["satellites"];
   for (std::size_t i = 0; i < expected.size(); ++i) {
