@@ -14,22 +14,13 @@ FileProgressGroup::FileProgressGroup(QWidget* parent)
   ui_->setupUi(this);
   connect(ui_->cbFilePaced, &QCheckBox::toggled, this, &FileProgressGroup::cbFilePacedClick);
   // Restored settings change the controls as the user would, and count too.
-  connect(ui_->cbFileLoop, &QCheckBox::toggled, this, [this] { emit paceChanged(pace()); });
-  connect(ui_->efFileRate, &QDoubleSpinBox::valueChanged, this,
-          [this] { emit paceChanged(pace()); });
+  connect(ui_->cbFileLoop, &QCheckBox::toggled, this, &FileProgressGroup::paceChanged);
+  connect(ui_->efFileRate, &QDoubleSpinBox::valueChanged, this, &FileProgressGroup::paceChanged);
   connect(ui_->trckFileBurst, &QSlider::valueChanged, this,
           &FileProgressGroup::trckFileBurstChange);
 }
 
 FileProgressGroup::~FileProgressGroup() = default;
-
-receiver::ReplayPace FileProgressGroup::pace() const {
-  receiver::ReplayPace pace;
-  pace.paced = ui_->cbFilePaced->isChecked();
-  pace.rate = ui_->efFileRate->value();
-  pace.loop = ui_->cbFileLoop->isChecked();
-  return pace;
-}
 
 void FileProgressGroup::showProgress(const FileProgress& progress) {
   QSlider& slider = *ui_->trckFileBurst;
@@ -54,7 +45,7 @@ void FileProgressGroup::showProgress(const FileProgress& progress) {
 void FileProgressGroup::cbFilePacedClick() {
   runGuarded(ui_->cbFilePaced, [this] {
     ui_->efFileRate->setEnabled(ui_->cbFilePaced->isChecked());
-    emit paceChanged(pace());
+    emit paceChanged();
   });
 }
 

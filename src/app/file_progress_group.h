@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "app/file_mode_controller.h"
-#include "receiver/replay_pacing.h"
 
 namespace Ui {
 class FileProgressGroup;
@@ -15,7 +14,8 @@ namespace waymock::app {
 // File mode on the Advanced page: how far the replay is through the log and
 // how long it still takes, a slider to jump to a burst while it runs, and
 // how it is paced: the interval after each burst (the default), or the log's
-// own timing at a rate; once, or in a loop.
+// own timing at a rate; once, or in a loop. The pace is a setting of the
+// window's table.
 class FileProgressGroup : public QGroupBox {
   Q_OBJECT
 
@@ -25,15 +25,14 @@ class FileProgressGroup : public QGroupBox {
 
   // The controls, for the settings table.
   Ui::FileProgressGroup& form() { return *ui_; }
-  // The pacing the controls show; the interval is the Settings page's.
-  receiver::ReplayPace pace() const;
 
  public slots:
   void showProgress(const FileProgress& progress);
 
  signals:
-  // The pacing changed, by the user or by restored settings.
-  void paceChanged(const receiver::ReplayPace& pace);
+  // The pacing changed, by the user or by restored settings; the window
+  // reads it with its settings.
+  void paceChanged();
   // The user moved the slider: go on from this burst.
   void jumpRequested(std::size_t burst);
 

@@ -190,6 +190,7 @@ void TfrmMain::connectHandlers() {
   connect(fileMode_, &FileModeController::satellitesChanged, ui_->PaintBox,
           qOverload<>(&QWidget::update));
   connect(fileMode_, &FileModeController::replayStateChanged, this, &TfrmMain::showPauseState);
+  connectAdvancedPage();
 }
 
 QString TfrmMain::virtualPortPath() {
@@ -277,6 +278,7 @@ void TfrmMain::ApplySettings() {
       waymock::ApplySettings(readSettings(), generator_, simulation_.settings, udp_);
   // Setting the same interval would restart a running countdown.
   if (mainTimer_.interval() != interval) mainTimer_.setInterval(interval);
+  steerMotion();
 }
 
 // --- Targets ---
@@ -364,6 +366,14 @@ void TfrmMain::btnStartClick() {
       return;
     }
     ApplyStartPosition();
+    if (!startMotion()) {
+      // Nothing starts: the port goes as it came.
+      generator_.ClosePort();
+      dropVirtualPort();
+      mainTimer_.stop();
+      simulationStarted_ = false;
+      return;
+    }
     simulationStarted_ = true;
     if (!mainTimer_.isActive()) mainTimer_.start();
   });
@@ -380,6 +390,7 @@ void TfrmMain::btnStopClick() {
     generator_.ClosePort();
     dropVirtualPort();
     ApplyStartPosition();
+    stopMotion();
     simulationStarted_ = false;
   });
   showPauseState();
@@ -391,9 +402,12 @@ void TfrmMain::btnPauseClick() {
       fileMode_->pause();
       return;
     }
+    // Paused time does not move a motion.
     if (mainTimer_.isActive()) {
       mainTimer_.stop();
+      simulation_.pause();
     } else {
+      simulation_.resume();
       mainTimer_.start();
     }
   });
@@ -445,6 +459,7 @@ void TfrmMain::showTransmitted(const std::string& burst) {
   // A changed position runs the slider's handler, which writes it back.
   ui_->trckLatitude->setValue(sliderPosition(generator_.LatitudeDegrees()));
   ui_->trckLongitude->setValue(sliderPosition(generator_.LongitudeDegrees()));
+  showMotionProgress();
 }
 
 void TfrmMain::showValue(QLabel* label, const QLabel* caption, const QString& text) {
@@ -470,19 +485,22 @@ void TfrmMain::setSource(const QString& text) {
 }
 
 void TfrmMain::showMode(bool fileMode, const QString& source) {
-  if (fileMode) mainTimer_.stop();
+  if (fileMode) {
+    mainTimer_.stop();
+    // The next Start in the simulator makes the motion anew.
+    stopMotion();
+  }
   setSource(source);
   // The controls that move the simulated fix or the satellites.
-  for (QWidget* control : std::initializer_list<QWidget*>{ui_->trckLatitude, ui_->trckLongitude,
-                                                          ui_->btnSat, ui_->cbMove}) {
-    control->setEnabled(!fileMode);
-  }
-  ui_->btnBack->setEnabled(!fileMode);
-  ui_->btnForward->setEnabled(!fileMode);
+  ui_->btnSat->setEnabled(!fileMode);
+  ui_->cbMove->setEnabled(!fileMode);
+  enableFixControls();
 }
 
 void TfrmMain::trckLatitudeChange(int position) {
   runGuarded(ui_->trckLatitude, [this, position] {
+    // A motion keeps its exact position: the slider only shows it.
+    if (simulation_.motion() != nullptr) return;
     TimerHold hold(mainTimer_);
     const DegreesMinutesSeconds dms = SliderToDMS(position);
     generator_.SetLatitude_Degree(dms.degree);
@@ -493,6 +511,8 @@ void TfrmMain::trckLatitudeChange(int position) {
 
 void TfrmMain::trckLongitudeChange(int position) {
   runGuarded(ui_->trckLongitude, [this, position] {
+    // A motion keeps its exact position: the slider only shows it.
+    if (simulation_.motion() != nullptr) return;
     TimerHold hold(mainTimer_);
     const DegreesMinutesSeconds dms = SliderToDMS(position);
     generator_.SetLongitude_Degree(dms.degree);

@@ -97,6 +97,10 @@ class TfrmMain : public QMainWindow {
   void showTransmitted(const std::string& burst);
   // File mode turned on or off.
   void showMode(bool fileMode, const QString& source);
+  // The Advanced page's file mode pace changed.
+  void FileProgressGroupPaceChange();
+  // The Motion group's slider: the motion goes on from there.
+  void MotionGroupJump(double metres);
   // Pause is down exactly while a started simulation or a replay is held.
   void showPauseState();
 
@@ -107,9 +111,20 @@ class TfrmMain : public QMainWindow {
   void FormClose();
   void ApplyStartPosition();
   void ApplySettings();
+  // Makes the motion the settings choose for a Start; a bad choice (a route
+  // file that cannot be followed) says why in the error box and gives false.
+  bool startMotion();
+  void stopMotion();
+  // Speed and heading from the Settings page into a motion that takes them.
+  void steerMotion();
+  // Back, Forward and the position sliders move the fix only in the
+  // simulator without a motion.
+  void enableFixControls();
+  void showMotionProgress();
   void ListSerialPorts();
   void setUpToolBar();
   void connectHandlers();
+  void connectAdvancedPage();
   void setUpDesktop();
   // Opens `port` in the generator, creating the virtual port first when it is
   // that one; on failure `reason` says why as a sentence, when known.
