@@ -370,7 +370,6 @@ void TfrmMain::btnStartClick() {
       // Nothing starts: the port goes as it came.
       generator_.ClosePort();
       dropVirtualPort();
-      mainTimer_.stop();
       simulationStarted_ = false;
       return;
     }
