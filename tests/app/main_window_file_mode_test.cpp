@@ -318,6 +318,8 @@ TEST_F(FileModeTest, ABurstTheGeneratorRefusesIsSkippedAndTheReplayGoesOn) {
                                      "send (Heading 360): Heading must be between 0 and 360."});
 }
 
+using test::namedChild;
+
 // The file mode group of the Advanced page, found by its controls' names.
 struct FileProgressControls {
   explicit FileProgressControls(const QObject& w)
@@ -330,8 +332,6 @@ struct FileProgressControls {
   QCheckBox* cbFileLoop = namedChild<QCheckBox>(*group, "cbFileLoop");
   std::string progress() const { return lblFileProgress->text().toStdString(); }
 };
-
-using test::namedChild;
 
 TEST_F(FileModeTest, TheProgressLineFollowsTheReplayAndTheSliderJumps) {
   test::writeFile(log, savedOutputLog(6));

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/form_storage.h"
 #include "app/main_window.h"
 #include "common/test_support.h"
 #include "engine/position_text.h"
