@@ -78,6 +78,8 @@ class FileModeController : public QObject {
 
   receiver::TTarnFileGPSReceiver& receiver() { return receiver_; }
   ReplayDriver& driver() { return driver_; }
+  // What carries the replayed bursts, for further network targets.
+  Transmitter& relay() { return relay_; }
 
  signals:
   // The mode changed: on with the log's name as the source, or off with

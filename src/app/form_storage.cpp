@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
@@ -22,8 +23,12 @@ namespace waymock::app {
 namespace {
 
 constexpr const char* kGroup = "TfrmMain";
-// Settings the form did not keep from the start stay out of its group.
-constexpr const char* kExtraGroup = "Extra";
+// Settings the form did not keep from the start stay out of its group, in the
+// Advanced page's.
+constexpr const char* kExtraGroup = "Advanced";
+// Where earlier versions kept them: read when the new group lacks a value,
+// and dropped on the next save.
+constexpr const char* kFormerExtraGroup = "Extra";
 
 // Runs `each` for the form's own values in its group, then for the extra ones
 // in theirs; the form's group is current again after.
@@ -61,6 +66,18 @@ QString readText(const QSettings& settings, const QString& name, const QString& 
   const QVariant value = settings.value(name, fallback);
   if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(',');
   return value.toString();
+}
+
+// The values kept in the former group; the form's group is current again after.
+QHash<QString, QString> formerExtraValues(QSettings& settings) {
+  QHash<QString, QString> values;
+  settings.endGroup();
+  settings.beginGroup(kFormerExtraGroup);
+  for (const QString& name : settings.childKeys())
+    values.insert(name, readText(settings, name, {}));
+  settings.endGroup();
+  settings.beginGroup(kGroup);
+  return values;
 }
 
 QString screenSuffix() {
@@ -191,9 +208,12 @@ bool FormStorage::restore() {
   const auto settings = open();
   if (parseSettingInt(text(readText(*settings, "FormVersion", {}))).value_or(0) < 0) return true;
   if (!runGuarded(this, [&] { restorePosition(*settings); })) return true;
+  const QHash<QString, QString> former = formerExtraValues(*settings);
   forEachInGroup(*settings, values_, [&](const StoredValue& value) {
     try {
-      applyText(value, readText(*settings, value.name, currentText(value)));
+      const QString fallback =
+          value.extra ? former.value(value.name, currentText(value)) : currentText(value);
+      applyText(value, readText(*settings, value.name, fallback));
     } catch (const std::exception&) {
       // One value that cannot be restored leaves the others to be restored.
     }
@@ -257,6 +277,9 @@ void FormStorage::write(bool acceptedClose) {
   forEachInGroup(*settings, values_, [&](const StoredValue& value) {
     if (value.control) put(value.name, currentText(value));
   });
+  settings->endGroup();
+  settings->remove(kFormerExtraGroup);
+  settings->beginGroup(kGroup);
   settings->sync();
   if (settings->status() != QSettings::NoError) {
     raiseIo("Cannot save the settings to " + text(settings->fileName()) + ".");

@@ -21,7 +21,8 @@ enum class StoredKind {
 };
 
 // One persisted control: the value name ("efAlt_Value"), the control and its
-// kind; an `extra` value is kept in the group "Extra", apart from the form's own.
+// kind; an `extra` value is kept in the group "Advanced", apart from the form's own
+// (read from the former group "Extra" when "Advanced" lacks it).
 struct StoredValue {
   QString name;
   QPointer<QWidget> control;

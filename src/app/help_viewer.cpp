@@ -29,6 +29,8 @@ QString helpPage(int context) {
       return "settings.html";
     case kHelpSatellites:
       return "satellites.html";
+    case kHelpAdvanced:
+      return "advanced.html";
     default:
       raise("There is no help for context " + std::to_string(context) + ".");
   }

@@ -12,6 +12,7 @@ namespace waymock::app {
 inline constexpr int kHelpSimulator = 20;
 inline constexpr int kHelpSettings = 30;
 inline constexpr int kHelpSatellites = 40;
+inline constexpr int kHelpAdvanced = 50;
 
 // The help pages' folder next to the program, <prefix>/share/waymock/help with
 // the program in <prefix>/bin (the build folder has the same layout), when it

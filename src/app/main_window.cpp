@@ -15,11 +15,14 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/error_text.h"
 #include "app/file_mode_controller.h"
 #include "app/form_storage.h"
 #include "app/handler_guard.h"
 #include "app/help_viewer.h"
+#include "app/output_group.h"
 #include "app/output_log.h"
+#include "app/second_ticker.h"
 #include "app/serial_ports.h"
 #include "app/window_prompts.h"
 #include "engine/position_text.h"
@@ -88,6 +91,7 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
   mainTimer_.setParent(this);
   mainTimer_.setObjectName("MainTimer");
   mainTimer_.setInterval(1000);
+  secondTicker_ = new SecondTicker(this);
   generator_.SetLatitude_Direction(TCardinalPoint::cpNorth);
   generator_.SetLongitude_Direction(TCardinalPoint::cpEast);
   generator_.SetMagnetic_Variation_Direction(TCardinalPoint::cpWest);
@@ -100,6 +104,8 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+  // The further targets leave the transmitters before the replay's goes.
+  ui_->OutputGroup->closeTargets();
   // The replay goes before the generator it sends through.
   delete fileMode_;
   mainTimer_.stop();
@@ -160,6 +166,7 @@ void TfrmMain::setUpToolBar() {
 
 void TfrmMain::connectHandlers() {
   connect(&mainTimer_, &QTimer::timeout, this, &TfrmMain::MainTimerTimer);
+  connect(secondTicker_, &SecondTicker::due, this, &TfrmMain::SecondTickerDue);
   connect(ui_->btnStart, &QAction::triggered, this, &TfrmMain::btnStartClick);
   connect(ui_->btnStop, &QAction::triggered, this, &TfrmMain::btnStopClick);
   connect(ui_->btnPause, &QAction::triggered, this, &TfrmMain::btnPauseClick);
@@ -249,9 +256,10 @@ void TfrmMain::PageControlChange(int) {
 
 void TfrmMain::FormKeyDown() {
   runGuarded(this, [this] {
-    static constexpr int kContexts[] = {kHelpSimulator, kHelpSettings, kHelpSatellites};
+    static constexpr int kContexts[] = {kHelpSimulator, kHelpSettings, kHelpSatellites,
+                                        kHelpAdvanced};
     const int page = ui_->PageControl->currentIndex();
-    showHelp(page >= 0 && page < 2 ? kContexts[page] : kContexts[2]);
+    showHelp(page >= 0 && page < 4 ? kContexts[page] : kContexts[2]);
   });
 }
 
@@ -274,11 +282,35 @@ void TfrmMain::ApplyStartPosition() {
 }
 
 void TfrmMain::ApplySettings() {
-  const int interval =
-      waymock::ApplySettings(readSettings(), generator_, simulation_.settings, udp_);
+  const SimulatorSettings settings = readSettings();
+  const int interval = waymock::ApplySettings(settings, generator_, simulation_.settings, udp_);
   // Setting the same interval would restart a running countdown.
   if (mainTimer_.interval() != interval) mainTimer_.setInterval(interval);
+  fileMode_->receiver().setModern(settings.modernReceiver);
+  applyTickTiming(settings, interval);
   steerMotion();
+}
+
+void TfrmMain::applyTickTiming(const SimulatorSettings& settings, int intervalMs) {
+  if (!settings.ticksOnSecond) {
+    secondTicker_->stop();
+    return;
+  }
+  const std::chrono::nanoseconds interval = std::chrono::milliseconds(intervalMs);
+  const std::chrono::nanoseconds phase = std::chrono::milliseconds(settings.tickPhase);
+  // The grid stays where it is while its timing does.
+  if (secondTicker_->active() && secondTicker_->interval() == interval &&
+      secondTicker_->phase() == phase) {
+    return;
+  }
+  secondTicker_->start(interval, phase);
+}
+
+void TfrmMain::openNetworkTargets() {
+  ui_->OutputGroup->openTargets(readSettings(), {&simulation_, &fileMode_->relay()},
+                                [this](const std::exception& error) {
+                                  showError(QString::fromStdString(errorBoxText(error)));
+                                });
 }
 
 // --- Targets ---
@@ -361,6 +393,7 @@ void TfrmMain::btnStartClick() {
       showError(QString::fromStdString("Cannot connect to " + port + "." +
                                        (reason.empty() ? "" : "\n" + reason)));
     }
+    openNetworkTargets();
     if (fileMode_->active()) {
       fileMode_->start();
       return;
@@ -388,6 +421,7 @@ void TfrmMain::btnStopClick() {
     }
     generator_.ClosePort();
     dropVirtualPort();
+    ui_->OutputGroup->closeTargets();
     ApplyStartPosition();
     stopMotion();
     simulationStarted_ = false;
@@ -432,16 +466,24 @@ void TfrmMain::btnBackClick() {
 }
 
 void TfrmMain::MainTimerTimer() {
-  if (fileMode_->active()) return;
+  // On the second, the main timer only says whether the simulation runs.
+  if (fileMode_->active() || secondTicker_->active()) return;
   mainTimer_.stop();
-  runGuarded(&mainTimer_, [this] {
-    simulation_.setUdp(ui_->cbUDP->isChecked() ? &udp_ : nullptr);
-    const bool turn = ui_->cbMove->isChecked() && !satelliteEditorOpen_;
-    simulation_.settings.moveSatellites = turn;
-    if (simulation_.tick() > 0) ui_->PaintBox->update();
-  });
+  runGuarded(&mainTimer_, [this] { runTick(std::nullopt); });
   // The next tick comes a full interval after this one ends.
   mainTimer_.start();
+}
+
+void TfrmMain::SecondTickerDue(const TDateTime& epoch) {
+  if (fileMode_->active() || !mainTimer_.isActive()) return;
+  runGuarded(secondTicker_, [this, &epoch] { runTick(epoch); });
+}
+
+void TfrmMain::runTick(std::optional<TDateTime> epoch) {
+  simulation_.setUdp(ui_->cbUDP->isChecked() ? &udp_ : nullptr);
+  const bool turn = ui_->cbMove->isChecked() && !satelliteEditorOpen_;
+  simulation_.settings.moveSatellites = turn;
+  if (simulation_.tick(epoch) > 0) ui_->PaintBox->update();
 }
 
 void TfrmMain::showTransmitted(const std::string& burst) {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/simulation.h"
@@ -27,10 +28,12 @@ namespace waymock::app {
 class FileModeController;
 class FormStorage;
 class HelpViewer;
+class SecondTicker;
 class TrayController;
 class WindowPrompts;
 
-// The simulator's main window: the Simulator, Settings and Satellites pages,
+// The simulator's main window: the Simulator, Settings, Satellites and
+// Advanced pages,
 // the owner of the generator, the main timer and the UDP sender. It wires
 // the features that have objects of their own: file mode
 // (FileModeController), the output log (OutputLog), the tray
@@ -74,6 +77,8 @@ class TfrmMain : public QMainWindow {
   // F1: help at the page shown.
   void FormKeyDown();
   void MainTimerTimer();
+  // With ticks on the second the tick comes from here, carrying its epoch.
+  void SecondTickerDue(const waymock::TDateTime& epoch);
   void btnStartClick();
   void btnStopClick();
   void btnPauseClick();
@@ -121,6 +126,10 @@ class TfrmMain : public QMainWindow {
   // simulator without a motion.
   void enableFixControls();
   void showMotionProgress();
+  // Ticks on the second as the settings say; off, the main timer's ticks.
+  void applyTickTiming(const SimulatorSettings& settings, int intervalMs);
+  void runTick(std::optional<TDateTime> epoch);
+  void openNetworkTargets();
   void ListSerialPorts();
   void setUpToolBar();
   void connectHandlers();
@@ -143,6 +152,7 @@ class TfrmMain : public QMainWindow {
   UdpSender udp_;
   Simulation simulation_;
   QTimer mainTimer_;
+  SecondTicker* secondTicker_ = nullptr;
   std::unique_ptr<VirtualSerialPort> virtualPort_;
   QMenu* popSerial_ = nullptr;
   bool shown_ = false;

@@ -19,8 +19,6 @@ namespace waymock::app {
 
 namespace {
 
-constexpr int kRows = 32;
-
 enum Column { kId, kElevation, kAzimuth, kSnr };
 
 // A column's text as a whole number for the generator; a value that does not
@@ -39,6 +37,66 @@ QIcon toolIcon(const QWidget& widget, const char* themeName, QStyle::StandardPix
   return QIcon::fromTheme(QString::fromLatin1(themeName), widget.style()->standardIcon(fallback));
 }
 
+using generator::Constellation;
+
+std::vector<SatelliteRow> rowsOf(bool gps) {
+  std::vector<SatelliteRow> rows;
+  for (const Constellation system : generator::kConstellations) {
+    if ((system == Constellation::gps) != gps) continue;
+    const std::uint16_t count = generator::TTarnNMEAGenerator::satelliteCount(system);
+    for (std::uint16_t number = 1; number <= count; ++number) rows.push_back({system, number});
+  }
+  return rows;
+}
+
+const std::vector<SatelliteRow>& gpsRows() {
+  static const std::vector<SatelliteRow> rows = rowsOf(true);
+  return rows;
+}
+const std::vector<SatelliteRow>& moreRows() {
+  static const std::vector<SatelliteRow> rows = rowsOf(false);
+  return rows;
+}
+
+// A row's name: the PRN, or the satellite file's section name ("GL7").
+QString rowName(const SatelliteRow& row) {
+  return QString::fromLatin1(
+             generator::constellationInfo(row.system).section.data(),
+             static_cast<qsizetype>(generator::constellationInfo(row.system).section.size())) +
+         QString::number(row.number);
+}
+
+void setUpList(QTableWidget& list, int rows) {
+  list.setRowCount(rows);
+  list.horizontalHeader()->setSectionsClickable(false);
+  list.horizontalHeader()->setSortIndicatorShown(false);
+  // The selection stays as visible when the list loses the focus.
+  QPalette palette = list.palette();
+  for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+  }
+  list.setPalette(palette);
+  for (int row = 0; row < rows; ++row) {
+    for (int column = kId; column <= kSnr; ++column) {
+      auto* item = new QTableWidgetItem;
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable |
+                     (column == kId ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
+      item->setTextAlignment(column == kId ? Qt::AlignLeft | Qt::AlignVCenter
+                                           : Qt::AlignRight | Qt::AlignVCenter);
+      list.setItem(row, column, item);
+    }
+  }
+  // Space toggles the current row's box wherever in the row the user clicked:
+  // the current cell stays in the box's column.
+  QObject::connect(list.selectionModel(), &QItemSelectionModel::currentChanged, &list,
+                   [&list](const QModelIndex& current) {
+                     if (current.isValid() && current.column() != kId) {
+                       list.selectionModel()->setCurrentIndex(current.siblingAtColumn(kId),
+                                                              QItemSelectionModel::NoUpdate);
+                     }
+                   });
+}
+
 }  // namespace
 
 TfrmSatellites::TfrmSatellites(generator::TTarnNMEAGenerator& generator, std::string satelliteFile,
@@ -52,37 +110,13 @@ TfrmSatellites::TfrmSatellites(generator::TTarnNMEAGenerator& generator, std::st
   ui_->btnSet->setIcon(toolIcon(*this, "dialog-ok-apply", QStyle::SP_DialogApplyButton));
   ui_->btnReset->setIcon(toolIcon(*this, "edit-clear", QStyle::SP_DialogResetButton));
 
-  QTableWidget& list = *ui_->lvSat;
-  list.horizontalHeader()->setSectionsClickable(false);
-  list.horizontalHeader()->setSortIndicatorShown(false);
-  // The selection stays as visible when the list loses the focus.
-  QPalette palette = list.palette();
-  for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
-    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-  }
-  list.setPalette(palette);
-  for (int row = 0; row < kRows; ++row) {
-    for (int column = kId; column <= kSnr; ++column) {
-      auto* item = new QTableWidgetItem;
-      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable |
-                     (column == kId ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
-      item->setTextAlignment(column == kId ? Qt::AlignLeft | Qt::AlignVCenter
-                                           : Qt::AlignRight | Qt::AlignVCenter);
-      list.setItem(row, column, item);
-    }
-  }
-  // Space toggles the current row's box wherever in the row the user clicked:
-  // the current cell stays in the box's column.
-  connect(list.selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [&list](const QModelIndex& current) {
-            if (current.isValid() && current.column() != kId) {
-              list.selectionModel()->setCurrentIndex(current.siblingAtColumn(kId),
-                                                     QItemSelectionModel::NoUpdate);
-            }
-          });
+  setUpList(*ui_->lvSat, static_cast<int>(gpsRows().size()));
+  setUpList(*ui_->lvMoreSat, static_cast<int>(moreRows().size()));
   // Only a toggle by the user reaches here: the handlers that write rows
-  // block the list's signals.
-  connect(&list, &QTableWidget::itemChanged, this, &TfrmSatellites::SetSatellites);
+  // block the lists' signals.
+  for (QTableWidget* list : {ui_->lvSat, ui_->lvMoreSat}) {
+    connect(list, &QTableWidget::itemChanged, this, &TfrmSatellites::SetSatellites);
+  }
   connect(ui_->btnSet, &QToolButton::clicked, this, &TfrmSatellites::btnSetClick);
   connect(ui_->btnReset, &QToolButton::clicked, this, &TfrmSatellites::btnResetClick);
 }
@@ -103,24 +137,25 @@ void TfrmSatellites::FormShow() {
 }
 
 void TfrmSatellites::fillList() {
-  const auto satellites = generator_.GetSatellites();
-  QTableWidget& list = *ui_->lvSat;
-  const QSignalBlocker quiet(list);
-  for (int row = 0; row < kRows; ++row) {
-    const generator::TSatellite* sat = satellites[static_cast<std::size_t>(row) + 1];
-    list.item(row, kId)->setText(QString::number(row + 1));
-    list.item(row, kId)->setCheckState(sat && sat->Active() ? Qt::Checked : Qt::Unchecked);
-    list.item(row, kElevation)->setText(QString::number(sat ? sat->Elevation() : 0));
-    list.item(row, kAzimuth)->setText(QString::number(sat ? sat->Azimuth() : 0));
-    list.item(row, kSnr)->setText(QString::number(sat ? sat->SignalToNoiseRatio() : 0));
+  for (const auto& [list, rows] : lists()) {
+    const QSignalBlocker quiet(list);
+    for (int row = 0; row < static_cast<int>(rows->size()); ++row) {
+      const SatelliteRow& at = (*rows)[static_cast<std::size_t>(row)];
+      const generator::TSatellite* sat = generator_.satellite(at.system, at.number);
+      list->item(row, kId)->setText(rowName(at));
+      list->item(row, kId)->setCheckState(sat && sat->Active() ? Qt::Checked : Qt::Unchecked);
+      list->item(row, kElevation)->setText(QString::number(sat ? sat->Elevation() : 0));
+      list->item(row, kAzimuth)->setText(QString::number(sat ? sat->Azimuth() : 0));
+      list->item(row, kSnr)->setText(QString::number(sat ? sat->SignalToNoiseRatio() : 0));
+    }
   }
   ui_->PaintBox->update();
 }
 
-std::vector<int> TfrmSatellites::selectedRows() const {
+std::vector<int> TfrmSatellites::selectedRows(const QTableWidget& list) {
   std::vector<int> rows;
-  const QItemSelectionModel* selection = ui_->lvSat->selectionModel();
-  for (int row = 0; row < kRows; ++row) {
+  const QItemSelectionModel* selection = list.selectionModel();
+  for (int row = 0; row < list.rowCount(); ++row) {
     if (selection->isRowSelected(row, QModelIndex())) rows.push_back(row);
   }
   return rows;
@@ -128,34 +163,35 @@ std::vector<int> TfrmSatellites::selectedRows() const {
 
 void TfrmSatellites::btnSetClick() {
   runGuarded(ui_->btnSet, [this] {
-    const std::vector<int> rows = selectedRows();
-    if (rows.empty()) return;
     // A tool button takes no focus: a number still being typed counts too.
     for (auto* spin : {ui_->efElevation, ui_->efAzimuth, ui_->efSNR}) spin->interpretText();
-    QTableWidget& list = *ui_->lvSat;
-    const QSignalBlocker quiet(list);
-    for (const int row : rows) {
-      list.item(row, kId)->setCheckState(Qt::Checked);
-      list.item(row, kElevation)->setText(QString::number(ui_->efElevation->value()));
-      list.item(row, kAzimuth)->setText(QString::number(ui_->efAzimuth->value()));
-      list.item(row, kSnr)->setText(QString::number(ui_->efSNR->value()));
-    }
-    applyRows();
+    const QString values[] = {QString::number(ui_->efElevation->value()),
+                              QString::number(ui_->efAzimuth->value()),
+                              QString::number(ui_->efSNR->value())};
+    writeSelectedRows(Qt::Checked, values);
   });
 }
 
 void TfrmSatellites::btnResetClick() {
   runGuarded(ui_->btnReset, [this] {
-    const std::vector<int> rows = selectedRows();
-    if (rows.empty()) return;
-    QTableWidget& list = *ui_->lvSat;
-    const QSignalBlocker quiet(list);
-    for (const int row : rows) {
-      list.item(row, kId)->setCheckState(Qt::Unchecked);
-      for (const int column : {kElevation, kAzimuth, kSnr}) list.item(row, column)->setText("0");
-    }
-    applyRows();
+    const QString zeros[] = {"0", "0", "0"};
+    writeSelectedRows(Qt::Unchecked, zeros);
   });
+}
+
+void TfrmSatellites::writeSelectedRows(Qt::CheckState state, const QString (&values)[3]) {
+  bool any = false;
+  for (const auto& [list, rows] : lists()) {
+    const QSignalBlocker quiet(list);
+    for (const int row : selectedRows(*list)) {
+      any = true;
+      list->item(row, kId)->setCheckState(state);
+      for (const int column : {kElevation, kAzimuth, kSnr}) {
+        list->item(row, column)->setText(values[column - kElevation]);
+      }
+    }
+  }
+  if (any) applyRows();
 }
 
 void TfrmSatellites::SetSatellites() {
@@ -164,14 +200,21 @@ void TfrmSatellites::SetSatellites() {
 
 void TfrmSatellites::applyRows() {
   changed_ = true;
-  const QTableWidget& list = *ui_->lvSat;
-  for (int row = 0; row < kRows; ++row) {
-    generator_.SetSatellite(
-        static_cast<std::uint16_t>(row + 1), list.item(row, kId)->checkState() == Qt::Checked,
-        columnValue(list.item(row, kElevation)->text()),
-        columnValue(list.item(row, kAzimuth)->text()), columnValue(list.item(row, kSnr)->text()));
+  for (const auto& [list, rows] : lists()) {
+    for (int row = 0; row < static_cast<int>(rows->size()); ++row) {
+      const SatelliteRow& at = (*rows)[static_cast<std::size_t>(row)];
+      generator_.setSatellite(at.system, at.number,
+                              list->item(row, kId)->checkState() == Qt::Checked,
+                              columnValue(list->item(row, kElevation)->text()),
+                              columnValue(list->item(row, kAzimuth)->text()),
+                              columnValue(list->item(row, kSnr)->text()));
+    }
   }
   ui_->PaintBox->update();
+}
+
+std::array<TfrmSatellites::ListRows, 2> TfrmSatellites::lists() const {
+  return {{{ui_->lvSat, &gpsRows()}, {ui_->lvMoreSat, &moreRows()}}};
 }
 
 void TfrmSatellites::FormClose() {

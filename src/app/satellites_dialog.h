@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "generator/output_format.h"
 
 class QKeyEvent;
 
@@ -16,10 +21,20 @@ namespace waymock::generator {
 class TTarnNMEAGenerator;
 }
 
+class QTableWidget;
+
 namespace waymock::app {
 
-// The satellite editor: a checkable list of the generator's 32 satellites and
-// their sky plot. Showing it loads the satellite file into the generator,
+// The satellite a row of the editor's lists stands for: the GPS list's rows
+// are PRNs 1 to 32, the other list's the other systems' satellites in order.
+struct SatelliteRow {
+  generator::Constellation system;
+  std::uint16_t number;
+};
+
+// The satellite editor: a checkable list of the generator's 32 GPS
+// satellites, one beside it of the other systems' (GLONASS, Galileo, BeiDou),
+// and their sky plot. Showing it loads the satellite file into the generator,
 // every change in it goes to the generator at once, and hiding or destroying
 // it saves the file. Meant to be created for one modal showing and then
 // destroyed; while it exists the owner keeps the satellites from turning.
@@ -68,9 +83,15 @@ class TfrmSatellites : public QDialog {
   void FormKeyDown(const QKeyEvent& event);
 
  private:
+  using ListRows = std::pair<QTableWidget*, const std::vector<SatelliteRow>*>;
+  // Each list with the satellites of its rows.
+  std::array<ListRows, 2> lists() const;
   void fillList();
   void applyRows();
-  std::vector<int> selectedRows() const;
+  static std::vector<int> selectedRows(const QTableWidget& list);
+  // Set and Reset: the selected rows of both lists get `state` and `values`
+  // (elevation, azimuth, SNR); then every row goes to the generator.
+  void writeSelectedRows(Qt::CheckState state, const QString (&values)[3]);
 
   std::unique_ptr<Ui::TfrmSatellites> ui_;
   generator::TTarnNMEAGenerator& generator_;

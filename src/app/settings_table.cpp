@@ -2,14 +2,21 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLineEdit>
 #include <algorithm>
 #include <charconv>
 #include <climits>
 
 #include "app/address_edit.h"
+#include "app/file_progress_group.h"
+#include "app/motion_group.h"
+#include "app/output_group.h"
 #include "app/spin_edit.h"
 #include "support/error.h"
+#include "ui_file_progress_group.h"
 #include "ui_main_window.h"
+#include "ui_motion_group.h"
+#include "ui_output_group.h"
 
 namespace waymock::app {
 
@@ -23,6 +30,27 @@ template <auto member>
 QWidget* in(U& form) {
   return form.*member;
 }
+
+// A control of the Advanced page's Output group.
+template <auto member>
+QWidget* inOutput(U& form) {
+  return form.OutputGroup->form().*member;
+}
+using O = Ui::OutputGroup;
+
+// A control of the Advanced page's Motion group.
+template <auto member>
+QWidget* inMotion(U& form) {
+  return form.MotionGroup->form().*member;
+}
+using M = Ui::MotionGroup;
+
+// A control of the Advanced page's File mode group.
+template <auto member>
+QWidget* inFileMode(U& form) {
+  return form.FileProgressGroup->form().*member;
+}
+using F = Ui::FileProgressGroup;
 
 // The exact decimal a two-decimal field shows (59.99, not the nearest double).
 // Both conversions ignore the process's locale, which QApplication takes from
@@ -51,7 +79,8 @@ void showNumber(QWidget* control, long double value) {
 
 std::string textIn(QWidget* control) {
   if (auto* combo = qobject_cast<QComboBox*>(control)) return combo->currentText().toStdString();
-  return qobject_cast<AddressEdit*>(control)->address().toStdString();
+  if (auto* address = qobject_cast<AddressEdit*>(control)) return address->address().toStdString();
+  return qobject_cast<QLineEdit*>(control)->text().trimmed().toStdString();
 }
 
 void showText(QWidget* control, const std::string& text) {
@@ -59,13 +88,13 @@ void showText(QWidget* control, const std::string& text) {
   if (auto* combo = qobject_cast<QComboBox*>(control)) {
     combo->setCurrentIndex(combo->findText(shown));
   } else {
-    qobject_cast<AddressEdit*>(control)->setText(shown);
+    qobject_cast<QLineEdit*>(control)->setText(shown);
   }
 }
 
 }  // namespace
 
-const std::array<SettingField, 37> kSettingFields = {{
+const std::array<SettingField, 64> kSettingFields = {{
     {&in<&U::efAlt>, "efAlt_Value", &S::altitude, K::DecimalSpin},
     {&in<&U::efHeading>, "efHeading_Value", &S::heading, K::DecimalSpin},
     {&in<&U::efLnDeg>, "efLnDeg_Value", &S::longitudeDegree, K::WholeSpin},
@@ -104,6 +133,35 @@ const std::array<SettingField, 37> kSettingFields = {{
     {&in<&U::efMagneticVariation>, nullptr, &S::magneticVariation, K::DecimalSpin},
     {&in<&U::efMagneticVariationDirection>, nullptr, &S::magneticVariationDirection, K::ComboIndex},
     {&in<&U::efMagneticHeading>, nullptr, &S::magneticHeading, K::DecimalSpin},
+    // The Advanced page's, kept in its own group.
+    {&inOutput<&O::cmbProfile>, "cmbProfile_ItemIndex", &S::outputProfile, K::ComboIndex, true},
+    {&inOutput<&O::cmbZda>, "cmbZda_ItemIndex", &S::zdaForm, K::ComboIndex, true},
+    {&inOutput<&O::cbGps>, "cbGps_Checked", &S::gpsSatellites, K::Check, true},
+    {&inOutput<&O::cbGlonass>, "cbGlonass_Checked", &S::glonassSatellites, K::Check, true},
+    {&inOutput<&O::cbGalileo>, "cbGalileo_Checked", &S::galileoSatellites, K::Check, true},
+    {&inOutput<&O::cbBeidou>, "cbBeidou_Checked", &S::beidouSatellites, K::Check, true},
+    {&inOutput<&O::efTalker>, "efTalker_Text", &S::talker, K::LineText, true},
+    {&inOutput<&O::cbTcp>, "cbTcp_Checked", &S::tcpServer, K::Check, true},
+    {&inOutput<&O::efTcpPort>, "efTcpPort_Value", &S::tcpPort, K::WholeSpin, true},
+    {&inOutput<&O::cbTcpAllInterfaces>, "cbTcpAllInterfaces_Checked", &S::tcpAllInterfaces,
+     K::Check, true},
+    {&inOutput<&O::efUdpTargets>, "efUdpTargets_Text", &S::udpTargets, K::LineText, true},
+    {&inOutput<&O::cbOnSecond>, "cbOnSecond_Checked", &S::ticksOnSecond, K::Check, true},
+    {&inOutput<&O::efTickPhase>, "efTickPhase_Value", &S::tickPhase, K::WholeSpin, true},
+    {&inOutput<&O::cbModern>, "cbModern_Checked", &S::modernReceiver, K::Check, true},
+    {&inFileMode<&F::cbFilePaced>, "cbFilePaced_Checked", &S::replayPaced, K::Check, true},
+    {&inFileMode<&F::efFileRate>, "efFileRate_Value", &S::replayRate, K::DecimalSpin, true},
+    {&inFileMode<&F::cbFileLoop>, "cbFileLoop_Checked", &S::replayLoop, K::Check, true},
+    {&inMotion<&M::cmbMotion>, "cmbMotion_ItemIndex", &S::motionModel, K::ComboIndex, true},
+    {&inMotion<&M::cbGeodesic>, "cbGeodesic_Checked", &S::motionGeodesic, K::Check, true},
+    {&inMotion<&M::efRouteFile>, "efRouteFile_Text", &S::routeFile, K::LineText, true},
+    {&inMotion<&M::efRouteSpeed>, "efRouteSpeed_Value", &S::routeSpeed, K::DecimalSpin, true},
+    {&inMotion<&M::cbTrackTime>, "cbTrackTime_Checked", &S::routeTrackTime, K::Check, true},
+    {&inMotion<&M::efRouteRate>, "efRouteRate_Value", &S::routeRate, K::DecimalSpin, true},
+    {&inMotion<&M::cmbRouteEnd>, "cmbRouteEnd_ItemIndex", &S::routeEnd, K::ComboIndex, true},
+    {&inMotion<&M::cbUseTrackTime>, "cbUseTrackTime_Checked", &S::useTrackTime, K::Check, true},
+    {&inMotion<&M::efNoise>, "efNoise_Value", &S::noiseMetres, K::DecimalSpin, true},
+    {&inMotion<&M::efNoiseSeed>, "efNoiseSeed_Value", &S::noiseSeed, K::WholeSpin, true},
 }};
 
 SimulatorSettings settingsShownIn(Ui::TfrmMain& form) {

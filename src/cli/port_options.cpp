@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "engine/transmitter.h"
 #include "generator/nmea_generator.h"
+#include "platform/host_port.h"
 #include "platform/serial.h"
 #include "platform/socket_address.h"
 #include "platform/tcp_server.h"
@@ -25,70 +26,13 @@ namespace {
 
 // How an option reads an address: --udp names a host to send to, --tcp one of
 // this machine's to listen on, where port 0 lets the system pick.
-struct AddressForm {
-  const char* option;
-  const char* defaultHost;  // empty: the host must be given
-  int lowestPort;
-};
-constexpr AddressForm kUdpTarget{"--udp", "", 1};
-constexpr AddressForm kTcpAddress{"--tcp", "127.0.0.1", 0};
-
-// "HOST:PORT", an IPv6 host in brackets ("[::1]:10110", whose host is "::1");
-// with a default host, a bare "PORT" too.
-HostPort parseHostPort(const std::string& given, const AddressForm& form) {
-  const std::string option = form.option;
-  const std::string defaultHost = form.defaultHost;
-  const std::string shape = defaultHost.empty() ? "HOST:PORT" : "[HOST:]PORT";
-  const auto malformed = [&] {
-    raise(option + ": \"" + shownText(given) + "\" is not " + shape + " with a port from " +
-          std::to_string(form.lowestPort) + " to 65535.");
-  };
-  const bool bare = !defaultHost.empty() && given.find(':') == std::string::npos;
-  const std::string text = bare ? defaultHost + ":" + given : given;
-  const auto colon = text.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
-      text.size() - colon - 1 > 5) {
-    malformed();
-  }
-  HostPort result;
-  const auto [end, error] =
-      std::from_chars(text.data() + colon + 1, text.data() + text.size(), result.port);
-  if (error != std::errc() || end != text.data() + text.size() || result.port < form.lowestPort ||
-      result.port > 65535) {
-    malformed();
-  }
-  result.host = text.substr(0, colon);
-  // An IPv6 address has colons of its own, so it comes in brackets.
-  if (result.host.starts_with('[') && result.host.ends_with(']') && result.host.size() > 2) {
-    result.host = result.host.substr(1, result.host.size() - 2);
-  } else if (result.host.find_first_of(":[]") != std::string::npos) {
-    raise(option + ": \"" + shownText(given) + "\" is not " + shape +
-          "; an IPv6 host goes in brackets, as in [::1]:10110.");
-  }
-  return result;
-}
-
-// Each target once: a second --udp would send every burst twice, a second
-// --tcp could not listen. Ports the system picks are never the same.
-void refuseTwice(const std::vector<HostPort>& earlier, const HostPort& target,
-                 const std::string& option) {
-  const auto key = [](const HostPort& address) {
-    std::string text = hostPortText(address.host, address.port);
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-  };
-  const bool twice = std::any_of(earlier.begin(), earlier.end(), [&](const HostPort& address) {
-    return key(address) == key(target);
-  });
-  if (twice && target.port != 0) {
-    raise(option + ": " + hostPortText(shownText(target.host), target.port) + " is given twice.");
-  }
-}
+constexpr HostPortForm kUdpTarget{"--udp", "", 1};
+constexpr HostPortForm kTcpAddress{"--tcp", "127.0.0.1", 0};
 
 // A repeatable address option, read into `addresses` as the command line is
 // parsed.
 CLI::Option* addAddresses(CLI::App& command, const std::string& names,
-                          std::vector<HostPort>& addresses, const AddressForm& form,
+                          std::vector<HostPort>& addresses, const HostPortForm& form,
                           const std::string& help) {
   return command
       .add_option_function<std::vector<std::string>>(
@@ -97,7 +41,7 @@ CLI::Option* addAddresses(CLI::App& command, const std::string& names,
             addresses.clear();
             for (const std::string& text : texts) {
               HostPort address = parseHostPort(text, form);
-              refuseTwice(addresses, address, form.option);
+              refuseTwice(addresses, address, form);
               addresses.push_back(std::move(address));
             }
           },

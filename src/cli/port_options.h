@@ -40,6 +40,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/host_port.h"
+
 namespace CLI {
 class App;
 class Option;
@@ -58,12 +60,6 @@ class TTarnNMEAGenerator;
 }  // namespace waymock
 
 namespace waymock::cli {
-
-// A host as given (an IPv6 address without its brackets) and a port.
-struct HostPort {
-  std::string host;
-  int port = 0;
-};
 
 struct PortOptions {
   std::string port;           // --port; empty when not given

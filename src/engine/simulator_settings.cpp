@@ -44,6 +44,24 @@ void ApplyStartPosition(const SimulatorSettings& s, generator::TTarnNMEAGenerato
                                                           : TCardinalPoint::cpWest);
 }
 
+generator::OutputFormat outputFormatOf(const SimulatorSettings& s) {
+  using generator::Constellation;
+  generator::OutputFormat format;
+  if (s.outputProfile == "nmea41") format.profile = generator::OutputProfile::nmea41;
+  if (s.zdaForm == "standard") format.zda = generator::ZdaForm::standard;
+  format.constellations.clear();
+  const std::pair<bool, Constellation> systems[] = {{s.gpsSatellites, Constellation::gps},
+                                                    {s.glonassSatellites, Constellation::glonass},
+                                                    {s.galileoSatellites, Constellation::galileo},
+                                                    {s.beidouSatellites, Constellation::beidou}};
+  for (const auto& [checked, system] : systems) {
+    if (checked) format.constellations.insert(system);
+  }
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  if (s.talker.size() == 2 && upper(s.talker[0]) && upper(s.talker[1])) format.talker = s.talker;
+  return format;
+}
+
 int timerIntervalMilliseconds(long double seconds) {
   if (!std::isfinite(seconds)) return 1000;
   const long double milliseconds = std::trunc(seconds) * 1000;
@@ -89,6 +107,7 @@ int ApplySettings(const SimulatorSettings& s, generator::TTarnNMEAGenerator& g,
     if (checked) commands.insert(command);
   }
   g.SetCommands(commands);
+  g.setOutputFormat(outputFormatOf(s));
 
   if (s.udp) {
     guarded(

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "generator/output_format.h"
 #include "motion/motion_settings.h"
 #include "receiver/replay_pacing.h"
 #include "support/units.h"
@@ -79,7 +80,27 @@ struct SimulatorSettings {
   bool useTrackTime = false;      // the sentences carry the track's date and time
   long double noiseMetres = 0;
   int noiseSeed = 0;
+
+  // Output beyond the Settings page; the defaults give its sentences byte for byte.
+  std::string outputProfile = "classic";  // or "nmea41"
+  std::string zdaForm = "classic";        // or "standard"
+  bool gpsSatellites = true;              // the systems nmea41 reports
+  bool glonassSatellites = true;
+  bool galileoSatellites = true;
+  bool beidouSatellites = true;
+  std::string talker;  // empty, or two uppercase letters for every sentence
+  bool tcpServer = false;
+  int tcpPort = 10110;            // 0: the system picks one
+  bool tcpAllInterfaces = false;  // else loopback only
+  std::string udpTargets;         // further UDP targets, "HOST:PORT" each, comma or space between
+  bool ticksOnSecond = false;
+  int tickPhase = 50;           // milliseconds from a tick's epoch to its burst
+  bool modernReceiver = false;  // file mode reads GN fix sentences and GL/GA/GB satellites
 };
+
+// The sentence form the settings choose. A talker that is not two uppercase
+// letters counts as none.
+generator::OutputFormat outputFormatOf(const SimulatorSettings& settings);
 
 // File mode's pace: the interval's Delay, the log's own timing at its rate,
 // the loop.
@@ -93,7 +114,8 @@ motion::MotionSettings motionSettingsOf(const SimulatorSettings& settings);
 void ApplyStartPosition(const SimulatorSettings& settings,
                         generator::TTarnNMEAGenerator& generator);
 
-// Copies every other setting: into the generator (a rejected value becomes 0),
+// Copies every other setting: into the generator (a rejected value becomes 0;
+// the output format as outputFormatOf says),
 // the steps into `simulation`, and, when UDP is on, the destination into `udp`
 // (only what differs; errors leave the old destination). Returns the tick
 // interval in milliseconds.

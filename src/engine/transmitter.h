@@ -58,6 +58,11 @@ class Transmitter {
   // They must outlive the transmitter.
   void addUdp(UdpSender& udp) { moreUdp_.push_back(&udp); }
   void addTcp(TcpServer& tcp) { tcp_.push_back(&tcp); }
+  // Drops the further targets (before they end).
+  void clearAddedTargets() {
+    moreUdp_.clear();
+    tcp_.clear();
+  }
 
   // onThread: applies the result of a port write that has ended (the report
   // and what follows a burst the port took) and returns the bytes the port

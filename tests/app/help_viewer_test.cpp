@@ -24,7 +24,8 @@ TEST(HelpViewer, OpensTheContentsAndEachContextsPage) {
   const std::pair<int, const char*> contexts[] = {
       {kHelpSimulator, "The Simulator page"},
       {kHelpSettings, "The Settings page"},
-      {kHelpSatellites, "The Satellites page and the satellite editor"}};
+      {kHelpSatellites, "The Satellites page and the satellite editor"},
+      {kHelpAdvanced, "The Advanced page"}};
   for (const auto& [context, title] : contexts) {
     viewer.showContext(context);
     EXPECT_EQ(viewer.browser().documentTitle(), title) << context;

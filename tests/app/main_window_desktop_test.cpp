@@ -59,8 +59,8 @@ TEST(MainWindowDesktop, MinimiseHidesToTheTrayOnlyWhereThereIsOne) {
 TEST(MainWindowDesktop, HelpOpensOneViewerAtThePageAskedFor) {
   DesktopWindow win;
   win.showAndWait();
-  const char* pages[] = {"simulator.html", "settings.html", "satellites.html"};
-  for (int page : {0, 1, 2}) {
+  const char* pages[] = {"simulator.html", "settings.html", "satellites.html", "advanced.html"};
+  for (int page : {0, 1, 2, 3}) {
     win.ui.PageControl->setCurrentIndex(page);
     QTest::keyClick(&win.w, Qt::Key_F1);
     EXPECT_EQ(win.helpPageShown(), pages[page]);

@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -85,8 +86,10 @@ TEST_F(SatellitesDialog, FormAsSeen) {
   form.show();
   EXPECT_EQ(form.windowTitle(), "Satellites");
   EXPECT_TRUE(form.isModal());
-  EXPECT_EQ(form.size(), QSize(676, 363));
-  EXPECT_LE((form.geometry().center() - owner.geometry().center()).manhattanLength(), 2);
+  EXPECT_EQ(form.size(), QSize(946, 363));
+  // Centred on its owner, as far as the screen (800 wide here) lets it.
+  EXPECT_LE(std::abs(form.geometry().center().y() - owner.geometry().center().y()), 2);
+  EXPECT_GE(form.frameGeometry().left(), form.screen()->geometry().left());
 
   auto* lv = form.findChild<QTableWidget*>("lvSat");
   ASSERT_EQ(lv->rowCount(), 32);
@@ -213,6 +216,37 @@ TEST_F(SatellitesDialog, CheckBoxClickAndSpaceReachTheGenerator) {
   EXPECT_TRUE(row(6).active);
   QTest::keyClick(list, Qt::Key_Space);
   EXPECT_FALSE(generatorSat(7).active);
+}
+
+// The other systems' satellites, in a list of their own beside the GPS one.
+TEST_F(SatellitesDialog, TheOtherSystemsListWorksLikeTheGpsList) {
+  using generator::Constellation;
+  test::writeFile(file, "[GL2]\r\nActive=1\r\nElevation=45\r\nAzimuth=120\r\nSNR=40\r\n");
+  open();
+  QTableWidget* gps = list;
+  list = child<QTableWidget>("lvMoreSat");
+  ASSERT_EQ(list->rowCount(), 24 + 36 + 63);
+  EXPECT_EQ(list->item(1, 0)->text(), "GL2");
+  EXPECT_EQ(list->item(24, 0)->text(), "GA1");
+  EXPECT_EQ(list->item(122, 0)->text(), "GB63");
+  EXPECT_EQ(row(1), (Sat{true, 45, 120, 40})) << "loaded on show";
+
+  const auto sat = [&](Constellation system, int number) {
+    const auto* s = gen.satellite(system, static_cast<std::uint16_t>(number));
+    return Sat{s->Active(), s->Elevation(), s->Azimuth(), s->SignalToNoiseRatio()};
+  };
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, checkBoxRect(24).center());
+  EXPECT_TRUE(sat(Constellation::galileo, 1).active);
+
+  child<QSpinBox>("efElevation")->setValue(30);
+  selectRows({60});
+  gps->selectRow(4);
+  QTest::mouseClick(child<QToolButton>("btnSet"), Qt::LeftButton);
+  EXPECT_EQ(sat(Constellation::beidou, 1), (Sat{true, 30, 0, 0}));
+  EXPECT_EQ(generatorSat(5), (Sat{true, 30, 0, 0})) << "the GPS list's selection too";
+  EXPECT_EQ(sat(Constellation::glonass, 2), (Sat{true, 45, 120, 40})) << "not selected";
+  dialog->hide();
+  EXPECT_NE(test::readFile(file).find("[GB1]"), std::string::npos) << "saved on close";
 }
 
 TEST_F(SatellitesDialog, ClosingRewritesTheFileWithAll32Sections) {

@@ -58,6 +58,26 @@ TEST(SimulatorSettings, SettingsWithTheirFallbacks) {
   EXPECT_EQ(udp.port(), 10110);
 }
 
+TEST(SimulatorSettings, TheOutputFormatFollowsTheAdvancedSettings) {
+  using generator::Constellation;
+  EXPECT_EQ(outputFormatOf(SimulatorSettings{}), generator::OutputFormat{}) << "the classic bytes";
+  SimulatorSettings s;
+  s.outputProfile = "nmea41";
+  s.zdaForm = "standard";
+  s.glonassSatellites = false;
+  s.beidouSatellites = false;
+  const generator::OutputFormat format = outputFormatOf(s);
+  EXPECT_EQ(format.profile, generator::OutputProfile::nmea41);
+  EXPECT_EQ(format.zda, generator::ZdaForm::standard);
+  EXPECT_EQ(format.constellations,
+            (generator::Constellations{Constellation::gps, Constellation::galileo}));
+  // A talker that is not two uppercase letters counts as none.
+  for (const std::string talker : {"GP", "G", "gp", "GPS"}) {
+    s.talker = talker;
+    EXPECT_EQ(outputFormatOf(s).talker, talker == "GP" ? "GP" : "") << talker;
+  }
+}
+
 TEST(SimulatorSettings, AnIntervalBeyondTheTimerWaitsTheLongestItCan) {
   EXPECT_EQ(timerIntervalMilliseconds(1), 1000);
   EXPECT_EQ(timerIntervalMilliseconds(2.9L), 2000);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -370,6 +371,42 @@ TEST_F(WindowProcess, StopSignalSavesTheSettingsAndRemovesTheVirtualPort) {
     EXPECT_NE(test::readFile(window.settingsFile()).find("efAlt_Value=7\n"), std::string::npos)
         << test::readFile(window.settingsFile());
   }
+}
+
+// The Advanced page's settings, kept from an earlier run, shape what a client
+// reads: nmea41 with the standard ZDA on the second, parsed by pynmea2.
+TEST_F(WindowProcess, KeptAdvancedSettingsShapeWhatAClientReads) {
+  test::LocaleGuard locale(test::kDecimalCommaLocale);
+  if (!locale.ok()) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+  Window window(
+      Start()
+          .withLocale(test::kDecimalCommaLocale)
+          .withSettings(
+              "[Advanced]\ncmbProfile_ItemIndex=1\ncmbZda_ItemIndex=1\ncbOnSecond_Checked=True\n"));
+  std::vector<std::string> steps = {"key:alt+i"};
+  steps.insert(steps.end(), kPickVirtualPort.begin(), kPickVirtualPort.end());
+  steps.insert(steps.end(), {"key:alt+o", "key:F5"});
+  window.drive(steps);
+  std::string got = readPortUntil(window.virtualPort(), [](const std::string& text) {
+    const auto second = text.find("$GNZDA", text.find("$GNZDA") + 1);
+    return second != std::string::npos && text.find("\r\n", second) != std::string::npos;
+  });
+  window.process().stop();
+  // Whole sentences only: the first one read may have begun before the open.
+  got = got.substr(got.find("\r\n$") + 2, got.rfind("\r\n") - got.find("\r\n$"));
+  const test::ProcessResult read =
+      test::runProcess({kPython, WAYMOCK_SOURCE_DIR "/tests/interop/pynmea2_read.py"}, got);
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+  EXPECT_EQ(read.out.find("\"error\""), std::string::npos) << read.out;
+  std::smatch zda;
+  ASSERT_TRUE(std::regex_search(
+      read.out, zda,
+      std::regex(
+          R"re("talker": "GN", "type": "ZDA", "timestamp": "(\d\d:\d\d:\d\d)", "day": \d+, "month": \d+, "year": 20\d\d)re")))
+      << read.out;
+  EXPECT_NE(read.out.find(R"("talker": "GN", "type": "RMC", "timestamp": ")" + zda[1].str() + "\""),
+            std::string::npos)
+      << "whole seconds, no fraction: " << read.out;
 }
 
 }  // namespace

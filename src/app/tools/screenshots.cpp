@@ -107,7 +107,7 @@ int main(int argc, char* argv[]) {
   window.simulation().onTransmitted(g.GetSentences());
   window.show();
   const QDir& folder = answers.folder;
-  const char* names[] = {"simulator", "settings", "satellites"};
+  const char* names[] = {"simulator", "settings", "satellites", "advanced"};
   auto* pages = window.findChild<QTabWidget*>("PageControl");
   for (int i = 0; i < pages->count(); ++i) {
     pages->setCurrentIndex(i);

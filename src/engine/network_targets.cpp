@@ -1,0 +1,51 @@
+#include "engine/network_targets.h"
+
+#include <exception>
+
+#include "engine/simulator_settings.h"
+#include "engine/transmitter.h"
+#include "platform/tcp_server.h"
+#include "platform/udp_sender.h"
+
+namespace waymock {
+
+NetworkTargets::NetworkTargets() = default;
+
+NetworkTargets::~NetworkTargets() {
+  close();
+}
+
+void NetworkTargets::open(const SimulatorSettings& s, const std::vector<Transmitter*>& transmitters,
+                          const Problem& problem) {
+  close();
+  if (s.tcpServer) {
+    try {
+      tcp_ = std::make_unique<TcpServer>(s.tcpAllInterfaces ? "0.0.0.0" : "127.0.0.1", s.tcpPort);
+    } catch (const std::exception& e) {
+      problem(e);
+    }
+  }
+  try {
+    for (const HostPort& target : parseHostPortList(s.udpTargets, kUdpTargetForm)) {
+      udp_.push_back(std::make_unique<UdpSender>(target.host, target.port));
+    }
+  } catch (const std::exception& e) {
+    // What the user sees listed is either all served or said to be wrong.
+    udp_.clear();
+    problem(e);
+  }
+  attached_ = transmitters;
+  for (Transmitter* transmitter : attached_) {
+    for (const auto& udp : udp_) transmitter->addUdp(*udp);
+    if (tcp_) transmitter->addTcp(*tcp_);
+  }
+}
+
+void NetworkTargets::close() {
+  for (Transmitter* transmitter : attached_) transmitter->clearAddedTargets();
+  attached_.clear();
+  udp_.clear();
+  tcp_.reset();
+}
+
+}  // namespace waymock
