@@ -12,6 +12,8 @@
 #include <string_view>
 
 #include "receiver/custom_gps_receiver.h"
+#include "support/nmea_checksum.h"
+#include "support/number_text.h"
 
 namespace {
 
@@ -43,12 +45,11 @@ constexpr std::size_t kLogBytes = 50u << 20;
 constexpr std::size_t kBlock = 64u << 10;
 
 void appendSentence(std::string& out, const char* body) {
-  unsigned sum = 0;
-  for (const char* p = body + 1; *p; ++p) sum ^= static_cast<unsigned char>(*p);
-  char suffix[8];
-  std::snprintf(suffix, sizeof suffix, "*%02X\r\n", sum);
+  const auto digits = waymock::upperHexDigits(waymock::nmeaChecksum(body + 1));
   out += body;
-  out += suffix;
+  out += '*';
+  out.append(digits.data(), digits.size());
+  out += "\r\n";
 }
 
 struct Log {

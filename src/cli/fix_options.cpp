@@ -13,6 +13,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "support/error.h"
+#include "support/number_text.h"
 #include "support/regular_file.h"
 #include "support/shown_text.h"
 
@@ -216,12 +217,9 @@ TDateTime parseUtc(const std::string& text) {
     malformed();
   }
   const auto field = [&](std::size_t at, std::size_t length) {
-    int value = 0;
-    for (std::size_t i = at; i < at + length; ++i) {
-      if (s[i] < '0' || s[i] > '9') malformed();
-      value = value * 10 + (s[i] - '0');
-    }
-    return value;
+    const auto value = readDigits(s.substr(at, length));
+    if (!value) malformed();
+    return static_cast<int>(*value);
   };
   DateTimeParts parts;
   parts.year = field(0, 4);
@@ -232,12 +230,9 @@ TDateTime parseUtc(const std::string& text) {
   parts.second = field(17, 2);
   long double fraction = 0;
   if (s.size() > 19) {
-    if (s[19] != '.' || s.size() == 20) malformed();
-    long double scale = 0.1L;
-    for (std::size_t i = 20; i < s.size(); ++i, scale /= 10) {
-      if (s[i] < '0' || s[i] > '9') malformed();
-      fraction += (s[i] - '0') * scale;
-    }
+    const auto digits = readFractionDigits(s.substr(20));
+    if (s[19] != '.' || !digits) malformed();
+    fraction = *digits;
   }
   TDateTime value = 0;
   try {

@@ -6,30 +6,20 @@
 #include "generator/nmea_generator.h"
 #include "generator/sentence_text.h"
 #include "support/error.h"
+#include "support/nmea_checksum.h"
 #include "support/number_text.h"
 
 namespace waymock::generator {
 
-using detail::kHexDigits;
 using detail::latitudeLetter;
 using detail::longitudeLetter;
 using detail::Sentence;
 using detail::yearDigits;
 
-namespace {
-
-std::uint8_t xorOf(std::string_view text) {
-  if (!text.empty() && text.front() == '$') text.remove_prefix(1);
-  std::uint8_t sum = 0;
-  for (char c : text) sum ^= static_cast<std::uint8_t>(c);
-  return sum;
-}
-
-}  // namespace
-
 std::string TTarnNMEAGenerator::CheckSum(std::string_view text) {
-  const std::uint8_t sum = xorOf(text);
-  return {kHexDigits[sum >> 4], kHexDigits[sum & 0xF]};
+  if (!text.empty() && text.front() == '$') text.remove_prefix(1);
+  const auto digits = upperHexDigits(nmeaChecksum(text));
+  return {digits.begin(), digits.end()};
 }
 
 void TTarnNMEAGenerator::appendGPGGA(std::string& out) const {

@@ -36,14 +36,10 @@ class IsoCursor {
 
   std::optional<int> digits(std::size_t count) {
     if (text_.size() - at_ < count) return std::nullopt;
-    int value = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      const char c = text_[at_ + i];
-      if (c < '0' || c > '9') return std::nullopt;
-      value = value * 10 + (c - '0');
-    }
+    const auto value = readDigits(text_.substr(at_, count));
+    if (!value) return std::nullopt;
     at_ += count;
-    return value;
+    return static_cast<int>(*value);
   }
   bool take(std::string_view choices) {
     if (at_ == text_.size() || choices.find(text_[at_]) == std::string_view::npos) return false;
@@ -52,15 +48,11 @@ class IsoCursor {
   }
   // The digits after a decimal point as a fraction; nothing when there are none.
   std::optional<double> fraction() {
-    double value = 0;
-    double scale = 0.1;
     const std::size_t start = at_;
-    for (; at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9'; ++at_) {
-      value += (text_[at_] - '0') * scale;
-      scale /= 10;
-    }
-    if (at_ == start) return std::nullopt;
-    return value;
+    at_ = std::min(text_.find_first_not_of("0123456789", at_), text_.size());
+    const auto value = readFractionDigits(text_.substr(start, at_ - start));
+    if (!value) return std::nullopt;
+    return static_cast<double>(*value);
   }
   bool atEnd() const { return at_ == text_.size(); }
 

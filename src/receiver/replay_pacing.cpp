@@ -5,6 +5,7 @@
 #include <string>
 
 #include "receiver/nmea_fields.h"
+#include "support/number_text.h"
 
 namespace waymock::receiver {
 
@@ -25,13 +26,9 @@ std::string_view field(std::string_view sentence, int index) {
   return sentence.substr(0, sentence.find(','));
 }
 
-std::optional<int> digits(std::string_view text, std::size_t at, std::size_t count) {
-  int value = 0;
-  for (std::size_t i = at; i < at + count; ++i) {
-    if (i >= text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
-    value = value * 10 + (text[i] - '0');
-  }
-  return value;
+std::optional<unsigned> digits(std::string_view text, std::size_t at, std::size_t count) {
+  if (at + count > text.size()) return std::nullopt;
+  return readDigits(text.substr(at, count));
 }
 
 // Days since 1 March of year 0 in the proleptic Gregorian calendar.
@@ -62,10 +59,10 @@ std::optional<RmcTime> rmcTime(std::string_view text, bool modern) {
   long double fraction = 0;
   if (time.size() > 6) {
     if (time[6] != '.') return std::nullopt;
-    long double scale = 0.1L;
-    for (std::size_t i = 7; i < time.size(); ++i, scale /= 10) {
-      if (time[i] < '0' || time[i] > '9') return std::nullopt;
-      fraction += (time[i] - '0') * scale;
+    if (time.size() > 7) {  // "hhmmss." alone reads as whole seconds
+      const auto digits = readFractionDigits(time.substr(7));
+      if (!digits) return std::nullopt;
+      fraction = *digits;
     }
   }
   RmcTime result;

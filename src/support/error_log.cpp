@@ -4,7 +4,6 @@
 #include <locale.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "support/clock.h"
 #include "support/datetime.h"
 #include "support/error.h"
+#include "support/number_text.h"
 
 namespace waymock {
 
@@ -75,13 +75,7 @@ DateTimeParts localNow(const Clock* clock) {
 }
 
 void appendDigits(std::string& out, int value, int width) {
-  std::array<char, 12> digits{};
-  int n = 0;
-  do {
-    digits[static_cast<std::size_t>(n++)] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value > 0 || n < width);
-  while (n > 0) out += digits[static_cast<std::size_t>(--n)];
+  appendUnsigned(out, static_cast<std::uint64_t>(value < 0 ? 0 : value), width);
 }
 
 // The time of day in the long time form of the user's locale (LC_ALL,

@@ -80,8 +80,10 @@ std::uint64_t scaledDigits(long double value, int shift) {
     char text[40];
     const char* const end =
         std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 14).ptr;
-    std::uint64_t digits = static_cast<std::uint64_t>(text[0] - '0');
-    for (int i = 2; i < 16; ++i) digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    std::uint64_t first = 0, rest = 0;
+    std::from_chars(text, text + 1, first);
+    std::from_chars(text + 2, text + 16, rest);
+    const std::uint64_t digits = first * kLowest15 + rest;
     // The conversion picked its own exponent; the caller's loop settles a mismatch.
     const char* sign = std::find(static_cast<const char*>(text), end, 'e') + 1;
     if (sign < end && *sign == '+') ++sign;
@@ -117,30 +119,6 @@ int binaryExponent(long double value) {
   return exponent;
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes the digits of value right-aligned ending just before `end`; returns
-// the first digit written.
-char* writeDigitsBackward(char* end, std::uint64_t value) {
-  while (value >= 100) {
-    const auto pair = static_cast<unsigned>(value % 100) * 2;
-    value /= 100;
-    *--end = kDigitPairs[pair + 1];
-    *--end = kDigitPairs[pair];
-  }
-  if (value >= 10) {
-    const auto pair = static_cast<unsigned>(value) * 2;
-    *--end = kDigitPairs[pair + 1];
-    *--end = kDigitPairs[pair];
-  } else {
-    *--end = static_cast<char>('0' + value);
-  }
-  return end;
-}
-
 constexpr std::uint64_t kUnsignedPowers[20] = {1,
                                                10,
                                                100,
@@ -161,20 +139,6 @@ constexpr std::uint64_t kUnsignedPowers[20] = {1,
                                                100'000'000'000'000'000,
                                                1'000'000'000'000'000'000,
                                                10'000'000'000'000'000'000u};
-
-int digitCount(std::uint64_t value) {
-  int n = 1;
-  while (n < 20 && value >= kUnsignedPowers[n]) ++n;
-  return n;
-}
-
-// Exactly `width` digits of value (which must have no more), zero-padded.
-char* writeFixedWidth(char* out, std::uint64_t value, int width) {
-  char* const end = out + width;
-  char* first = writeDigitsBackward(end, value);
-  while (first > out) *--first = '0';
-  return end;
-}
 
 // The pieces are a few characters long; a plain loop beats a library call.
 char* copy(char* out, const char* text, std::size_t n) {
@@ -225,22 +189,37 @@ double RoundTo2(double value) {
 }
 
 char* writeUnsigned(char* out, std::uint64_t value, int minWidth) {
-  if (value < 100 && minWidth <= 2) {  // the usual case in sentences
-    if (value >= 10 || minWidth == 2) *out++ = static_cast<char>('0' + value / 10);
-    *out++ = static_cast<char>('0' + value % 10);
-    return out;
-  }
-  const int n = digitCount(value);
-  return writeFixedWidth(out, value, n > minWidth ? n : minWidth);
+  if (minWidth <= 1) return std::to_chars(out, out + 20, value).ptr;
+  char digits[20];
+  char* const last = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<int>(last - digits);
+  if (length < minWidth) out = std::fill_n(out, minWidth - length, '0');
+  return std::copy(digits, last, out);
 }
 
 void appendUnsigned(std::string& out, std::uint64_t value, int minWidth) {
-  char buffer[20];
-  char* const end = buffer + sizeof buffer;
-  char* first = writeDigitsBackward(end, value);
-  const auto length = static_cast<int>(end - first);
-  if (length < minWidth) out.append(static_cast<std::size_t>(minWidth - length), '0');
-  out.append(first, end);
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(std::max(minWidth, 20)));
+  out.resize(
+      static_cast<std::size_t>(writeUnsigned(out.data() + at, value, minWidth) - out.data()));
+}
+
+std::optional<unsigned> readDigits(std::string_view digits) {
+  const char* const end = digits.data() + digits.size();
+  unsigned value = 0;
+  const auto [stop, error] = std::from_chars(digits.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<long double> readFractionDigits(std::string_view digits) {
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  std::string text(1, '.');  // std::from_chars reads ".250"
+  text += digits;
+  long double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
 }
 
 namespace {
@@ -308,7 +287,7 @@ char* writeExtended(char* out, long double value, char decimalPoint) {
     *out++ = static_cast<char>('0' + digits / tailPower);
     if (length > 1) {
       *out++ = decimalPoint;
-      out = writeFixedWidth(out, digits % tailPower, length - 1);
+      out = writeUnsigned(out, digits % tailPower, length - 1);
     }
     *out++ = 'E';
     if (e < 0) *out++ = '-';
@@ -317,19 +296,19 @@ char* writeExtended(char* out, long double value, char decimalPoint) {
   if (e >= 0) {
     const int integerDigits = e + 1;
     if (length <= integerDigits) {
-      out = writeFixedWidth(out, digits, length);
+      out = writeUnsigned(out, digits, length);
       for (int i = length; i < integerDigits; ++i) *out++ = '0';
       return out;
     }
     const std::uint64_t fractionPower = kUnsignedPowers[length - integerDigits];
-    out = writeFixedWidth(out, digits / fractionPower, integerDigits);
+    out = writeUnsigned(out, digits / fractionPower, integerDigits);
     *out++ = decimalPoint;
-    return writeFixedWidth(out, digits % fractionPower, length - integerDigits);
+    return writeUnsigned(out, digits % fractionPower, length - integerDigits);
   }
   *out++ = '0';
   *out++ = decimalPoint;
   for (int i = 0; i < -e - 1; ++i) *out++ = '0';
-  return writeFixedWidth(out, digits, length);
+  return writeUnsigned(out, digits, length);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "support/shown_text.h"
 
+#include "support/number_text.h"
+
 namespace waymock {
 
 std::string shownText(std::string_view text, std::size_t limit) {
   const bool cut = text.size() > limit;
   if (cut) text = text.substr(0, limit);
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string shown;
   shown.reserve(text.size() + 3);
   for (const char c : text) {
@@ -13,9 +14,9 @@ std::string shownText(std::string_view text, std::size_t limit) {
     if (byte >= 0x20 && byte < 0x7F) {
       shown += c;
     } else {
+      const auto digits = upperHexDigits(byte);
       shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 0x0F];
+      shown.append(digits.data(), digits.size());
     }
   }
   if (cut) shown += "...";

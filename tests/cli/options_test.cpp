@@ -23,9 +23,10 @@ using test::runProcess;
 
 const std::string kSeeHelp = "Run with --help for more information.\n";
 
-std::vector<std::string> cli(std::vector<std::string> args) {
-  args.insert(args.begin(), cliPath());
-  return args;
+std::vector<std::string> cli(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {cliPath()};
+  all.insert(all.end(), args.begin(), args.end());
+  return all;
 }
 
 TEST(CliOptions, ParserMessagesNameTheProgramAndAMistypedSubcommand) {

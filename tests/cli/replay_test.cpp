@@ -283,6 +283,69 @@ TEST(CliReplay, AModernReceiversLogReplaysWithModern) {
   }
 }
 
+// What the simulator writes in the nmea41 profile (GN fix sentences, NMEA 4.11
+// fields), saved, replays with --modern and re-sends the fix each burst
+// carried; run and replay in a locale whose decimal separator is ",".
+TEST(CliReplay, ASavedNmea41OutputReplaysItsFixesWithModern) {
+  test::TempDir dir;
+  test::writeFile(dir / "satellites.ini",
+                  "[3]\r\nActive=1\r\nElevation=45\r\nAzimuth=120\r\nSNR=40\r\n"
+                  "[7]\r\nActive=1\r\nElevation=20\r\nAzimuth=300\r\nSNR=35\r\n");
+  const std::vector<std::string> locale = {std::string("LC_ALL=") + test::kDecimalCommaLocale};
+  const auto recorded = runProcess({cliPath(),
+                                    "run",
+                                    "--profile",
+                                    "nmea41",
+                                    "--utc",
+                                    "2024-03-23T12:35:19Z",
+                                    "--lat",
+                                    "48:07:02.28N",
+                                    "--lon",
+                                    "011:31:00E",
+                                    "--alt",
+                                    "545.4",
+                                    "--speed-knots",
+                                    "22.4",
+                                    "--heading",
+                                    "84.4",
+                                    "--satellites",
+                                    (dir / "satellites.ini").string(),
+                                    "--count",
+                                    "3",
+                                    "--interval",
+                                    "0.01",
+                                    "--lat-step",
+                                    "10",
+                                    "--lon-step",
+                                    "-7",
+                                    "--virtual=" + (dir / "run-port").string()},
+                                   {}, 10s, locale);
+  ASSERT_EQ(recorded.exitCode, 0) << recorded.err;
+  const auto sent = bursts(recorded.out);
+  ASSERT_EQ(sent.size(), 3u);
+  ASSERT_EQ(fields(sent[0], "$GPRMC"), std::vector<std::string>{}) << sent[0];
+  test::writeFile(dir / "drive.log", recorded.out);
+
+  const auto replayed = runProcess({cliPath(), "replay", "--modern", (dir / "drive.log").string(),
+                                    "--delay", "0", "--virtual=" + (dir / "replay-port").string()},
+                                   {}, 10s, locale);
+  ASSERT_EQ(replayed.exitCode, 0) << replayed.err;
+  const auto echoed = bursts(replayed.out);
+  ASSERT_EQ(echoed.size(), 3u);
+  for (std::size_t i = 0; i < echoed.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(range(fields(echoed[i], "$GPGGA"), 2, 4), range(fields(sent[i], "$GNGGA"), 2, 4));
+    EXPECT_EQ(range(fields(echoed[i], "$GPGGA"), 9, 1), range(fields(sent[i], "$GNGGA"), 9, 1));
+    EXPECT_EQ(range(fields(echoed[i], "$GPRMC"), 3, 6), range(fields(sent[i], "$GNRMC"), 3, 6));
+  }
+  EXPECT_EQ(range(fields(echoed[2], "$GPRMC"), 3, 6),
+            (std::vector<std::string>{"4807.3713", "N", "01130.7667", "E", "22.4", "84.4"}));
+  EXPECT_EQ(range(fields(echoed[2], "$GPGGA"), 9, 1), std::vector<std::string>{"545.4"});
+  // The recorded GPS satellites go out too.
+  EXPECT_EQ(range(fields(echoed[2], "$GPGSV"), 4, 8),
+            (std::vector<std::string>{"3", "45", "120", "40", "7", "20", "300", "35"}));
+}
+
 // Only a regular file is replayed: a FIFO without a writer or a terminal would
 // hold the replay in a read that Ctrl-C cannot end.
 TEST(CliReplay, AMissingFileOrOneThatIsNotARegularFileIsAClearError) {

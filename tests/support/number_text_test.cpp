@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -226,6 +227,35 @@ TEST(NumberText, UnsignedWithPadding) {
     char buffer[24];
     EXPECT_EQ(std::string(buffer, writeUnsigned(buffer, c.value, c.width)), c.text);
   }
+}
+
+TEST(NumberText, DigitsAndFractionDigits) {
+  struct Case {
+    const char* text;
+    std::optional<unsigned> whole;
+    std::optional<long double> fraction;
+  };
+  const Case cases[] = {
+      {"250", 250u, 0.25L},
+      {"07", 7u, 0.07L},
+      {"0", 0u, 0.0L},
+      {"5000000000", std::nullopt, 0.5L},  // past unsigned, still a fraction
+      {"", std::nullopt, std::nullopt},
+      {"-5", std::nullopt, std::nullopt},
+      {"+5", std::nullopt, std::nullopt},
+      {" 5", std::nullopt, std::nullopt},
+      {"5 ", std::nullopt, std::nullopt},
+      {"2e1", std::nullopt, std::nullopt},
+      {"1.5", std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(readDigits(c.text), c.whole);
+    EXPECT_EQ(readFractionDigits(c.text), c.fraction);
+  }
+  // Any count of digits reads to the nearest value.
+  EXPECT_EQ(readFractionDigits(std::string(60, '9')), 1.0L);
+  EXPECT_EQ(readFractionDigits(std::string(60, '0') + "1"), 1e-61L);
 }
 
 }  // namespace
