@@ -19,6 +19,7 @@
 #include "cli/motion_options.h"
 #include "cli/output_options.h"
 #include "cli/port_options.h"
+#include "cli/run_control.h"
 #include "cli/stop_signals.h"
 #include "cli/tick_options.h"
 #include "engine/line_fit.h"
@@ -39,6 +40,7 @@ struct RunOptions {
   OutputOptions output;
   PortOptions ports;
   TickOptions tick;
+  ControlOptions control;
   std::string interval = "1";
   std::string latitudeStep = "1";
   std::string longitudeStep = "1";
@@ -108,6 +110,8 @@ int run(const RunOptions& o) {
   const long double longitudeStep = parseStep(o.longitudeStep, "--lon-step");
   if (o.count && *o.count < 1) raise("--count must be at least 1.");
   RunPace pace(o.tick, interval);
+  // A scenario that cannot be used stops the run before it begins.
+  const auto scenario = readRunScenario(o.control);
 
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(fixClock(o.fix), targets.opener());
@@ -127,11 +131,18 @@ int run(const RunOptions& o) {
   simulation.settings.moveSatellites = o.moveSatellites;
   simulation.setMotion(std::move(motion));
   simulation.onUdpError = targets.udpWarning();
+  // Scripts steer the run between ticks, from this thread.
+  std::unique_ptr<RunControl> control;
+  if (o.control.wanted() || o.control.scenario) {
+    control = std::make_unique<RunControl>(o.control, scenario, o.ports, generator, simulation,
+                                           targets, interval);
+  }
   BurstEcho echo([&signals] { return signals.raised(); });
   // The virtual port has no line rate: only a real device can be too slow.
   bool lineChecked = targets.virtualPort();
   simulation.onTransmitted = [&](const std::string& burst) {
     if (!o.quiet) echo.write(burst);
+    if (control) control->transmitted(burst);
     if (!lineChecked) checkLineFit(burst.size(), o.ports.baud, interval);
     lineChecked = true;
   };
@@ -169,12 +180,13 @@ int run(const RunOptions& o) {
     while (running()) {
       if (const auto written = simulation.collectWrite()) done = portAnswered(*written);
       if (done || pace.due()) break;
-      pace.wait(signals, simulation.writeEndedFd());
+      pace.wait(signals, simulation.writeEndedFd(), control ? control->fd() : -1);
+      if (control) control->service();
     }
     targets.reportRefusedClients();
     if (!running()) break;
-    // A time given by --utc stays fixed.
-    simulation.tick(o.fix.utc ? std::nullopt : pace.epoch());
+    // A time given by --utc stays fixed. A paused run lets its ticks pass.
+    if (!control || !control->paused()) simulation.tick(o.fix.utc ? std::nullopt : pace.epoch());
     pace.ticked();
   }
   simulation.waitForWrite();
@@ -222,6 +234,7 @@ void addRunCommand(CLI::App& app, Action& action) {
   cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output");
   addTickOptions(*cmd, options->tick);
   addMotionOptions(*cmd, options->motion);
+  addControlOptions(*cmd, options->control);
   cmd->callback([&action, options] { action = [options] { return run(*options); }; });
 }
 

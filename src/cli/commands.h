@@ -25,5 +25,6 @@ void addRunCommand(CLI::App& app, Action& action);
 void addDecodeCommand(CLI::App& app, Action& action);
 void addReplayCommand(CLI::App& app, Action& action);
 void addRouteInfoCommand(CLI::App& app, Action& action);
+void addCtlCommand(CLI::App& app, Action& action);
 
 }  // namespace waymock::cli

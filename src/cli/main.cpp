@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/help_format.h"
 #include "cli/port_options.h"
+#include "cli/run_control.h"
 #include "support/error.h"
 #include "support/shown_text.h"
 
@@ -89,9 +90,11 @@ int main(int argc, char** argv) {
   cli::addDecodeCommand(app, action);
   cli::addReplayCommand(app, action);
   cli::addRouteInfoCommand(app, action);
+  cli::addCtlCommand(app, action);
 
   try {
     cli::refuseEmptyVirtualPath(argc, argv);
+    cli::refuseEmptyControlPath(argc, argv);
     app.parse(argc, argv);
     return action ? action() : 0;
   } catch (const CLI::Success& e) {

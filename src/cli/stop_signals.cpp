@@ -53,7 +53,7 @@ bool StopSignals::raised() const {
   return raisedFlag != 0;
 }
 
-void StopSignals::wait(std::chrono::nanoseconds duration, int alsoFd, int otherFd) {
+void StopSignals::wait(std::chrono::nanoseconds duration, int alsoFd, int otherFd, int thirdFd) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + duration;
   while (!raised()) {
@@ -62,8 +62,9 @@ void StopSignals::wait(std::chrono::nanoseconds duration, int alsoFd, int otherF
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
     const timespec timeout{static_cast<time_t>(seconds.count()),
                            static_cast<long>((left - seconds).count())};
-    pollfd p[3] = {{pipe_[0], POLLIN, 0}, {alsoFd, POLLIN, 0}, {otherFd, POLLIN, 0}};
-    if (ppoll(p, 3, &timeout, nullptr) > 0) return;
+    pollfd p[4] = {
+        {pipe_[0], POLLIN, 0}, {alsoFd, POLLIN, 0}, {otherFd, POLLIN, 0}, {thirdFd, POLLIN, 0}};
+    if (ppoll(p, 4, &timeout, nullptr) > 0) return;
   }
 }
 

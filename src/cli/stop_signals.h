@@ -20,11 +20,11 @@ class StopSignals {
 
   bool raised() const;
 
-  // Waits `duration`, or less when a stop signal comes or `alsoFd` or
-  // `otherFd` (when not -1) becomes readable. The handler writes to a pipe
+  // Waits `duration`, or less when a stop signal comes or `alsoFd`,
+  // `otherFd` or `thirdFd` (when not -1) becomes readable. The handler writes to a pipe
   // that the wait polls, so a signal that arrives just before the wait starts
   // still cuts it short.
-  void wait(std::chrono::nanoseconds duration, int alsoFd = -1, int otherFd = -1);
+  void wait(std::chrono::nanoseconds duration, int alsoFd = -1, int otherFd = -1, int thirdFd = -1);
 
  private:
   static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};

@@ -79,13 +79,13 @@ void RunPace::ticked() {
   if (!timer_) next_ = std::chrono::steady_clock::now() + interval_;
 }
 
-void RunPace::wait(StopSignals& signals, int fd) {
+void RunPace::wait(StopSignals& signals, int fd, int otherFd) {
   if (!timer_) {
-    signals.wait(next_ - std::chrono::steady_clock::now(), fd);
+    signals.wait(next_ - std::chrono::steady_clock::now(), fd, otherFd);
     return;
   }
   // The timer wakes the wait; the bound is for nothing but certainty.
-  signals.wait(std::chrono::seconds(1), timer_->fd(), fd);
+  signals.wait(std::chrono::seconds(1), timer_->fd(), fd, otherFd);
 }
 
 void RunPace::reportSkipped() const {

@@ -52,9 +52,9 @@ class RunPace {
   // On the second: the due tick's epoch, for its time fields.
   std::optional<TDateTime> epoch() const { return epoch_; }
   void ticked();
-  // Waits until the next tick may be due, a stop signal comes or `fd` (when
-  // not -1) becomes readable.
-  void wait(StopSignals& signals, int fd);
+  // Waits until the next tick may be due, a stop signal comes or `fd` or
+  // `otherFd` (when not -1) becomes readable.
+  void wait(StopSignals& signals, int fd, int otherFd = -1);
   // Late ticks skipped over the run, on standard error, when there were any.
   void reportSkipped() const;
 

@@ -1,5 +1,6 @@
 #include "engine/transmitter.h"
 
+#include "engine/burst_filter.h"
 #include "engine/serial_writer.h"
 #include "generator/nmea_generator.h"
 #include "platform/tcp_server.h"
@@ -12,6 +13,7 @@ Transmitter::Transmitter(UdpSender* udp, PortWrite portWrite) : udp_(udp), portW
 Transmitter::~Transmitter() = default;
 
 int Transmitter::transmit(generator::TTarnNMEAGenerator& generator) {
+  if (filter_ != nullptr) return transmitFiltered(generator);
   if (portWrite_ == PortWrite::onThread) {
     const auto burst = std::make_shared<const std::string>(generator.GetSentences());
     sendToNetwork(burst);
@@ -25,6 +27,32 @@ int Transmitter::transmit(generator::TTarnNMEAGenerator& generator) {
   }
   if (written > 0) {
     if (onTransmitted) onTransmitted(generator.GetSentences());
+    portTook();
+  }
+  return written;
+}
+
+int Transmitter::transmitFiltered(generator::TTarnNMEAGenerator& generator) {
+  filter_->beforeBurst();
+  std::string text = generator.GetSentences();
+  const bool built = !text.empty();
+  filter_->filter(text);
+  if (text.empty()) {
+    // Held back on purpose (a dropout): time goes on for the fix all the same.
+    if (built) portTook();
+    return 0;
+  }
+  const auto burst = std::make_shared<const std::string>(std::move(text));
+  if (portWrite_ == PortWrite::onThread) {
+    sendToNetwork(burst);
+    if (!writer_) writer_ = std::make_unique<SerialWriter>(generator);
+    writer_->start(burst);
+    return 0;
+  }
+  const int written = generator.writeBurst(*burst);
+  sendToNetwork(burst);
+  if (written > 0) {
+    if (onTransmitted) onTransmitted(*burst);
     portTook();
   }
   return written;

@@ -9,6 +9,7 @@
 
 namespace waymock {
 
+class BurstFilter;
 class SerialWriter;
 class TcpServer;
 class UdpSender;
@@ -58,6 +59,10 @@ class Transmitter {
   // They must outlive the transmitter.
   void addUdp(UdpSender& udp) { moreUdp_.push_back(&udp); }
   void addTcp(TcpServer& tcp) { tcp_.push_back(&tcp); }
+  // Changes each burst before any target gets it; null for none. With a
+  // filter the burst is built once per transmission and every target and the
+  // report get that same text. It must outlive the transmitter.
+  void setBurstFilter(BurstFilter* filter) { filter_ = filter; }
   // Drops the further targets (before they end).
   void clearAddedTargets() {
     moreUdp_.clear();
@@ -89,10 +94,12 @@ class Transmitter {
   virtual void portTook() {}
 
  private:
+  int transmitFiltered(generator::TTarnNMEAGenerator& generator);
   void sendToNetwork(const std::shared_ptr<const std::string>& burst);
   void sendUdp(UdpSender& udp, const std::string& burst);
 
   UdpSender* udp_;
+  BurstFilter* filter_ = nullptr;
   PortWrite portWrite_;
   std::vector<UdpSender*> moreUdp_;
   std::vector<TcpServer*> tcp_;

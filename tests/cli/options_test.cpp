@@ -36,7 +36,7 @@ TEST(CliOptions, ParserMessagesNameTheProgramAndAMistypedSubcommand) {
        "waymock-cli: Unknown subcommand \"replya\"; did you mean \"replay\"?\n" + kSeeHelp},
       {{"navigate"},
        "waymock-cli: Unknown subcommand \"navigate\"; the subcommands are burst, run, decode, "
-       "replay, route-info.\n" +
+       "replay, route-info, ctl.\n" +
            kSeeHelp},
       {{}, "waymock-cli: A subcommand is required\n" + kSeeHelp},
       {{"burst", "--lat"},
@@ -114,9 +114,17 @@ TEST(CliOptions, TheHelpPageNamesEveryOption) {
       test::readFile(std::string(WAYMOCK_SOURCE_DIR) + "/docs/help/command-line.html");
   const std::regex option(R"(--[a-z][a-z0-9-]+)");
   std::set<std::string> options;
-  for (const char* command : {"burst", "run", "decode", "replay", "route-info"}) {
-    EXPECT_NE(page.find(std::string("waymock-cli ") + command), std::string::npos) << command;
-    const auto help = runProcess(cli({command, "--help"}));
+  for (const std::string command : {"burst", "run", "decode", "replay", "route-info", "ctl",
+                                    "ctl set", "ctl fault", "ctl subscribe"}) {
+    EXPECT_NE(page.find("waymock-cli " + command), std::string::npos) << command;
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at <= command.size();) {
+      const std::size_t space = std::min(command.find(' ', at), command.size());
+      words.push_back(command.substr(at, space - at));
+      at = space + 1;
+    }
+    words.push_back("--help");
+    const auto help = runProcess(cli(words));
     ASSERT_EQ(help.exitCode, 0);
     for (std::sregex_iterator i(help.out.begin(), help.out.end(), option), end; i != end; ++i) {
       options.insert(i->str());

@@ -354,3 +354,61 @@ TEST(GpsdDecode, TakesTheTimeFromTheStandardZdaOnly) {
 
 }  // namespace
 }  // namespace waymock::test
+
+namespace waymock::test {
+namespace {
+
+// What a navigation program's test suite does: a script moves the fix and
+// cuts it for a while through the control channel, and gpsd, reading the
+// virtual port, reports no fix during the cut and the moved fix after it.
+TEST_F(GpsdTest, ReportsNoFixWhileAScriptCutsItAndTheMovedFixAfter) {
+  const Fix fix{"48:07:02.28N", "011:31:00E", 48.1173, 11.516666667, "545.4", 545.4};
+  const std::string device = (dir_ / "gps").string();
+  const std::string control = (dir_ / "control.sock").string();
+  EnvGuard locale("LC_ALL", kDecimalCommaLocale);
+  auto simulator = startSimulator(fix, {"--virtual=" + device, "--control=" + control});
+  Gpsd gpsd(gpsd_, device, dir_);
+  expectGpsdShows(gpsd, fix);
+
+  BackgroundProcess watch({gpspipe_, "-w", "127.0.0.1:" + std::to_string(gpsd.port())});
+  const auto tpv = [](const json& r, int mode) {
+    return r.value("class", "") == "TPV" && r.value("mode", 0) == mode;
+  };
+  ASSERT_TRUE(watch.waitForOutput(
+      [&](const std::string& out) {
+        for (const json& r : jsonLines(out)) {
+          if (tpv(r, 3)) return true;
+        }
+        return false;
+      },
+      10s))
+      << watch.out();
+
+  const ProcessResult script =
+      runProcess({"/usr/bin/python3", "-c",
+                  "import sys\nfrom waymock_control import Waymock\nsim = Waymock(sys.argv[1])\n"
+                  "sim.set(lat=48.5, lon=-11.25)\nsim.fault('no-fix', seconds=1)\n",
+                  control},
+                 {}, 20s, {"PYTHONPATH=" + std::string(WAYMOCK_SOURCE_DIR) + "/clients/python"});
+  ASSERT_EQ(script.exitCode, 0) << script.err;
+
+  // In order: no fix, then the fix where the script put it.
+  const auto cutThenMoved = [&](const std::string& out) {
+    bool cut = false;
+    for (const json& r : jsonLines(out)) {
+      cut = cut || tpv(r, 1);
+      if (cut && tpv(r, 3) && std::fabs(r.value("lat", 0.0) - 48.5) < 1e-6 &&
+          std::fabs(r.value("lon", 0.0) + 11.25) < 1e-6) {
+        return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(watch.waitForOutput(cutThenMoved, 15s)) << watch.out();
+  watch.stop();
+  EXPECT_NE(simulator->err().find("no-fix begins"), std::string::npos) << simulator->err();
+  EXPECT_EQ(simulator->stop(), 0) << simulator->err();
+}
+
+}  // namespace
+}  // namespace waymock::test

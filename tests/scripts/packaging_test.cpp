@@ -186,7 +186,7 @@ TEST(BashCompletion, SubcommandsOptionsAndValuesFromTheToolsHelp) {
     Words typed;
     Words offered;
   } const cases[] = {
-      {{""}, {"burst", "decode", "replay", "route-info", "run"}},
+      {{""}, {"burst", "ctl", "decode", "replay", "route-info", "run"}},
       {{"r"}, {"replay", "route-info", "run"}},
       {{"route-info", "--j"}, {"--json"}},
       {{"run", "--speed-k"}, {"--speed-knots"}},

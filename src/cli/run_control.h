@@ -1,0 +1,111 @@
+#pragma once
+
+// Scripts steering `run`: the control channel and the scenario.
+//
+//   --control[=PATH]        listen for control clients on a Unix socket (the
+//                           default path unless given, see
+//                           defaultControlSocketPath)
+//   --control-tcp [ADDR:]PORT  also on TCP, 127.0.0.1 unless ADDR is given;
+//                           port 0 lets the system pick one
+//   --scenario FILE         faults scheduled over the run
+//
+// Each fault's beginning and end is reported on standard error and to
+// subscribed clients, never on standard output, which carries the bursts.
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/control_target.h"
+#include "control/fault.h"
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
+namespace waymock {
+class Simulation;
+namespace generator {
+class TTarnNMEAGenerator;
+}
+namespace control {
+class ControlCommands;
+class ControlServer;
+class FaultSchedule;
+}  // namespace control
+}  // namespace waymock
+
+namespace waymock::cli {
+
+class PortTargets;
+struct PortOptions;
+
+struct ControlOptions {
+  CLI::Option* control = nullptr;  // --control, given or not
+  std::string socketPath;          // its value; empty: the default path
+  std::optional<std::string> tcp;  // --control-tcp as given
+  std::optional<std::string> scenario;
+
+  bool wanted() const;
+};
+
+void addControlOptions(CLI::App& command, ControlOptions& options);
+// `--control=` would silently mean the default path: refused before parsing
+// (a CLI::ValidationError), as `--virtual=` is.
+void refuseEmptyControlPath(int argc, const char* const* argv);
+
+// The faults the run's --scenario schedules, none without one. Throws as
+// control::readScenario does.
+std::vector<control::ScheduledFault> readRunScenario(const ControlOptions& options);
+
+// The control channel and scenario of one run: the simulator as control
+// clients see it. The run's loop waits on fd() too, calls service() when it
+// wakes, leaves out ticks while paused(), and hands every burst sent to
+// transmitted().
+class RunControl : public control::ControlTarget {
+ public:
+  // Schedules the scenario and listens (IoError). The fix the generator holds
+  // now is the start position.
+  RunControl(const ControlOptions& options, const std::vector<control::ScheduledFault>& scenario,
+             const PortOptions& ports, generator::TTarnNMEAGenerator& generator,
+             Simulation& simulation, PortTargets& targets, std::chrono::nanoseconds interval);
+  ~RunControl() override;
+  RunControl(const RunControl&) = delete;
+  RunControl& operator=(const RunControl&) = delete;
+
+  // The control server's descriptor, -1 without one.
+  int fd() const;
+  void service();
+  bool paused() const { return paused_; }
+  void transmitted(const std::string& burst);
+
+  void change(const control::FixChange& change) override;
+  void move(const control::MoveRequest& request) override;
+  void start() override;
+  void stop() override;
+  void pause() override;
+  void resume() override;
+  nlohmann::json status() const override;
+
+ private:
+  void resetFix();
+  nlohmann::json motionJson() const;
+
+  const PortOptions& ports_;
+  generator::TTarnNMEAGenerator& generator_;
+  Simulation& simulation_;
+  PortTargets& targets_;
+  std::chrono::nanoseconds interval_;
+  std::unique_ptr<control::FaultSchedule> faults_;
+  std::unique_ptr<control::ControlCommands> commands_;
+  std::unique_ptr<control::ControlServer> server_;
+  struct StartPosition;
+  std::unique_ptr<StartPosition> start_;
+  bool paused_ = false;
+  long long bursts_ = 0;
+};
+
+}  // namespace waymock::cli

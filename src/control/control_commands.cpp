@@ -1,0 +1,274 @@
+#include "control/control_commands.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "control/control_target.h"
+#include "control/fault_schedule.h"
+#include "support/error.h"
+
+namespace waymock::control {
+
+namespace {
+
+using json = nlohmann::json;
+
+// Whether `key` is one of the space-separated words of `fields`.
+bool listed(std::string_view fields, std::string_view key) {
+  while (!fields.empty()) {
+    const auto space = fields.find(' ');
+    if (fields.substr(0, space) == key) return true;
+    if (space == std::string_view::npos) break;
+    fields.remove_prefix(space + 1);
+  }
+  return false;
+}
+
+json ok() {
+  return {{"ok", true}};
+}
+
+double numberIn(const json& request, const char* key, double low, double high, bool highOpen) {
+  const json& value = request[key];
+  if (!value.is_number() || !std::isfinite(value.get<double>())) {
+    raise(std::string("\"") + key + "\" must be a number.");
+  }
+  const double v = value.get<double>();
+  if (v < low || v > high || (highOpen && v == high)) {
+    char text[160];
+    std::snprintf(text, sizeof text, "\"%s\" must be from %g %s %g.", key, low,
+                  highOpen ? "up to" : "to", high);
+    raise(text);
+  }
+  return v;
+}
+
+std::optional<double> optionalNumber(const json& request, const char* key, double low, double high,
+                                     bool highOpen = false) {
+  if (!request.contains(key)) return std::nullopt;
+  return numberIn(request, key, low, high, highOpen);
+}
+
+int wholeIn(const json& satellite, const char* key, int low, int high) {
+  if (!satellite.contains(key) || !satellite[key].is_number_integer() ||
+      satellite[key].get<long long>() < low || satellite[key].get<long long>() > high) {
+    raise("Each satellite needs \"" + std::string(key) + "\", a whole number from " +
+          std::to_string(low) + " to " + std::to_string(high) + ".");
+  }
+  return satellite[key].get<int>();
+}
+
+std::vector<SatelliteSetting> satellites(const json& list) {
+  if (!list.is_array() || list.size() > 32) raise("\"satellites\" must be a list of at most 32.");
+  std::vector<SatelliteSetting> result;
+  for (const json& s : list) {
+    if (!s.is_object()) raise("Each satellite must be a JSON object.");
+    for (const auto& [key, value] : s.items()) {
+      if (key != "prn" && key != "elevation" && key != "azimuth" && key != "snr" &&
+          key != "active") {
+        raise("A satellite has no \"" + key + "\".");
+      }
+    }
+    SatelliteSetting setting;
+    setting.prn = wholeIn(s, "prn", 1, 32);
+    setting.elevation = wholeIn(s, "elevation", 0, 90);
+    setting.azimuth = wholeIn(s, "azimuth", 0, 359);
+    setting.snr = wholeIn(s, "snr", 0, 99);
+    if (s.contains("active")) {
+      if (!s["active"].is_boolean()) raise("A satellite's \"active\" must be true or false.");
+      setting.active = s["active"].get<bool>();
+    }
+    for (const SatelliteSetting& earlier : result) {
+      if (earlier.prn == setting.prn)
+        raise("Satellite " + std::to_string(setting.prn) + " is given twice.");
+    }
+    result.push_back(setting);
+  }
+  return result;
+}
+
+std::string isoTime(double unixSeconds) {
+  const auto whole = static_cast<std::time_t>(std::floor(unixSeconds));
+  const int millis =
+      static_cast<int>(std::lround((unixSeconds - std::floor(unixSeconds)) * 1000)) % 1000;
+  std::tm parts{};
+  gmtime_r(&whole, &parts);
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", parts.tm_year + 1900,
+                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
+  return text;
+}
+
+}  // namespace
+
+struct ControlCommands::Command {
+  std::string_view name;
+  std::string_view fields;  // besides "cmd", separated by spaces
+  json (ControlCommands::*handler)(const json&);
+};
+
+// The command table: each command, the fields it takes, its handler.
+const std::vector<ControlCommands::Command>& ControlCommands::commands() {
+  static const std::vector<Command> table = {
+      {"status", "", &ControlCommands::status},
+      {"set", "lat lon alt speed_kmh speed_knots heading pdop hdop vdop satellites",
+       &ControlCommands::set},
+      {"start", "", &ControlCommands::start},
+      {"stop", "", &ControlCommands::stop},
+      {"pause", "", &ControlCommands::pause},
+      {"resume", "", &ControlCommands::resume},
+      {"move", "speed_kmh heading route end steps", &ControlCommands::move},
+      {"fault",
+       "type seconds bursts sentence metres bearing shift_seconds shift_days rollover hdop",
+       &ControlCommands::fault},
+      // Answered here: it changes the connection, not the simulator.
+      {"subscribe", "", nullptr},
+  };
+  return table;
+}
+
+std::string ControlCommands::commandNames() {
+  std::string all;
+  for (const Command& c : commands()) all += (all.empty() ? "" : ", ") + std::string(c.name);
+  return all;
+}
+
+ControlCommands::ControlCommands(ControlTarget& target, FaultSchedule& faults)
+    : target_(target), faults_(faults) {}
+
+std::string ControlCommands::answer(std::string_view request, bool& subscribe) {
+  const json parsed = json::parse(request, nullptr, false);
+  if (parsed.is_discarded()) {
+    return json{{"ok", false}, {"error", "The request is not JSON."}}.dump();
+  }
+  // Strings are kept as sent; bytes that are no UTF-8 are replaced in the reply.
+  return answerRequest(parsed, subscribe).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+json ControlCommands::answerRequest(const json& request, bool& subscribe) {
+  try {
+    if (!request.is_object()) raise("The request must be a JSON object.");
+    if (!request.contains("cmd") || !request["cmd"].is_string()) {
+      raise("The request has no \"cmd\"; the commands are " + commandNames() + ".");
+    }
+    const std::string name = request["cmd"].get<std::string>();
+    for (const Command& c : commands()) {
+      if (c.name != name) continue;
+      for (const auto& [key, value] : request.items()) {
+        if (key != "cmd" && !listed(c.fields, key))
+          raise("\"" + name + "\" has no field \"" + key + "\".");
+      }
+      if (c.handler == nullptr) {
+        subscribe = true;
+        return ok();
+      }
+      return (this->*c.handler)(request);
+    }
+    raise("Unknown command \"" + name + "\"; the commands are " + commandNames() + ".");
+  } catch (const std::exception& e) {
+    return {{"ok", false}, {"error", e.what()}};
+  }
+}
+
+json ControlCommands::status(const json&) {
+  json reply = target_.status();
+  reply["ok"] = true;
+  reply["faults"] = faults_.activeNames();
+  reply["run_seconds"] = faults_.runSeconds();
+  return reply;
+}
+
+json ControlCommands::set(const json& r) {
+  FixChange c;
+  if (r.contains("lat") != r.contains("lon")) raise("\"lat\" and \"lon\" come together.");
+  if (r.contains("speed_kmh") && r.contains("speed_knots")) {
+    raise("Give \"speed_kmh\" or \"speed_knots\", not both.");
+  }
+  c.latitude = optionalNumber(r, "lat", -90, 90);
+  c.longitude = optionalNumber(r, "lon", -180, 180);
+  c.altitude = optionalNumber(r, "alt", -1000, 100000);
+  c.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  if (const auto knots = optionalNumber(r, "speed_knots", 0, 5000)) c.speedKmh = *knots / 0.5397;
+  c.heading = optionalNumber(r, "heading", 0, 360, true);
+  c.pdop = optionalNumber(r, "pdop", 0, 99.99);
+  c.hdop = optionalNumber(r, "hdop", 0, 99.99);
+  c.vdop = optionalNumber(r, "vdop", 0, 99.99);
+  if (r.contains("satellites")) c.satellites = satellites(r["satellites"]);
+  target_.change(c);
+  return ok();
+}
+
+json ControlCommands::start(const json&) {
+  target_.start();
+  return ok();
+}
+
+json ControlCommands::stop(const json&) {
+  target_.stop();
+  return ok();
+}
+
+json ControlCommands::pause(const json&) {
+  target_.pause();
+  return ok();
+}
+
+json ControlCommands::resume(const json&) {
+  target_.resume();
+  return ok();
+}
+
+json ControlCommands::move(const json& r) {
+  MoveRequest m;
+  if (r.contains("steps")) {
+    if (r["steps"] != true || r.size() > 2) raise("\"steps\": true comes alone.");
+    m.steps = true;
+    target_.move(m);
+    return ok();
+  }
+  m.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  m.heading = optionalNumber(r, "heading", 0, 360, true);
+  if (r.contains("route")) {
+    if (!r["route"].is_string() || r["route"].get<std::string>().empty()) {
+      raise("\"route\" must name a route file.");
+    }
+    if (m.heading) raise("A route sets the heading itself; give \"speed_kmh\" only.");
+    if (!m.speedKmh || *m.speedKmh <= 0) raise("A route needs \"speed_kmh\", more than 0.");
+    m.route = r["route"].get<std::string>();
+    if (r.contains("end")) {
+      if (r["end"] != "stop" && r["end"] != "loop" && r["end"] != "reverse") {
+        raise("\"end\" must be stop, loop or reverse.");
+      }
+      m.end = r["end"].get<std::string>();
+    }
+  } else {
+    if (r.contains("end")) raise("\"end\" applies only with a \"route\".");
+    if (!m.speedKmh || !m.heading) {
+      raise("\"move\" needs \"speed_kmh\" and \"heading\", or a \"route\", or \"steps\": true.");
+    }
+  }
+  target_.move(m);
+  return ok();
+}
+
+json ControlCommands::fault(const json& r) {
+  faults_.inject(faultFromJson(r, {"cmd"}));
+  return ok();
+}
+
+std::string burstStreamLine(const std::string& burst, double unixSeconds) {
+  return json{{"event", "burst"}, {"time", isoTime(unixSeconds)}, {"text", burst}}.dump(
+      -1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string faultStreamLine(const FaultEvent& event) {
+  return json{{"event", "fault"},
+              {"type", faultName(event.fault->type)},
+              {"phase", event.begins ? "begins" : "ends"},
+              {"run_seconds", event.runSeconds}}
+      .dump();
+}
+
+}  // namespace waymock::control
