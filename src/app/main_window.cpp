@@ -104,6 +104,8 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+  // Clients are answered by this window: the channel closes first.
+  ui_->ControlGroup->detach();
   // The further targets leave the transmitters before the replay's goes.
   ui_->OutputGroup->closeTargets();
   // The replay goes before the generator it sends through.
@@ -234,7 +236,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
   if (const QScreen* screen = this->screen()) {
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    QMainWindow::move(frame.topLeft());
   }
   // The stored position and values, once, before FormShow applies them; when
   // no position was restored the window stays where it was centred.
@@ -393,40 +395,56 @@ void TfrmMain::btnStartClick() {
       showError(QString::fromStdString("Cannot connect to " + port + "." +
                                        (reason.empty() ? "" : "\n" + reason)));
     }
-    openNetworkTargets();
-    if (fileMode_->active()) {
-      fileMode_->start();
-      return;
-    }
-    ApplyStartPosition();
-    if (!startMotion()) {
-      // Nothing starts: the port goes as it came.
-      generator_.ClosePort();
-      dropVirtualPort();
-      simulationStarted_ = false;
-      return;
-    }
-    simulationStarted_ = true;
-    if (!mainTimer_.isActive()) mainTimer_.start();
+    if (const auto problem = startRun()) showError(QString::fromStdString(*problem));
   });
   showPauseState();
 }
 
-void TfrmMain::btnStopClick() {
-  runGuarded(ui_->btnStop, [this] {
-    if (fileMode_->active()) {
-      fileMode_->stop();
-    } else {
-      mainTimer_.stop();
+std::optional<std::string> TfrmMain::startRun() {
+  openNetworkTargets();
+  if (fileMode_->active()) {
+    fileMode_->start();
+    return std::nullopt;
+  }
+  ApplyStartPosition();
+  std::optional<std::string> problem = startMotion();
+  if (!problem) {
+    try {
+      ui_->ControlGroup->prepareRun(std::chrono::milliseconds(mainTimer_.interval()));
+    } catch (const Error& e) {
+      stopMotion();
+      problem = e.what();
     }
+  }
+  if (problem) {
+    // Nothing starts: the port goes as it came.
     generator_.ClosePort();
     dropVirtualPort();
-    ui_->OutputGroup->closeTargets();
-    ApplyStartPosition();
-    stopMotion();
     simulationStarted_ = false;
-  });
+    return problem;
+  }
+  simulationStarted_ = true;
+  if (!mainTimer_.isActive()) mainTimer_.start();
+  return std::nullopt;
+}
+
+void TfrmMain::btnStopClick() {
+  runGuarded(ui_->btnStop, [this] { stopRun(); });
   showPauseState();
+}
+
+void TfrmMain::stopRun() {
+  if (fileMode_->active()) {
+    fileMode_->stop();
+  } else {
+    mainTimer_.stop();
+  }
+  generator_.ClosePort();
+  dropVirtualPort();
+  ui_->OutputGroup->closeTargets();
+  ApplyStartPosition();
+  stopMotion();
+  simulationStarted_ = false;
 }
 
 void TfrmMain::btnPauseClick() {
@@ -487,6 +505,7 @@ void TfrmMain::runTick(std::optional<TDateTime> epoch) {
 }
 
 void TfrmMain::showTransmitted(const std::string& burst) {
+  ui_->ControlGroup->transmitted(burst);
   ui_->MemoOut->append(burst);
   const PositionLabels labels = positionLabels(generator_, decimalPoint());
   const auto show = [](QLabel* label, const QLabel* caption, const std::string& value) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "control/control_target.h"
 #include "engine/simulation.h"
 #include "engine/simulator_settings.h"
 #include "generator/nmea_generator.h"
@@ -40,7 +41,7 @@ class WindowPrompts;
 // (TrayController), the settings kept between runs (FormStorage, through
 // settings_table). Its handlers are private slots, reached through its
 // controls; what it asks the user goes through `prompts`.
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, private control::ControlTarget {
   Q_OBJECT
 
  public:
@@ -117,9 +118,23 @@ class TfrmMain : public QMainWindow {
   void ApplyStartPosition();
   void ApplySettings();
   // Makes the motion the settings choose for a Start; a bad choice (a route
-  // file that cannot be followed) says why in the error box and gives false.
-  bool startMotion();
+  // file that cannot be followed) comes back as the core's message.
+  std::optional<std::string> startMotion();
   void stopMotion();
+  // Start after the port opened: file mode's replay, or the simulation with
+  // its motion and scenario. What keeps it from starting comes back as a
+  // sentence, the port closed again.
+  std::optional<std::string> startRun();
+  void stopRun();
+  // The control channel's target (control_target.h), acting as the user
+  // would but answering with an error instead of a box.
+  void change(const control::FixChange& change) override;
+  void move(const control::MoveRequest& request) override;
+  void start() override;
+  void stop() override;
+  void pause() override;
+  void resume() override;
+  nlohmann::json status() const override;
   // Speed and heading from the Settings page into a motion that takes them.
   void steerMotion();
   // Back, Forward and the position sliders move the fix only in the

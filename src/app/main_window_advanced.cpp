@@ -1,5 +1,6 @@
 // The window's Advanced page: file mode's progress and pace, and the motion
 // that moves the fix instead of the steps.
+#include "app/control_group.h"
 #include "app/file_mode_controller.h"
 #include "app/file_progress_group.h"
 #include "app/handler_guard.h"
@@ -13,6 +14,7 @@ namespace waymock::app {
 
 void TfrmMain::connectAdvancedPage() {
   ui_->MotionGroup->setPrompts(prompts_);
+  ui_->ControlGroup->attach(*this, simulation_, generator_, prompts_);
   connect(fileMode_, &FileModeController::progressChanged, ui_->FileProgressGroup,
           &FileProgressGroup::showProgress);
   connect(ui_->FileProgressGroup, &FileProgressGroup::jumpRequested, fileMode_,
@@ -26,7 +28,7 @@ void TfrmMain::FileProgressGroupPaceChange() {
   runGuarded(ui_->FileProgressGroup, [this] { fileMode_->setPace(replayPaceOf(readSettings())); });
 }
 
-bool TfrmMain::startMotion() {
+std::optional<std::string> TfrmMain::startMotion() {
   // Speed and heading begin at the start position, just applied; the
   // generator's longitude is west positive, the motion's east positive.
   const motion::GeoPoint start{static_cast<double>(generator_.LatitudeDegrees()),
@@ -36,8 +38,7 @@ bool TfrmMain::startMotion() {
     motion = motion::makeMotion(motionSettingsOf(readSettings()), start);
   } catch (const Error& e) {
     stopMotion();
-    showError(QString::fromStdString(e.what()));
-    return false;
+    return e.what();
   }
   const bool moving = motion != nullptr;
   simulation_.setMotion(std::move(motion));
@@ -45,7 +46,7 @@ bool TfrmMain::startMotion() {
   ui_->MotionGroup->setRunning(moving);
   enableFixControls();
   showMotionProgress();
-  return true;
+  return std::nullopt;
 }
 
 void TfrmMain::stopMotion() {

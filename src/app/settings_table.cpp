@@ -8,11 +8,13 @@
 #include <climits>
 
 #include "app/address_edit.h"
+#include "app/control_group.h"
 #include "app/file_progress_group.h"
 #include "app/motion_group.h"
 #include "app/output_group.h"
 #include "app/spin_edit.h"
 #include "support/error.h"
+#include "ui_control_group.h"
 #include "ui_file_progress_group.h"
 #include "ui_main_window.h"
 #include "ui_motion_group.h"
@@ -51,6 +53,13 @@ QWidget* inFileMode(U& form) {
   return form.FileProgressGroup->form().*member;
 }
 using F = Ui::FileProgressGroup;
+
+// A control of the Advanced page's Control group.
+template <auto member>
+QWidget* inControl(U& form) {
+  return form.ControlGroup->form().*member;
+}
+using C = Ui::ControlGroup;
 
 // The exact decimal a two-decimal field shows (59.99, not the nearest double).
 // Both conversions ignore the process's locale, which QApplication takes from
@@ -94,7 +103,7 @@ void showText(QWidget* control, const std::string& text) {
 
 }  // namespace
 
-const std::array<SettingField, 64> kSettingFields = {{
+const std::array<SettingField, 67> kSettingFields = {{
     {&in<&U::efAlt>, "efAlt_Value", &S::altitude, K::DecimalSpin},
     {&in<&U::efHeading>, "efHeading_Value", &S::heading, K::DecimalSpin},
     {&in<&U::efLnDeg>, "efLnDeg_Value", &S::longitudeDegree, K::WholeSpin},
@@ -162,6 +171,9 @@ const std::array<SettingField, 64> kSettingFields = {{
     {&inMotion<&M::cbUseTrackTime>, "cbUseTrackTime_Checked", &S::useTrackTime, K::Check, true},
     {&inMotion<&M::efNoise>, "efNoise_Value", &S::noiseMetres, K::DecimalSpin, true},
     {&inMotion<&M::efNoiseSeed>, "efNoiseSeed_Value", &S::noiseSeed, K::WholeSpin, true},
+    {&inControl<&C::cbControl>, "cbControl_Checked", &S::control, K::Check, true},
+    {&inControl<&C::efControlSocket>, "efControlSocket_Text", &S::controlSocket, K::LineText, true},
+    {&inControl<&C::efScenario>, "efScenario_Text", &S::scenarioFile, K::LineText, true},
 }};
 
 SimulatorSettings settingsShownIn(Ui::TfrmMain& form) {

@@ -81,6 +81,12 @@ struct SimulatorSettings {
   long double noiseMetres = 0;
   int noiseSeed = 0;
 
+  // The control channel: off by default; empty paths mean its default socket
+  // and no scenario.
+  bool control = false;
+  std::string controlSocket;
+  std::string scenarioFile;
+
   // Output beyond the Settings page; the defaults give its sentences byte for byte.
   std::string outputProfile = "classic";  // or "nmea41"
   std::string zdaForm = "classic";        // or "standard"
