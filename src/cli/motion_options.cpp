@@ -1,33 +1,38 @@
 #include "cli/motion_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <vector>
 
 #include "cli/fix_options.h"
 #include "cli/option_checks.h"
 #include "cli/port_options.h"
+#include "engine/motion_fix.h"
 #include "generator/nmea_generator.h"
 #include "motion/motion_settings.h"
 #include "support/error.h"
 #include "support/shown_text.h"
+#include "support/units.h"
 
 namespace waymock::cli {
 
 namespace {
 
-// A check that the option's text is one of `words`, said in the way of --tick.
-CLI::Validator oneOf(std::string words, std::string what) {
+// A check that the option's text is one of `words`, said in the way of --tick:
+// "\"back\" is not a route end; use stop, loop or reverse."
+CLI::Validator oneOf(std::vector<std::string> words, std::string what) {
+  std::string braces = "{";
+  std::string spoken;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    braces += (i > 0 ? "," : "") + words[i];
+    spoken += (i == 0 ? "" : i + 1 < words.size() ? ", " : " or ") + words[i];
+  }
   return CLI::Validator(
-      [words, what](std::string& text) -> std::string {
-        std::string list = words;
-        for (std::size_t start = 0; start <= list.size();) {
-          const std::size_t end = std::min(list.find('|', start), list.size());
-          if (list.compare(start, end - start, text) == 0 && !text.empty()) return {};
-          start = end + 1;
-        }
-        for (char& c : list) c = c == '|' ? ',' : c;
-        return "\"" + shownText(text) + "\" is not " + what + "; use one of " + list + ".";
+      [words, what, spoken](std::string& text) -> std::string {
+        if (std::find(words.begin(), words.end(), text) != words.end()) return {};
+        return "\"" + shownText(text) + "\" is not " + what + "; use " + spoken + ".";
       },
-      "{" + words + "}", "word");
+      braces + "}", "word");
 }
 
 double positiveNumber(const std::string& text, const std::string& option, const char* unit) {
@@ -79,7 +84,7 @@ void addMotionOptions(CLI::App& command, MotionOptions& o) {
       ->type_name("END")
       ->group(group)
       ->needs(route)
-      ->check(oneOf("stop|loop|reverse", "a route end"));
+      ->check(oneOf({"stop", "loop", "reverse"}, "a route end"));
   command
       .add_flag("--use-track-time", o.useTrackTime,
                 "With --route: the sentences carry the track's own date and time, from its "
@@ -108,7 +113,7 @@ void addMotionOptions(CLI::App& command, MotionOptions& o) {
                    ->type_name("MODEL")
                    ->group(group)
                    ->excludes(route)
-                   ->check(oneOf("steps|speed-heading", "a way to move"));
+                   ->check(oneOf({"steps", "speed-heading"}, "a way to move"));
   command
       .add_flag("--geodesic", o.geodesic,
                 "With --move speed-heading: along the great circle instead of keeping the "
@@ -131,10 +136,11 @@ std::unique_ptr<motion::Motion> makeRunMotion(const MotionOptions& o, const FixO
     s.useTrackTime = o.useTrackTime;
   } else if (o.move == "speed-heading") {
     s.model = motion::MotionModel::speedHeading;
-    // The speed as given: km/h, or knots of 1852 m.
+    // The speed as given: km/h, or knots of a nautical mile.
     if (fix.speedKmh) s.speedKmh = static_cast<double>(parseNumber(*fix.speedKmh, "--speed"));
     if (fix.speedKnots) {
-      s.speedKmh = static_cast<double>(parseNumber(*fix.speedKnots, "--speed-knots")) * 1.852;
+      s.speedKmh = static_cast<double>(parseNumber(*fix.speedKnots, "--speed-knots")) *
+                   kMetresPerNauticalMile / 1000;
     }
     s.heading = static_cast<double>(generator.Heading());
     s.geodesic = o.geodesic;
@@ -146,8 +152,7 @@ std::unique_ptr<motion::Motion> makeRunMotion(const MotionOptions& o, const FixO
   if (o.noise) s.noiseMetres = static_cast<double>(parseNumber(*o.noise, "--noise"));
   s.seed = o.seed.value_or(0);
   // The generator's longitude is west positive; the motion's east positive.
-  return motion::makeMotion(s, {static_cast<double>(generator.LatitudeDegrees()),
-                                -static_cast<double>(generator.LongitudeDegrees())});
+  return motion::makeMotion(s, mapPositionOf(generator));
 }
 
 }  // namespace waymock::cli

@@ -19,6 +19,7 @@
 #include "platform/socket_address.h"
 #include "support/error.h"
 #include "support/shown_text.h"
+#include "support/units.h"
 
 namespace waymock::cli {
 
@@ -234,7 +235,7 @@ nlohmann::json RunControl::motionJson() const {
   }
   const motion::MotionProgress p = m->progress();
   nlohmann::json j = {{"model", p.total ? "route" : "moving"},
-                      {"speed_kmh", m->fix().speed * 3.6},
+                      {"speed_kmh", m->fix().speed * kKmhPerMetrePerSecond},
                       {"course", m->fix().course},
                       {"metres", p.done}};
   if (p.total) j["route_metres"] = *p.total;

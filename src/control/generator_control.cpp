@@ -3,63 +3,20 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 
+#include "engine/motion_fix.h"
 #include "engine/simulation.h"
 #include "generator/nmea_generator.h"
 #include "motion/motion_settings.h"
 #include "motion/speed_heading_motion.h"
 #include "support/error.h"
+#include "support/units.h"
 
 namespace waymock::control {
 
-namespace {
-
-struct Dms {
-  int degree;
-  int minute;
-  long double second;
-};
-
-// Whole degrees and minutes and the seconds left, from the magnitude.
-Dms dms(double value) {
-  const long double total = std::fabs(static_cast<long double>(value)) * 3600;
-  const auto degree = static_cast<int>(std::floor(total / 3600));
-  const auto minute = static_cast<int>(std::floor((total - degree * 3600.0L) / 60));
-  long double second = total - degree * 3600.0L - minute * 60.0L;
-  if (second < 0) second = 0;
-  if (second >= 60) second = std::nextafter(60.0L, 0.0L);
-  return {degree, minute, second};
-}
-
-void setLatitude(generator::TTarnNMEAGenerator& g, double value) {
-  const Dms d = dms(value);
-  g.SetLatitude_Degree(d.degree);
-  g.SetLatitude_Minute(d.minute);
-  g.SetLatitude_Second(d.second);
-  g.SetLatitude_Direction(value < 0 ? TCardinalPoint::cpSouth : TCardinalPoint::cpNorth);
-}
-
-void setLongitude(generator::TTarnNMEAGenerator& g, double value) {
-  const Dms d = dms(value);
-  g.SetLongitude_Degree(d.degree);
-  g.SetLongitude_Minute(d.minute);
-  g.SetLongitude_Second(d.second);
-  g.SetLongitude_Direction(value < 0 ? TCardinalPoint::cpWest : TCardinalPoint::cpEast);
-}
-
-double latitudeOf(const generator::TTarnNMEAGenerator& g) {
-  return static_cast<double>(g.LatitudeDegrees());
-}
-// The generator counts west positive; a map east.
-double longitudeOf(const generator::TTarnNMEAGenerator& g) {
-  return -static_cast<double>(g.LongitudeDegrees());
-}
-
-}  // namespace
-
 void applyFixChange(const FixChange& c, generator::TTarnNMEAGenerator& g) {
   using generator::TTarnNMEAGenerator;
-  if (c.latitude) setLatitude(g, *c.latitude);
-  if (c.longitude) setLongitude(g, *c.longitude);
+  if (c.latitude) putLatitude(*c.latitude, g);
+  if (c.longitude) putLongitude(*c.longitude, g);
   if (c.altitude) g.SetAltitude(*c.altitude);
   if (c.speedKmh) g.SetSpeed(TTarnNMEAGenerator::KmhToKnots(*c.speedKmh));
   if (c.heading) g.SetHeading(*c.heading);
@@ -85,8 +42,9 @@ nlohmann::json fixJson(const generator::TTarnNMEAGenerator& g) {
                           {"azimuth", s->Azimuth()},
                           {"snr", s->SignalToNoiseRatio()}});
   }
-  return {{"lat", latitudeOf(g)},
-          {"lon", longitudeOf(g)},
+  const motion::GeoPoint here = mapPositionOf(g);
+  return {{"lat", here.latitude},
+          {"lon", here.longitude},
           {"alt", static_cast<double>(g.Altitude())},
           {"speed_kmh", static_cast<double>(TTarnNMEAGenerator::KnotsToKmh(g.Speed()))},
           {"heading", static_cast<double>(g.Heading())},
@@ -102,7 +60,7 @@ void applyMove(const MoveRequest& r, Simulation& simulation,
     simulation.setMotion(nullptr);
     return;
   }
-  const motion::GeoPoint here{latitudeOf(g), longitudeOf(g)};
+  const motion::GeoPoint here = mapPositionOf(g);
   if (r.route) {
     motion::MotionSettings s;
     s.model = motion::MotionModel::route;
@@ -114,7 +72,7 @@ void applyMove(const MoveRequest& r, Simulation& simulation,
     simulation.setMotion(motion::makeMotion(s, here));
     return;
   }
-  const double speed = *r.speedKmh / 3.6;
+  const double speed = *r.speedKmh / kKmhPerMetrePerSecond;
   if (simulation.motion() != nullptr && simulation.motion()->steer(speed, *r.heading)) return;
   simulation.setMotion(
       std::make_unique<motion::SpeedHeadingMotion>(here, speed, *r.heading, false));
@@ -123,10 +81,11 @@ void applyMove(const MoveRequest& r, Simulation& simulation,
 void jumpFix(generator::TTarnNMEAGenerator& g, double metres, double bearing) {
   double latitude = 0;
   double longitude = 0;
-  GeographicLib::Geodesic::WGS84().Direct(latitudeOf(g), longitudeOf(g), bearing, metres, latitude,
+  const motion::GeoPoint here = mapPositionOf(g);
+  GeographicLib::Geodesic::WGS84().Direct(here.latitude, here.longitude, bearing, metres, latitude,
                                           longitude);
-  setLatitude(g, latitude);
-  setLongitude(g, std::remainder(longitude, 360.0));
+  putLatitude(latitude, g);
+  putLongitude(std::remainder(longitude, 360.0), g);
 }
 
 }  // namespace waymock::control

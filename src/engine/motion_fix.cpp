@@ -4,6 +4,7 @@
 
 #include "generator/nmea_generator.h"
 #include "motion/motion.h"
+#include "support/units.h"
 
 namespace waymock {
 
@@ -32,20 +33,30 @@ Sexagesimal sexagesimal(double degrees) {
 
 }  // namespace
 
+void putLatitude(double latitude, generator::TTarnNMEAGenerator& g) {
+  const Sexagesimal s = sexagesimal(latitude);
+  g.SetLatitude_Degree(s.degree);
+  g.SetLatitude_Minute(s.minute);
+  g.SetLatitude_Second(s.second);
+  g.SetLatitude_Direction(latitude < 0 ? TCardinalPoint::cpSouth : TCardinalPoint::cpNorth);
+}
+
+void putLongitude(double longitude, generator::TTarnNMEAGenerator& g) {
+  const Sexagesimal s = sexagesimal(longitude);
+  g.SetLongitude_Degree(s.degree);
+  g.SetLongitude_Minute(s.minute);
+  g.SetLongitude_Second(s.second);
+  g.SetLongitude_Direction(longitude < 0 ? TCardinalPoint::cpWest : TCardinalPoint::cpEast);
+}
+
+motion::GeoPoint mapPositionOf(const generator::TTarnNMEAGenerator& g) {
+  return {static_cast<double>(g.LatitudeDegrees()), -static_cast<double>(g.LongitudeDegrees())};
+}
+
 void putMotionFix(const motion::MotionFix& fix, generator::TTarnNMEAGenerator& g) {
-  const Sexagesimal latitude = sexagesimal(fix.position.latitude);
-  const Sexagesimal longitude = sexagesimal(fix.position.longitude);
-  g.SetLatitude_Degree(latitude.degree);
-  g.SetLatitude_Minute(latitude.minute);
-  g.SetLatitude_Second(latitude.second);
-  g.SetLatitude_Direction(fix.position.latitude < 0 ? TCardinalPoint::cpSouth
-                                                    : TCardinalPoint::cpNorth);
-  g.SetLongitude_Degree(longitude.degree);
-  g.SetLongitude_Minute(longitude.minute);
-  g.SetLongitude_Second(longitude.second);
-  g.SetLongitude_Direction(fix.position.longitude < 0 ? TCardinalPoint::cpWest
-                                                      : TCardinalPoint::cpEast);
-  g.SetSpeed(static_cast<long double>(fix.speed) * 3600 / 1852);
+  putLatitude(fix.position.latitude, g);
+  putLongitude(fix.position.longitude, g);
+  g.SetSpeed(static_cast<long double>(fix.speed) * kSecondsPerHour / kMetresPerNauticalMile);
   g.SetHeading(fix.course);
   if (fix.altitude) g.SetAltitude(*fix.altitude);
 }

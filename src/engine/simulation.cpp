@@ -69,8 +69,7 @@ void Simulation::setMotion(std::unique_ptr<motion::Motion> motion) {
 void Simulation::restart() {
   if (!motion_) return;
   // The generator's longitude is west positive; the motion's east positive.
-  motion_->restart({static_cast<double>(generator_.LatitudeDegrees()),
-                    -static_cast<double>(generator_.LongitudeDegrees())});
+  motion_->restart(mapPositionOf(generator_));
   lastTick_.reset();
   carried_ = {};
   started_ = false;

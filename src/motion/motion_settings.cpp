@@ -8,12 +8,11 @@
 #include "motion/speed_heading_motion.h"
 #include "support/error.h"
 #include "support/shown_text.h"
+#include "support/units.h"
 
 namespace waymock::motion {
 
 namespace {
-
-constexpr double kMetresPerSecondPerKmh = 1000.0 / 3600.0;
 
 bool positive(double value) {
   return std::isfinite(value) && value > 0;
@@ -31,7 +30,7 @@ std::unique_ptr<Motion> makeRouteMotion(const MotionSettings& s) {
   }
   if (s.trackTime && *route.points.back().time <= *route.points.front().time)
     raiseIo(shown + ": the track's times do not advance.");
-  const RoutePace pace{s.trackTime, s.routeSpeedKmh * kMetresPerSecondPerKmh, s.rate};
+  const RoutePace pace{s.trackTime, s.routeSpeedKmh / kKmhPerMetrePerSecond, s.rate};
   return std::make_unique<RouteMotion>(std::move(route), pace, s.end, s.useTrackTime);
 }
 
@@ -48,7 +47,7 @@ std::unique_ptr<Motion> makeMotion(const MotionSettings& s, const GeoPoint& star
       if (!std::isfinite(s.speedKmh) || s.speedKmh < 0) raise("The speed must be 0 km/h or more.");
       if (!std::isfinite(s.heading) || s.heading < 0 || s.heading >= 360)
         raise("Heading must be between 0 and 360.");
-      motion = std::make_unique<SpeedHeadingMotion>(start, s.speedKmh * kMetresPerSecondPerKmh,
+      motion = std::make_unique<SpeedHeadingMotion>(start, s.speedKmh / kKmhPerMetrePerSecond,
                                                     s.heading, s.geodesic);
       break;
     case MotionModel::route:

@@ -1,7 +1,6 @@
 #include "motion/route_motion.h"
 
 #include <GeographicLib/Geodesic.hpp>
-#include <GeographicLib/GeodesicLine.hpp>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -117,14 +116,13 @@ void RouteMotion::place() {
     const double metres = distances_[i + 1] - distances_[i];
     doneMetres_ = distances_[i] + fraction * metres;
     if (metres > 0) {
-      if (!line_ || lineSegment_ != i) {
-        line_ = std::make_unique<GeographicLib::GeodesicLine>(
-            GeographicLib::Geodesic::WGS84().InverseLine(a.latitude, a.longitude, b.latitude,
-                                                         b.longitude));
+      if (lineSegment_ != i) {
+        line_ = GeographicLib::Geodesic::WGS84().InverseLine(a.latitude, a.longitude, b.latitude,
+                                                             b.longitude);
         lineSegment_ = i;
       }
       double azimuth = 0;
-      line_->Position(fraction * metres, fix_.position.latitude, fix_.position.longitude, azimuth);
+      line_.Position(fraction * metres, fix_.position.latitude, fix_.position.longitude, azimuth);
       fix_.course = courseOf(direction_ < 0 ? azimuth + 180 : azimuth);
     } else {
       // Standing still (a stop in a track): the course stays what it was.

@@ -1,15 +1,12 @@
 #pragma once
 
+#include <GeographicLib/GeodesicLine.hpp>
 #include <cstddef>
-#include <memory>
+#include <limits>
 #include <vector>
 
 #include "motion/motion.h"
 #include "motion/route.h"
-
-namespace GeographicLib {
-class GeodesicLine;
-}
 
 namespace waymock::motion {
 
@@ -69,9 +66,10 @@ class RouteMotion final : public Motion {
   bool finished_ = false;
   double runningSeconds_ = 0;
   std::size_t segment_ = 0;  // from point segment_ to the next
-  // The geodesic of one segment, made when the fix enters it.
-  std::unique_ptr<GeographicLib::GeodesicLine> line_;
-  std::size_t lineSegment_ = 0;
+  // The geodesic of one segment, made when the fix enters it (kept in place:
+  // a step allocates nothing).
+  GeographicLib::GeodesicLine line_;
+  std::size_t lineSegment_ = std::numeric_limits<std::size_t>::max();
   double doneMetres_ = 0;
   MotionFix fix_;
 };

@@ -7,4 +7,10 @@ namespace waymock {
 // both directions, so a speed entered comes back unchanged).
 inline constexpr long double kKnotsPerKmh = 0.5397L;
 
+// The nautical mile the sentences' knots count, and the hour of km/h and knots,
+// for speeds a motion gives in metres per second.
+inline constexpr double kMetresPerNauticalMile = 1852;
+inline constexpr double kSecondsPerHour = 3600;
+inline constexpr double kKmhPerMetrePerSecond = kSecondsPerHour / 1000;
+
 }  // namespace waymock

@@ -67,7 +67,7 @@ TEST(HelpViewer, EveryLinkBetweenThePagesLeadsToAPage) {
   for (const char* page :
        {"index.html", "simulator.html", "settings.html", "satellites.html", "connecting.html",
         "filemode.html", "satellite-file.html", "sentences.html", "command-line.html",
-        "automation.html", "about.html"}) {
+        "motion.html", "automation.html", "advanced.html", "about.html"}) {
     const std::string text = test::readFile((folder + "/" + page).toStdString());
     for (std::size_t at = text.find("href=\""); at != std::string::npos;
          at = text.find("href=\"", at + 1)) {

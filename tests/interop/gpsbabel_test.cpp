@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "interop/interop_support.h"
+#include "interop/route_reference.h"
 
 namespace waymock::test {
 namespace {
@@ -320,6 +321,44 @@ TEST_F(GpsbabelLogTest, DecodedWithCrLfLineEndsItGivesThePointsOfTheTrack) {
     // arrives at sea level.
     EXPECT_NEAR(p["Altitude"].get<double>(), std::max(kTrack[i].altitude, 0.0), 1e-9) << i;
   }
+}
+
+}  // namespace
+}  // namespace waymock::test
+
+namespace waymock::test {
+namespace {
+
+// A run along the example route, turned into a GPX track by gpsbabel, lies
+// on the route: every point, and the whole way (to the end and back).
+TEST_F(GpsbabelTest, ARouteRunConvertsToATrackOnTheRoute) {
+  // 2000 km/h: the 3.2 km out and back in about 12 s of running.
+  const ProcessResult run =
+      runProcess({cliPath(), "run", "--virtual=" + (dir_ / "gps").string(), "--route",
+                  kExampleRoute, "--route-speed", "2000", "--route-end", "reverse", "--count", "60",
+                  "--interval", "0.2", "--no-satellites", "--sentences", "GPGGA,GPRMC"},
+                 {}, std::chrono::seconds(30), {std::string("LC_ALL=") + kDecimalCommaLocale});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  writeFile(dir_ / "route.nmea", run.out);
+  const ProcessResult babel =
+      runProcess({gpsbabel_, "-i", "nmea", "-f", (dir_ / "route.nmea").string(), "-o", "gpx", "-F",
+                  (dir_ / "route.gpx").string()});
+  ASSERT_EQ(babel.exitCode, 0) << babel.err;
+  const std::vector<Point> track = gpxTrackPoints(readFile(dir_ / "route.gpx"));
+  ASSERT_EQ(track.size(), 60u);
+  const RouteReference route(kExampleRoute);
+  double farthest = 0;
+  for (const Point& p : track) {
+    EXPECT_LT(route.offRoute(p.latitude, p.longitude), 0.5) << p.latitude << " " << p.longitude;
+    const double fromStart =
+        std::hypot(p.latitude - track.front().latitude, p.longitude - track.front().longitude);
+    farthest = std::max(farthest, fromStart);
+  }
+  // Out past the harbour mouth and back towards the quay.
+  EXPECT_GT(farthest, 0.025);
+  EXPECT_LT(std::hypot(track.back().latitude - track.front().latitude,
+                       track.back().longitude - track.front().longitude),
+            farthest / 2);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "interop/interop_support.h"
+#include "interop/route_reference.h"
 
 namespace waymock::test {
 namespace {
@@ -408,6 +410,55 @@ TEST_F(GpsdTest, ReportsNoFixWhileAScriptCutsItAndTheMovedFixAfter) {
   watch.stop();
   EXPECT_NE(simulator->err().find("no-fix begins"), std::string::npos) << simulator->err();
   EXPECT_EQ(simulator->stop(), 0) << simulator->err();
+}
+
+// The example route into the virtual port at 72 km/h, turning back at the end:
+// each fix gpsd reports lies where the route puts it at the sentence's own time
+// (the track's: --use-track-time), 20 m for each second since the first point.
+TEST_F(GpsdTest, FollowsTheRouteAtTheDistanceItsTimeGives) {
+  const std::string device = (dir_ / "gps").string();
+  BackgroundProcess simulator({cliPath(), "run", "--route", kExampleRoute, "--route-speed", "72",
+                               "--route-end", "reverse", "--use-track-time", "--interval", "0.2",
+                               "--satellites", satellites_, "--virtual=" + device});
+  ASSERT_TRUE(simulator.waitForOutput(
+      [](const std::string& out) { return out.find("$GPGSV") != std::string::npos; }, 10s))
+      << simulator.err();
+  Gpsd gpsd(gpsd_, device, dir_);
+  const RouteReference route(kExampleRoute);
+  const auto moving = [](const json& r) {
+    return r.value("class", "") == "TPV" && r.contains("lat") && r.contains("time") &&
+           r.contains("speed");
+  };
+  std::vector<json> fixes;
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (fixes.size() < 10 && std::chrono::steady_clock::now() < deadline) {
+    BackgroundProcess pipe({gpspipe_, "-w", "127.0.0.1:" + std::to_string(gpsd.port())});
+    pipe.waitForOutput(
+        [&](const std::string& out) {
+          const auto lines = jsonLines(out);
+          return std::count_if(lines.begin(), lines.end(), moving) >= 10;
+        },
+        5s);
+    pipe.stop();
+    fixes.clear();
+    for (const json& r : jsonLines(pipe.out())) {
+      if (moving(r)) fixes.push_back(r);
+    }
+  }
+  ASSERT_GE(fixes.size(), 10u) << gpsd.process().err();
+  for (const json& tpv : fixes) {
+    const std::string time = tpv["time"].get<std::string>();  // 2024-05-01T09:30:12.345Z
+    ASSERT_EQ(time.substr(0, 11), "2024-05-01T") << tpv.dump();
+    const double seconds = std::stod(time.substr(11, 2)) * 3600 +
+                           std::stod(time.substr(14, 2)) * 60 + std::stod(time.substr(17));
+    const auto [latitude, longitude] = route.at(20 * (seconds - kExampleStart));
+    double metres = 0;
+    GeographicLib::Geodesic::WGS84().Inverse(tpv["lat"].get<double>(), tpv["lon"].get<double>(),
+                                             latitude, longitude, metres);
+    EXPECT_LT(metres, 0.5) << tpv.dump();
+    EXPECT_NEAR(tpv["speed"].get<double>(), 20, 0.01) << tpv.dump();
+  }
+  EXPECT_EQ(simulator.stop(), 0) << simulator.err();
 }
 
 }  // namespace
