@@ -6,8 +6,10 @@
 #include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/motion_group.h"
+#include "engine/motion_fix.h"
 #include "motion/motion_settings.h"
 #include "support/error.h"
+#include "support/units.h"
 #include "ui_main_window.h"
 
 namespace waymock::app {
@@ -29,10 +31,8 @@ void TfrmMain::FileProgressGroupPaceChange() {
 }
 
 std::optional<std::string> TfrmMain::startMotion() {
-  // Speed and heading begin at the start position, just applied; the
-  // generator's longitude is west positive, the motion's east positive.
-  const motion::GeoPoint start{static_cast<double>(generator_.LatitudeDegrees()),
-                               -static_cast<double>(generator_.LongitudeDegrees())};
+  // Speed and heading begin at the start position, just applied.
+  const motion::GeoPoint start = mapPositionOf(generator_);
   std::unique_ptr<motion::Motion> motion;
   try {
     motion = motion::makeMotion(motionSettingsOf(readSettings()), start);
@@ -70,7 +70,8 @@ void TfrmMain::steerMotion() {
   // The Settings page's speed and heading steer a motion that takes them; a
   // route sets its own.
   const SimulatorSettings settings = readSettings();
-  motion->steer(static_cast<double>(settings.speed) / 3.6, static_cast<double>(settings.heading));
+  motion->steer(static_cast<double>(settings.speed) / kKmhPerMetrePerSecond,
+                static_cast<double>(settings.heading));
 }
 
 void TfrmMain::showMotionProgress() {
