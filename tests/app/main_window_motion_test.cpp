@@ -220,7 +220,7 @@ TEST_F(MotionTest, ARouteThatCannotBeFollowedSaysWhyAndNothingStarts) {
   EXPECT_EQ(fixControlsEnabled(), std::vector<bool>(4, true));
 }
 
-TEST(AdvancedSettings, TheMotionAndFileModeChoicesAreKeptInTheirOwnGroup) {
+TEST(AdvancedSettings, TheMotionFileModeAndControlChoicesAreKeptInTheirOwnGroup) {
   QString file;
   {
     test::TestWindow win;
@@ -241,6 +241,7 @@ TEST(AdvancedSettings, TheMotionAndFileModeChoicesAreKeptInTheirOwnGroup) {
     namedChild<QCheckBox>(win.w, "cbFilePaced")->setChecked(true);
     namedChild<QDoubleSpinBox>(win.w, "efFileRate")->setValue(0.5);
     namedChild<QCheckBox>(win.w, "cbFileLoop")->setChecked(true);
+    namedChild<QLineEdit>(win.w, "efScenario")->setText("/tmp/faults.json");
     win.w.close();
   }
   QSettings stored(file, QSettings::IniFormat);
@@ -258,6 +259,8 @@ TEST(AdvancedSettings, TheMotionAndFileModeChoicesAreKeptInTheirOwnGroup) {
       {"cbFilePaced_Checked", "True"},
       {"efFileRate_Value", "0.5"},
       {"cbFileLoop_Checked", "True"},
+      {"cbControl_Checked", "False"},
+      {"efScenario_Text", "/tmp/faults.json"},
   };
   for (const auto& [key, text] : kept) {
     EXPECT_EQ(stored.value(QString("Advanced/") + key).toString().toStdString(), text) << key;
@@ -277,6 +280,7 @@ TEST(AdvancedSettings, TheMotionAndFileModeChoicesAreKeptInTheirOwnGroup) {
   EXPECT_EQ(motion.efNoiseSeed->value(), 42);
   EXPECT_EQ(namedChild<QDoubleSpinBox>(again.w, "efFileRate")->value(), 0.5);
   EXPECT_TRUE(namedChild<QCheckBox>(again.w, "cbFileLoop")->isChecked());
+  EXPECT_EQ(namedChild<QLineEdit>(again.w, "efScenario")->text(), "/tmp/faults.json");
   QFile::remove(file);
 }
 
