@@ -19,6 +19,7 @@
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
 #include "platform/virtual_serial_port.h"
+#include "receiver/burst_index.h"
 #include "receiver/file_gps_receiver.h"
 #include "support/datetime.h"
 
@@ -167,6 +168,32 @@ void BM_Decode50MB(benchmark::State& state) {
                           static_cast<std::int64_t>(fs::file_size(log)));
 }
 BENCHMARK(BM_Decode50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The index file mode reads when a log is loaded, for its progress line and
+// jumps: one pass over the same log, and a time left asked of it.
+void BM_IndexBursts50MB(benchmark::State& state) {
+  const fs::path log = makeLog(50u << 20);
+  std::size_t bursts = 0;
+  for (auto _ : state) {
+    const auto index = waymock::receiver::BurstIndex::read(log.string(), false);
+    bursts = index.count();
+    benchmark::DoNotOptimize(index.timeLeft(bursts / 2, {1000, true, 2, false}));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(fs::file_size(log)));
+  state.counters["bursts"] = static_cast<double>(bursts);
+}
+BENCHMARK(BM_IndexBursts50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_TimeLeft(benchmark::State& state) {
+  const auto index = waymock::receiver::BurstIndex::read(makeLog(50u << 20).string(), false);
+  std::size_t sent = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(index.timeLeft(sent, {1000, true, 2, false}));
+    sent = (sent + 7919) % (index.count() + 1);
+  }
+}
+BENCHMARK(BM_TimeLeft);
 
 void BM_Replay500MB(benchmark::State& state) {
   replay(state, 500u << 20);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QSpinBox>
+#include <algorithm>
 
 #include "app/handler_guard.h"
 #include "app/window_prompts.h"
@@ -40,6 +41,7 @@ FileModeController::FileModeController(generator::TTarnNMEAGenerator& generator,
                     "Skipped a burst the simulator cannot send (" + value + "): " + message);
   };
   connect(&driver_, &ReplayDriver::ended, this, &FileModeController::replayStateChanged);
+  connect(&driver_, &ReplayDriver::ended, this, &FileModeController::showProgress);
   connect(controls_.btnLoad, &QAction::triggered, this, &FileModeController::btnLoadClick);
   connect(controls_.btnFile, &QAbstractButton::clicked, this, &FileModeController::btnFileClick);
 }
@@ -80,7 +82,9 @@ void FileModeController::btnFileClick() {
       });
       emit satellitesChanged();
       driver_.stop();
+      indexed_ = false;
       emit modeChanged(false, "Simulator");
+      showProgress();
       return;
     }
     // As the receiver sees it: only a regular file; a FIFO or a terminal
@@ -91,11 +95,13 @@ void FileModeController::btnFileClick() {
       return;
     }
     emit modeChanged(true, QFile::decodeName(QByteArray::fromStdString(fileName_)));
-    receiver_.SetDelay(timerIntervalMilliseconds(controls_.efInterval->value()));
+    pace_.delay = timerIntervalMilliseconds(controls_.efInterval->value());
+    receiver::applyPace(receiver_, pace_);
     // Last, since it may fail: during a replay of another file, that one ends
     // and this one starts.
     receiver_.SetFileName(fileName_);
     driver_.wake();
+    indexLog();
   });
   emit replayStateChanged();
 }
@@ -105,7 +111,9 @@ void FileModeController::start() {
   if (!active()) return;  // no file: said so and left file mode
   // A running replay starts again from the top of the log.
   if (driver_.replaying()) driver_.stop();
+  sent_ = 0;
   driver_.start();
+  showProgress();
 }
 
 void FileModeController::pause() {
@@ -127,6 +135,52 @@ void FileModeController::TarnFileGPSReceiverReceive() {
   // The port's bytes have been shown through transmitted; the satellites
   // just copied go out with the next burst.
   if (relay_.relay() > 0) emit satellitesChanged();
+  sent_ = receiver_.passBursts();
+  showProgress();
+}
+
+FileProgress FileModeController::progress() const {
+  FileProgress progress;
+  if (!active() || !indexed_) return progress;
+  progress.loaded = true;
+  progress.total = index_.count();
+  progress.sent = std::min(sent_, progress.total);
+  // A Delay set on the receiver itself counts as it waits.
+  receiver::ReplayPace pace = pace_;
+  pace.delay = receiver_.Delay();
+  progress.timeLeft = index_.timeLeft(progress.sent, pace);
+  progress.replaying = driver_.replaying();
+  return progress;
+}
+
+void FileModeController::setPace(const receiver::ReplayPace& pace) {
+  pace_.paced = pace.paced;
+  pace_.rate = pace.rate;
+  pace_.loop = pace.loop;
+  if (active()) receiver::applyPace(receiver_, pace_);
+  showProgress();
+}
+
+void FileModeController::jumpTo(std::size_t burst) {
+  if (!driver_.replaying() || !indexed_ || burst >= index_.count()) return;
+  receiver_.jumpTo(burst, index_.offset(burst));
+  sent_ = burst;
+  driver_.wake();
+  showProgress();
+}
+
+void FileModeController::indexLog() {
+  indexed_ = false;
+  sent_ = 0;
+  runGuarded(controls_.btnFile, [this] {
+    index_ = receiver::BurstIndex::read(fileName_, receiver_.modern());
+    indexed_ = true;
+  });
+  showProgress();
+}
+
+void FileModeController::showProgress() {
+  emit progressChanged(progress());
 }
 
 }  // namespace waymock::app

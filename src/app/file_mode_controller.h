@@ -2,11 +2,15 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "app/replay_driver.h"
 #include "engine/file_relay.h"
+#include "receiver/burst_index.h"
 #include "receiver/file_gps_receiver.h"
+#include "receiver/replay_pacing.h"
 
 class QAbstractButton;
 class QAction;
@@ -24,6 +28,15 @@ class TTarnNMEAGenerator;
 namespace waymock::app {
 
 class WindowPrompts;
+
+// How far a replay is through its log.
+struct FileProgress {
+  bool loaded = false;  // file mode is on with a log read
+  std::size_t sent = 0;
+  std::size_t total = 0;
+  std::chrono::nanoseconds timeLeft{0};
+  bool replaying = false;
+};
 
 // File mode: a recorded NMEA log replayed through the window's own receiver,
 // each decoded fix sent to the generator's port (and by UDP when cbUDP is on)
@@ -54,6 +67,14 @@ class FileModeController : public QObject {
   void pause();
   void stop();
   bool paused() const { return driver_.paused(); }
+  // Bursts sent of the log's, and the time the replay still takes at its pace.
+  FileProgress progress() const;
+  // The log's own timing, its rate and the loop (the interval stays the
+  // Settings page's); a replay under way goes on at the new pace.
+  void setPace(const receiver::ReplayPace& pace);
+  // Goes on from `burst` of the log (the one after it comes after its wait);
+  // nothing when no replay runs.
+  void jumpTo(std::size_t burst);
 
   receiver::TTarnFileGPSReceiver& receiver() { return receiver_; }
   ReplayDriver& driver() { return driver_; }
@@ -70,6 +91,8 @@ class FileModeController : public QObject {
   void satellitesChanged();
   // Paused, resumed or ended.
   void replayStateChanged();
+  // A burst was delivered, the replay jumped or ended, the pace or the log changed.
+  void progressChanged(const FileProgress& progress);
 
  private slots:
   void btnLoadClick();
@@ -88,8 +111,17 @@ class FileModeController : public QObject {
   receiver::TTarnFileGPSReceiver receiver_;
   FileRelay relay_;
   ReplayDriver driver_{receiver_};
+  // Reads the log's bursts for the progress; a log that cannot be read
+  // costs one error-log line and shows no progress.
+  void indexLog();
+  void showProgress();
+
   // The log chosen with btnLoad; empty until then.
   std::string fileName_;
+  receiver::ReplayPace pace_;
+  receiver::BurstIndex index_;
+  bool indexed_ = false;
+  std::size_t sent_ = 0;
 };
 
 }  // namespace waymock::app

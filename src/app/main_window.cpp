@@ -104,6 +104,8 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+  // Clients are answered by this window: the channel closes first.
+  ui_->ControlGroup->detach();
   // The further targets leave the transmitters before the replay's goes.
   ui_->OutputGroup->closeTargets();
   // The replay goes before the generator it sends through.
@@ -197,6 +199,7 @@ void TfrmMain::connectHandlers() {
   connect(fileMode_, &FileModeController::satellitesChanged, ui_->PaintBox,
           qOverload<>(&QWidget::update));
   connect(fileMode_, &FileModeController::replayStateChanged, this, &TfrmMain::showPauseState);
+  connectAdvancedPage();
 }
 
 QString TfrmMain::virtualPortPath() {
@@ -233,7 +236,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
   if (const QScreen* screen = this->screen()) {
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    QMainWindow::move(frame.topLeft());
   }
   // The stored position and values, once, before FormShow applies them; when
   // no position was restored the window stays where it was centred.
@@ -287,6 +290,7 @@ void TfrmMain::ApplySettings() {
   if (mainTimer_.interval() != interval) mainTimer_.setInterval(interval);
   fileMode_->receiver().setModern(settings.modernReceiver);
   applyTickTiming(settings, interval);
+  steerMotion();
 }
 
 void TfrmMain::applyTickTiming(const SimulatorSettings& settings, int intervalMs) {
@@ -391,32 +395,56 @@ void TfrmMain::btnStartClick() {
       showError(QString::fromStdString("Cannot connect to " + port + "." +
                                        (reason.empty() ? "" : "\n" + reason)));
     }
-    openNetworkTargets();
-    if (fileMode_->active()) {
-      fileMode_->start();
-      return;
-    }
-    ApplyStartPosition();
-    simulationStarted_ = true;
-    if (!mainTimer_.isActive()) mainTimer_.start();
+    if (const auto problem = startRun()) showError(QString::fromStdString(*problem));
   });
   showPauseState();
 }
 
-void TfrmMain::btnStopClick() {
-  runGuarded(ui_->btnStop, [this] {
-    if (fileMode_->active()) {
-      fileMode_->stop();
-    } else {
-      mainTimer_.stop();
+std::optional<std::string> TfrmMain::startRun() {
+  openNetworkTargets();
+  if (fileMode_->active()) {
+    fileMode_->start();
+    return std::nullopt;
+  }
+  ApplyStartPosition();
+  std::optional<std::string> problem = startMotion();
+  if (!problem) {
+    try {
+      ui_->ControlGroup->prepareRun(std::chrono::milliseconds(mainTimer_.interval()));
+    } catch (const Error& e) {
+      stopMotion();
+      problem = e.what();
     }
+  }
+  if (problem) {
+    // Nothing starts: the port goes as it came.
     generator_.ClosePort();
     dropVirtualPort();
-    ui_->OutputGroup->closeTargets();
-    ApplyStartPosition();
     simulationStarted_ = false;
-  });
+    return problem;
+  }
+  simulationStarted_ = true;
+  if (!mainTimer_.isActive()) mainTimer_.start();
+  return std::nullopt;
+}
+
+void TfrmMain::btnStopClick() {
+  runGuarded(ui_->btnStop, [this] { stopRun(); });
   showPauseState();
+}
+
+void TfrmMain::stopRun() {
+  if (fileMode_->active()) {
+    fileMode_->stop();
+  } else {
+    mainTimer_.stop();
+  }
+  generator_.ClosePort();
+  dropVirtualPort();
+  ui_->OutputGroup->closeTargets();
+  ApplyStartPosition();
+  stopMotion();
+  simulationStarted_ = false;
 }
 
 void TfrmMain::btnPauseClick() {
@@ -425,9 +453,12 @@ void TfrmMain::btnPauseClick() {
       fileMode_->pause();
       return;
     }
+    // Paused time does not move a motion.
     if (mainTimer_.isActive()) {
       mainTimer_.stop();
+      simulation_.pause();
     } else {
+      simulation_.resume();
       mainTimer_.start();
     }
   });
@@ -474,6 +505,7 @@ void TfrmMain::runTick(std::optional<TDateTime> epoch) {
 }
 
 void TfrmMain::showTransmitted(const std::string& burst) {
+  ui_->ControlGroup->transmitted(burst);
   ui_->MemoOut->append(burst);
   const PositionLabels labels = positionLabels(generator_, decimalPoint());
   const auto show = [](QLabel* label, const QLabel* caption, const std::string& value) {
@@ -487,6 +519,7 @@ void TfrmMain::showTransmitted(const std::string& burst) {
   // A changed position runs the slider's handler, which writes it back.
   ui_->trckLatitude->setValue(sliderPosition(generator_.LatitudeDegrees()));
   ui_->trckLongitude->setValue(sliderPosition(generator_.LongitudeDegrees()));
+  showMotionProgress();
 }
 
 void TfrmMain::showValue(QLabel* label, const QLabel* caption, const QString& text) {
@@ -512,19 +545,22 @@ void TfrmMain::setSource(const QString& text) {
 }
 
 void TfrmMain::showMode(bool fileMode, const QString& source) {
-  if (fileMode) mainTimer_.stop();
+  if (fileMode) {
+    mainTimer_.stop();
+    // The next Start in the simulator makes the motion anew.
+    stopMotion();
+  }
   setSource(source);
   // The controls that move the simulated fix or the satellites.
-  for (QWidget* control : std::initializer_list<QWidget*>{ui_->trckLatitude, ui_->trckLongitude,
-                                                          ui_->btnSat, ui_->cbMove}) {
-    control->setEnabled(!fileMode);
-  }
-  ui_->btnBack->setEnabled(!fileMode);
-  ui_->btnForward->setEnabled(!fileMode);
+  ui_->btnSat->setEnabled(!fileMode);
+  ui_->cbMove->setEnabled(!fileMode);
+  enableFixControls();
 }
 
 void TfrmMain::trckLatitudeChange(int position) {
   runGuarded(ui_->trckLatitude, [this, position] {
+    // A motion keeps its exact position: the slider only shows it.
+    if (simulation_.motion() != nullptr) return;
     TimerHold hold(mainTimer_);
     const DegreesMinutesSeconds dms = SliderToDMS(position);
     generator_.SetLatitude_Degree(dms.degree);
@@ -535,6 +571,8 @@ void TfrmMain::trckLatitudeChange(int position) {
 
 void TfrmMain::trckLongitudeChange(int position) {
   runGuarded(ui_->trckLongitude, [this, position] {
+    // A motion keeps its exact position: the slider only shows it.
+    if (simulation_.motion() != nullptr) return;
     TimerHold hold(mainTimer_);
     const DegreesMinutesSeconds dms = SliderToDMS(position);
     generator_.SetLongitude_Degree(dms.degree);

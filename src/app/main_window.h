@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "control/control_target.h"
 #include "engine/simulation.h"
 #include "engine/simulator_settings.h"
 #include "generator/nmea_generator.h"
@@ -40,7 +41,7 @@ class WindowPrompts;
 // (TrayController), the settings kept between runs (FormStorage, through
 // settings_table). Its handlers are private slots, reached through its
 // controls; what it asks the user goes through `prompts`.
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, private control::ControlTarget {
   Q_OBJECT
 
  public:
@@ -102,6 +103,10 @@ class TfrmMain : public QMainWindow {
   void showTransmitted(const std::string& burst);
   // File mode turned on or off.
   void showMode(bool fileMode, const QString& source);
+  // The Advanced page's file mode pace changed.
+  void FileProgressGroupPaceChange();
+  // The Motion group's slider: the motion goes on from there.
+  void MotionGroupJump(double metres);
   // Pause is down exactly while a started simulation or a replay is held.
   void showPauseState();
 
@@ -112,6 +117,30 @@ class TfrmMain : public QMainWindow {
   void FormClose();
   void ApplyStartPosition();
   void ApplySettings();
+  // Makes the motion the settings choose for a Start; a bad choice (a route
+  // file that cannot be followed) comes back as the core's message.
+  std::optional<std::string> startMotion();
+  void stopMotion();
+  // Start after the port opened: file mode's replay, or the simulation with
+  // its motion and scenario. What keeps it from starting comes back as a
+  // sentence, the port closed again.
+  std::optional<std::string> startRun();
+  void stopRun();
+  // The control channel's target (control_target.h), acting as the user
+  // would but answering with an error instead of a box.
+  void change(const control::FixChange& change) override;
+  void move(const control::MoveRequest& request) override;
+  void start() override;
+  void stop() override;
+  void pause() override;
+  void resume() override;
+  nlohmann::json status() const override;
+  // Speed and heading from the Settings page into a motion that takes them.
+  void steerMotion();
+  // Back, Forward and the position sliders move the fix only in the
+  // simulator without a motion.
+  void enableFixControls();
+  void showMotionProgress();
   // Ticks on the second as the settings say; off, the main timer's ticks.
   void applyTickTiming(const SimulatorSettings& settings, int intervalMs);
   void runTick(std::optional<TDateTime> epoch);
@@ -119,6 +148,7 @@ class TfrmMain : public QMainWindow {
   void ListSerialPorts();
   void setUpToolBar();
   void connectHandlers();
+  void connectAdvancedPage();
   void setUpDesktop();
   // Opens `port` in the generator, creating the virtual port first when it is
   // that one; on failure `reason` says why as a sentence, when known.

@@ -8,10 +8,16 @@
 #include <climits>
 
 #include "app/address_edit.h"
+#include "app/control_group.h"
+#include "app/file_progress_group.h"
+#include "app/motion_group.h"
 #include "app/output_group.h"
 #include "app/spin_edit.h"
 #include "support/error.h"
+#include "ui_control_group.h"
+#include "ui_file_progress_group.h"
 #include "ui_main_window.h"
+#include "ui_motion_group.h"
 #include "ui_output_group.h"
 
 namespace waymock::app {
@@ -33,6 +39,27 @@ QWidget* inOutput(U& form) {
   return form.OutputGroup->form().*member;
 }
 using O = Ui::OutputGroup;
+
+// A control of the Advanced page's Motion group.
+template <auto member>
+QWidget* inMotion(U& form) {
+  return form.MotionGroup->form().*member;
+}
+using M = Ui::MotionGroup;
+
+// A control of the Advanced page's File mode group.
+template <auto member>
+QWidget* inFileMode(U& form) {
+  return form.FileProgressGroup->form().*member;
+}
+using F = Ui::FileProgressGroup;
+
+// A control of the Advanced page's Control group.
+template <auto member>
+QWidget* inControl(U& form) {
+  return form.ControlGroup->form().*member;
+}
+using C = Ui::ControlGroup;
 
 // The exact decimal a two-decimal field shows (59.99, not the nearest double).
 // Both conversions ignore the process's locale, which QApplication takes from
@@ -76,7 +103,7 @@ void showText(QWidget* control, const std::string& text) {
 
 }  // namespace
 
-const std::array<SettingField, 51> kSettingFields = {{
+const std::array<SettingField, 67> kSettingFields = {{
     {&in<&U::efAlt>, "efAlt_Value", &S::altitude, K::DecimalSpin},
     {&in<&U::efHeading>, "efHeading_Value", &S::heading, K::DecimalSpin},
     {&in<&U::efLnDeg>, "efLnDeg_Value", &S::longitudeDegree, K::WholeSpin},
@@ -131,6 +158,22 @@ const std::array<SettingField, 51> kSettingFields = {{
     {&inOutput<&O::cbOnSecond>, "cbOnSecond_Checked", &S::ticksOnSecond, K::Check, true},
     {&inOutput<&O::efTickPhase>, "efTickPhase_Value", &S::tickPhase, K::WholeSpin, true},
     {&inOutput<&O::cbModern>, "cbModern_Checked", &S::modernReceiver, K::Check, true},
+    {&inFileMode<&F::cbFilePaced>, "cbFilePaced_Checked", &S::replayPaced, K::Check, true},
+    {&inFileMode<&F::efFileRate>, "efFileRate_Value", &S::replayRate, K::DecimalSpin, true},
+    {&inFileMode<&F::cbFileLoop>, "cbFileLoop_Checked", &S::replayLoop, K::Check, true},
+    {&inMotion<&M::cmbMotion>, "cmbMotion_ItemIndex", &S::motionModel, K::ComboIndex, true},
+    {&inMotion<&M::cbGeodesic>, "cbGeodesic_Checked", &S::motionGeodesic, K::Check, true},
+    {&inMotion<&M::efRouteFile>, "efRouteFile_Text", &S::routeFile, K::LineText, true},
+    {&inMotion<&M::efRouteSpeed>, "efRouteSpeed_Value", &S::routeSpeed, K::DecimalSpin, true},
+    {&inMotion<&M::cbTrackTime>, "cbTrackTime_Checked", &S::routeTrackTime, K::Check, true},
+    {&inMotion<&M::efRouteRate>, "efRouteRate_Value", &S::routeRate, K::DecimalSpin, true},
+    {&inMotion<&M::cmbRouteEnd>, "cmbRouteEnd_ItemIndex", &S::routeEnd, K::ComboIndex, true},
+    {&inMotion<&M::cbUseTrackTime>, "cbUseTrackTime_Checked", &S::useTrackTime, K::Check, true},
+    {&inMotion<&M::efNoise>, "efNoise_Value", &S::noiseMetres, K::DecimalSpin, true},
+    {&inMotion<&M::efNoiseSeed>, "efNoiseSeed_Value", &S::noiseSeed, K::WholeSpin, true},
+    {&inControl<&C::cbControl>, "cbControl_Checked", &S::control, K::Check, true},
+    {&inControl<&C::efControlSocket>, "efControlSocket_Text", &S::controlSocket, K::LineText, true},
+    {&inControl<&C::efScenario>, "efScenario_Text", &S::scenarioFile, K::LineText, true},
 }};
 
 SimulatorSettings settingsShownIn(Ui::TfrmMain& form) {

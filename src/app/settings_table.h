@@ -34,7 +34,7 @@ struct SettingField {
 
 // Every setting of the Settings page, the Satellites page's Move option and
 // the Advanced page's groups, the kept ones in the order they are written.
-extern const std::array<SettingField, 51> kSettingFields;
+extern const std::array<SettingField, 67> kSettingFields;
 
 // The controls' settings; a number still being typed counts as the field will
 // correct it, and the field is left as typed.

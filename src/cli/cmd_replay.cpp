@@ -76,10 +76,8 @@ int replay(const ReplayOptions& o) {
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(systemClock(), targets.opener());
   receiver::TTarnFileGPSReceiver receiver;
-  receiver.SetDelay(o.delay);
   receiver.setModern(o.modern);
-  if (o.paced) receiver.waitRule = receiver::pacedWait(rate, o.modern);
-  receiver.setLoop(o.loop);
+  receiver::applyPace(receiver, {o.delay, o.paced, rate, o.loop});
   receiver.SetFileName(o.file);
 
   StopSignals stop;

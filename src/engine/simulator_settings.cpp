@@ -120,4 +120,36 @@ int ApplySettings(const SimulatorSettings& s, generator::TTarnNMEAGenerator& g,
   return interval;
 }
 
+receiver::ReplayPace replayPaceOf(const SimulatorSettings& settings) {
+  receiver::ReplayPace pace;
+  pace.delay = timerIntervalMilliseconds(settings.interval);
+  pace.paced = settings.replayPaced;
+  pace.rate = settings.replayRate;
+  pace.loop = settings.replayLoop;
+  return pace;
+}
+
+motion::MotionSettings motionSettingsOf(const SimulatorSettings& settings) {
+  using motion::MotionModel;
+  using motion::RouteEnd;
+  motion::MotionSettings chosen;
+  chosen.model = settings.motionModel == "Speed and heading" ? MotionModel::speedHeading
+                 : settings.motionModel == "Route"           ? MotionModel::route
+                                                             : MotionModel::steps;
+  chosen.speedKmh = static_cast<double>(settings.speed);
+  chosen.heading = static_cast<double>(settings.heading);
+  chosen.geodesic = settings.motionGeodesic;
+  chosen.routeFile = settings.routeFile;
+  chosen.trackTime = settings.routeTrackTime;
+  chosen.routeSpeedKmh = static_cast<double>(settings.routeSpeed);
+  chosen.rate = static_cast<double>(settings.routeRate);
+  chosen.end = settings.routeEnd == "Loop"        ? RouteEnd::loop
+               : settings.routeEnd == "Turn back" ? RouteEnd::reverse
+                                                  : RouteEnd::stop;
+  chosen.useTrackTime = settings.useTrackTime;
+  chosen.noiseMetres = static_cast<double>(settings.noiseMetres);
+  chosen.seed = static_cast<std::uint64_t>(settings.noiseSeed);
+  return chosen;
+}
+
 }  // namespace waymock

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "generator/output_format.h"
+#include "motion/motion_settings.h"
+#include "receiver/replay_pacing.h"
 #include "support/units.h"
 
 namespace waymock {
@@ -61,6 +63,30 @@ struct SimulatorSettings {
   long double interval = 1;  // seconds between ticks
   bool moveSatellites = false;
 
+  // File mode's pace beyond the interval.
+  bool replayPaced = false;    // the log's own timing
+  long double replayRate = 1;  // with it, this many times faster
+  bool replayLoop = false;
+
+  // How the fix moves; the Settings page's speed and heading are the inputs
+  // of "Speed and heading".
+  std::string motionModel = "Steps";  // or "Speed and heading", "Route"
+  bool motionGeodesic = false;
+  std::string routeFile;
+  long double routeSpeed = 20;    // km/h
+  bool routeTrackTime = false;    // the track's own times instead of the speed
+  long double routeRate = 1;      // with them, this many times faster
+  std::string routeEnd = "Stop";  // or "Loop", "Turn back"
+  bool useTrackTime = false;      // the sentences carry the track's date and time
+  long double noiseMetres = 0;
+  int noiseSeed = 0;
+
+  // The control channel: off by default; empty paths mean its default socket
+  // and no scenario.
+  bool control = false;
+  std::string controlSocket;
+  std::string scenarioFile;
+
   // Output beyond the Settings page; the defaults give its sentences byte for byte.
   std::string outputProfile = "classic";  // or "nmea41"
   std::string zdaForm = "classic";        // or "standard"
@@ -81,6 +107,13 @@ struct SimulatorSettings {
 // The sentence form the settings choose. A talker that is not two uppercase
 // letters counts as none.
 generator::OutputFormat outputFormatOf(const SimulatorSettings& settings);
+
+// File mode's pace: the interval's Delay, the log's own timing at its rate,
+// the loop.
+receiver::ReplayPace replayPaceOf(const SimulatorSettings& settings);
+
+// The motion the settings choose.
+motion::MotionSettings motionSettingsOf(const SimulatorSettings& settings);
 
 // Copies the start position into the generator; a part the generator rejects
 // becomes 0.

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <thread>
 
+#include "receiver/log_lines.h"
 #include "support/error.h"
 #include "support/regular_file.h"
 
@@ -35,103 +36,15 @@ void appendLine(std::string& burst, std::string_view line) {
 
 }  // namespace
 
+bool beginsBurst(std::string_view line, bool modern) {
+  return line.find("$GPRMC") != std::string_view::npos ||
+         (modern && line.find("$GNRMC") != std::string_view::npos);
+}
+
 std::shared_ptr<ReplayClock> systemReplayClock() {
   static const auto clock = std::make_shared<SystemReplayClock>();
   return clock;
 }
-
-// Reads a text file line by line through one fixed buffer, so memory does not
-// grow with the file. A line comes back without its LF and a CR before it;
-// beyond kMaxLine bytes the rest of a line is skipped. Each call reads at most
-// one buffer's worth, so a line without an end never holds up the caller.
-class TTarnFileGPSReceiver::LineReader {
- public:
-  enum class Result {
-    Line,  // a whole line
-    More,  // part of a line that goes on; call again
-    End,   // the end of the file
-  };
-
-  // Takes over `fd`, a regular file open for reading.
-  LineReader(const std::string& path, int fd) : path_(path), fd_(fd) {}
-  ~LineReader() { ::close(fd_); }
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
-
-  // On Line, `line` is valid until the next call.
-  Result next(std::string_view& line) {
-    if (begin_ == end_ && !fill()) {
-      if (!spanning_) return Result::End;
-      spanning_ = false;
-      line = cut_ ? std::string_view(long_) : withoutCr(long_);
-      return Result::Line;
-    }
-    const char* start = buffer_ + begin_;
-    const std::size_t available = end_ - begin_;
-    const auto* lf = static_cast<const char*>(std::memchr(start, '\n', available));
-    const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) : available;
-    begin_ += lf != nullptr ? length + 1 : length;
-    if (lf != nullptr && !spanning_) {
-      line = withoutCr(std::string_view(start, length));
-      return Result::Line;
-    }
-    if (!spanning_) {  // a line that crosses a refill of the buffer begins
-      long_.clear();
-      cut_ = false;
-      spanning_ = true;
-    }
-    const std::size_t room = kMaxLine - long_.size();
-    if (length > room) cut_ = true;
-    long_.append(start, std::min(length, room));
-    if (lf == nullptr) return Result::More;
-    spanning_ = false;
-    line = cut_ ? std::string_view(long_) : withoutCr(long_);
-    return Result::Line;
-  }
-
-  // Bytes read from the file so far.
-  std::size_t bytesRead() const { return bytesRead_; }
-
-  // Reads the file again from its start.
-  void rewind() {
-    if (::lseek(fd_, 0, SEEK_SET) < 0) cannotRead(path_, errno);
-    begin_ = end_ = 0;
-    spanning_ = cut_ = false;
-  }
-
- private:
-  // The buffer is far below kMaxLine, so a line that fits in it needs no cut.
-  static constexpr std::size_t kBufferSize = 64 * 1024;
-  static_assert(kBufferSize < kMaxLine);
-  static_assert(kBufferSize <= kBytesPerStep);
-
-  static std::string_view withoutCr(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-  }
-
-  bool fill() {
-    ssize_t n = 0;
-    do {
-      n = ::read(fd_, buffer_, kBufferSize);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) cannotRead(path_, errno);
-    begin_ = 0;
-    end_ = static_cast<std::size_t>(n);
-    bytesRead_ += end_;
-    return n > 0;
-  }
-
-  std::string path_;
-  int fd_ = -1;
-  char buffer_[kBufferSize];
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  std::size_t bytesRead_ = 0;
-  std::string long_;       // a line that crosses a refill of the buffer
-  bool spanning_ = false;  // long_ holds the start of the current line
-  bool cut_ = false;       // ... and the line was longer than kMaxLine
-};
 
 TTarnFileGPSReceiver::TTarnFileGPSReceiver(std::shared_ptr<const Clock> clock,
                                            std::shared_ptr<ReplayClock> replayClock)
@@ -173,13 +86,14 @@ bool TTarnFileGPSReceiver::start() {
   RegularFile file(fileName_);
   if (file.status() == RegularFile::Status::failed) cannotRead(fileName_, file.error());
   if (file.status() != RegularFile::Status::open) return false;
-  reader_ = std::make_unique<LineReader>(fileName_, file.release());
+  reader_ = std::make_unique<LogLineReader>(fileName_, file.release());
   ++generation_;
   burst_.clear();
   delivered_ = 0;
   loopPasses_ = 0;
   passDelivered_ = 0;
   wrapped_ = false;
+  seeking_ = false;
   due_ = {};
   waitAfterClose_ = false;
   active_ = true;
@@ -263,8 +177,9 @@ ReplayStatus TTarnFileGPSReceiver::step() {
         return {State::Waiting, {}};
 
       std::string_view line;
-      const LineReader::Result read = reader_->next(line);
-      if (read == LineReader::Result::End) {
+      const LogLineReader::Result read = reader_->next(line);
+      if (read == LogLineReader::Result::End) {
+        seeking_ = false;
         if (!loop_) {
           finish();
           return {State::Finished, {}};
@@ -282,14 +197,19 @@ ReplayStatus TTarnFileGPSReceiver::step() {
         wrapped_ = true;
         return {State::Waiting, due_};
       }
-      if (read == LineReader::Result::Line) {
+      if (read == LogLineReader::Result::Line) {
         ++lines;
-        if (line.find("$GPRMC") != std::string_view::npos ||
-            (modern() && line.find("$GNRMC") != std::string_view::npos)) {
+        const bool begins = beginsBurst(line, modern());
+        if (begins && !seeking_) {
           deliver(line);
           return {State::Waiting, due_};
         }
-        if (burst_.size() + line.size() + 2 <= kMaxBurst) appendLine(burst_, line);
+        if (begins) {
+          seeking_ = false;
+          appendLine(burst_, line);
+        } else if (!seeking_ && burst_.size() + line.size() + 2 <= kMaxBurst) {
+          appendLine(burst_, line);
+        }
       }
       // The handlers may switch files or end the replay; the loop looks again.
       if (processEvents) processEvents();
@@ -300,11 +220,25 @@ ReplayStatus TTarnFileGPSReceiver::step() {
   }
 }
 
+bool TTarnFileGPSReceiver::jumpTo(std::size_t burst, std::uint64_t offset) {
+  if (!replaying()) return false;
+  reader_->seek(burst == 0 ? 0 : offset);
+  burst_.clear();
+  seeking_ = burst > 0;
+  passDelivered_ = burst;
+  wrapped_ = false;
+  due_ = {};
+  // A delivery under way when a handler jumps neither waits nor keeps its
+  // RMC line: the jump decides what comes next.
+  ++generation_;
+  return true;
+}
+
 bool TTarnFileGPSReceiver::restartFile() {
   RegularFile file(fileName_);
   switch (file.status()) {
     case RegularFile::Status::open:
-      reader_ = std::make_unique<LineReader>(fileName_, file.release());
+      reader_ = std::make_unique<LogLineReader>(fileName_, file.release());
       return true;
     case RegularFile::Status::missing:
     case RegularFile::Status::notRegular:
@@ -315,7 +249,7 @@ bool TTarnFileGPSReceiver::restartFile() {
   // TCP clients or other files may have taken the last descriptor: the log
   // held open still serves, as it was when it was opened.
   if (file.error() != EMFILE && file.error() != ENFILE) cannotRead(fileName_, file.error());
-  reader_->rewind();
+  reader_->seek(0);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "receiver/custom_gps_receiver.h"
+#include "receiver/log_lines.h"
 
 namespace waymock::receiver {
 
@@ -24,6 +25,10 @@ class ReplayClock {
 
 // The steady clock and a real sleep.
 std::shared_ptr<ReplayClock> systemReplayClock();
+
+// Whether `line` begins a burst of a recorded log: it holds "$GPRMC" (in
+// modern mode, "$GPRMC" or "$GNRMC").
+bool beginsBurst(std::string_view line, bool modern);
 
 // Where a replay stands after a step, and what its driver should do next.
 struct ReplayStatus {
@@ -65,7 +70,7 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   using WaitRule = std::function<std::optional<std::chrono::nanoseconds>(
       std::string_view burst, std::string_view nextLine)>;
 
-  static constexpr std::size_t kMaxLine = 1u << 20;
+  static constexpr std::size_t kMaxLine = LogLineReader::kMaxLine;
   static constexpr std::size_t kMaxBurst = 1u << 20;
   // How long Open sleeps at most between two calls of processEvents, while
   // waiting out a Delay or while paused.
@@ -133,6 +138,19 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   std::size_t deliveredBursts() const { return delivered_; }
   // Times a looped replay reached the end of the file and started again.
   std::size_t loopPasses() const { return loopPasses_; }
+  // Bursts delivered in the current pass over the file, as though it had
+  // been read from its start: after a jump, counted from the burst jumped to.
+  // In a loop's later passes the first one holds the last burst of the pass
+  // before it, so each pass delivers as many as the first.
+  std::size_t passBursts() const { return passDelivered_; }
+
+  // Goes on from burst `burst` of the file (0 is the lines before its first
+  // RMC line; burst n begins with its nth RMC line, which lies `offset` bytes
+  // into the file): the burst being read is dropped, a wait in progress ends,
+  // and the lines up to the next RMC line are skipped, so an offset that is
+  // no longer one (the file rewritten) still lands on a burst. Counts the
+  // bursts before it as delivered in this pass. False when no replay runs.
+  bool jumpTo(std::size_t burst, std::uint64_t offset);
 
   TConnectEvent OnConnect;
   TConnectEvent OnDisconnect;
@@ -141,8 +159,6 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   std::function<void()> processEvents;
 
  private:
-  class LineReader;
-
   void finish();
   void abandon() noexcept;
   // Opens FileName again for the next pass of a loop; false when there is no
@@ -155,11 +171,12 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   int delay_ = 1000;
   bool loop_ = false;
   bool wrapped_ = false;           // the burst being read began before the file restarted
+  bool seeking_ = false;           // after a jump: lines up to an RMC line are dropped
   std::size_t passDelivered_ = 0;  // deliveries since the file (re)started
   bool active_ = false;
   bool paused_ = false;
 
-  std::unique_ptr<LineReader> reader_;
+  std::unique_ptr<LogLineReader> reader_;
   std::string burst_;
   std::string delivering_;  // the burst being delivered; kept for its capacity
   ReplayClock::time_point due_{};
@@ -168,7 +185,8 @@ class TTarnFileGPSReceiver : public TTarnCustomGPSReceiver {
   bool looping_ = false;         // inside the loop of Open()
   std::size_t delivered_ = 0;
   std::size_t loopPasses_ = 0;
-  // Counts replays started, so a step notices that a handler switched files.
+  // Counts replays started and jumps, so a delivery notices that a handler
+  // switched files or jumped.
   unsigned generation_ = 0;
 };
 

@@ -80,26 +80,39 @@ std::optional<RmcTime> rmcTime(std::string_view text, bool modern) {
   return result;
 }
 
+std::optional<long double> pacedStep(const RmcTime& from, const RmcTime& to) {
+  long double step = 0;
+  if (from.dated && to.dated) {
+    step = to.seconds - from.seconds;
+  } else {
+    step = std::fmod(to.seconds, kDay) - std::fmod(from.seconds, kDay);
+    // Without dates a step back is midnight passing only when the step
+    // forward through it is short; anything else is a log going back.
+    if (step < 0 && step + kDay <= kMidnightStep) step += kDay;
+  }
+  if (step < 0) return std::nullopt;
+  return step;
+}
+
 TTarnFileGPSReceiver::WaitRule pacedWait(long double speed, bool modern) {
   return [speed, modern](std::string_view burst,
                          std::string_view nextLine) -> std::optional<std::chrono::nanoseconds> {
     if (rmcAt(burst, modern) == std::string_view::npos) return std::chrono::nanoseconds(0);
     const auto from = rmcTime(burst, modern), to = rmcTime(nextLine, modern);
     if (!from || !to) return std::nullopt;
-    long double step = 0;
-    if (from->dated && to->dated) {
-      step = to->seconds - from->seconds;
-    } else {
-      step = std::fmod(to->seconds, kDay) - std::fmod(from->seconds, kDay);
-      // Without dates a step back is midnight passing only when the step
-      // forward through it is short; anything else is a log going back.
-      if (step < 0 && step + kDay <= kMidnightStep) step += kDay;
-    }
-    if (step < 0) return std::nullopt;
+    const auto step = pacedStep(*from, *to);
+    if (!step) return std::nullopt;
     // A week keeps the arithmetic in range; a log with a longer gap than
     // that was not recorded in one go.
-    return std::chrono::nanoseconds(std::llround(std::min(step / speed, kWeek) * 1e9L));
+    return std::chrono::nanoseconds(std::llround(std::min(*step / speed, kWeek) * 1e9L));
   };
+}
+
+void applyPace(TTarnFileGPSReceiver& receiver, const ReplayPace& pace) {
+  receiver.SetDelay(pace.delay);
+  receiver.waitRule =
+      pace.paced ? pacedWait(pace.rate, receiver.modern()) : TTarnFileGPSReceiver::WaitRule();
+  receiver.setLoop(pace.loop);
 }
 
 }  // namespace waymock::receiver

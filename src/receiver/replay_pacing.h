@@ -28,4 +28,22 @@ std::optional<RmcTime> rmcTime(std::string_view text, bool modern = false);
 // With `modern`, the RMC of the receiver's modern mode ($GPRMC or $GNRMC).
 TTarnFileGPSReceiver::WaitRule pacedWait(long double speed, bool modern = false);
 
+// The log's own time from one RMC time to the next, in seconds, as pacedWait
+// counts it at speed 1 (before its cap of a week); nothing when the log goes
+// back in time.
+std::optional<long double> pacedStep(const RmcTime& from, const RmcTime& to);
+
+// How a replay is paced: Delay after each burst, or the log's own timing at a
+// rate (bursts without a usable time wait Delay), once or in a loop.
+struct ReplayPace {
+  int delay = 1000;  // milliseconds
+  bool paced = false;
+  long double rate = 1;
+  bool loop = false;
+};
+
+// Sets the receiver's Delay, wait rule and loop to `pace` (the wait rule reads
+// RMC lines as the receiver's mode does).
+void applyPace(TTarnFileGPSReceiver& receiver, const ReplayPace& pace);
+
 }  // namespace waymock::receiver

@@ -264,7 +264,7 @@ TEST(SettingsTable, KeepsTheFormsThirtyThreeValuesUnderTheirNamesInOrder) {
       kept.emplace_back(field.storedKey);
     }
   }
-  EXPECT_EQ(extra, 14u) << "the Advanced page's";
+  EXPECT_EQ(extra, 30u) << "the Advanced page's";
   ASSERT_EQ(kept.size(), 33u);
   EXPECT_EQ(kept.front(), "efAlt_Value");
   EXPECT_EQ(kept[13], "efLtDir_ItemIndex");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QTest>
 #include <filesystem>
 #include <string>
@@ -27,9 +28,9 @@ std::string sentence(std::string_view body) {
   return std::string(body) + '*' + generator::TTarnNMEAGenerator::CheckSum(body) + "\r\n";
 }
 
-// What the output log's "Save to file" writes: bursts at 52° 10', 11', 12' N
-// with satellites 3 and 7, each followed by an empty line.
-std::string savedOutputLog() {
+// What the output log's "Save to file" writes: `bursts` bursts at 52° 10',
+// 11', 12' N and on with satellites 3 and 7, each followed by an empty line.
+std::string savedOutputLog(int bursts = 3) {
   generator::TTarnNMEAGenerator gen(systemClock(), nullptr);
   gen.SetCommands(generator::TNMEACommands::all());
   gen.SetSatellite(3, true, 30, 40, 45);
@@ -37,7 +38,7 @@ std::string savedOutputLog() {
   gen.SetLatitude_Degree(52);
   gen.SetAltitude(12);
   std::string log;
-  for (int minute = 10; minute <= 12; ++minute) {
+  for (int minute = 10; minute < 10 + bursts; ++minute) {
     gen.SetLatitude_Minute(minute);
     log += gen.GetSentences() + "\r\n";
   }
@@ -315,6 +316,102 @@ TEST_F(FileModeTest, ABurstTheGeneratorRefusesIsSkippedAndTheReplayGoesOn) {
   EXPECT_EQ(errorLog.lines(),
             std::vector<std::string>{"TarnFileGPSReceiver Skipped a burst the simulator cannot "
                                      "send (Heading 360): Heading must be between 0 and 360."});
+}
+
+using test::namedChild;
+
+// The file mode group of the Advanced page, found by its controls' names.
+struct FileProgressControls {
+  explicit FileProgressControls(const QObject& w)
+      : group(namedChild<QGroupBox>(w, "FileProgressGroup")) {}
+  QGroupBox* group;
+  QLabel* lblFileProgress = namedChild<QLabel>(*group, "lblFileProgress");
+  QSlider* trckFileBurst = namedChild<QSlider>(*group, "trckFileBurst");
+  QCheckBox* cbFilePaced = namedChild<QCheckBox>(*group, "cbFilePaced");
+  QDoubleSpinBox* efFileRate = namedChild<QDoubleSpinBox>(*group, "efFileRate");
+  QCheckBox* cbFileLoop = namedChild<QCheckBox>(*group, "cbFileLoop");
+  std::string progress() const { return lblFileProgress->text().toStdString(); }
+};
+
+TEST_F(FileModeTest, TheProgressLineFollowsTheReplayAndTheSliderJumps) {
+  test::writeFile(log, savedOutputLog(6));
+  ui.efInterval->setValue(3600);
+  ui.PageControl->setCurrentWidget(namedChild<QWidget>(w, "tabAdvanced"));
+  FileProgressControls file(w);
+  EXPECT_EQ(file.progress(), "No log loaded");
+  selectPort(pty.name());
+  load(log);
+  EXPECT_EQ(file.progress(), "0 of 6 bursts sent, 6:00:00 left");
+  EXPECT_FALSE(file.trckFileBurst->isEnabled()) << "nothing to jump in before Start";
+
+  ui.btnStart->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return file.progress() == "1 of 6 bursts sent, 6:00:00 left"; },
+                              kCapMs))
+      << file.progress();
+  ASSERT_TRUE(file.trckFileBurst->isEnabled());
+  EXPECT_EQ(file.trckFileBurst->maximum(), 5);
+
+  // The last burst holds the RMC line of 52° 14' and the rest of 52° 15'.
+  QTest::keyClick(file.trckFileBurst, Qt::Key_End);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return file.progress() == "6 of 6 bursts sent, 1:00:00 left"; },
+                              kCapMs))
+      << file.progress();
+  EXPECT_EQ(ui.lblLat->text().toStdString(), " 52\u00B0 15' 00.00\" N");
+  std::string sent;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return (sent += drain(pty.master())).find("$GPGLL,5215.0000,N") != std::string::npos; },
+      kCapMs));
+  EXPECT_EQ(sent.find("$GPGLL,5211.0000,N"), std::string::npos) << "the bursts between are skipped";
+
+  QTest::keyClick(file.trckFileBurst, Qt::Key_Home);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return file.progress() == "1 of 6 bursts sent, 6:00:00 left"; },
+                              kCapMs))
+      << file.progress();
+  EXPECT_EQ(file.trckFileBurst->value(), 0);
+
+  ui.btnStop->trigger();
+  ASSERT_TRUE(replayEnds());
+  EXPECT_FALSE(file.trckFileBurst->isEnabled());
+  QTest::mouseClick(ui.btnFile, Qt::LeftButton);
+  EXPECT_EQ(file.progress(), "No log loaded");
+}
+
+TEST_F(FileModeTest, TheLogsOwnTimingAndLoopPaceTheReplay) {
+  // RMC lines ten seconds apart by their own times.
+  std::string timed;
+  for (const char* time : {"120000", "120010", "120020", "120030"}) {
+    timed +=
+        sentence(std::string("$GPRMC,") + time + ",A,5210.000,N,00410.000,E,010.0,045.0,230394,,");
+  }
+  test::writeFile(log, timed);
+  ui.PageControl->setCurrentWidget(namedChild<QWidget>(w, "tabAdvanced"));
+  FileProgressControls file(w);
+  selectPort(pty.name());
+  load(log);
+  EXPECT_EQ(file.progress(), "0 of 4 bursts sent, 0:00:04 left") << "the interval by default";
+  EXPECT_FALSE(file.efFileRate->isEnabled());
+
+  QTest::mouseClick(file.cbFilePaced, Qt::LeftButton);
+  EXPECT_EQ(file.progress(), "0 of 4 bursts sent, 0:00:30 left");
+  ASSERT_TRUE(file.efFileRate->isEnabled());
+  file.efFileRate->selectAll();
+  QTest::keyClicks(file.efFileRate, "1000");
+  QTest::keyClick(file.efFileRate, Qt::Key_Enter);
+  EXPECT_EQ(file.progress(), "0 of 4 bursts sent, 0:00:00 left");
+
+  // Looped, the replay goes on past the end of the log until Stop.
+  QTest::mouseClick(file.cbFileLoop, Qt::LeftButton);
+  ui.btnStart->trigger();
+  std::string sent;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        sent += drain(pty.master());
+        return count(sent, "$GPRMC") > 5;
+      },
+      kCapMs));
+  EXPECT_TRUE(replayDriver().replaying());
+  ui.btnStop->trigger();
+  ASSERT_TRUE(replayEnds());
 }
 
 }  // namespace

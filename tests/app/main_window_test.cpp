@@ -61,7 +61,7 @@ TEST(MainWindow, StartsWithEveryControlNamedAndTheBuiltInDefaults) {
         << "btnHelp"
         << "btnAbout"
         << "MemoOut";
-  ASSERT_EQ(names.size(), 72);
+  ASSERT_EQ(names.size(), 88);
   for (const QString& name : names) {
     auto* widget = win.w.findChild<QWidget*>(name);
     ASSERT_NE(widget, nullptr) << name.toStdString();

@@ -92,7 +92,7 @@ TEST(OutputGroup, KeepsItsSettingsInTheAdvancedGroupAndReadsTheFormerOneOnce) {
   EXPECT_FALSE(stored.childGroups().contains("Extra"));
   EXPECT_FALSE(stored.contains("TfrmMain/cmbProfile_ItemIndex"));
   stored.beginGroup("Advanced");
-  EXPECT_EQ(stored.childKeys().size(), 14);
+  EXPECT_EQ(stored.childKeys().size(), 30) << "with the Motion, File mode and Control groups'";
   const std::pair<const char*, const char*> kept[] = {
       {"cmbProfile_ItemIndex", "1"},  {"cmbZda_ItemIndex", "1"},
       {"cbGalileo_Checked", "False"}, {"cbGps_Checked", "True"},

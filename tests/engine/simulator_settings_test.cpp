@@ -86,5 +86,47 @@ TEST(SimulatorSettings, AnIntervalBeyondTheTimerWaitsTheLongestItCan) {
   EXPECT_EQ(timerIntervalMilliseconds(2147483647), INT_MAX);
 }
 
+TEST(SimulatorSettings, TheMotionAndThePaceTheAdvancedPageChooses) {
+  using motion::MotionModel;
+  using motion::RouteEnd;
+  struct Case {
+    const char* model;
+    const char* end;
+    MotionModel expectedModel;
+    RouteEnd expectedEnd;
+  };
+  const Case cases[] = {
+      {"Steps", "Stop", MotionModel::steps, RouteEnd::stop},
+      {"Speed and heading", "Loop", MotionModel::speedHeading, RouteEnd::loop},
+      {"Route", "Turn back", MotionModel::route, RouteEnd::reverse},
+      {"", "", MotionModel::steps, RouteEnd::stop},
+  };
+  for (const auto& c : cases) {
+    SimulatorSettings s;
+    s.motionModel = c.model;
+    s.routeEnd = c.end;
+    s.speed = 36;
+    s.heading = 90.5L;
+    s.routeSpeed = 12.5L;
+    s.noiseSeed = 7;
+    const motion::MotionSettings m = motionSettingsOf(s);
+    EXPECT_EQ(m.model, c.expectedModel) << c.model;
+    EXPECT_EQ(m.end, c.expectedEnd) << c.end;
+    EXPECT_EQ(m.speedKmh, 36) << "the Settings page's speed and heading are its inputs";
+    EXPECT_EQ(m.heading, 90.5);
+    EXPECT_EQ(m.routeSpeedKmh, 12.5);
+    EXPECT_EQ(m.seed, 7u);
+  }
+  SimulatorSettings s;
+  s.interval = 3;
+  s.replayPaced = true;
+  s.replayRate = 2.5L;
+  const receiver::ReplayPace pace = replayPaceOf(s);
+  EXPECT_EQ(pace.delay, 3000);
+  EXPECT_TRUE(pace.paced);
+  EXPECT_EQ(pace.rate, 2.5L);
+  EXPECT_FALSE(pace.loop);
+}
+
 }  // namespace
 }  // namespace waymock

@@ -1,0 +1,91 @@
+// The window's Advanced page: file mode's progress and pace, and the motion
+// that moves the fix instead of the steps.
+#include "app/control_group.h"
+#include "app/file_mode_controller.h"
+#include "app/file_progress_group.h"
+#include "app/handler_guard.h"
+#include "app/main_window.h"
+#include "app/motion_group.h"
+#include "engine/motion_fix.h"
+#include "motion/motion_settings.h"
+#include "support/error.h"
+#include "support/units.h"
+#include "ui_main_window.h"
+
+namespace waymock::app {
+
+void TfrmMain::connectAdvancedPage() {
+  ui_->MotionGroup->setPrompts(prompts_);
+  ui_->ControlGroup->attach(*this, simulation_, generator_, prompts_);
+  connect(fileMode_, &FileModeController::progressChanged, ui_->FileProgressGroup,
+          &FileProgressGroup::showProgress);
+  connect(ui_->FileProgressGroup, &FileProgressGroup::jumpRequested, fileMode_,
+          &FileModeController::jumpTo);
+  connect(ui_->FileProgressGroup, &FileProgressGroup::paceChanged, this,
+          &TfrmMain::FileProgressGroupPaceChange);
+  connect(ui_->MotionGroup, &MotionGroup::jumpRequested, this, &TfrmMain::MotionGroupJump);
+}
+
+void TfrmMain::FileProgressGroupPaceChange() {
+  runGuarded(ui_->FileProgressGroup, [this] { fileMode_->setPace(replayPaceOf(readSettings())); });
+}
+
+std::optional<std::string> TfrmMain::startMotion() {
+  // Speed and heading begin at the start position, just applied.
+  const motion::GeoPoint start = mapPositionOf(generator_);
+  std::unique_ptr<motion::Motion> motion;
+  try {
+    motion = motion::makeMotion(motionSettingsOf(readSettings()), start);
+  } catch (const Error& e) {
+    stopMotion();
+    return e.what();
+  }
+  const bool moving = motion != nullptr;
+  simulation_.setMotion(std::move(motion));
+  simulation_.restart();
+  ui_->MotionGroup->setRunning(moving);
+  enableFixControls();
+  showMotionProgress();
+  return std::nullopt;
+}
+
+void TfrmMain::stopMotion() {
+  simulation_.setMotion(nullptr);
+  ui_->MotionGroup->setRunning(false);
+  enableFixControls();
+}
+
+void TfrmMain::enableFixControls() {
+  const bool on = !fileMode_->active() && simulation_.motion() == nullptr;
+  for (QWidget* control : std::initializer_list<QWidget*>{ui_->trckLatitude, ui_->trckLongitude}) {
+    control->setEnabled(on);
+  }
+  ui_->btnBack->setEnabled(on);
+  ui_->btnForward->setEnabled(on);
+}
+
+void TfrmMain::steerMotion() {
+  motion::Motion* motion = simulation_.motion();
+  if (motion == nullptr) return;
+  // The Settings page's speed and heading steer a motion that takes them; a
+  // route sets its own.
+  const SimulatorSettings settings = readSettings();
+  motion->steer(static_cast<double>(settings.speed) / kKmhPerMetrePerSecond,
+                static_cast<double>(settings.heading));
+}
+
+void TfrmMain::showMotionProgress() {
+  const motion::Motion* motion = simulation_.motion();
+  if (motion == nullptr) return;
+  const motion::MotionProgress progress = motion->progress();
+  ui_->MotionGroup->showProgress(&progress, decimalPoint());
+}
+
+void TfrmMain::MotionGroupJump(double metres) {
+  runGuarded(ui_->MotionGroup, [this, metres] {
+    if (motion::Motion* motion = simulation_.motion(); motion != nullptr && motion->jumpTo(metres))
+      showMotionProgress();
+  });
+}
+
+}  // namespace waymock::app
