@@ -33,32 +33,22 @@ QWidget* in(U& form) {
   return form.*member;
 }
 
-// A control of the Advanced page's Output group.
-template <auto member>
-QWidget* inOutput(U& form) {
-  return form.OutputGroup->form().*member;
+// A control of one of the Advanced page's groups, each a form of its own.
+template <auto group, auto member>
+QWidget* inGroup(U& form) {
+  return (form.*group)->form().*member;
 }
+template <auto member>
+constexpr auto inOutput = inGroup<&U::OutputGroup, member>;
+template <auto member>
+constexpr auto inMotion = inGroup<&U::MotionGroup, member>;
+template <auto member>
+constexpr auto inFileMode = inGroup<&U::FileProgressGroup, member>;
+template <auto member>
+constexpr auto inControl = inGroup<&U::ControlGroup, member>;
 using O = Ui::OutputGroup;
-
-// A control of the Advanced page's Motion group.
-template <auto member>
-QWidget* inMotion(U& form) {
-  return form.MotionGroup->form().*member;
-}
 using M = Ui::MotionGroup;
-
-// A control of the Advanced page's File mode group.
-template <auto member>
-QWidget* inFileMode(U& form) {
-  return form.FileProgressGroup->form().*member;
-}
 using F = Ui::FileProgressGroup;
-
-// A control of the Advanced page's Control group.
-template <auto member>
-QWidget* inControl(U& form) {
-  return form.ControlGroup->form().*member;
-}
 using C = Ui::ControlGroup;
 
 // The exact decimal a two-decimal field shows (59.99, not the nearest double).
@@ -143,37 +133,37 @@ const std::array<SettingField, 67> kSettingFields = {{
     {&in<&U::efMagneticVariationDirection>, nullptr, &S::magneticVariationDirection, K::ComboIndex},
     {&in<&U::efMagneticHeading>, nullptr, &S::magneticHeading, K::DecimalSpin},
     // The Advanced page's, kept in its own group.
-    {&inOutput<&O::cmbProfile>, "cmbProfile_ItemIndex", &S::outputProfile, K::ComboIndex, true},
-    {&inOutput<&O::cmbZda>, "cmbZda_ItemIndex", &S::zdaForm, K::ComboIndex, true},
-    {&inOutput<&O::cbGps>, "cbGps_Checked", &S::gpsSatellites, K::Check, true},
-    {&inOutput<&O::cbGlonass>, "cbGlonass_Checked", &S::glonassSatellites, K::Check, true},
-    {&inOutput<&O::cbGalileo>, "cbGalileo_Checked", &S::galileoSatellites, K::Check, true},
-    {&inOutput<&O::cbBeidou>, "cbBeidou_Checked", &S::beidouSatellites, K::Check, true},
-    {&inOutput<&O::efTalker>, "efTalker_Text", &S::talker, K::LineText, true},
-    {&inOutput<&O::cbTcp>, "cbTcp_Checked", &S::tcpServer, K::Check, true},
-    {&inOutput<&O::efTcpPort>, "efTcpPort_Value", &S::tcpPort, K::WholeSpin, true},
-    {&inOutput<&O::cbTcpAllInterfaces>, "cbTcpAllInterfaces_Checked", &S::tcpAllInterfaces,
-     K::Check, true},
-    {&inOutput<&O::efUdpTargets>, "efUdpTargets_Text", &S::udpTargets, K::LineText, true},
-    {&inOutput<&O::cbOnSecond>, "cbOnSecond_Checked", &S::ticksOnSecond, K::Check, true},
-    {&inOutput<&O::efTickPhase>, "efTickPhase_Value", &S::tickPhase, K::WholeSpin, true},
-    {&inOutput<&O::cbModern>, "cbModern_Checked", &S::modernReceiver, K::Check, true},
-    {&inFileMode<&F::cbFilePaced>, "cbFilePaced_Checked", &S::replayPaced, K::Check, true},
-    {&inFileMode<&F::efFileRate>, "efFileRate_Value", &S::replayRate, K::DecimalSpin, true},
-    {&inFileMode<&F::cbFileLoop>, "cbFileLoop_Checked", &S::replayLoop, K::Check, true},
-    {&inMotion<&M::cmbMotion>, "cmbMotion_ItemIndex", &S::motionModel, K::ComboIndex, true},
-    {&inMotion<&M::cbGeodesic>, "cbGeodesic_Checked", &S::motionGeodesic, K::Check, true},
-    {&inMotion<&M::efRouteFile>, "efRouteFile_Text", &S::routeFile, K::LineText, true},
-    {&inMotion<&M::efRouteSpeed>, "efRouteSpeed_Value", &S::routeSpeed, K::DecimalSpin, true},
-    {&inMotion<&M::cbTrackTime>, "cbTrackTime_Checked", &S::routeTrackTime, K::Check, true},
-    {&inMotion<&M::efRouteRate>, "efRouteRate_Value", &S::routeRate, K::DecimalSpin, true},
-    {&inMotion<&M::cmbRouteEnd>, "cmbRouteEnd_ItemIndex", &S::routeEnd, K::ComboIndex, true},
-    {&inMotion<&M::cbUseTrackTime>, "cbUseTrackTime_Checked", &S::useTrackTime, K::Check, true},
-    {&inMotion<&M::efNoise>, "efNoise_Value", &S::noiseMetres, K::DecimalSpin, true},
-    {&inMotion<&M::efNoiseSeed>, "efNoiseSeed_Value", &S::noiseSeed, K::WholeSpin, true},
-    {&inControl<&C::cbControl>, "cbControl_Checked", &S::control, K::Check, true},
-    {&inControl<&C::efControlSocket>, "efControlSocket_Text", &S::controlSocket, K::LineText, true},
-    {&inControl<&C::efScenario>, "efScenario_Text", &S::scenarioFile, K::LineText, true},
+    {inOutput<&O::cmbProfile>, "cmbProfile_ItemIndex", &S::outputProfile, K::ComboIndex, true},
+    {inOutput<&O::cmbZda>, "cmbZda_ItemIndex", &S::zdaForm, K::ComboIndex, true},
+    {inOutput<&O::cbGps>, "cbGps_Checked", &S::gpsSatellites, K::Check, true},
+    {inOutput<&O::cbGlonass>, "cbGlonass_Checked", &S::glonassSatellites, K::Check, true},
+    {inOutput<&O::cbGalileo>, "cbGalileo_Checked", &S::galileoSatellites, K::Check, true},
+    {inOutput<&O::cbBeidou>, "cbBeidou_Checked", &S::beidouSatellites, K::Check, true},
+    {inOutput<&O::efTalker>, "efTalker_Text", &S::talker, K::LineText, true},
+    {inOutput<&O::cbTcp>, "cbTcp_Checked", &S::tcpServer, K::Check, true},
+    {inOutput<&O::efTcpPort>, "efTcpPort_Value", &S::tcpPort, K::WholeSpin, true},
+    {inOutput<&O::cbTcpAllInterfaces>, "cbTcpAllInterfaces_Checked", &S::tcpAllInterfaces, K::Check,
+     true},
+    {inOutput<&O::efUdpTargets>, "efUdpTargets_Text", &S::udpTargets, K::LineText, true},
+    {inOutput<&O::cbOnSecond>, "cbOnSecond_Checked", &S::ticksOnSecond, K::Check, true},
+    {inOutput<&O::efTickPhase>, "efTickPhase_Value", &S::tickPhase, K::WholeSpin, true},
+    {inOutput<&O::cbModern>, "cbModern_Checked", &S::modernReceiver, K::Check, true},
+    {inFileMode<&F::cbFilePaced>, "cbFilePaced_Checked", &S::replayPaced, K::Check, true},
+    {inFileMode<&F::efFileRate>, "efFileRate_Value", &S::replayRate, K::DecimalSpin, true},
+    {inFileMode<&F::cbFileLoop>, "cbFileLoop_Checked", &S::replayLoop, K::Check, true},
+    {inMotion<&M::cmbMotion>, "cmbMotion_ItemIndex", &S::motionModel, K::ComboIndex, true},
+    {inMotion<&M::cbGeodesic>, "cbGeodesic_Checked", &S::motionGeodesic, K::Check, true},
+    {inMotion<&M::efRouteFile>, "efRouteFile_Text", &S::routeFile, K::LineText, true},
+    {inMotion<&M::efRouteSpeed>, "efRouteSpeed_Value", &S::routeSpeed, K::DecimalSpin, true},
+    {inMotion<&M::cbTrackTime>, "cbTrackTime_Checked", &S::routeTrackTime, K::Check, true},
+    {inMotion<&M::efRouteRate>, "efRouteRate_Value", &S::routeRate, K::DecimalSpin, true},
+    {inMotion<&M::cmbRouteEnd>, "cmbRouteEnd_ItemIndex", &S::routeEnd, K::ComboIndex, true},
+    {inMotion<&M::cbUseTrackTime>, "cbUseTrackTime_Checked", &S::useTrackTime, K::Check, true},
+    {inMotion<&M::efNoise>, "efNoise_Value", &S::noiseMetres, K::DecimalSpin, true},
+    {inMotion<&M::efNoiseSeed>, "efNoiseSeed_Value", &S::noiseSeed, K::WholeSpin, true},
+    {inControl<&C::cbControl>, "cbControl_Checked", &S::control, K::Check, true},
+    {inControl<&C::efControlSocket>, "efControlSocket_Text", &S::controlSocket, K::LineText, true},
+    {inControl<&C::efScenario>, "efScenario_Text", &S::scenarioFile, K::LineText, true},
 }};
 
 SimulatorSettings settingsShownIn(Ui::TfrmMain& form) {
