@@ -102,23 +102,10 @@ class GpxContent final : public XmlRouteContent {
     return Role::point;
   }
 
-  // A problem with a point counts only if its kind is the one read, which is
-  // known at the document's end; the first one is kept until then, and the
-  // later points of the kind are skipped.
-  template <typename Read>
-  void attempt(Read&& read) {
-    try {
-      read();
-    } catch (const IoError&) {
-      error_ = std::current_exception();
-    }
-  }
-
   const std::string& source_;
   RouteBuilder builder_;
   std::optional<Kind> kind_;  // the kind preferred of those found so far
   std::size_t number_ = 0;    // its point elements so far
-  std::exception_ptr error_;  // the first problem with one of them
   std::vector<Role> roles_;   // one for each open element below the root
   RoutePoint point_;
   std::string text_;

@@ -149,17 +149,6 @@ class KmlContent final : public XmlRouteContent {
     return !error_;
   }
 
-  // The first problem of the kind read is raised at the document's end, when
-  // the kind read is known.
-  template <typename Read>
-  void attempt(Read&& read) {
-    try {
-      read();
-    } catch (const IoError&) {
-      error_ = std::current_exception();
-    }
-  }
-
   void addPosition(std::string_view text, char separator, std::optional<double> time) {
     ++number_;
     std::string_view parts[3];
@@ -221,7 +210,6 @@ class KmlContent final : public XmlRouteContent {
   RouteBuilder builder_;
   std::optional<Kind> kind_;   // the kind preferred of those found so far
   std::size_t number_ = 0;     // its positions so far
-  std::exception_ptr error_;   // the first problem with one of them
   std::vector<Role> roles_;    // one for each open element below the root
   std::vector<Track> tracks_;  // the open tracks, the innermost last
   Kind coordinatesKind_ = Kind::points;

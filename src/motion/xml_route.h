@@ -3,11 +3,13 @@
 // The XML formats' readers. The parse streams the document's elements to the
 // reader of its format, chosen by the root element: GPX or KML.
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "motion/route.h"
+#include "support/error.h"
 
 namespace waymock::motion {
 
@@ -31,6 +33,22 @@ class XmlRouteContent {
   virtual void close() = 0;
   // The route, once the document has proved well-formed.
   virtual Route finish() = 0;
+
+ protected:
+  // Runs `read`, keeping the problem it finds with a point. A problem counts
+  // only if the point's kind is the one read, which is known at the
+  // document's end: the first is kept until then, and the kind's later points
+  // are skipped.
+  template <typename Read>
+  void attempt(Read&& read) {
+    try {
+      read();
+    } catch (const IoError&) {
+      error_ = std::current_exception();
+    }
+  }
+
+  std::exception_ptr error_;  // the first problem with a point of the kind read
 };
 
 // An element's name without its namespace prefix: "Track" for "gx:Track".
