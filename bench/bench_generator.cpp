@@ -4,36 +4,13 @@
 // buffer cases report the heap allocations per burst (steady state: none).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 
+#include "bench_support.h"
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
-
-namespace {
-
-std::atomic<long> gAllocations{0};
-
-}  // namespace
-
-// Counting replacements of the global allocation functions. GCC pairs the
-// built-in new with this free() when it inlines them and warns wrongly.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace {
 
@@ -77,7 +54,7 @@ BENCHMARK(BM_BurstSystemClock);
 void reusedBuffer(benchmark::State& state, const TTarnNMEAGenerator& gen) {
   std::string burst;
   gen.appendSentences(burst);  // warm-up: the buffer reaches its working size
-  const long before = gAllocations.load();
+  const long before = waymock::bench::allocationCount();
   for (auto _ : state) {
     burst.clear();
     gen.appendSentences(burst);
@@ -85,7 +62,8 @@ void reusedBuffer(benchmark::State& state, const TTarnNMEAGenerator& gen) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * burst.size()));
   state.counters["allocs_per_burst"] =
-      static_cast<double>(gAllocations.load() - before) / static_cast<double>(state.iterations());
+      static_cast<double>(waymock::bench::allocationCount() - before) /
+      static_cast<double>(state.iterations());
   state.counters["bytes"] = static_cast<double>(burst.size());
 }
 

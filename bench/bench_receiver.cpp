@@ -4,38 +4,15 @@
 // heap allocations per sentence (steady state: none).
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <string_view>
 
+#include "bench_support.h"
 #include "receiver/custom_gps_receiver.h"
 #include "support/nmea_checksum.h"
 #include "support/number_text.h"
-
-namespace {
-
-std::atomic<long> gAllocations{0};
-
-}  // namespace
-
-// Counting replacements of the global allocation functions. GCC pairs the
-// built-in new with this free() when it inlines them and warns wrongly.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace {
 
@@ -137,9 +114,9 @@ void run(benchmark::State& state, bool handlers, bool parse = true) {
     r.OnSatellitesReceive = r.OnReceive;
   }
   feed(r, log.text);  // warm-up: buffers reach their working size
-  const long before = gAllocations.load();
+  const long before = waymock::bench::allocationCount();
   for (auto _ : state) feed(r, log.text);
-  const long allocations = gAllocations.load() - before;
+  const long allocations = waymock::bench::allocationCount() - before;
 
   // A decoder that silently rejected sentences would look fast: check it worked.
   if (parse && (r.Satellites().size() != 11 || r.Position().Date_Year != 2026 ||

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench_support.h"
 #include "engine/file_relay.h"
 #include "generator/nmea_generator.h"
 #include "platform/clock.h"
@@ -32,27 +33,7 @@ using waymock::generator::TTarnNMEAGenerator;
 using waymock::receiver::TTarnCustomGPSReceiver;
 using waymock::receiver::TTarnFileGPSReceiver;
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "waymock-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-TempFolder& folder() {
-  static TempFolder f;
-  return f;
-}
+using waymock::bench::folder;
 
 // A drive written by the generator the way `waymock-cli run` saves it: each
 // burst followed by an empty line. Written in pieces so that making the file

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench_support.h"
 #include "motion/route_reader.h"
 
 namespace {
@@ -25,27 +26,7 @@ namespace fs = std::filesystem;
 
 constexpr int kPoints = 100'000;
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "waymock-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-TempFolder& folder() {
-  static TempFolder f;
-  return f;
-}
+using waymock::bench::folder;
 
 // Written point by point, so that making the file does not raise the peak.
 fs::path makeTrack(bool full) {
