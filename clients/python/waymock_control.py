@@ -93,6 +93,12 @@ class Waymock:
     def resume(self):
         return self.request("resume")
 
+    def move(self, **fields):
+        """speed_kmh and heading; or route (a file the simulator can read),
+        with speed_kmh or track_time=True (and rate), and end (stop, loop,
+        reverse); or steps=True to go back to the fixed steps."""
+        return self.request("move", **fields)
+
     def fault(self, type, **parameters):
         """One of no-fix, frozen-fix, jump, bad-checksum, dropout,
         drop-sentence, truncated-line, time-shift, leap-second,

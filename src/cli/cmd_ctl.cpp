@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -175,6 +176,30 @@ void addCtlCommand(CLI::App& app, Action& action) {
   numberField(*set, "--pdop", "pdop", *o, "Position dilution of precision");
   numberField(*set, "--hdop", "hdop", *o, "Horizontal dilution of precision");
   numberField(*set, "--vdop", "vdop", *o, "Vertical dilution of precision");
+  auto* move = simple("move",
+                      "Make the fix travel at --speed along --heading, along a --route, or by "
+                      "the steps again (--steps)");
+  numberField(*move, "--speed", "speed_kmh", *o, "Speed in km/h");
+  numberField(*move, "--heading", "heading", *o, "Heading, 0 up to 360");
+  move->add_option_function<std::string>(
+          "--route",
+          // The simulator may run in another folder than the shell that asks.
+          [o](const std::string& file) {
+            o->request["route"] = std::filesystem::absolute(file).string();
+          },
+          "A route or track file (GPX, KML, CSV or an NMEA log) to follow at --speed, or at "
+          "its own times with --track-time")
+      ->type_name("FILE");
+  move->add_flag_callback(
+      "--track-time", [o] { o->request["track_time"] = true; },
+      "With --route: at the track's own times, --rate times faster");
+  numberField(*move, "--rate", "rate", *o, "With --track-time: how many times faster");
+  move->add_option_function<std::string>(
+          "--end", [o](const std::string& end) { o->request["end"] = end; },
+          "With --route: stop, loop or reverse at its end")
+      ->type_name("END");
+  move->add_flag_callback(
+      "--steps", [o] { o->request["steps"] = true; }, "Back to the fixed steps");
   auto* fault = simple("fault", "Inject a fault from the next burst on");
   fault
       ->add_option_function<std::string>(

@@ -119,7 +119,7 @@ const std::vector<ControlCommands::Command>& ControlCommands::commands() {
       {"stop", "", &ControlCommands::stop},
       {"pause", "", &ControlCommands::pause},
       {"resume", "", &ControlCommands::resume},
-      {"move", "speed_kmh heading route end steps", &ControlCommands::move},
+      {"move", "speed_kmh heading route end track_time rate steps", &ControlCommands::move},
       {"fault",
        "type seconds bursts sentence metres bearing shift_seconds shift_days rollover hdop",
        &ControlCommands::fault},
@@ -235,7 +235,22 @@ json ControlCommands::move(const json& r) {
       raise("\"route\" must name a route file.");
     }
     if (m.heading) raise("A route sets the heading itself; give \"speed_kmh\" only.");
-    if (!m.speedKmh || *m.speedKmh <= 0) raise("A route needs \"speed_kmh\", more than 0.");
+    if (r.contains("track_time")) {
+      if (!r["track_time"].is_boolean()) raise("\"track_time\" must be true or false.");
+      m.trackTime = r["track_time"].get<bool>();
+    }
+    if (m.trackTime) {
+      if (m.speedKmh) raise("A route at its track's times takes no \"speed_kmh\".");
+      if (const auto rate = optionalNumber(r, "rate", 0, 1e6)) {
+        if (*rate <= 0) raise("\"rate\" must be more than 0.");
+        m.rate = *rate;
+      }
+    } else {
+      if (r.contains("rate")) raise("\"rate\" applies only with \"track_time\": true.");
+      if (!m.speedKmh || *m.speedKmh <= 0) {
+        raise("A route needs \"speed_kmh\", more than 0, or \"track_time\": true.");
+      }
+    }
     m.route = r["route"].get<std::string>();
     if (r.contains("end")) {
       if (r["end"] != "stop" && r["end"] != "loop" && r["end"] != "reverse") {
@@ -244,7 +259,9 @@ json ControlCommands::move(const json& r) {
       m.end = r["end"].get<std::string>();
     }
   } else {
-    if (r.contains("end")) raise("\"end\" applies only with a \"route\".");
+    for (const char* key : {"end", "track_time", "rate"}) {
+      if (r.contains(key)) raise(std::string("\"") + key + "\" applies only with a \"route\".");
+    }
     if (!m.speedKmh || !m.heading) {
       raise("\"move\" needs \"speed_kmh\" and \"heading\", or a \"route\", or \"steps\": true.");
     }

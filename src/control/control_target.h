@@ -38,6 +38,8 @@ struct MoveRequest {
   std::optional<double> heading;     // degrees true, 0 up to 360
   std::optional<std::string> route;  // a route or track file
   std::string end = "stop";          // at a route's end: stop, loop or reverse
+  bool trackTime = false;            // the route at its track's own times, not at speedKmh
+  double rate = 1;                   // with trackTime: how many times faster
   bool steps = false;
 };
 

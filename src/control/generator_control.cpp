@@ -65,7 +65,9 @@ void applyMove(const MoveRequest& r, Simulation& simulation,
     motion::MotionSettings s;
     s.model = motion::MotionModel::route;
     s.routeFile = *r.route;
-    s.routeSpeedKmh = *r.speedKmh;
+    s.trackTime = r.trackTime;
+    s.rate = r.rate;
+    if (r.speedKmh) s.routeSpeedKmh = *r.speedKmh;
     s.end = r.end == "loop"      ? motion::RouteEnd::loop
             : r.end == "reverse" ? motion::RouteEnd::reverse
                                  : motion::RouteEnd::stop;

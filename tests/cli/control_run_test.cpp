@@ -193,6 +193,32 @@ TEST(ControlRun, PythonAndCtlChangeTheNextBurst) {
   sim.process->stop();
 }
 
+// move from the shell and from Python: by speed and heading, then along a
+// track at its own times, twice as fast.
+TEST(ControlRun, MoveMakesTheFixTravel) {
+  Simulator sim(
+      {"--interval", "0.1", "--lat", "10", "--lon", "20", "--lat-step", "0", "--lon-step", "0"});
+  ASSERT_GE(sim.reader, 0) << sim.process->err();
+  sim.skipToNow();
+  const auto move = sim.ctl({"move", "--speed", "36", "--heading", "90"});
+  ASSERT_EQ(move.exitCode, 0) << move.err;
+  EXPECT_LE(burstsBefore(sim, ",19.44,"), 1u);  // 10 m/s in knots of 1852 m
+  const json moving = json::parse(sim.ctl({"status"}).out)["motion"];
+  EXPECT_EQ(moving["model"], "moving") << moving;
+  EXPECT_EQ(moving["course"], 90.0) << moving;
+
+  // 0.01 degrees of longitude at 10 N, about 1096 m, in a minute.
+  const std::string track = (sim.dir / "drive.csv").string();
+  test::writeFile(track, "10,20,2024-05-01T09:30:00Z\n10,20.01,2024-05-01T09:31:00Z\n");
+  const auto follow = sim.python("print(sim.move(route='" + track + "', track_time=True, rate=2))");
+  ASSERT_EQ(follow.exitCode, 0) << follow.err;
+  const json route = json::parse(sim.ctl({"status"}).out)["motion"];
+  EXPECT_EQ(route["model"], "route") << route;
+  EXPECT_NEAR(route["route_metres"].get<double>(), 1096, 1) << route;
+  EXPECT_NEAR(route["speed_kmh"].get<double>(), 1096.0 / 60 * 2 * 3.6, 1) << route;
+  sim.process->stop();
+}
+
 struct FaultCase {
   const char* event;  // the scenario's event, without "at" and the duration
   bool once;

@@ -89,7 +89,16 @@ TEST_F(ControlCommandsTest, RefusesBadRequestsWithReasonsAndNoChange) {
        "\"move\" needs \"speed_kmh\" and \"heading\", or a \"route\", or \"steps\": true."},
       {R"({"cmd":"move","route":"r.gpx","speed_kmh":4,"heading":3})",
        "A route sets the heading itself; give \"speed_kmh\" only."},
-      {R"({"cmd":"move","route":"r.gpx"})", "A route needs \"speed_kmh\", more than 0."},
+      {R"({"cmd":"move","route":"r.gpx"})",
+       "A route needs \"speed_kmh\", more than 0, or \"track_time\": true."},
+      {R"({"cmd":"move","route":"r.gpx","track_time":true,"speed_kmh":4})",
+       "A route at its track's times takes no \"speed_kmh\"."},
+      {R"({"cmd":"move","route":"r.gpx","track_time":true,"rate":0})",
+       "\"rate\" must be more than 0."},
+      {R"({"cmd":"move","route":"r.gpx","speed_kmh":4,"rate":2})",
+       "\"rate\" applies only with \"track_time\": true."},
+      {R"({"cmd":"move","speed_kmh":4,"heading":3,"track_time":true})",
+       "\"track_time\" applies only with a \"route\"."},
       {R"({"cmd":"status","verbose":true})", "\"status\" has no field \"verbose\"."},
   };
   for (const auto& [request, error] : cases) {
@@ -107,11 +116,16 @@ TEST_F(ControlCommandsTest, MoveBySpeedAndHeadingOrAlongARoute) {
   EXPECT_EQ(send(R"({"cmd":"move","route":"harbour.gpx","speed_kmh":12,"end":"loop"})"),
             R"({"ok":true})");
   EXPECT_EQ(send(R"({"cmd":"move","steps":true})"), R"({"ok":true})");
-  ASSERT_EQ(target.moves.size(), 3u);
+  EXPECT_EQ(send(R"({"cmd":"move","route":"drive.csv","track_time":true,"rate":4})"),
+            R"({"ok":true})");
+  ASSERT_EQ(target.moves.size(), 4u);
   EXPECT_EQ(target.moves[0].heading, 90);
   EXPECT_EQ(target.moves[1].route, "harbour.gpx");
   EXPECT_EQ(target.moves[1].end, "loop");
   EXPECT_TRUE(target.moves[2].steps);
+  EXPECT_TRUE(target.moves[3].trackTime);
+  EXPECT_EQ(target.moves[3].rate, 4);
+  EXPECT_FALSE(target.moves[3].speedKmh);
 }
 
 TEST_F(ControlCommandsTest, StartWithoutAUsablePortAnswersAnError) {
