@@ -34,6 +34,7 @@ using waymock::receiver::TTarnCustomGPSReceiver;
 using waymock::receiver::TTarnFileGPSReceiver;
 
 using waymock::bench::folder;
+using waymock::bench::peakResidentKb;
 
 // A drive written by the generator the way `waymock-cli run` saves it: each
 // burst followed by an empty line. Written in pieces so that making the file
@@ -70,12 +71,6 @@ fs::path makeLog(std::size_t bytes) {
   }
   std::fclose(file);
   return path;
-}
-
-long peakResidentKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 // A port that takes every byte and does nothing with it.

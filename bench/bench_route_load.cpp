@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 constexpr int kPoints = 100'000;
 
 using waymock::bench::folder;
+using waymock::bench::peakResidentKb;
 
 // Written point by point, so that making the file does not raise the peak.
 fs::path makeTrack(bool full) {
@@ -56,12 +57,6 @@ fs::path makeTrack(bool full) {
   std::fputs("    </trkseg>\n  </trk>\n</gpx>\n", file);
   std::fclose(file);
   return path;
-}
-
-long peakResidentKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 // The growth of the peak resident memory while a child process loads the file

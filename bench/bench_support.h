@@ -1,9 +1,10 @@
 #pragma once
 
 // What several benchmarks share: a scratch folder for the files they make,
-// and a count of the heap allocations they cause.
+// their peak memory, and a count of the heap allocations they cause.
 
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -37,6 +38,13 @@ class TempFolder {
 inline TempFolder& folder() {
   static TempFolder f;
   return f;
+}
+
+// The largest resident size the program has had, in KiB.
+inline long peakResidentKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
 }
 
 // The global operator new calls so far: counted by the replacement in

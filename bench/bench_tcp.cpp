@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "platform/tcp_server.h"
 
 namespace {
@@ -66,12 +67,6 @@ void waitForClients(const TcpServer& server, std::size_t count) {
     if (Clock::now() > deadline) throw std::runtime_error("clients did not connect");
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-}
-
-long peakKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 // Reads every client on a thread of its own and counts the bytes.
@@ -139,7 +134,7 @@ BENCHMARK(BM_TcpFanOut)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterati
 
 void BM_TcpStalledClients(benchmark::State& state) {
   for (auto _ : state) {
-    const long before = peakKb();
+    const long before = waymock::bench::peakResidentKb();
     TcpServer server("127.0.0.1", 0);
     std::vector<int> fds;
     for (int i = 0; i < kClients; ++i) fds.push_back(connectTo(server.port(), 4096));
@@ -156,7 +151,8 @@ void BM_TcpStalledClients(benchmark::State& state) {
     queued = std::max(queued, server.queuedBytes());
     state.counters["queued_KiB_per_client"] =
         benchmark::Counter(static_cast<double>(queued) / 1024 / kClients);
-    state.counters["peak_growth_KiB"] = benchmark::Counter(static_cast<double>(peakKb() - before));
+    state.counters["peak_growth_KiB"] =
+        benchmark::Counter(static_cast<double>(waymock::bench::peakResidentKb() - before));
     state.counters["clients"] = benchmark::Counter(static_cast<double>(server.clientCount()));
     for (const int fd : fds) ::close(fd);
   }
