@@ -1,6 +1,7 @@
 #include "control/control_commands.h"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -21,6 +22,54 @@ using json = nlohmann::json;
 
 // Far beyond any request; deeper nesting only costs memory.
 constexpr int kDeepestRequest = 32;
+
+// Reads a text that is not JSON again, to name the field whose value is a
+// number JSON cannot hold (NaN, an infinity, 1e400), as scripts in some
+// languages write them.
+class UnreadableNumber : public nlohmann::json_sax<json> {
+ public:
+  std::string field;  // once parse_error found one
+
+  bool null() override { return value(); }
+  bool boolean(bool) override { return value(); }
+  bool number_integer(number_integer_t) override { return value(); }
+  bool number_unsigned(number_unsigned_t) override { return value(); }
+  bool number_float(number_float_t, const string_t&) override { return value(); }
+  bool string(string_t&) override { return value(); }
+  bool binary(binary_t&) override { return value(); }
+  bool start_object(std::size_t) override { return value(); }
+  bool key(string_t& name) override {
+    key_ = name;
+    return true;
+  }
+  bool end_object() override { return true; }
+  bool start_array(std::size_t) override { return true; }
+  bool end_array() override { return true; }
+  bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception&) override {
+    // What was read up to the error ends where the value went wrong.
+    const char last = token.empty() ? ' ' : token.back();
+    if (key_ && (std::isdigit(static_cast<unsigned char>(last)) != 0 || last == 'N' || last == 'I')) {
+      field = *key_;
+    }
+    return false;
+  }
+
+ private:
+  bool value() {
+    key_.reset();
+    return true;
+  }
+  std::optional<std::string> key_;
+};
+
+std::string notJson(std::string_view request) {
+  UnreadableNumber reader;
+  json::sax_parse(request, &reader);
+  if (reader.field.empty()) return "The request is not JSON.";
+  return "\"" + reader.field +
+         "\" holds a number JSON cannot carry: NaN, infinities and numbers beyond about 1.8e308 "
+         "are not JSON.";
+}
 
 // Whether `key` is one of the space-separated words of `fields`.
 bool listed(std::string_view fields, std::string_view key) {
@@ -200,7 +249,7 @@ void ControlCommands::answer(std::string_view request, const Reply& reply, bool&
   if (nestedDeeperThan(request, kDeepestRequest)) {
     now = refusal("The request nests deeper than " + std::to_string(kDeepestRequest) + " levels.");
   } else if (const json parsed = json::parse(request, nullptr, false); parsed.is_discarded()) {
-    now = refusal("The request is not JSON.");
+    now = refusal(notJson(request));
   } else {
     now = answerRequest(parsed, reply, subscribe);
   }

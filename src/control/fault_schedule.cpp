@@ -114,6 +114,9 @@ void FaultSchedule::beforeBurst() {
     if (tick_ >= a.untilTick) ++ended[indexOf(a.fault.type)];
   }
   std::erase_if(active_, [this](const Active& a) { return tick_ >= a.untilTick; });
+  // Requests first: they were answered with a place among those at once.
+  for (const Fault& f : injected_) begin(f, begun, skipped);
+  injected_.clear();
   const double now = secondsAt(tick_);
   while (!pending_.empty() && pending_.front().nextTick <= tick_) {
     std::pop_heap(pending_.begin(), pending_.end(), std::greater<>());
@@ -129,8 +132,6 @@ void FaultSchedule::beforeBurst() {
         tick_ + 1, tickAt(p.scheduled.at + std::round((now - p.scheduled.at) / every + 1) * every));
     std::push_heap(pending_.begin(), pending_.end(), std::greater<>());
   }
-  for (const Fault& f : injected_) begin(f, begun, skipped);
-  injected_.clear();
   report(ended, FaultEvent::Phase::ends);
   report(begun, FaultEvent::Phase::begins);
   report(skipped, FaultEvent::Phase::skipped);
