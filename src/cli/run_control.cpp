@@ -98,6 +98,12 @@ void addControlOptions(CLI::App& command, ControlOptions& o) {
                   "Close a control client that sends nothing for SECONDS, unless it is "
                   "subscribed or waits for a reply (default 60; 0: never)")
       ->type_name("SECONDS");
+  decimalOnly(command
+                  .add_option("--control-clients", o.clients,
+                              "At most N control clients on the socket and N on TCP (default "
+                              "1024 each); at the cap a new one takes the place of the one idle "
+                              "the longest, on TCP of one that has not said hello")
+                  ->type_name("N"));
   command
       .add_option("--scenario", o.scenario,
                   "Inject the faults a scenario FILE schedules over the run (JSON); each "
@@ -150,6 +156,11 @@ RunControl::RunControl(const ControlOptions& options,
   if (!options.wanted()) return;
   control::ControlServer::Limits limits;
   limits.idleLimit = idleLimit(options.idleSeconds);
+  if (options.clients) {
+    if (*options.clients < 1 || *options.clients > 100000)
+      raise("--control-clients must be from 1 to 100000.");
+    limits.maxUnixClients = limits.maxTcpClients = static_cast<std::size_t>(*options.clients);
+  }
   const std::optional<HostPort> tcp =
       options.tcp ? std::optional(controlTcpAddress(*options.tcp)) : std::nullopt;
   work_ = std::make_unique<BackgroundWork>();

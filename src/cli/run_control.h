@@ -11,6 +11,7 @@
 //   --control-tcp-any       let --control-tcp take an address other than
 //                           loopback
 //   --control-idle SECONDS  close a client that sends nothing this long
+//   --control-clients N     at most N clients on the socket, N on TCP
 //   --scenario FILE         faults scheduled over the run
 //
 // Each fault's beginning and end is reported on standard error and to
@@ -54,6 +55,7 @@ struct ControlOptions {
   std::optional<std::string> tcp;  // --control-tcp as given
   bool tcpAny = false;
   std::optional<std::string> idleSeconds;
+  std::optional<long long> clients;
   std::optional<std::string> scenario;
 
   bool wanted() const;

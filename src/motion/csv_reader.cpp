@@ -68,8 +68,9 @@ class Lines {
   bool next(std::string_view& line, std::size_t& number) {
     for (;;) {
       const std::size_t end = buffer_.find('\n', start_);
+      const std::size_t stop = end == std::string::npos ? buffer_.size() : end;
+      if (stop - start_ > kLongestLine) tooLong();
       if (end != std::string::npos || (ended_ && start_ < buffer_.size())) {
-        const std::size_t stop = end == std::string::npos ? buffer_.size() : end;
         line = std::string_view(buffer_).substr(start_, stop - start_);
         start_ = stop + 1;
         number = ++number_;
@@ -78,10 +79,6 @@ class Lines {
       if (ended_) return false;
       buffer_.erase(0, start_);
       start_ = 0;
-      if (buffer_.size() > kLongestLine) {
-        builder_.fail(number_ + 1, "is longer than " + std::to_string(kLongestLine) +
-                                       " bytes, far more than a row of a route.");
-      }
       const std::size_t held = buffer_.size();
       buffer_.resize(held + kPiece);
       const std::size_t got = read_(buffer_.data() + held, kPiece);
@@ -92,6 +89,10 @@ class Lines {
 
  private:
   static constexpr std::size_t kPiece = 64 * 1024;
+  [[noreturn]] void tooLong() const {
+    builder_.fail(number_ + 1, "is longer than " + std::to_string(kLongestLine) +
+                                   " bytes, far more than a row of a route.");
+  }
   const ReadPiece& read_;
   const RouteBuilder& builder_;
   std::string buffer_;

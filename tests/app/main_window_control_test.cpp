@@ -117,6 +117,7 @@ TEST_F(ControlTest, AScenariosFaultsAreListedAsTheRunReachesThem) {
   // A scenario that is no scenario: Start says so and nothing starts.
   test::writeFile(scenario, "[]");
   ui.btnStart->trigger();
+  (void)QTest::qWaitFor([&] { return !win.errors.isEmpty(); }, 5000);
   ASSERT_EQ(win.errors.size(), 1);
   EXPECT_NE(win.errors[0].toStdString().find(scenario.string()), std::string::npos)
       << win.errors[0].toStdString();

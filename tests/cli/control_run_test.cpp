@@ -219,6 +219,39 @@ TEST(ControlRun, MoveMakesTheFixTravel) {
   sim.process->stop();
 }
 
+// A set tells the truth while a motion runs: a route refuses a position;
+// a motion by speed and heading goes on from the position set.
+TEST(ControlRun, ASetDuringAMotionIsAppliedOrRefused) {
+  Simulator sim({"--interval", "0.1", "--lat", "10", "--lon", "20"});
+  ASSERT_GE(sim.reader, 0) << sim.process->err();
+  const std::string track = (sim.dir / "track.csv").string();
+  test::writeFile(track, "10,20\n10,20.01\n");
+  ASSERT_EQ(sim.ctl({"move", "--route", track, "--speed", "1"}).exitCode, 0);
+  const auto refused = sim.ctl({"set", "--lat", "1", "--lon", "2"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.out,
+            R"({"error":"A route is running: it sets the position, speed and heading itself; use )"
+            R"(move or stop it first.","ok":false})"
+            "\n");
+  ASSERT_EQ(sim.ctl({"move", "--speed", "36", "--heading", "180"}).exitCode, 0);
+  ASSERT_EQ(sim.ctl({"set", "--lat", "-33.5", "--lon", "151.25"}).exitCode, 0);
+  EXPECT_LE(burstsBefore(sim, "3330.0000,S,15115.0000,E"), 1u);
+  // Then south at 10 m/s: 10 m, 0.0054 minutes of latitude, in a second.
+  sim.skipToNow();
+  EXPECT_LE(burstsBefore(sim, "3330.005"), 13u);
+  EXPECT_EQ(json::parse(sim.ctl({"status"}).out)["motion"]["course"], 180.0);
+  sim.process->stop();
+}
+
+// -c counts a tick whose burst a dropout held back: the run ends.
+TEST(ControlRun, ACountedRunEndsWhenDropoutsRemoveItsBursts) {
+  test::TempDir scenarioDir;
+  test::writeFile(scenarioDir / "s.json", R"({"events":[{"every":0.05,"type":"dropout"}]})");
+  Simulator sim({"--interval", "0.05", "--count", "10", "--scenario",
+                 (scenarioDir / "s.json").string()});
+  EXPECT_EQ(sim.process->waitForExit(10s), 0) << sim.process->err();
+}
+
 struct FaultCase {
   const char* event;  // the scenario's event, without "at" and the duration
   bool once;
@@ -324,13 +357,14 @@ TEST(ControlRun, EveryFaultAppearsAndEndsWhenTheScenarioSays) {
   }
 }
 
-// A jump of 3087 m to the north (100 arc-seconds) at 0.5 s, on top of the
-// steps of one arc-second per tick.
-TEST(ControlRun, AJumpMovesTheFixOnItsTick) {
+// A jump of 3087 m to the north (100 arc-seconds) at 0.5 s for two bursts, on
+// top of the steps of one arc-second per tick: the text only, for its
+// duration; the simulator's own fix goes on as before.
+TEST(ControlRun, AJumpDisplacesTheTextForItsDuration) {
   test::TempDir scenarioDir;
   test::writeFile(scenarioDir / "s.json",
-                  R"({"events":[{"at":0.5,"type":"jump","metres":3087,"bearing":0}]})");
-  Simulator sim({"--interval", "0.1", "--count", "8", "--lat", "48:07:02.28N", "--lon",
+                  R"({"events":[{"at":0.5,"type":"jump","metres":3087,"bearing":0,"bursts":2}]})");
+  Simulator sim({"--interval", "0.1", "--count", "9", "--lat", "48:07:02.28N", "--lon",
                  "011:31:00E", "--lat-step", "1", "--lon-step", "0", "--scenario",
                  (scenarioDir / "s.json").string()});
   ASSERT_GE(sim.reader, 0) << sim.process->err();
@@ -340,9 +374,10 @@ TEST(ControlRun, AJumpMovesTheFixOnItsTick) {
   for (const std::string& gga : sentencesOf(text, "GGA"))
     ticks.push_back(latitudeTick(gga).value_or(-1));
   const auto four = std::find(ticks.begin(), ticks.end(), 4);
-  ASSERT_TRUE(four != ticks.end() && four + 2 < ticks.end()) << text;
+  ASSERT_TRUE(four != ticks.end() && four + 3 < ticks.end()) << text;
   EXPECT_NEAR(four[1], 105, 1);
   EXPECT_EQ(four[2], four[1] + 1);
+  EXPECT_EQ(four[3], 7);
   EXPECT_NE(sim.process->err().find("waymock-cli: jump begins at 0.5 s of the run.\n"),
             std::string::npos);
 }
@@ -397,6 +432,8 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
   test::writeFile(dir / "bad.json", R"({"events":[{"at":1,"type":"no-fix","seconds":-2}]})");
   test::writeFile(dir / "list.json", "[1]");
   test::writeFile(dir / "broken.json", R"({"events":[)");
+  fs::create_directory(dir / "open");
+  fs::permissions(dir / "open", fs::perms::all);
   const std::string virtualPort = "--virtual=" + (dir / "gps").string();
   struct Refusal {
     std::vector<std::string> args;
@@ -423,10 +460,19 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
       {{"run", virtualPort, "--control-tcp", "1:2:3"},
        2,
        "--control-tcp: \"1:2:3\" is not [ADDR:]PORT with a port from 0 to 65535."},
+      {{"run", virtualPort, "--control-tcp", "0.0.0.0:0"},
+       2,
+       "--control-tcp: 0.0.0.0:0 is not a loopback address: whoever reaches it could steer the "
+       "simulator and have it read files into its replies. Give --control-tcp-any to allow it."},
+      {{"run", virtualPort, "--control=" + (dir / "open" / "ctl.sock").string()},
+       1,
+       "Other users may write in the control folder " + (dir / "open").string() +
+           ", so they could replace the socket; use a folder only you can write in, or one with "
+           "the sticky bit (mode 1777, as /tmp)."},
       {{"ctl", "--socket", (dir / "none.sock").string(), "status"},
        1,
        "Cannot reach a simulator at " + (dir / "none.sock").string() +
-           " (is waymock-cli run --control running?). No such file or directory."},
+           " (is one running with its control channel on?). No such file or directory."},
   };
   for (const Refusal& c : cases) {
     std::vector<std::string> args = {test::cliPath()};
@@ -435,6 +481,7 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
     EXPECT_EQ(r.exitCode, c.exitCode) << c.message;
     EXPECT_NE(r.err.find("waymock-cli: " + c.message + "\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.find("simulated receiver"), std::string::npos) << "announced: " << r.err;
   }
 }
 

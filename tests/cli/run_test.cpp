@@ -415,9 +415,10 @@ TEST(CliRun, RefusesWhatItCannotUse) {
        2,
        "waymock-cli: --heading: \"400\" is out of range; it must be at least 0 and less than "
        "360.\nRun with --help for more information.\n"},
-      {{"--interval", "0"},
+      {{"--tick", "on-second", "--interval", "1e-9"},
        2,
-       "waymock-cli: --interval must be more than 0 and at most 604800 seconds.\n"},
+       "waymock-cli: --interval must be from 0.001 (the time fields carry milliseconds) to 604800 "
+       "seconds.\n"},
       {{"--lat-step", "60"}, 2, "waymock-cli: --lat-step must be between -59.99 and 59.99.\n"},
       {{"--count", "0"}, 2, "waymock-cli: --count must be at least 1.\n"},
       {{"--udp", "127.0.0.1"},
