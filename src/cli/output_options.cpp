@@ -65,6 +65,13 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
       ->group(group)
       ->type_name("LIST")
       ->delimiter(',')
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            return text.empty() ? "an empty name is no satellite system; list some of gps, "
+                                  "glonass, galileo and beidou, comma-separated"
+                                : "";
+          },
+          "", "named"))
       ->check(CLI::IsMember(constellationKeywords(), CLI::ignore_case));
   command
       .add_option("--talker", o.talker,

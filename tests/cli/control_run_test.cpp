@@ -88,7 +88,9 @@ class Simulator {
   test::ProcessResult ctl(const std::vector<std::string>& words) {
     std::vector<std::string> args = {test::cliPath(), "ctl", "--socket", socket()};
     args.insert(args.end(), words.begin(), words.end());
-    return test::runProcess(args, {}, 10s, {std::string("LC_ALL=") + test::kDecimalCommaLocale});
+    std::string locale = "LC_ALL=";
+    locale += test::kDecimalCommaLocale;
+    return test::runProcess(args, {}, 10s, {locale});
   }
   test::ProcessResult python(const std::string& script) {
     return test::runProcess({"/usr/bin/python3", "-c",
@@ -469,6 +471,9 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
        "Other users may write in the control folder " + (dir / "open").string() +
            ", so they could replace the socket; use a folder only you can write in, or one with "
            "the sticky bit (mode 1777, as /tmp)."},
+      {{"ctl", "--socket", (dir / "none.sock").string(), "subscribe", "--lines", "0"},
+       2,
+       "--lines must be at least 1."},
       {{"ctl", "--socket", (dir / "none.sock").string(), "status"},
        1,
        "Cannot reach a simulator at " + (dir / "none.sock").string() +
@@ -483,6 +488,22 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.find("simulated receiver"), std::string::npos) << "announced: " << r.err;
   }
+}
+
+// A listener that never answers: ctl gives up after --timeout.
+TEST(ControlRun, CtlWaitsForAReplyNoLongerThanItsTimeout) {
+  test::TempDir dir;
+  const std::string socket = (dir / "silent.sock").string();
+  test::BackgroundProcess silent(
+      {"/usr/bin/python3", "-c",
+       "import socket, sys, time\ns = socket.socket(socket.AF_UNIX)\ns.bind(sys.argv[1])\n"
+       "s.listen(1)\nprint('listening', flush=True)\nc, _ = s.accept()\ntime.sleep(30)\n",
+       socket});
+  ASSERT_TRUE(silent.waitForOutput([](const std::string& o) { return o == "listening\n"; }, 10s));
+  const auto r = test::runProcess(
+      {test::cliPath(), "ctl", "--socket", socket, "--timeout", "0.2", "status"}, {}, 10s);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "waymock-cli: The simulator did not reply in time (--timeout).\n");
 }
 
 }  // namespace
