@@ -37,7 +37,7 @@ struct CtlOptions {
   std::string socket;              // --socket; empty: the default path
   std::optional<std::string> tcp;  // --tcp [HOST:]PORT
   std::optional<std::string> tokenFile;
-  std::string timeout = "10";      // seconds for a reply
+  std::string timeout = "10";  // seconds for a reply
   json request = json::object();
   std::optional<long long> lines;  // subscribe: stop after N lines
 };
@@ -115,8 +115,7 @@ int connectTcp(const CtlOptions& o, std::string& pending, Clock::time_point dead
     const auto reply = readLine(fd, pending, deadline);
     const json parsed = json::parse(reply.value_or(""), nullptr, false);
     if (!parsed.is_object() || parsed.value("ok", false) != true) {
-      throw RuntimeFailure("The simulator at " + hostPortText(host, port) +
-                           " refused the token: " +
+      throw RuntimeFailure("The simulator at " + hostPortText(host, port) + " refused the token: " +
                            (reply ? shownText(*reply, 200) : std::string("no reply")));
     }
   } catch (...) {
@@ -128,11 +127,11 @@ int connectTcp(const CtlOptions& o, std::string& pending, Clock::time_point dead
 
 int ctl(const CtlOptions& o) {
   const long double seconds = parseNumber(o.timeout, "--timeout");
-  if (!(seconds > 0) || seconds > 86400) raise("--timeout must be more than 0 and at most 86400 seconds.");
+  if (!(seconds > 0) || seconds > 86400)
+    raise("--timeout must be more than 0 and at most 86400 seconds.");
   if (o.lines && *o.lines < 1) raise("--lines must be at least 1.");
-  const auto deadline =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                         std::chrono::duration<long double>(seconds));
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<long double>(seconds));
   std::string pending;
   const int fd =
       o.tcp ? connectTcp(o, pending, deadline)
@@ -276,8 +275,9 @@ void addCtlCommand(CLI::App& app, Action& action) {
   numberField(*fault, "--hdop", "hdop", *o, "hdop-degrade: the HDOP sent (default 20)");
   auto* subscribe =
       simple("subscribe", "Print every burst sent and every fault event, one JSON line each");
-  decimalOnly(subscribe->add_option("--lines", o->lines, "Stop after N lines of the stream, at least 1")
-                  ->type_name("N"));
+  decimalOnly(
+      subscribe->add_option("--lines", o->lines, "Stop after N lines of the stream, at least 1")
+          ->type_name("N"));
   auto* send = cmd->add_subcommand("send", "Send a request written in JSON, as is");
   send->add_option_function<std::string>(
           "request",

@@ -77,8 +77,9 @@ std::chrono::nanoseconds parseInterval(const std::string& text) {
   // The time fields carry milliseconds, and a week is far beyond any use and
   // keeps the arithmetic in range.
   if (!(seconds >= kShortestInterval) || seconds > 604800) {
-    raise("--interval must be from 0.001 (the time fields carry milliseconds) to 604800 "
-          "seconds.");
+    raise(
+        "--interval must be from 0.001 (the time fields carry milliseconds) to 604800 "
+        "seconds.");
   }
   return std::chrono::nanoseconds(static_cast<long long>(std::llround(seconds * 1e9L)));
 }

@@ -1,8 +1,8 @@
 #include "cli/motion_options.h"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 #include "cli/fix_options.h"

@@ -162,8 +162,8 @@ void timeShift(Sentence& s, double shift) {
     return;
   }
   // Four-digit years only: a shift past them stops at the first or last day.
-  civilFromDays(std::clamp<std::int64_t>(daysFromCivil(year, month, day) + days, daysFromCivil(0, 1, 1),
-                           daysFromCivil(9999, 12, 31)),
+  civilFromDays(std::clamp<std::int64_t>(daysFromCivil(year, month, day) + days,
+                                         daysFromCivil(0, 1, 1), daysFromCivil(9999, 12, 31)),
                 year, month, day);
   if (threeFields) {
     date = padded(day, 2);

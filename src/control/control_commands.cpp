@@ -45,10 +45,12 @@ class UnreadableNumber : public nlohmann::json_sax<json> {
   bool end_object() override { return true; }
   bool start_array(std::size_t) override { return true; }
   bool end_array() override { return true; }
-  bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception&) override {
+  bool parse_error(std::size_t, const std::string& token,
+                   const nlohmann::detail::exception&) override {
     // What was read up to the error ends where the value went wrong.
     const char last = token.empty() ? ' ' : token.back();
-    if (key_ && (std::isdigit(static_cast<unsigned char>(last)) != 0 || last == 'N' || last == 'I')) {
+    if (key_ &&
+        (std::isdigit(static_cast<unsigned char>(last)) != 0 || last == 'N' || last == 'I')) {
       field = *key_;
     }
     return false;
@@ -240,8 +242,7 @@ std::string ControlCommands::commandNames() {
   return all;
 }
 
-ControlCommands::ControlCommands(ControlTarget& target, FaultSchedule& faults,
-                                 BackgroundWork* work)
+ControlCommands::ControlCommands(ControlTarget& target, FaultSchedule& faults, BackgroundWork* work)
     : target_(target), faults_(faults), work_(work) {}
 
 void ControlCommands::answer(std::string_view request, const Reply& reply, bool& subscribe) {
@@ -258,7 +259,8 @@ void ControlCommands::answer(std::string_view request, const Reply& reply, bool&
 
 std::string ControlCommands::answer(std::string_view request, bool& subscribe) {
   std::string now;
-  answer(request, [&now](std::string_view line) { now = line; }, subscribe);
+  answer(
+      request, [&now](std::string_view line) { now = line; }, subscribe);
   return now;
 }
 

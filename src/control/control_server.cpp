@@ -180,8 +180,10 @@ void ControlServer::State::hello(Client& c, std::string_view line) {
     queue(c, R"({"ok":true})");
     return;
   }
-  queue(c, errorLine(R"(The first request on TCP must be {"cmd":"hello","token":"..."} with the token in )" +
-                     tokenFile + "; the connection is closed."));
+  queue(c,
+        errorLine(
+            R"(The first request on TCP must be {"cmd":"hello","token":"..."} with the token in )" +
+            tokenFile + "; the connection is closed."));
   c.closing = true;
   ++refused;
 }
@@ -208,9 +210,12 @@ void ControlServer::State::answerLines(int fd, Client& c) {
     c.answering = true;
     bool subscribe = false;
     const std::weak_ptr<State> self = weak_from_this();
-    answer(line, [self, fd, serial = c.serial, request = c.awaiting](std::string_view reply) {
-      if (const auto state = self.lock()) state->replied(fd, serial, request, reply);
-    }, subscribe);
+    answer(
+        line,
+        [self, fd, serial = c.serial, request = c.awaiting](std::string_view reply) {
+          if (const auto state = self.lock()) state->replied(fd, serial, request, reply);
+        },
+        subscribe);
     c.answering = false;
     if (subscribe && !c.subscribed && !c.closing) {
       c.subscribed = true;
@@ -332,9 +337,8 @@ ControlServer::ControlServer(Answer answer, Limits limits) : state_(std::make_sh
   if (limits.idleLimit.count() > 0) {
     // A look at the clients a few times per idle limit, at most once a second.
     state_->timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    const auto period = std::clamp<std::chrono::nanoseconds>(limits.idleLimit / 4,
-                                                              std::chrono::milliseconds(10),
-                                                              std::chrono::seconds(1));
+    const auto period = std::clamp<std::chrono::nanoseconds>(
+        limits.idleLimit / 4, std::chrono::milliseconds(10), std::chrono::seconds(1));
     itimerspec every{};
     every.it_interval.tv_sec = static_cast<time_t>(period.count() / 1'000'000'000);
     every.it_interval.tv_nsec = static_cast<long>(period.count() % 1'000'000'000);

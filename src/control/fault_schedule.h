@@ -80,7 +80,7 @@ class FaultSchedule : public BurstFilter {
 
   double interval_;  // seconds
   long long intervalNs_;
-  long long tick_ = -1;  // the transmission in progress
+  long long tick_ = -1;           // the transmission in progress
   std::vector<Pending> pending_;  // a heap, the next due first
   std::vector<Active> active_;
   std::vector<Fault> injected_;

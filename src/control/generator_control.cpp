@@ -17,12 +17,14 @@ void checkFixChange(const FixChange& c, const Simulation& simulation) {
   if (m == nullptr) return;
   // Only a route knows its length.
   if (m->progress().total && (c.latitude || c.speedKmh || c.heading)) {
-    raise("A route is running: it sets the position, speed and heading itself; use move or "
-          "stop it first.");
+    raise(
+        "A route is running: it sets the position, speed and heading itself; use move or "
+        "stop it first.");
   }
   if (c.altitude && m->fix().altitude) {
-    raise("A route with altitudes is running: it sets the altitude itself; use move or stop it "
-          "first.");
+    raise(
+        "A route with altitudes is running: it sets the altitude itself; use move or stop it "
+        "first.");
   }
 }
 
@@ -101,8 +103,8 @@ void applyMove(const MoveRequest& r, std::unique_ptr<motion::Motion> route, Simu
   }
   const double speed = *r.speedKmh / kKmhPerMetrePerSecond;
   if (simulation.motion() != nullptr && simulation.motion()->steer(speed, *r.heading)) return;
-  simulation.setMotion(std::make_unique<motion::SpeedHeadingMotion>(mapPositionOf(g), speed,
-                                                                    *r.heading, false));
+  simulation.setMotion(
+      std::make_unique<motion::SpeedHeadingMotion>(mapPositionOf(g), speed, *r.heading, false));
 }
 
 }  // namespace waymock::control

@@ -167,7 +167,8 @@ Route readCsvRoute(const ReadPiece& read, const std::string& source) {
     Columns columns;
     if (header) {
       columns = *header;
-    } else if (const auto count = static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
+    } else if (const auto count =
+                   static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
                count >= 4) {
       columns.altitude = 2;
       columns.time = 3;

@@ -197,8 +197,7 @@ std::optional<double> RouteBuilder::time(std::string_view text, std::size_t numb
          "seconds.");
   }
   const auto value = parseIsoTime(text);
-  if (!value)
-    fail(number, "has a time that is not a date and time such as 2024-05-01T10:00:00Z.");
+  if (!value) fail(number, "has a time that is not a date and time such as 2024-05-01T10:00:00Z.");
   return value;
 }
 

@@ -144,9 +144,8 @@ Route readRoute(const std::string& path) {
   // file's name.
   const RouteFormat format = routeFormat(path, text);
   if (!withoutBlanks(text).empty() && format != RouteFormat::nmea) {
-    std::size_t given = text.starts_with(kByteOrderMark) && format == RouteFormat::csv
-                            ? kByteOrderMark.size()
-                            : 0;
+    std::size_t given =
+        text.starts_with(kByteOrderMark) && format == RouteFormat::csv ? kByteOrderMark.size() : 0;
     const ReadPiece read = [&file, &text, &given](char* buffer, std::size_t size) {
       if (given == text.size()) return file.read(buffer, size);
       const std::size_t length = text.copy(buffer, size, given);

@@ -139,23 +139,24 @@ int connectControlSocket(const std::string& path) {
   const std::string folder = folderOf(path);
   struct stat info {};
   if (::lstat(folder.c_str(), &info) != 0) {
-    raiseIo("Cannot reach a simulator at " + path + " (is one running with its control channel on?).",
-            errno);
+    raiseIo(
+        "Cannot reach a simulator at " + path + " (is one running with its control channel on?).",
+        errno);
   }
   checkExistingFolder(folder, info);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     const int error = errno;
     if (fd >= 0) ::close(fd);
-    raiseIo("Cannot reach a simulator at " + path + " (is one running with its control channel on?).",
-            error);
+    raiseIo(
+        "Cannot reach a simulator at " + path + " (is one running with its control channel on?).",
+        error);
   }
   const auto peer = peerUserId(fd);
   if (!peer || !trustedUser(*peer)) {
     ::close(fd);
     raiseIo("The process listening at " + path + " runs as another user" +
-            (peer ? " (uid " + std::to_string(*peer) + ")" : "") +
-            "; nothing was sent to it.");
+            (peer ? " (uid " + std::to_string(*peer) + ")" : "") + "; nothing was sent to it.");
   }
   return fd;
 }
@@ -179,8 +180,9 @@ int listenControlTcp(const std::string& host, int port, bool anyAddress) {
   SocketAddress address = listenAddress(host, port);
   const std::string where = hostPortText(host, port);
   if (!anyAddress && !address.isLoopback()) {
-    raise(where + " is not a loopback address: whoever reaches it could steer the simulator and "
-                  "have it read files into its replies.");
+    raise(where +
+          " is not a loopback address: whoever reaches it could steer the simulator and "
+          "have it read files into its replies.");
   }
   const int fd = ::socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) raiseIo("Cannot listen on " + where + ".", errno);

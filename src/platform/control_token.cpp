@@ -28,7 +28,8 @@ std::string defaultControlTokenPath(int port) {
 
 std::string writeControlToken(const std::string& path) {
   const auto slash = path.rfind('/');
-  checkControlFolder(slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1)));
+  checkControlFolder(slash == std::string::npos ? "."
+                                                : path.substr(0, std::max<std::size_t>(slash, 1)));
   std::array<unsigned char, kTokenBytes> random{};
   for (std::size_t got = 0; got < random.size();) {
     const ssize_t n = ::getrandom(random.data() + got, random.size() - got, 0);
@@ -45,7 +46,8 @@ std::string writeControlToken(const std::string& path) {
   // Private from the moment it exists, then renamed into place whole.
   const std::string temporary = path + "." + std::to_string(::getpid()) + ".tmp";
   ::unlink(temporary.c_str());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) raiseIo("Cannot write the control token " + path + ".", errno);
   const std::string line = token + "\n";
   const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, line);

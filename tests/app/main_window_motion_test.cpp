@@ -85,8 +85,8 @@ class MotionTest : public ::testing::Test {
   }
   // Once the run began: a route is read off the tick's thread first.
   void started() {
-    (void)QTest::qWaitFor(
-        [&] { return !motion.cmbMotion->isEnabled() || !win.errors.isEmpty(); }, 5000);
+    (void)QTest::qWaitFor([&] { return !motion.cmbMotion->isEnabled() || !win.errors.isEmpty(); },
+                          5000);
     ASSERT_TRUE(win.errors.isEmpty()) << win.errors.join(' ').toStdString();
     client =
         ::open(TfrmMain::virtualPortPath().toStdString().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);

@@ -31,7 +31,8 @@ uid_t unusedUid(uid_t from) {
 std::vector<std::string> as(uid_t uid, std::vector<std::string> command) {
   const std::string id = std::to_string(uid);
   std::vector<std::string> args = {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id,
-                                   "--clear-groups", "/usr/bin/env", "-u", "XDG_RUNTIME_DIR"};
+                                   "--clear-groups",   "/usr/bin/env",  "-u",
+                                   "XDG_RUNTIME_DIR"};
   args.insert(args.end(), command.begin(), command.end());
   return args;
 }
@@ -145,7 +146,10 @@ TEST(ControlAccess, OnTcpOnlyTheOwnerWithTheTokenIsAnswered) {
   EXPECT_EQ(attempt.out,
             "Permission denied\n"
             R"({"error":"The first request on TCP must be {\"cmd\":\"hello\",\"token\":\"...\"} )"
-            "with the token in " + token + R"(; the connection is closed.","ok":false})" "\n")
+            "with the token in " +
+                token +
+                R"(; the connection is closed.","ok":false})"
+                "\n")
       << attempt.err;
   test::BackgroundProcess idle(
       as(other, {kPython, "-c",
@@ -166,12 +170,12 @@ TEST(ControlAccess, OnTcpOnlyTheOwnerWithTheTokenIsAnswered) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"token_file\":\"" + token + "\""), std::string::npos) << r.out;
   }
-  const auto secret = test::runProcess(
-      {test::cliPath(), "ctl", "--tcp", port, "move", "--route", (dir / "secret.csv").string(),
-       "--speed", "9"},
-      {}, 10s, {runtime});
+  const auto secret = test::runProcess({test::cliPath(), "ctl", "--tcp", port, "move", "--route",
+                                        (dir / "secret.csv").string(), "--speed", "9"},
+                                       {}, 10s, {runtime});
   EXPECT_EQ(secret.out, R"({"error":")" + (dir / "secret.csv").string() +
-                            R"(: line 1 has a longitude that is not a number.","ok":false})" "\n");
+                            R"(: line 1 has a longitude that is not a number.","ok":false})"
+                            "\n");
   sim.stop();
   EXPECT_FALSE(fs::exists(token)) << "removed when the run ends";
 }

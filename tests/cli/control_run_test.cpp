@@ -249,8 +249,8 @@ TEST(ControlRun, ASetDuringAMotionIsAppliedOrRefused) {
 TEST(ControlRun, ACountedRunEndsWhenDropoutsRemoveItsBursts) {
   test::TempDir scenarioDir;
   test::writeFile(scenarioDir / "s.json", R"({"events":[{"every":0.05,"type":"dropout"}]})");
-  Simulator sim({"--interval", "0.05", "--count", "10", "--scenario",
-                 (scenarioDir / "s.json").string()});
+  Simulator sim(
+      {"--interval", "0.05", "--count", "10", "--scenario", (scenarioDir / "s.json").string()});
   EXPECT_EQ(sim.process->waitForExit(10s), 0) << sim.process->err();
 }
 

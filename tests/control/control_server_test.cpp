@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -163,7 +163,8 @@ TEST_F(ControlServerTest, TcpClientsMustSayHelloWithTheToken) {
   test::EnvGuard runtime("XDG_RUNTIME_DIR", run.path().string());
   server().listenTcp("127.0.0.1", 0);
   const std::string file = server().tokenFile();
-  EXPECT_EQ(file, run.path().string() + "/waymock/tcp-" + std::to_string(server().tcpPort()) + ".token");
+  EXPECT_EQ(file,
+            run.path().string() + "/waymock/tcp-" + std::to_string(server().tcpPort()) + ".token");
   struct stat info {};
   ASSERT_EQ(::stat(file.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -173,9 +174,14 @@ TEST_F(ControlServerTest, TcpClientsMustSayHelloWithTheToken) {
     const int client = connectTcp(server().tcpPort());
     send(client, attempt + std::string("\nstatus\n"));
     std::string got;
-    ASSERT_TRUE(serviceUntil([&] { return (got += drain(client)).ends_with("\n") && server().clientCount() == 0; }));
-    EXPECT_EQ(got, R"({"error":"The first request on TCP must be {\"cmd\":\"hello\",\"token\":\"...\"} with the token in )" +
-                       file + R"(; the connection is closed.","ok":false})" "\n");
+    ASSERT_TRUE(serviceUntil(
+        [&] { return (got += drain(client)).ends_with("\n") && server().clientCount() == 0; }));
+    EXPECT_EQ(
+        got,
+        R"({"error":"The first request on TCP must be {\"cmd\":\"hello\",\"token\":\"...\"} with the token in )" +
+            file +
+            R"(; the connection is closed.","ok":false})"
+            "\n");
     ::close(client);
   }
   server_.reset();
@@ -347,8 +353,7 @@ TEST_F(ControlServerTest, OtherUsersCanNeitherTakeTheSocketsPlaceNorSteer) {
   fs::create_directory(dir / "open");
   fs::permissions(dir / "open", fs::perms::all);
   const std::string open = (dir / "open" / "control.sock").string();
-  const std::string why = "Other users may write in the control folder " +
-                          (dir / "open").string() +
+  const std::string why = "Other users may write in the control folder " + (dir / "open").string() +
                           ", so they could replace the socket; use a folder only you can write "
                           "in, or one with the sticky bit (mode 1777, as /tmp).";
   for (const auto& attempt : {std::function<int()>([&] { return listenControlSocket(open); }),
@@ -368,7 +373,8 @@ TEST_F(ControlServerTest, OtherUsersCanNeitherTakeTheSocketsPlaceNorSteer) {
   fs::permissions(dir.path(), fs::perms::all);
   ::chmod(path.c_str(), 0666);
   std::string theirs;
-  std::thread serve([&] { serviceUntil([&] { return server().refusedClients() > 0; }, 1'000'000); });
+  std::thread serve(
+      [&] { serviceUntil([&] { return server().refusedClients() > 0; }, 1'000'000); });
   theirs = test::runAsNobody([&] {
     const int fd = connectUnix(path);
     ::send(fd, "status\n", 7, MSG_NOSIGNAL);
@@ -378,7 +384,8 @@ TEST_F(ControlServerTest, OtherUsersCanNeitherTakeTheSocketsPlaceNorSteer) {
     return got;
   });
   serve.join();
-  EXPECT_EQ(theirs, R"({"error":"This simulator takes orders from its own user only.","ok":false})" "\n");
+  EXPECT_EQ(theirs, R"({"error":"This simulator takes orders from its own user only.","ok":false})"
+                    "\n");
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "support/error.h"
 #include <vector>
+#include "support/error.h"
 
 namespace waymock::control {
 namespace {
@@ -138,8 +138,8 @@ TEST(FaultSchedule, CapsTheFaultsAtOnceAndReportsThemByType) {
   for (int i = 0; i < 3; ++i) schedule.add({dropout, 0, {}});
   const TickRecord run = runTicks(schedule, 3);
   EXPECT_EQ(run.sent, "FF.");
-  EXPECT_EQ(run.events,
-            (std::vector<std::string>{"64 no-fix begins 0", "3 dropout skipped 0", "64 no-fix ends 2000"}));
+  EXPECT_EQ(run.events, (std::vector<std::string>{"64 no-fix begins 0", "3 dropout skipped 0",
+                                                  "64 no-fix ends 2000"}));
 }
 
 TEST(FaultSchedule, DropoutFrozenFixAndJumpAct) {
