@@ -19,6 +19,10 @@ namespace waymock::app {
 
 void TfrmMain::connectAdvancedPage() {
   ui_->MotionGroup->setPrompts(prompts_);
+  // What is read off the tick's thread (a Start's files, a client's route)
+  // is put in use here, between ticks.
+  loadsReady_ = std::make_unique<QSocketNotifier>(loads_.fd(), QSocketNotifier::Read);
+  connect(loadsReady_.get(), &QSocketNotifier::activated, this, [this] { loads_.collect(); });
   ui_->ControlGroup->attach(*this, simulation_, loads_, prompts_);
   connect(fileMode_, &FileModeController::progressChanged, ui_->FileProgressGroup,
           &FileProgressGroup::showProgress);
@@ -55,10 +59,6 @@ void TfrmMain::loadRunFiles(std::function<void(RunFiles)> use,
   if (settings.model != motion::MotionModel::route && scenario.empty()) {
     use(std::move(*read()));
     return;
-  }
-  if (!loadsReady_) {
-    loadsReady_ = std::make_unique<QSocketNotifier>(loads_.fd(), QSocketNotifier::Read);
-    connect(loadsReady_.get(), &QSocketNotifier::activated, this, [this] { loads_.collect(); });
   }
   loads_.post([this, read, number, use, done] {
     const auto files = read();

@@ -94,6 +94,14 @@ TEST_F(ControlTest, AScriptSetsTheFixAndTheSettingsAndIsToldWhyItCannotStart) {
   EXPECT_EQ(script.ask(R"({"cmd":"start"})"), R"({"error":"Select a serial port.","ok":false})");
   EXPECT_TRUE(win.errors.isEmpty()) << "never a box for a script";
 
+  // A route is read off the window's thread; the reply comes once it is in use.
+  test::writeFile(dir / "r.csv", "10,20\n10,20.01\n");
+  EXPECT_EQ(script.ask(R"({"cmd":"move","speed_kmh":20,"route":")" + (dir / "r.csv").string() +
+                       "\"}"),
+            R"({"ok":true})");
+  ASSERT_NE(w.simulation().motion(), nullptr);
+  EXPECT_TRUE(w.simulation().motion()->progress().total.has_value());
+
   QTest::mouseClick(namedChild<QCheckBox>(w, "cbControl"), Qt::LeftButton);
   EXPECT_FALSE(std::filesystem::exists(socket)) << "off closes the channel";
 }
