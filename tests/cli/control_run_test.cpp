@@ -237,8 +237,9 @@ TEST(ControlRun, ASetDuringAMotionIsAppliedOrRefused) {
             "\n");
   ASSERT_EQ(sim.ctl({"move", "--speed", "36", "--heading", "180"}).exitCode, 0);
   ASSERT_EQ(sim.ctl({"set", "--lat", "-33.5", "--lon", "151.25"}).exitCode, 0);
-  EXPECT_LE(burstsBefore(sim, "3330.0000,S,15115.0000,E"), 1u);
-  // Then south at 10 m/s: 10 m, 0.0054 minutes of latitude, in a second.
+  // From there (moved on by the time since the last tick), south at 10 m/s:
+  // 10 m, 0.0054 minutes of latitude, in a second.
+  EXPECT_LE(burstsBefore(sim, "S,15115.0000,E"), 1u);
   sim.skipToNow();
   EXPECT_LE(burstsBefore(sim, "3330.005"), 13u);
   EXPECT_EQ(json::parse(sim.ctl({"status"}).out)["motion"]["course"], 180.0);
@@ -434,6 +435,7 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
   test::writeFile(dir / "bad.json", R"({"events":[{"at":1,"type":"no-fix","seconds":-2}]})");
   test::writeFile(dir / "list.json", "[1]");
   test::writeFile(dir / "broken.json", R"({"events":[)");
+  test::writeFile(dir / "extra.json", R"({"events":[],"event":[{"at":1,"type":"no-fix"}]})");
   fs::create_directory(dir / "open");
   fs::permissions(dir / "open", fs::perms::all);
   const std::string virtualPort = "--virtual=" + (dir / "gps").string();
@@ -453,6 +455,10 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
       {{"run", virtualPort, "--scenario", (dir / "broken.json").string()},
        2,
        "The scenario file " + (dir / "broken.json").string() + " is not JSON."},
+      {{"run", virtualPort, "--scenario", (dir / "extra.json").string()},
+       2,
+       "The scenario file " + (dir / "extra.json").string() +
+           " has \"event\", which a scenario does not have; it holds \"events\" only."},
       {{"run", virtualPort, "--scenario", (dir / "none.json").string()},
        1,
        "The scenario file " + (dir / "none.json").string() + " does not exist."},
