@@ -204,8 +204,6 @@ void addRunCommand(CLI::App& app, Action& action) {
       "Run the simulator: write a burst to the serial or virtual port (and UDP) at once and "
       "then once per interval, echo it on standard output followed by an empty line, and move "
       "the fix; Ctrl-C or SIGTERM stops it");
-  // As usual for command lines, an option given twice takes the last value.
-  cmd->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto options = std::make_shared<RunOptions>();
   addFixOptions(*cmd, options->fix);
   addOutputOptions(*cmd, options->output);

@@ -65,6 +65,12 @@ std::optional<FaultType> faultType(std::string_view name) {
   return std::nullopt;
 }
 
+std::vector<std::string_view> faultNameList() {
+  std::vector<std::string_view> names;
+  for (const auto& [t, name] : kNames) names.push_back(name);
+  return names;
+}
+
 std::string faultNames() {
   std::string all;
   for (const auto& [t, name] : kNames) all += (all.empty() ? "" : ", ") + std::string(name);
