@@ -74,8 +74,11 @@ _waymock_cli() {
           ;;
         *DEVICE*)
           COMPREPLY=($(compgen -W "$(_waymock_cli_serial_devices)" -- "$cur"))
-          # A device of another kind, typed by its path.
-          ((${#COMPREPLY[@]} > 0)) || [[ -z $cur ]] || COMPREPLY=($(compgen -f -- "$cur"))
+          # Another device, such as a pseudo-terminal, typed by its path;
+          # never a virtual console.
+          if ((${#COMPREPLY[@]} == 0)) && [[ -n $cur ]]; then
+            COMPREPLY=($(compgen -f -- "$cur" | grep -vx '/dev/tty[0-9]*'))
+          fi
           ;;
         *FILE* | *PATH*) COMPREPLY=($(compgen -f -- "$cur")) ;;
       esac
