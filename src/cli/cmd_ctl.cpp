@@ -231,7 +231,8 @@ void addCtlCommand(CLI::App& app, Action& action) {
   auto* fault = simple("fault", "Inject a fault from the next burst on");
   fault
       ->add_option_function<std::string>(
-          "type", [o](const std::string& type) { o->request["type"] = type; }, "The fault")
+          "type", [o](const std::string& type) { o->request["type"] = type; },
+          "The fault to inject")
       ->required()
       ->type_name("TYPE")
       ->check(faultTypeName());

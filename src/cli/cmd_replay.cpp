@@ -1,8 +1,8 @@
 // waymock-cli replay: file mode without a window. The log is replayed through
 // the file receiver, and each decoded fix is copied into a generator and sent
-// to the port (and UDP and TCP) like a simulator tick, until the end of the log or a
-// signal. Bursts the simulator cannot send are skipped: the first one is named
-// on standard error, and their count at the end.
+// to the port (and UDP and TCP) like a simulator tick, until the end of the
+// log or a signal. Bursts the simulator cannot send are skipped: the first one
+// is named on standard error, and their count at the end.
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>

@@ -72,11 +72,12 @@ std::string unknownSubcommand(const CLI::App& command, const std::string& word) 
 
 std::string unknownOption(const CLI::App& command, const std::string& word) {
   // Options of the commands above count too where the command passes words
-  // it does not know on to them.
+  // it does not know on to them. A hidden option (an old name) is not offered.
   std::vector<std::string> names;
   for (const CLI::App* c = &command; c != nullptr;
        c = c->get_fallthrough() ? c->get_parent() : nullptr) {
     for (const CLI::Option* option : c->get_options()) {
+      if (option->get_group().empty()) continue;
       for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
       for (const std::string& name : option->get_snames()) names.push_back("-" + name);
     }
