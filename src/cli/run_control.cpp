@@ -18,6 +18,7 @@
 #include "generator/nmea_generator.h"
 #include "motion/motion.h"
 #include "platform/control_socket.h"
+#include "platform/listen_address.h"
 #include "platform/socket_address.h"
 #include "support/error.h"
 #include "support/shown_text.h"
@@ -182,6 +183,8 @@ RunControl::RunControl(const ControlOptions& options,
     } catch (const IoError&) {
       throw;
     } catch (const Error& e) {
+      // The flag lifts one refusal only; another address error is said as it is.
+      if (listenAddress(tcp->host, tcp->port).isLoopback()) throw;
       raise(std::string("--control-tcp: ") + e.what() + " Give --control-tcp-any to allow it.");
     }
     std::cerr << "waymock-cli: control clients connect to TCP "
