@@ -29,7 +29,9 @@
 #include "control/control_target.h"
 #include "control/fault_schedule.h"
 #include "control/generator_control.h"
+#include "engine/simulation.h"
 #include "generator/nmea_generator.h"
+#include "motion/motion.h"
 
 namespace {
 
@@ -39,9 +41,12 @@ using Clock = std::chrono::steady_clock;
 class GeneratorTarget : public control::ControlTarget {
  public:
   generator::TTarnNMEAGenerator generator;
-  void change(const control::FixChange& c) override { control::applyFixChange(c, generator); }
-  void move(const control::MoveRequest&) override {}
-  void start() override {}
+  Simulation simulation{generator};
+  void change(const control::FixChange& c) override {
+    control::applyFixChange(c, simulation, generator);
+  }
+  void move(const control::MoveRequest&, std::unique_ptr<motion::Motion>) override {}
+  void start(Done done) override { done(std::nullopt); }
   void stop() override {}
   void pause() override {}
   void resume() override {}
@@ -67,9 +72,8 @@ class ServedChannel {
               ("waymock-bench-" + std::to_string(::getpid()) + ".sock")),
         faults_(std::chrono::seconds(1)),
         commands_(target_, faults_),
-        server_([this](std::string_view request, bool& subscribe) {
-          return commands_.answer(request, subscribe);
-        }) {
+        server_([this](std::string_view request, const control::ControlServer::Reply& reply,
+                       bool& subscribe) { commands_.answer(request, reply, subscribe); }) {
     server_.listenUnix(path_.string());
     loop_ = std::thread([this] {
       while (!stop_) {

@@ -2,15 +2,12 @@
 
 #include <QFile>
 #include <QFileDialog>
-#include <charconv>
 
 #include "app/handler_guard.h"
 #include "app/window_prompts.h"
 #include "control/control_commands.h"
 #include "control/control_server.h"
 #include "control/fault_schedule.h"
-#include "control/generator_control.h"
-#include "control/scenario.h"
 #include "engine/simulation.h"
 #include "platform/control_socket.h"
 #include "support/error.h"
@@ -19,13 +16,6 @@
 namespace waymock::app {
 
 namespace {
-
-// Seconds with "." whatever the locale, as short as they go.
-QString secondsText(double seconds) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, seconds).ptr;
-  return QString::fromLatin1(text, static_cast<int>(end - text));
-}
 
 double unixNow() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -47,10 +37,10 @@ ControlGroup::~ControlGroup() {
 }
 
 void ControlGroup::attach(control::ControlTarget& target, Simulation& simulation,
-                          generator::TTarnNMEAGenerator& generator, WindowPrompts& prompts) {
+                          BackgroundWork& work, WindowPrompts& prompts) {
   target_ = &target;
   simulation_ = &simulation;
-  generator_ = &generator;
+  work_ = &work;
   prompts_ = &prompts;
   schedule(std::chrono::seconds(1));
 }
@@ -66,29 +56,23 @@ void ControlGroup::detach() {
 
 void ControlGroup::schedule(std::chrono::nanoseconds interval) {
   auto faults = std::make_unique<control::FaultSchedule>(interval);
-  faults->jump = [this](double metres, double bearing) {
-    control::jumpFix(*generator_, metres, bearing);
-  };
   faults->onEvent = [this](const control::FaultEvent& event) {
-    const QString text =
-        QString::fromStdString(std::string(control::faultName(event.fault->type))) +
-        (event.begins ? " begins" : " ends") + " at " + secondsText(event.runSeconds) +
-        " s of the run";
-    ui_->lvControlEvents->addItem(text);
+    ui_->lvControlEvents->addItem(QString::fromStdString(control::faultEventText(event)));
     ui_->lvControlEvents->scrollToBottom();
     if (server_) server_->publish(control::faultStreamLine(event));
   };
   simulation_->setBurstFilter(faults.get());
-  commands_ = std::make_unique<control::ControlCommands>(*target_, *faults);
+  commands_ = std::make_unique<control::ControlCommands>(*target_, *faults, work_);
   faults_ = std::move(faults);
 }
 
-void ControlGroup::prepareRun(std::chrono::nanoseconds interval) {
+std::string ControlGroup::scenarioFile() const {
+  return QFile::encodeName(ui_->efScenario->text().trimmed()).toStdString();
+}
+
+void ControlGroup::prepareRun(std::chrono::nanoseconds interval,
+                              const std::vector<control::ScheduledFault>& scenario) {
   if (simulation_ == nullptr) return;
-  const std::string file = ui_->efScenario->text().trimmed().toStdString();
-  // Read first: a scenario that cannot be used leaves the last run's as it was.
-  const auto scenario =
-      file.empty() ? std::vector<control::ScheduledFault>{} : control::readScenario(file);
   schedule(interval);
   for (const control::ScheduledFault& fault : scenario) faults_->add(fault);
   ui_->lvControlEvents->clear();
@@ -110,10 +94,9 @@ void ControlGroup::cbControlClick() {
     const QString given = ui_->efControlSocket->text().trimmed();
     const std::string path =
         given.isEmpty() ? defaultControlSocketPath() : QFile::encodeName(given).toStdString();
-    auto server =
-        std::make_unique<control::ControlServer>([this](std::string_view request, bool& subscribe) {
-          return commands_->answer(request, subscribe);
-        });
+    auto server = std::make_unique<control::ControlServer>(
+        [this](std::string_view request, const control::ControlServer::Reply& reply,
+               bool& subscribe) { commands_->answer(request, reply, subscribe); });
     try {
       server->listenUnix(path);
     } catch (const Error& e) {

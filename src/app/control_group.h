@@ -5,16 +5,17 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "control/fault.h"
 
 namespace Ui {
 class ControlGroup;
 }
 
 namespace waymock {
+class BackgroundWork;
 class Simulation;
-namespace generator {
-class TTarnNMEAGenerator;
-}
 namespace control {
 class ControlCommands;
 class ControlServer;
@@ -41,16 +42,20 @@ class ControlGroup : public QGroupBox {
 
   // The controls, for the settings table.
   Ui::ControlGroup& form() { return *ui_; }
-  // What the channel steers and the faults filter; all must outlive the group.
-  void attach(control::ControlTarget& target, Simulation& simulation,
-              generator::TTarnNMEAGenerator& generator, WindowPrompts& prompts);
+  // What the channel steers and the faults filter, and the worker that reads
+  // the route files clients ask for; all must outlive the group.
+  void attach(control::ControlTarget& target, Simulation& simulation, BackgroundWork& work,
+              WindowPrompts& prompts);
   // Closes the channel and lets go of the simulation, before the window's
   // parts end.
   void detach();
 
+  // The scenario file chosen, empty for none; a Start reads it.
+  std::string scenarioFile() const;
   // Before a run: the scenario's faults scheduled afresh at the run's
-  // interval. Throws Error naming the scenario file and what is wrong.
-  void prepareRun(std::chrono::nanoseconds interval);
+  // interval.
+  void prepareRun(std::chrono::nanoseconds interval,
+                  const std::vector<control::ScheduledFault>& scenario);
   // A burst went out: counted, and streamed to subscribed clients.
   void transmitted(const std::string& burst);
   long long bursts() const { return bursts_; }
@@ -70,7 +75,7 @@ class ControlGroup : public QGroupBox {
   std::unique_ptr<Ui::ControlGroup> ui_;
   control::ControlTarget* target_ = nullptr;
   Simulation* simulation_ = nullptr;
-  generator::TTarnNMEAGenerator* generator_ = nullptr;
+  BackgroundWork* work_ = nullptr;
   WindowPrompts* prompts_ = nullptr;
   std::unique_ptr<control::FaultSchedule> faults_;
   std::unique_ptr<control::ControlCommands> commands_;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QStyle>
 #include <QThread>
@@ -395,34 +396,38 @@ void TfrmMain::btnStartClick() {
       showError(QString::fromStdString("Cannot connect to " + port + "." +
                                        (reason.empty() ? "" : "\n" + reason)));
     }
-    if (const auto problem = startRun()) showError(QString::fromStdString(*problem));
+    startRun([this](const std::optional<std::string>& problem) {
+      if (problem && *problem != kOvertaken) showError(QString::fromStdString(*problem));
+      showPauseState();
+    });
   });
   showPauseState();
 }
 
-std::optional<std::string> TfrmMain::startRun() {
+void TfrmMain::startRun(const control::ControlTarget::Done& done) {
   openNetworkTargets();
   if (fileMode_->active()) {
     fileMode_->start();
-    return std::nullopt;
+    done(std::nullopt);
+    return;
   }
   ApplyStartPosition();
-  std::optional<std::string> problem = startMotion();
-  if (!problem) {
-    try {
-      ui_->ControlGroup->prepareRun(std::chrono::milliseconds(mainTimer_.interval()));
-    } catch (const Error& e) {
-      stopMotion();
-      problem = e.what();
-    }
-  }
-  if (problem) {
+  loadRunFiles([this, done](RunFiles files) { done(finishStart(std::move(files))); }, done);
+}
+
+std::optional<std::string> TfrmMain::finishStart(RunFiles files) {
+  // The last run may have moved the fix while the files were read.
+  ApplyStartPosition();
+  if (files.problem) {
     // Nothing starts: the port goes as it came.
+    stopMotion();
     generator_.ClosePort();
     dropVirtualPort();
     simulationStarted_ = false;
-    return problem;
+    return files.problem;
   }
+  startMotion(std::move(files.motion));
+  ui_->ControlGroup->prepareRun(std::chrono::milliseconds(mainTimer_.interval()), files.scenario);
   simulationStarted_ = true;
   if (!mainTimer_.isActive()) mainTimer_.start();
   return std::nullopt;
@@ -434,6 +439,7 @@ void TfrmMain::btnStopClick() {
 }
 
 void TfrmMain::stopRun() {
+  ++starts_;
   if (fileMode_->active()) {
     fileMode_->stop();
   } else {

@@ -2,11 +2,15 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/control_target.h"
+#include "control/fault.h"
+#include "engine/background_work.h"
 #include "engine/simulation.h"
 #include "engine/simulator_settings.h"
 #include "generator/nmea_generator.h"
@@ -14,6 +18,7 @@
 
 class QLabel;
 class QMenu;
+class QSocketNotifier;
 
 namespace Ui {
 class TfrmMain;
@@ -117,20 +122,34 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   void FormClose();
   void ApplyStartPosition();
   void ApplySettings();
-  // Makes the motion the settings choose for a Start; a bad choice (a route
-  // file that cannot be followed) comes back as the core's message.
-  std::optional<std::string> startMotion();
+  // What a Start reads from files: the motion the settings choose (its
+  // route read) and the scenario's faults, or why they cannot be used (the
+  // core's message).
+  struct RunFiles {
+    std::unique_ptr<motion::Motion> motion;
+    std::vector<control::ScheduledFault> scenario;
+    std::optional<std::string> problem;
+  };
+  // Reads them, off the tick's thread when there is a file to read, and
+  // hands them to `use`; `done` hears instead when a later Start or a Stop
+  // came first.
+  void loadRunFiles(std::function<void(RunFiles)> use, const control::ControlTarget::Done& done);
+  static constexpr const char* kOvertaken =
+      "A later Start or a Stop came before this Start's files were read; it is not used.";
+  void startMotion(std::unique_ptr<motion::Motion> motion);
   void stopMotion();
   // Start after the port opened: file mode's replay, or the simulation with
-  // its motion and scenario. What keeps it from starting comes back as a
-  // sentence, the port closed again.
-  std::optional<std::string> startRun();
+  // its motion and scenario, which begins once they are read (the last run
+  // goes on meanwhile). `done` gets what kept it from starting as a sentence,
+  // the port closed again, or nothing once it runs.
+  void startRun(const control::ControlTarget::Done& done);
+  std::optional<std::string> finishStart(RunFiles files);
   void stopRun();
   // The control channel's target (control_target.h), acting as the user
   // would but answering with an error instead of a box.
   void change(const control::FixChange& change) override;
-  void move(const control::MoveRequest& request) override;
-  void start() override;
+  void move(const control::MoveRequest& request, std::unique_ptr<motion::Motion> route) override;
+  void start(Done done) override;
   void stop() override;
   void pause() override;
   void resume() override;
@@ -173,6 +192,12 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   bool shown_ = false;
   // Start ran since the last Stop: only then does a stopped timer mean Pause.
   bool simulationStarted_ = false;
+  // Route and scenario files read for a Start, and the Starts and Stops so
+  // far: the files of a Start that another Start or a Stop followed are not
+  // used.
+  BackgroundWork loads_;
+  std::unique_ptr<QSocketNotifier> loadsReady_;
+  long long starts_ = 0;
   // While the satellite editor is open the satellites do not turn.
   bool satelliteEditorOpen_ = false;
   FileModeController* fileMode_ = nullptr;

@@ -1,11 +1,14 @@
 // The window's Advanced page: file mode's progress and pace, and the motion
 // that moves the fix instead of the steps.
+#include <QSocketNotifier>
+
 #include "app/control_group.h"
 #include "app/file_mode_controller.h"
 #include "app/file_progress_group.h"
 #include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/motion_group.h"
+#include "control/scenario.h"
 #include "engine/motion_fix.h"
 #include "motion/motion_settings.h"
 #include "support/error.h"
@@ -16,7 +19,11 @@ namespace waymock::app {
 
 void TfrmMain::connectAdvancedPage() {
   ui_->MotionGroup->setPrompts(prompts_);
-  ui_->ControlGroup->attach(*this, simulation_, generator_, prompts_);
+  // What is read off the tick's thread (a Start's files, a client's route)
+  // is put in use here, between ticks.
+  loadsReady_ = std::make_unique<QSocketNotifier>(loads_.fd(), QSocketNotifier::Read);
+  connect(loadsReady_.get(), &QSocketNotifier::activated, this, [this] { loads_.collect(); });
+  ui_->ControlGroup->attach(*this, simulation_, loads_, prompts_);
   connect(fileMode_, &FileModeController::progressChanged, ui_->FileProgressGroup,
           &FileProgressGroup::showProgress);
   connect(ui_->FileProgressGroup, &FileProgressGroup::jumpRequested, fileMode_,
@@ -30,23 +37,48 @@ void TfrmMain::FileProgressGroupPaceChange() {
   runGuarded(ui_->FileProgressGroup, [this] { fileMode_->setPace(replayPaceOf(readSettings())); });
 }
 
-std::optional<std::string> TfrmMain::startMotion() {
+void TfrmMain::loadRunFiles(std::function<void(RunFiles)> use,
+                            const control::ControlTarget::Done& done) {
+  const motion::MotionSettings settings = motionSettingsOf(readSettings());
   // Speed and heading begin at the start position, just applied.
   const motion::GeoPoint start = mapPositionOf(generator_);
-  std::unique_ptr<motion::Motion> motion;
-  try {
-    motion = motion::makeMotion(motionSettingsOf(readSettings()), start);
-  } catch (const Error& e) {
-    stopMotion();
-    return e.what();
+  const std::string scenario = ui_->ControlGroup->scenarioFile();
+  // Held in a box: a step is copied, a motion is not.
+  const auto read = [settings, start, scenario] {
+    auto files = std::make_shared<RunFiles>();
+    try {
+      files->motion = motion::makeMotion(settings, start);
+      if (!scenario.empty()) files->scenario = control::readScenario(scenario);
+    } catch (const Error& e) {
+      files->motion.reset();
+      files->problem = e.what();
+    }
+    return files;
+  };
+  const long long number = ++starts_;
+  if (settings.model != motion::MotionModel::route && scenario.empty()) {
+    use(std::move(*read()));
+    return;
   }
+  loads_.post([this, read, number, use, done] {
+    const auto files = read();
+    return [this, files, number, use, done] {
+      if (number != starts_) {
+        done(kOvertaken);
+        return;
+      }
+      use(std::move(*files));
+    };
+  });
+}
+
+void TfrmMain::startMotion(std::unique_ptr<motion::Motion> motion) {
   const bool moving = motion != nullptr;
   simulation_.setMotion(std::move(motion));
   simulation_.restart();
   ui_->MotionGroup->setRunning(moving);
   enableFixControls();
   showMotionProgress();
-  return std::nullopt;
 }
 
 void TfrmMain::stopMotion() {

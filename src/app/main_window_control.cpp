@@ -15,14 +15,16 @@
 namespace waymock::app {
 
 void TfrmMain::change(const control::FixChange& change) {
-  // The position as a slider move: the generator's fix only, so Start and
-  // Stop still go back to the start position. The satellites as the editor
-  // sets them.
+  // What a running route sets itself is refused before anything changes.
+  control::checkFixChange(change, simulation_);
+  // The position as a slider move: the generator's fix only (or where a
+  // motion by speed and heading goes on from), so Start and Stop still go
+  // back to the start position. The satellites as the editor sets them.
   control::FixChange fix;
   fix.latitude = change.latitude;
   fix.longitude = change.longitude;
   fix.satellites = change.satellites;
-  control::applyFixChange(fix, generator_);
+  control::applyFixChange(fix, simulation_, generator_);
   // The rest as typed on the Settings page, applied as a page switch does.
   const std::pair<const std::optional<double>&, QDoubleSpinBox*> fields[] = {
       {change.altitude, ui_->efAlt},    {change.speedKmh, ui_->efSpeed},
@@ -36,28 +38,33 @@ void TfrmMain::change(const control::FixChange& change) {
   if (change.satellites) ui_->PaintBox->update();
 }
 
-void TfrmMain::move(const control::MoveRequest& request) {
-  control::applyMove(request, simulation_, generator_);
+void TfrmMain::move(const control::MoveRequest& request, std::unique_ptr<motion::Motion> route) {
+  control::applyMove(request, std::move(route), simulation_, generator_);
   ui_->MotionGroup->setRunning(simulation_.motion() != nullptr);
   enableFixControls();
   showMotionProgress();
 }
 
-void TfrmMain::start() {
+void TfrmMain::start(Done done) {
   const std::string port = ui_->cmbCom->currentText().trimmed().toStdString();
-  if (port.empty()) waymock::raise("Select a serial port.");
+  if (port.empty()) {
+    done("Select a serial port.");
+    return;
+  }
   if (generator_.PortName() != port) {
     generator_.ClosePort();
     bool ok = false;
     const int rate = ui_->cmbBaudRate->currentText().toInt(&ok, 10);
     std::string reason = ok ? "" : "No baud rate is selected.";
     if (!ok || !openPort(port, rate, reason)) {
-      waymock::raise("Cannot connect to " + port + "." + (reason.empty() ? "" : " " + reason));
+      done("Cannot connect to " + port + "." + (reason.empty() ? "" : " " + reason));
+      return;
     }
   }
-  const auto problem = startRun();
-  showPauseState();
-  if (problem) waymock::raise(*problem);
+  startRun([this, done](const std::optional<std::string>& problem) {
+    showPauseState();
+    done(problem);
+  });
 }
 
 void TfrmMain::stop() {

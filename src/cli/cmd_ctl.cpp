@@ -1,8 +1,10 @@
 // waymock-cli ctl: the shell's client of a running simulator's control
 // channel. Sends one request, prints the reply line, and exits 1 when the
-// reply says "ok": false; subscribe prints the stream line by line.
+// reply says "ok": false; subscribe prints the stream line by line. It talks
+// only to a simulator of its own user: the socket's folder and the process
+// listening there are checked, and on TCP it says hello with the token.
+#include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -10,7 +12,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
-#include <cstring>
+#include <chrono>
+#include <cmath>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,6 +26,7 @@
 #include "cli/unknown_words.h"
 #include "control/fault.h"
 #include "platform/control_socket.h"
+#include "platform/control_token.h"
 #include "platform/socket_address.h"
 #include "support/error.h"
 #include "support/shown_text.h"
@@ -36,59 +40,38 @@ using nlohmann::json;
 struct CtlOptions {
   std::string socket;              // --socket; empty: the default path
   std::optional<std::string> tcp;  // --tcp [HOST:]PORT
+  std::optional<std::string> tokenFile;
+  std::string timeout = "10";  // seconds for a reply
   json request = json::object();
   std::optional<long long> lines;  // subscribe: stop after N lines
 };
 
-// A connected stream to the simulator; throws RuntimeFailure saying why not.
-int connectTo(const CtlOptions& o) {
-  if (o.tcp) {
-    const auto colon = o.tcp->rfind(':');
-    std::string host = colon == std::string::npos ? "127.0.0.1" : o.tcp->substr(0, colon);
-    if (host.starts_with('[') && host.ends_with(']')) host = host.substr(1, host.size() - 2);
-    const std::string portText = colon == std::string::npos ? *o.tcp : o.tcp->substr(colon + 1);
-    int error = 0;
-    std::optional<SocketAddress> address = lookUpHost(host, SOCK_STREAM, false, error);
-    int port = 0;
-    try {
-      port = std::stoi(portText);
-    } catch (const std::exception&) {
-      port = -1;
-    }
-    if (!address || port < 1 || port > 65535) {
-      raise("--tcp: \"" + shownText(*o.tcp) + "\" is not [HOST:]PORT.");
-    }
-    address->setPort(port);
-    const int fd = ::socket(address->family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || ::connect(fd, address->get(), address->length()) != 0) {
-      raiseIo("Cannot reach a simulator at " + hostPortText(host, port) + ".", errno);
-    }
-    return fd;
-  }
-  const std::string path = o.socket.empty() ? defaultControlSocketPath() : o.socket;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) raise("--socket: the path is too long.");
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    const int error = errno;
-    if (fd >= 0) ::close(fd);
-    raiseIo("Cannot reach a simulator at " + shownText(path) +
-                " (is waymock-cli run --control running?).",
-            error);
-  }
-  return fd;
-}
+// Far more than any reply; the stream's lines are a burst each.
+constexpr std::size_t kLongestReply = 1024 * 1024;
 
-// Reads one line (without its end); nothing once the simulator has closed.
-std::optional<std::string> readLine(int fd, std::string& pending) {
+using Clock = std::chrono::steady_clock;
+
+// Reads one line (without its end) within `deadline` (none: no bound);
+// nothing once the simulator has closed. Throws RuntimeFailure when the time
+// is up or the line is longer than any reply.
+std::optional<std::string> readLine(int fd, std::string& pending,
+                                    std::optional<Clock::time_point> deadline) {
   for (;;) {
     const auto end = pending.find('\n');
     if (end != std::string::npos) {
       std::string line = pending.substr(0, end);
       pending.erase(0, end + 1);
       return line;
+    }
+    if (pending.size() > kLongestReply) {
+      throw RuntimeFailure("The simulator's reply is longer than 1 MiB; it is not read.");
+    }
+    if (deadline) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+      pollfd wait{fd, POLLIN, 0};
+      const int ready = left.count() > 0 ? ::poll(&wait, 1, static_cast<int>(left.count())) : 0;
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready == 0) throw RuntimeFailure("The simulator did not reply in time (--timeout).");
     }
     char buffer[65536];
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -98,25 +81,78 @@ std::optional<std::string> readLine(int fd, std::string& pending) {
   }
 }
 
+void sendLine(int fd, const std::string& text) {
+  const std::string line = text + "\n";
+  if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) {
+    raiseIo("Cannot send the request.", errno);
+  }
+}
+
+// A connection to the simulator on TCP, said hello to with the token; throws
+// saying why not.
+int connectTcp(const CtlOptions& o, std::string& pending, Clock::time_point deadline) {
+  const auto colon = o.tcp->rfind(':');
+  std::string host = colon == std::string::npos ? "127.0.0.1" : o.tcp->substr(0, colon);
+  if (host.starts_with('[') && host.ends_with(']')) host = host.substr(1, host.size() - 2);
+  const std::string portText = colon == std::string::npos ? *o.tcp : o.tcp->substr(colon + 1);
+  int error = 0;
+  std::optional<SocketAddress> address = lookUpHost(host, SOCK_STREAM, false, error);
+  int port = 0;
+  try {
+    port = std::stoi(portText);
+  } catch (const std::exception&) {
+    port = -1;
+  }
+  if (!address || port < 1 || port > 65535) {
+    raise("--tcp: \"" + shownText(*o.tcp) + "\" is not [HOST:]PORT.");
+  }
+  const std::string token = readControlToken(o.tokenFile.value_or(defaultControlTokenPath(port)));
+  address->setPort(port);
+  const int fd = ::socket(address->family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || ::connect(fd, address->get(), address->length()) != 0) {
+    const int reason = errno;
+    if (fd >= 0) ::close(fd);
+    raiseIo("Cannot reach a simulator at " + hostPortText(host, port) + ".", reason);
+  }
+  try {
+    sendLine(fd, json{{"cmd", "hello"}, {"token", token}}.dump());
+    const auto reply = readLine(fd, pending, deadline);
+    const json parsed = json::parse(reply.value_or(""), nullptr, false);
+    if (!parsed.is_object() || parsed.value("ok", false) != true) {
+      throw RuntimeFailure("The simulator at " + hostPortText(host, port) + " refused the token: " +
+                           (reply ? shownText(*reply, 200) : std::string("no reply")));
+    }
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  return fd;
+}
+
 int ctl(const CtlOptions& o) {
-  const int fd = connectTo(o);
+  const long double seconds = parseNumber(o.timeout, "--timeout");
+  if (!(seconds > 0) || seconds > 86400)
+    raise("--timeout must be more than 0 and at most 86400 seconds.");
+  if (o.lines && *o.lines < 1) raise("--lines must be at least 1.");
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<long double>(seconds));
+  std::string pending;
+  const int fd =
+      o.tcp ? connectTcp(o, pending, deadline)
+            : connectControlSocket(o.socket.empty() ? defaultControlSocketPath() : o.socket);
   const std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* f) {
     ::close(*f);
     delete f;
   });
-  const std::string line = o.request.dump() + "\n";
-  if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) {
-    raiseIo("Cannot send the request.", errno);
-  }
-  std::string pending;
-  const auto reply = readLine(fd, pending);
+  sendLine(fd, o.request.dump());
+  const auto reply = readLine(fd, pending, deadline);
   if (!reply) throw RuntimeFailure("The simulator closed the connection without a reply.");
   std::cout << *reply << std::endl;
   const json parsed = json::parse(*reply, nullptr, false);
   const bool ok = parsed.is_object() && parsed.value("ok", false);
   if (!ok || o.request["cmd"] != "subscribe") return ok ? 0 : 1;
   for (long long n = 0; !o.lines || n < *o.lines; ++n) {
-    const auto event = readLine(fd, pending);
+    const auto event = readLine(fd, pending, std::nullopt);
     if (!event) break;
     std::cout << *event << std::endl;
     if (!std::cout) break;
@@ -131,7 +167,11 @@ void numberField(CLI::App& command, const std::string& name, const char* key, Ct
       .add_option_function<std::string>(
           name,
           [&o, key, name, scale](const std::string& text) {
-            o.request[key] = static_cast<double>(parseNumber(text, name)) * scale;
+            const double value = static_cast<double>(parseNumber(text, name) * scale);
+            if (!std::isfinite(value)) {
+              raise(name + ": \"" + shownText(text) + "\" is beyond what a JSON number holds.");
+            }
+            o.request[key] = value;
           },
           help)
       ->type_name("NUMBER");
@@ -178,9 +218,19 @@ void addCtlCommand(CLI::App& app, Action& action) {
   cmd->add_option("--socket", o->socket,
                   "The simulator's control socket (default " + defaultControlSocketPath() + ")")
       ->type_name("PATH");
-  cmd->add_option("--tcp", o->tcp, "Reach the simulator on TCP instead, as --control-tcp gave")
+  cmd->add_option("--tcp", o->tcp,
+                  "Reach the simulator on TCP instead, as --control-tcp gave, saying hello with "
+                  "the token its run wrote (tcp-PORT.token beside the default socket)")
       ->type_name("[HOST:]PORT")
       ->excludes("--socket");
+  cmd->add_option("--token-file", o->tokenFile,
+                  "With --tcp: the token's file, when not the default one for the port")
+      ->type_name("PATH")
+      ->needs("--tcp");
+  cmd->add_option("--timeout", o->timeout,
+                  "Seconds to wait for the reply (default 10; a move along a large route "
+                  "replies once the route is loaded)")
+      ->type_name("SECONDS");
   const auto simple = [&](const char* name, const char* help) {
     auto* sub = cmd->add_subcommand(name, help);
     // --socket and --tcp may come after the subcommand too.
@@ -253,9 +303,9 @@ void addCtlCommand(CLI::App& app, Action& action) {
   numberField(*fault, "--hdop", "hdop", *o, "hdop-degrade: the HDOP sent (default 20)");
   auto* subscribe =
       simple("subscribe", "Print every burst sent and every fault event, one JSON line each");
-  decimalOnly(subscribe->add_option("--lines", o->lines, "Stop after N lines of the stream")
-                  ->type_name("N")
-                  ->check(CLI::PositiveNumber));
+  decimalOnly(
+      subscribe->add_option("--lines", o->lines, "Stop after N lines of the stream, at least 1")
+          ->type_name("N"));
   auto* send = cmd->add_subcommand("send", "Send a request written in JSON, as is");
   send->fallthrough();
   send->add_option_function<std::string>(

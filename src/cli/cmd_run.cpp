@@ -24,6 +24,7 @@
 #include "cli/tick_options.h"
 #include "engine/line_fit.h"
 #include "engine/simulation.h"
+#include "engine/tick_schedule.h"
 #include "generator/nmea_generator.h"
 #include "motion/motion.h"
 #include "platform/folders.h"
@@ -73,9 +74,12 @@ long double parseStep(const std::string& text, const std::string& option) {
 
 std::chrono::nanoseconds parseInterval(const std::string& text) {
   const long double seconds = parseNumber(text, "--interval");
-  // A week is far beyond any use and keeps the arithmetic in range.
-  if (!(seconds > 0) || seconds > 604800) {
-    raise("--interval must be more than 0 and at most 604800 seconds.");
+  // The time fields carry milliseconds, and a week is far beyond any use and
+  // keeps the arithmetic in range.
+  if (!(seconds >= kShortestInterval) || seconds > 604800) {
+    raise(
+        "--interval must be from 0.001 (the time fields carry milliseconds) to 604800 "
+        "seconds.");
   }
   return std::chrono::nanoseconds(static_cast<long long>(std::llround(seconds * 1e9L)));
 }
@@ -121,22 +125,23 @@ int run(const RunOptions& o) {
   std::unique_ptr<motion::Motion> motion = makeRunMotion(o.motion, o.fix, generator);
 
   StopSignals signals;
-  targets.open(generator);
   // The port is written on a thread of its own: network targets get each
   // burst on time whatever the serial device does.
   Simulation simulation(generator, nullptr, Transmitter::PortWrite::onThread);
-  targets.attach(simulation);
   simulation.settings.latitudeShortStep = latitudeStep;
   simulation.settings.longitudeShortStep = longitudeStep;
   simulation.settings.moveSatellites = o.moveSatellites;
   simulation.setMotion(std::move(motion));
   simulation.onUdpError = targets.udpWarning();
-  // Scripts steer the run between ticks, from this thread.
+  // Scripts steer the run between ticks, from this thread. A control option
+  // that cannot be used is said before any port opens.
   std::unique_ptr<RunControl> control;
   if (o.control.wanted() || o.control.scenario) {
     control = std::make_unique<RunControl>(o.control, scenario, o.ports, generator, simulation,
                                            targets, interval);
   }
+  targets.open(generator);
+  targets.attach(simulation);
   BurstEcho echo([&signals] { return signals.raised(); });
   // The virtual port has no line rate: only a real device can be too slow.
   bool lineChecked = targets.virtualPort();
@@ -146,8 +151,12 @@ int run(const RunOptions& o) {
     if (!lineChecked) checkLineFit(burst.size(), o.ports.baud, interval);
     lineChecked = true;
   };
-
   long long transmitted = 0;
+  bool done = false;
+  // A tick whose burst a fault held back counts as sent: a run whose every
+  // burst a dropout removes still ends after --count ticks.
+  simulation.onHeldBack = [&] { done = o.count && ++transmitted >= *o.count; };
+
   // What the note about a port that took no data said, until it takes data again.
   enum class Idle { no, stalled, gone } idle = Idle::no;
   const char* const port = targets.portName().c_str();
@@ -174,7 +183,6 @@ int run(const RunOptions& o) {
     }
     return false;
   };
-  bool done = false;
   const auto running = [&] { return !done && !signals.raised() && !echo.failed(); };
   while (running()) {
     while (running()) {
@@ -211,15 +219,17 @@ void addRunCommand(CLI::App& app, Action& action) {
   cmd->option_defaults()->group("Simulation");
   cmd->add_option("--interval", options->interval,
                   "Seconds from the end of one tick to the next (with --tick on-second, from "
-                  "one tick's time to the next's); fractions allowed, e.g. 0.05 (default 1)")
+                  "one tick's time to the next's); fractions allowed, e.g. 0.05, from 0.001 "
+                  "(default 1)")
       ->type_name("SECONDS");
   cmd->add_option("--lat-step", options->latitudeStep,
                   "Arc-seconds the latitude moves per tick, -59.99 to 59.99 (default 1)");
   cmd->add_option("--lon-step", options->longitudeStep,
                   "Arc-seconds the longitude moves per tick, -59.99 to 59.99 (default 1)");
   decimalOnly(cmd->add_option("-c,--count", options->count,
-                              "Stop after N ticks that wrote to the port (default: run until "
-                              "interrupted)")
+                              "Stop after N ticks that wrote to the port or whose burst a fault "
+                              "held back (a dropout), so a run capped this way ends even when "
+                              "faults remove every burst (default: run until interrupted)")
                   ->type_name("N"));
   cmd->add_flag("--move-satellites", options->moveSatellites,
                 "Turn the active satellites by one degree of azimuth per tick");

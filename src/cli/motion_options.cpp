@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 #include "cli/fix_options.h"
@@ -99,12 +100,24 @@ void addMotionOptions(CLI::App& command, MotionOptions& o) {
                     ->type_name("METRES")
                     ->group(group)
                     ->check(numberIn({0, 0, false, false}));
-  decimalOnly(command
-                  .add_option("--seed", o.seed,
-                              "With --noise: the same N gives the same errors (default 0)")
-                  ->type_name("N")
-                  ->group(group)
-                  ->needs(noise));
+  command
+      .add_option("--seed", o.seed,
+                  "With --noise: the same N gives the same errors, 0 to 18446744073709551615 "
+                  "(default 0)")
+      ->type_name("N")
+      ->group(group)
+      ->needs(noise)
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            unsigned long long seed = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+            if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+              return "\"" + shownText(text) +
+                     "\" is not a whole number from 0 to 18446744073709551615";
+            }
+            return {};
+          },
+          "", "seed"));
   auto* move = command
                    .add_option("--move", o.move,
                                "How the fix moves without --route: steps (by --lat-step and "

@@ -66,6 +66,13 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
                       "[GA1], [GB1]...")
           ->group(group)
           ->type_name("LIST")
+          ->check(CLI::Validator(
+              [](std::string& text) -> std::string {
+                return text.empty() ? "an empty name is no satellite system; list some of gps, "
+                                      "glonass, galileo and beidou, comma-separated"
+                                    : "";
+              },
+              "", "named"))
           ->check(CLI::IsMember(constellationKeywords(), CLI::ignore_case)));
   command
       .add_option("--talker", o.talker,

@@ -6,16 +6,19 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/fix_options.h"
 #include "cli/port_options.h"
 #include "control/control_commands.h"
 #include "control/control_server.h"
 #include "control/fault_schedule.h"
 #include "control/generator_control.h"
 #include "control/scenario.h"
+#include "engine/background_work.h"
 #include "engine/simulation.h"
 #include "generator/nmea_generator.h"
 #include "motion/motion.h"
 #include "platform/control_socket.h"
+#include "platform/listen_address.h"
 #include "platform/socket_address.h"
 #include "support/error.h"
 #include "support/shown_text.h"
@@ -51,11 +54,14 @@ HostPort controlTcpAddress(const std::string& given) {
   return address;
 }
 
-// Seconds with "." whatever the locale, as short as they go.
-std::string secondsText(double seconds) {
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, seconds);
-  return std::string(text, result.ptr);
+// --control-idle: seconds, 0 for never.
+std::chrono::milliseconds idleLimit(const std::optional<std::string>& given) {
+  if (!given) return control::ControlServer::Limits{}.idleLimit;
+  const long double seconds = parseNumber(*given, "--control-idle");
+  if (!(seconds >= 0) || seconds > 86400) {
+    raise("--control-idle must be from 0 (never) to 86400 seconds.");
+  }
+  return std::chrono::milliseconds(std::llround(seconds * 1000));
 }
 
 double unixNow() {
@@ -80,8 +86,25 @@ void addControlOptions(CLI::App& command, ControlOptions& o) {
   command
       .add_option("--control-tcp", o.tcp,
                   "Also take control clients on TCP at [ADDR:]PORT (ADDR 127.0.0.1 unless "
-                  "given; port 0 lets the system pick one, named on standard error)")
+                  "given; port 0 lets the system pick one, named on standard error). Each "
+                  "client first sends the token written to a file only you can read "
+                  "(tcp-PORT.token beside the default socket; waymock-cli ctl --tcp reads it)")
       ->type_name("[ADDR:]PORT");
+  command.add_flag("--control-tcp-any", o.tcpAny,
+                   "Let --control-tcp listen on an address other than loopback. The channel "
+                   "can move the contents of any file you can read into its replies: never "
+                   "open it to others");
+  command
+      .add_option("--control-idle", o.idleSeconds,
+                  "Close a control client that sends nothing for SECONDS, unless it is "
+                  "subscribed or waits for a reply (default 60; 0: never)")
+      ->type_name("SECONDS");
+  decimalOnly(command
+                  .add_option("--control-clients", o.clients,
+                              "At most N control clients on the socket and N on TCP (default "
+                              "1024 each); at the cap a new one takes the place of the one idle "
+                              "the longest, on TCP of one that has not said hello")
+                  ->type_name("N"));
   command
       .add_option("--scenario", o.scenario,
                   "Inject the faults a scenario FILE schedules over the run (JSON); each "
@@ -126,37 +149,54 @@ RunControl::RunControl(const ControlOptions& options,
           generator.Longitude_Minute(), generator.Latitude_Second(), generator.Longitude_Second(),
           generator.Latitude_Direction(), generator.Longitude_Direction()})) {
   for (const control::ScheduledFault& f : scenario) faults_->add(f);
-  faults_->jump = [this](double metres, double bearing) {
-    control::jumpFix(generator_, metres, bearing);
-  };
   faults_->onEvent = [this](const control::FaultEvent& event) {
-    std::cerr << "waymock-cli: " << control::faultName(event.fault->type)
-              << (event.begins ? " begins" : " ends") << " at " << secondsText(event.runSeconds)
-              << " s of the run.\n";
+    std::cerr << "waymock-cli: " << control::faultEventText(event) << ".\n";
     if (server_) server_->publish(control::faultStreamLine(event));
   };
   simulation_.setBurstFilter(faults_.get());
   if (!options.wanted()) return;
-  commands_ = std::make_unique<control::ControlCommands>(*this, *faults_);
-  server_ =
-      std::make_unique<control::ControlServer>([this](std::string_view request, bool& subscribe) {
-        return commands_->answer(request, subscribe);
-      });
+  control::ControlServer::Limits limits;
+  limits.idleLimit = idleLimit(options.idleSeconds);
+  if (options.clients) {
+    if (*options.clients < 1 || *options.clients > 100000)
+      raise("--control-clients must be from 1 to 100000.");
+    limits.maxUnixClients = limits.maxTcpClients = static_cast<std::size_t>(*options.clients);
+  }
+  const std::optional<HostPort> tcp =
+      options.tcp ? std::optional(controlTcpAddress(*options.tcp)) : std::nullopt;
+  work_ = std::make_unique<BackgroundWork>();
+  commands_ = std::make_unique<control::ControlCommands>(*this, *faults_, work_.get());
+  server_ = std::make_unique<control::ControlServer>(
+      [this](std::string_view request, const control::ControlServer::Reply& reply,
+             bool& subscribe) { commands_->answer(request, reply, subscribe); },
+      limits);
+  server_->watch(work_->fd(), [this] { work_->collect(); });
   if (options.control != nullptr && options.control->count() > 0) {
     const std::string path =
         options.socketPath.empty() ? defaultControlSocketPath() : options.socketPath;
     server_->listenUnix(path);
     std::cerr << "waymock-cli: control clients connect to " << path << '\n';
   }
-  if (options.tcp) {
-    const HostPort address = controlTcpAddress(*options.tcp);
-    server_->listenTcp(address.host, address.port);
+  if (tcp) {
+    try {
+      server_->listenTcp(tcp->host, tcp->port, options.tcpAny);
+    } catch (const IoError&) {
+      throw;
+    } catch (const Error& e) {
+      // The flag lifts one refusal only; another address error is said as it is.
+      if (listenAddress(tcp->host, tcp->port).isLoopback()) throw;
+      raise(std::string("--control-tcp: ") + e.what() + " Give --control-tcp-any to allow it.");
+    }
     std::cerr << "waymock-cli: control clients connect to TCP "
-              << hostPortText(address.host, server_->tcpPort()) << '\n';
+              << hostPortText(tcp->host, server_->tcpPort()) << " with the token in "
+              << server_->tokenFile() << '\n';
   }
 }
 
 RunControl::~RunControl() {
+  // Loads still running end before what their steps would use.
+  server_.reset();
+  work_.reset();
   simulation_.setBurstFilter(nullptr);
 }
 
@@ -175,11 +215,11 @@ void RunControl::transmitted(const std::string& burst) {
 }
 
 void RunControl::change(const control::FixChange& change) {
-  control::applyFixChange(change, generator_);
+  control::applyFixChange(change, simulation_, generator_);
 }
 
-void RunControl::move(const control::MoveRequest& request) {
-  control::applyMove(request, simulation_, generator_);
+void RunControl::move(const control::MoveRequest& request, std::unique_ptr<motion::Motion> route) {
+  control::applyMove(request, std::move(route), simulation_, generator_);
 }
 
 void RunControl::resetFix() {
@@ -194,7 +234,17 @@ void RunControl::resetFix() {
   generator_.SetLongitude_Direction(s.lonDirection);
 }
 
-void RunControl::start() {
+void RunControl::start(Done done) {
+  try {
+    startNow();
+  } catch (const Error& e) {
+    done(e.what());
+    return;
+  }
+  done(std::nullopt);
+}
+
+void RunControl::startNow() {
   if (generator_.PortName().empty()) {
     simulation_.waitForWrite();
     if (!generator_.OpenPort(targets_.portName(), ports_.baud)) {
@@ -255,7 +305,18 @@ nlohmann::json RunControl::status() const {
           {"motion", motionJson()},
           {"targets", {{"port", targets_.portName()}, {"udp", udp}, {"tcp", tcp}}},
           {"interval", std::chrono::duration<double>(interval_).count()},
+          {"control", channelJson()},
           {"bursts", bursts_}};
+}
+
+nlohmann::json RunControl::channelJson() const {
+  nlohmann::json channel = nlohmann::json::object();
+  if (!server_) return channel;
+  if (server_->tcpPort() != 0) {
+    channel["tcp_port"] = server_->tcpPort();
+    channel["token_file"] = server_->tokenFile();
+  }
+  return channel;
 }
 
 }  // namespace waymock::cli

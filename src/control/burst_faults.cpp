@@ -1,8 +1,11 @@
 #include "control/burst_faults.h"
 
+#include <GeographicLib/Geodesic.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -158,7 +161,10 @@ void timeShift(Sentence& s, double shift) {
   } else {
     return;
   }
-  civilFromDays(daysFromCivil(year, month, day) + days, year, month, day);
+  // Four-digit years only: a shift past them stops at the first or last day.
+  civilFromDays(std::clamp<std::int64_t>(daysFromCivil(year, month, day) + days,
+                                         daysFromCivil(0, 1, 1), daysFromCivil(9999, 12, 31)),
+                year, month, day);
   if (threeFields) {
     date = padded(day, 2);
     s.fields[at.date + 1] = padded(month, 2);
@@ -174,6 +180,70 @@ void leapSecond(Sentence& s) {
   const TimeFields at = timeFields(s);
   if (at.time == 0 || !s.has(at.time) || !digits(s.fields[at.time], 6)) return;
   s.fields[at.time] = "235960" + s.fields[at.time].substr(6);
+}
+
+// Where a sentence's latitude is (its hemisphere, longitude and hemisphere
+// follow); 0 for a sentence without a position.
+std::size_t positionField(const Sentence& s) {
+  const std::string t = s.type();
+  if (t == "GGA" || t == "GNS") return 2;
+  if (t == "RMC") return 3;
+  if (t == "GLL") return 1;
+  return 0;
+}
+
+// "4807.0380" and "N" (`degreeDigits` 2; 3 for a longitude) as signed degrees.
+std::optional<double> angleOf(const std::string& text, const std::string& hemisphere,
+                              std::size_t degreeDigits) {
+  if (!digits(text, degreeDigits + 2) || hemisphere.size() != 1) return std::nullopt;
+  double minutes = 0;
+  const char* first = text.data() + degreeDigits;
+  const auto [end, error] = std::from_chars(first, text.data() + text.size(), minutes);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  const double degrees = std::stoi(text.substr(0, degreeDigits)) + minutes / 60;
+  return hemisphere == "S" || hemisphere == "W" ? -degrees : degrees;
+}
+
+// Degrees as the field was written: `degreeDigits` digits of degrees, the
+// minutes with `decimals` decimals.
+std::string angleText(double degrees, std::size_t degreeDigits, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  const auto units = static_cast<long long>(std::llround(std::abs(degrees) * 60 * scale));
+  const long long minuteUnits = 60 * static_cast<long long>(scale);
+  const long long whole = units / minuteUnits;
+  const double minutes = static_cast<double>(units % minuteUnits) / scale;
+  char text[48];
+  const int width = static_cast<int>(degreeDigits);
+  std::snprintf(text, sizeof text, "%0*lld%s", width, whole, minutes < 10 ? "0" : "");
+  char* const start = text + std::strlen(text);
+  *std::to_chars(start, text + sizeof text - 1, minutes, std::chars_format::fixed, decimals).ptr =
+      '\0';
+  return text;
+}
+
+// Writes the position `metres` away along the geodesic at `bearing`, in the
+// sentence's own form; a sentence without a position stays as it is.
+void jump(Sentence& s, double metres, double bearing) {
+  const std::size_t at = positionField(s);
+  if (at == 0 || !s.has(at + 3)) return;
+  const auto latitude = angleOf(s.fields[at], s.fields[at + 1], 2);
+  const auto longitude = angleOf(s.fields[at + 2], s.fields[at + 3], 3);
+  if (!latitude || !longitude) return;
+  double toLatitude = 0;
+  double toLongitude = 0;
+  GeographicLib::Geodesic::WGS84().Direct(*latitude, *longitude, bearing, metres, toLatitude,
+                                          toLongitude);
+  toLongitude = std::remainder(toLongitude, 360.0);
+  const auto decimals = [&s](std::size_t field) {
+    const auto point = s.fields[field].find('.');
+    return point == std::string::npos ? 0 : static_cast<int>(s.fields[field].size() - point - 1);
+  };
+  const int latitudeDecimals = decimals(at);
+  const int longitudeDecimals = decimals(at + 2);
+  s.fields[at] = angleText(toLatitude, 2, latitudeDecimals);
+  s.fields[at + 1].assign(1, toLatitude < 0 ? 'S' : 'N');
+  s.fields[at + 2] = angleText(toLongitude, 3, longitudeDecimals);
+  s.fields[at + 3].assign(1, toLongitude < 0 ? 'W' : 'E');
 }
 
 bool matches(const Fault& fault, const Sentence& s) {
@@ -197,6 +267,9 @@ std::string rewrite(const Fault& fault, Sentence& s, std::string_view line) {
       break;
     case FaultType::leapSecond:
       leapSecond(s);
+      break;
+    case FaultType::jump:
+      jump(s, fault.metres, fault.bearing);
       break;
     case FaultType::dropSentence:
       return matches(fault, s) ? std::string() : std::string(line);

@@ -1,12 +1,17 @@
 #include "control/control_commands.h"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 
 #include "control/control_target.h"
 #include "control/fault_schedule.h"
+#include "control/generator_control.h"
+#include "control/json_depth.h"
+#include "engine/background_work.h"
+#include "motion/motion.h"
 #include "support/error.h"
 
 namespace waymock::control {
@@ -14,6 +19,59 @@ namespace waymock::control {
 namespace {
 
 using json = nlohmann::json;
+
+// Far beyond any request; deeper nesting only costs memory.
+constexpr int kDeepestRequest = 32;
+
+// Reads a text that is not JSON again, to name the field whose value is a
+// number JSON cannot hold (NaN, an infinity, 1e400), as scripts in some
+// languages write them.
+class UnreadableNumber : public nlohmann::json_sax<json> {
+ public:
+  std::string field;  // once parse_error found one
+
+  bool null() override { return value(); }
+  bool boolean(bool) override { return value(); }
+  bool number_integer(number_integer_t) override { return value(); }
+  bool number_unsigned(number_unsigned_t) override { return value(); }
+  bool number_float(number_float_t, const string_t&) override { return value(); }
+  bool string(string_t&) override { return value(); }
+  bool binary(binary_t&) override { return value(); }
+  bool start_object(std::size_t) override { return value(); }
+  bool key(string_t& name) override {
+    key_ = name;
+    return true;
+  }
+  bool end_object() override { return true; }
+  bool start_array(std::size_t) override { return true; }
+  bool end_array() override { return true; }
+  bool parse_error(std::size_t, const std::string& token,
+                   const nlohmann::detail::exception&) override {
+    // What was read up to the error ends where the value went wrong.
+    const char last = token.empty() ? ' ' : token.back();
+    if (key_ &&
+        (std::isdigit(static_cast<unsigned char>(last)) != 0 || last == 'N' || last == 'I')) {
+      field = *key_;
+    }
+    return false;
+  }
+
+ private:
+  bool value() {
+    key_.reset();
+    return true;
+  }
+  std::optional<std::string> key_;
+};
+
+std::string notJson(std::string_view request) {
+  UnreadableNumber reader;
+  json::sax_parse(request, &reader);
+  if (reader.field.empty()) return "The request is not JSON.";
+  return "\"" + reader.field +
+         "\" holds a number JSON cannot carry: NaN, infinities and numbers beyond about 1.8e308 "
+         "are not JSON.";
+}
 
 // Whether `key` is one of the space-separated words of `fields`.
 bool listed(std::string_view fields, std::string_view key) {
@@ -101,132 +159,13 @@ std::string isoTime(double unixSeconds) {
   return text;
 }
 
-}  // namespace
-
-struct ControlCommands::Command {
-  std::string_view name;
-  std::string_view fields;  // besides "cmd", separated by spaces
-  json (ControlCommands::*handler)(const json&);
-};
-
-// The command table: each command, the fields it takes, its handler.
-const std::vector<ControlCommands::Command>& ControlCommands::commands() {
-  static const std::vector<Command> table = {
-      {"status", "", &ControlCommands::status},
-      {"set", "lat lon alt speed_kmh speed_knots heading pdop hdop vdop satellites",
-       &ControlCommands::set},
-      {"start", "", &ControlCommands::start},
-      {"stop", "", &ControlCommands::stop},
-      {"pause", "", &ControlCommands::pause},
-      {"resume", "", &ControlCommands::resume},
-      {"move", "speed_kmh heading route end track_time rate steps", &ControlCommands::move},
-      {"fault",
-       "type seconds bursts sentence metres bearing shift_seconds shift_days rollover hdop",
-       &ControlCommands::fault},
-      // Answered here: it changes the connection, not the simulator.
-      {"subscribe", "", nullptr},
-  };
-  return table;
-}
-
-std::string ControlCommands::commandNames() {
-  std::string all;
-  for (const Command& c : commands()) all += (all.empty() ? "" : ", ") + std::string(c.name);
-  return all;
-}
-
-ControlCommands::ControlCommands(ControlTarget& target, FaultSchedule& faults)
-    : target_(target), faults_(faults) {}
-
-std::string ControlCommands::answer(std::string_view request, bool& subscribe) {
-  const json parsed = json::parse(request, nullptr, false);
-  if (parsed.is_discarded()) {
-    return json{{"ok", false}, {"error", "The request is not JSON."}}.dump();
-  }
-  // Strings are kept as sent; bytes that are no UTF-8 are replaced in the reply.
-  return answerRequest(parsed, subscribe).dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-json ControlCommands::answerRequest(const json& request, bool& subscribe) {
-  try {
-    if (!request.is_object()) raise("The request must be a JSON object.");
-    if (!request.contains("cmd") || !request["cmd"].is_string()) {
-      raise("The request has no \"cmd\"; the commands are " + commandNames() + ".");
-    }
-    const std::string name = request["cmd"].get<std::string>();
-    for (const Command& c : commands()) {
-      if (c.name != name) continue;
-      for (const auto& [key, value] : request.items()) {
-        if (key != "cmd" && !listed(c.fields, key))
-          raise("\"" + name + "\" has no field \"" + key + "\".");
-      }
-      if (c.handler == nullptr) {
-        subscribe = true;
-        return ok();
-      }
-      return (this->*c.handler)(request);
-    }
-    raise("Unknown command \"" + name + "\"; the commands are " + commandNames() + ".");
-  } catch (const std::exception& e) {
-    return {{"ok", false}, {"error", e.what()}};
-  }
-}
-
-json ControlCommands::status(const json&) {
-  json reply = target_.status();
-  reply["ok"] = true;
-  reply["faults"] = faults_.activeNames();
-  reply["run_seconds"] = faults_.runSeconds();
-  return reply;
-}
-
-json ControlCommands::set(const json& r) {
-  FixChange c;
-  if (r.contains("lat") != r.contains("lon")) raise("\"lat\" and \"lon\" come together.");
-  if (r.contains("speed_kmh") && r.contains("speed_knots")) {
-    raise("Give \"speed_kmh\" or \"speed_knots\", not both.");
-  }
-  c.latitude = optionalNumber(r, "lat", -90, 90);
-  c.longitude = optionalNumber(r, "lon", -180, 180);
-  c.altitude = optionalNumber(r, "alt", -1000, 100000);
-  c.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
-  if (const auto knots = optionalNumber(r, "speed_knots", 0, 5000)) c.speedKmh = *knots / 0.5397;
-  c.heading = optionalNumber(r, "heading", 0, 360, true);
-  c.pdop = optionalNumber(r, "pdop", 0, 99.99);
-  c.hdop = optionalNumber(r, "hdop", 0, 99.99);
-  c.vdop = optionalNumber(r, "vdop", 0, 99.99);
-  if (r.contains("satellites")) c.satellites = satellites(r["satellites"]);
-  target_.change(c);
-  return ok();
-}
-
-json ControlCommands::start(const json&) {
-  target_.start();
-  return ok();
-}
-
-json ControlCommands::stop(const json&) {
-  target_.stop();
-  return ok();
-}
-
-json ControlCommands::pause(const json&) {
-  target_.pause();
-  return ok();
-}
-
-json ControlCommands::resume(const json&) {
-  target_.resume();
-  return ok();
-}
-
-json ControlCommands::move(const json& r) {
+// The request's way to move, checked.
+MoveRequest moveRequest(const json& r) {
   MoveRequest m;
   if (r.contains("steps")) {
     if (r["steps"] != true || r.size() > 2) raise("\"steps\": true comes alone.");
     m.steps = true;
-    target_.move(m);
-    return ok();
+    return m;
   }
   m.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
   m.heading = optionalNumber(r, "heading", 0, 360, true);
@@ -266,13 +205,194 @@ json ControlCommands::move(const json& r) {
       raise("\"move\" needs \"speed_kmh\" and \"heading\", or a \"route\", or \"steps\": true.");
     }
   }
-  target_.move(m);
+  return m;
+}
+
+}  // namespace
+
+struct ControlCommands::Command {
+  std::string_view name;
+  std::string_view fields;  // besides "cmd", separated by spaces
+  std::optional<json> (ControlCommands::*handler)(const json&, const Reply&);
+};
+
+// The command table: each command, the fields it takes, its handler.
+const std::vector<ControlCommands::Command>& ControlCommands::commands() {
+  static const std::vector<Command> table = {
+      {"status", "", &ControlCommands::status},
+      {"set", "lat lon alt speed_kmh speed_knots heading pdop hdop vdop satellites",
+       &ControlCommands::set},
+      {"start", "", &ControlCommands::start},
+      {"stop", "", &ControlCommands::stop},
+      {"pause", "", &ControlCommands::pause},
+      {"resume", "", &ControlCommands::resume},
+      {"move", "speed_kmh heading route end track_time rate steps", &ControlCommands::move},
+      {"fault",
+       "type seconds bursts sentence metres bearing shift_seconds shift_days rollover hdop",
+       &ControlCommands::fault},
+      // Answered here: it changes the connection, not the simulator.
+      {"subscribe", "", nullptr},
+  };
+  return table;
+}
+
+std::string ControlCommands::commandNames() {
+  std::string all;
+  for (const Command& c : commands()) all += (all.empty() ? "" : ", ") + std::string(c.name);
+  return all;
+}
+
+ControlCommands::ControlCommands(ControlTarget& target, FaultSchedule& faults, BackgroundWork* work)
+    : target_(target), faults_(faults), work_(work) {}
+
+void ControlCommands::answer(std::string_view request, const Reply& reply, bool& subscribe) {
+  std::optional<json> now;
+  if (nestedDeeperThan(request, kDeepestRequest)) {
+    now = refusal("The request nests deeper than " + std::to_string(kDeepestRequest) + " levels.");
+  } else if (const json parsed = json::parse(request, nullptr, false); parsed.is_discarded()) {
+    now = refusal(notJson(request));
+  } else {
+    now = answerRequest(parsed, reply, subscribe);
+  }
+  if (now) reply(replyLine(*now));
+}
+
+std::string ControlCommands::answer(std::string_view request, bool& subscribe) {
+  std::string now;
+  answer(
+      request, [&now](std::string_view line) { now = line; }, subscribe);
+  return now;
+}
+
+std::optional<json> ControlCommands::answerRequest(const json& request, const Reply& reply,
+                                                   bool& subscribe) {
+  try {
+    if (!request.is_object()) raise("The request must be a JSON object.");
+    if (!request.contains("cmd") || !request["cmd"].is_string()) {
+      raise("The request has no \"cmd\"; the commands are " + commandNames() + ".");
+    }
+    const std::string name = request["cmd"].get<std::string>();
+    for (const Command& c : commands()) {
+      if (c.name != name) continue;
+      for (const auto& [key, value] : request.items()) {
+        if (key != "cmd" && !listed(c.fields, key))
+          raise("\"" + name + "\" has no field \"" + key + "\".");
+      }
+      if (c.handler == nullptr) {
+        subscribe = true;
+        return ok();
+      }
+      return (this->*c.handler)(request, reply);
+    }
+    raise("Unknown command \"" + name + "\"; the commands are " + commandNames() + ".");
+  } catch (const std::exception& e) {
+    return refusal(e.what());
+  }
+}
+
+std::optional<json> ControlCommands::status(const json&, const Reply&) {
+  json reply = target_.status();
+  reply["ok"] = true;
+  reply["faults"] = faults_.activeNames();
+  reply["run_seconds"] = faults_.runSeconds();
+  return reply;
+}
+
+std::optional<json> ControlCommands::set(const json& r, const Reply&) {
+  FixChange c;
+  if (r.contains("lat") != r.contains("lon")) raise("\"lat\" and \"lon\" come together.");
+  if (r.contains("speed_kmh") && r.contains("speed_knots")) {
+    raise("Give \"speed_kmh\" or \"speed_knots\", not both.");
+  }
+  c.latitude = optionalNumber(r, "lat", -90, 90);
+  c.longitude = optionalNumber(r, "lon", -180, 180);
+  c.altitude = optionalNumber(r, "alt", -1000, 100000);
+  c.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  if (const auto knots = optionalNumber(r, "speed_knots", 0, 5000)) c.speedKmh = *knots / 0.5397;
+  c.heading = optionalNumber(r, "heading", 0, 360, true);
+  c.pdop = optionalNumber(r, "pdop", 0, 99.99);
+  c.hdop = optionalNumber(r, "hdop", 0, 99.99);
+  c.vdop = optionalNumber(r, "vdop", 0, 99.99);
+  if (r.contains("satellites")) c.satellites = satellites(r["satellites"]);
+  target_.change(c);
   return ok();
 }
 
-json ControlCommands::fault(const json& r) {
+std::optional<json> ControlCommands::start(const json&, const Reply& reply) {
+  target_.start([reply](const std::optional<std::string>& error) {
+    reply(replyLine(error ? refusal(*error) : ok()));
+  });
+  return std::nullopt;
+}
+
+std::optional<json> ControlCommands::stop(const json&, const Reply&) {
+  target_.stop();
+  return ok();
+}
+
+std::optional<json> ControlCommands::pause(const json&, const Reply&) {
+  target_.pause();
+  return ok();
+}
+
+std::optional<json> ControlCommands::resume(const json&, const Reply&) {
+  target_.resume();
+  return ok();
+}
+
+std::optional<json> ControlCommands::move(const json& r, const Reply& reply) {
+  const MoveRequest m = moveRequest(r);
+  const long long number = ++*moves_;
+  if (!m.route) {
+    target_.move(m, nullptr);
+    return ok();
+  }
+  if (work_ == nullptr) {
+    target_.move(m, loadRouteMotion(m));
+    return ok();
+  }
+  // The file is read off the tick's thread; the reply comes when the route
+  // is in use, or refused.
+  work_->post([this, m, number, reply, moves = std::weak_ptr<long long>(moves_)] {
+    // Held in a box: a step is copied, a motion is not.
+    auto route = std::make_shared<std::unique_ptr<motion::Motion>>();
+    std::string error;
+    try {
+      *route = loadRouteMotion(m);
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    return [this, m, number, reply, moves, route, error] {
+      const auto current = moves.lock();
+      if (!error.empty()) {
+        reply(replyLine(refusal(error)));
+      } else if (!current || *current != number) {
+        reply(replyLine(refusal("A later move came before this route was ready; it is not used.")));
+      } else {
+        try {
+          target_.move(m, std::move(*route));
+          reply(replyLine(ok()));
+        } catch (const std::exception& e) {
+          reply(replyLine(refusal(e.what())));
+        }
+      }
+    };
+  });
+  return std::nullopt;
+}
+
+std::optional<json> ControlCommands::fault(const json& r, const Reply&) {
   faults_.inject(faultFromJson(r, {"cmd"}));
   return ok();
+}
+
+std::string replyLine(const json& reply) {
+  // Strings are kept as sent; bytes that are no UTF-8 are replaced in the reply.
+  return reply.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+json refusal(const std::string& why) {
+  return {{"ok", false}, {"error", why}};
 }
 
 std::string burstStreamLine(const std::string& burst, double unixSeconds) {
@@ -282,8 +402,9 @@ std::string burstStreamLine(const std::string& burst, double unixSeconds) {
 
 std::string faultStreamLine(const FaultEvent& event) {
   return json{{"event", "fault"},
-              {"type", faultName(event.fault->type)},
-              {"phase", event.begins ? "begins" : "ends"},
+              {"type", faultName(event.type)},
+              {"phase", phaseName(event.phase)},
+              {"count", event.count},
               {"run_seconds", event.runSeconds}}
       .dump();
 }

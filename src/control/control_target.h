@@ -1,9 +1,15 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace waymock::motion {
+class Motion;
+}
 
 namespace waymock::control {
 
@@ -49,15 +55,24 @@ struct MoveRequest {
 // thread (from ControlServer::service).
 class ControlTarget {
  public:
+  // Says once that a request was done, or why it was not.
+  using Done = std::function<void(const std::optional<std::string>& error)>;
+
   virtual ~ControlTarget() = default;
 
+  // Throws Error, changing nothing, for what the motion that runs sets itself
+  // (see applyFixChange).
   virtual void change(const FixChange& change) = 0;
-  // Throws Error, changing nothing, for a route that cannot be followed.
-  virtual void move(const MoveRequest& request) = 0;
-  // Opens the port and starts transmitting from the start position. Throws
-  // Error with the reason, and changes nothing, when the port is not usable:
-  // never a question to the user.
-  virtual void start() = 0;
+  // `route` is the motion of a request with a route, loaded already
+  // (loadRouteMotion), null otherwise. Throws Error, changing nothing, for a
+  // request that cannot be followed.
+  virtual void move(const MoveRequest& request, std::unique_ptr<motion::Motion> route) = 0;
+  // Opens the port and starts transmitting from the start position, and calls
+  // `done` once the run is under way, or with the reason, having changed
+  // nothing, when the port is not usable or what the run needs cannot be
+  // read: never a question to the user. A front end that first loads a route
+  // or a scenario does so off the tick's thread and calls `done` later.
+  virtual void start(Done done) = 0;
   // Stops transmitting, closes the port, the fix back at the start position.
   virtual void stop() = 0;
   virtual void pause() = 0;

@@ -28,6 +28,9 @@ constexpr std::array<std::pair<FaultType, std::string_view>, 11> kNames = {{
 
 // A GPS receiver that counts weeks in ten bits reads dates 1024 weeks early.
 constexpr double kWeekRollover = -1024.0 * 7 * 86400;
+// Far beyond any clock error or rollover, and within what the time fields can
+// say: four-digit years.
+constexpr double kLongestShift = 365242.0 * 86400;
 
 double number(const nlohmann::json& object, const std::string& key) {
   const nlohmann::json& value = object.at(key);
@@ -83,13 +86,14 @@ Fault faultFromJson(const nlohmann::json& object, std::initializer_list<std::str
   if (!type) raise("Unknown fault type \"" + name + "\"; the types are " + faultNames() + ".");
   Fault fault;
   fault.type = *type;
-  const bool once = fault.type == FaultType::jump || fault.type == FaultType::leapSecond;
-  for (const auto& [key, value] : object.items()) {
+  const bool once = fault.type == FaultType::leapSecond;
+  for (const auto& item : object.items()) {
+    const std::string& key = item.key();
+    const nlohmann::json& value = item.value();
     if (key == "type") continue;
     bool skip = false;
     for (std::string_view i : ignored) skip = skip || key == i;
     if (skip) continue;
-    const auto refuse = [&] { raise("A " + name + " fault has no \"" + key + "\"."); };
     if (key == "seconds" && !once) {
       fault.seconds = number(object, key);
       if (!(*fault.seconds > 0)) raise("\"seconds\" must be more than 0.");
@@ -123,7 +127,7 @@ Fault faultFromJson(const nlohmann::json& object, std::initializer_list<std::str
       if (!(fault.hdop > 0) || fault.hdop > 99.99)
         raise("\"hdop\" must be more than 0 and at most 99.99.");
     } else {
-      refuse();
+      raise("A " + name + " fault has no \"" + key + "\".");
     }
   }
   if (fault.seconds && fault.bursts) raise("A fault lasts \"seconds\" or \"bursts\", not both.");
@@ -135,6 +139,9 @@ Fault faultFromJson(const nlohmann::json& object, std::initializer_list<std::str
   if (fault.type == FaultType::hdopDegrade && fault.hdop == 0) fault.hdop = 20;
   if (fault.type == FaultType::timeShift && fault.shiftSeconds == 0) {
     raise("A time-shift needs \"shift_seconds\", \"shift_days\" or \"rollover\".");
+  }
+  if (!(std::abs(fault.shiftSeconds) <= kLongestShift)) {
+    raise("A time-shift moves the clock by at most 1000 years (365242 days) either way.");
   }
   if (!fault.seconds && !fault.bursts) fault.bursts = 1;
   if (once) fault.bursts = 1;

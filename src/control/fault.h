@@ -12,7 +12,7 @@ namespace waymock::control {
 enum class FaultType {
   noFix,           // quality 0, status V, empty position fields
   frozenFix,       // the burst of the fault's first tick, repeated as it was
-  jump,            // the fix moves by a distance and bearing, once
+  jump,            // the position written moves by a distance and bearing
   badChecksum,     // wrong checksums, on every sentence or one type
   dropout,         // nothing sent
   dropSentence,    // one sentence type left out
@@ -24,7 +24,7 @@ enum class FaultType {
 };
 
 // One fault and its parameters. It lasts `seconds` of run time, or `bursts`
-// transmissions; a jump and a leap second take one tick.
+// transmissions (one by default); a leap second takes one tick.
 struct Fault {
   FaultType type = FaultType::noFix;
   std::optional<double> seconds;

@@ -1,6 +1,5 @@
 #include "control/generator_control.h"
 
-#include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 
 #include "engine/motion_fix.h"
@@ -13,8 +12,25 @@
 
 namespace waymock::control {
 
-void applyFixChange(const FixChange& c, generator::TTarnNMEAGenerator& g) {
+void checkFixChange(const FixChange& c, const Simulation& simulation) {
+  const motion::Motion* m = simulation.motion();
+  if (m == nullptr) return;
+  // Only a route knows its length.
+  if (m->progress().total && (c.latitude || c.speedKmh || c.heading)) {
+    raise(
+        "A route is running: it sets the position, speed and heading itself; use move or "
+        "stop it first.");
+  }
+  if (c.altitude && m->fix().altitude) {
+    raise(
+        "A route with altitudes is running: it sets the altitude itself; use move or stop it "
+        "first.");
+  }
+}
+
+void applyFixChange(const FixChange& c, Simulation& simulation, generator::TTarnNMEAGenerator& g) {
   using generator::TTarnNMEAGenerator;
+  checkFixChange(c, simulation);
   if (c.latitude) putLatitude(*c.latitude, g);
   if (c.longitude) putLongitude(*c.longitude, g);
   if (c.altitude) g.SetAltitude(*c.altitude);
@@ -30,6 +46,13 @@ void applyFixChange(const FixChange& c, generator::TTarnNMEAGenerator& g) {
                      static_cast<std::uint16_t>(s.elevation), static_cast<std::uint16_t>(s.azimuth),
                      static_cast<std::uint16_t>(s.snr));
     }
+  }
+  motion::Motion* m = simulation.motion();
+  if (m == nullptr) return;
+  if (c.latitude) m->restart({*c.latitude, *c.longitude});
+  if (c.speedKmh || c.heading) {
+    m->steer(c.speedKmh ? *c.speedKmh / kKmhPerMetrePerSecond : m->fix().speed,
+             c.heading ? *c.heading : m->fix().course);
   }
 }
 
@@ -54,40 +77,34 @@ nlohmann::json fixJson(const generator::TTarnNMEAGenerator& g) {
           {"satellites", satellites}};
 }
 
-void applyMove(const MoveRequest& r, Simulation& simulation,
+std::unique_ptr<motion::Motion> loadRouteMotion(const MoveRequest& r) {
+  motion::MotionSettings s;
+  s.model = motion::MotionModel::route;
+  s.routeFile = r.route.value_or("");
+  s.trackTime = r.trackTime;
+  s.rate = r.rate;
+  if (r.speedKmh) s.routeSpeedKmh = *r.speedKmh;
+  s.end = r.end == "loop"      ? motion::RouteEnd::loop
+          : r.end == "reverse" ? motion::RouteEnd::reverse
+                               : motion::RouteEnd::stop;
+  // A route begins at its own first point.
+  return motion::makeMotion(s, {});
+}
+
+void applyMove(const MoveRequest& r, std::unique_ptr<motion::Motion> route, Simulation& simulation,
                const generator::TTarnNMEAGenerator& g) {
   if (r.steps) {
     simulation.setMotion(nullptr);
     return;
   }
-  const motion::GeoPoint here = mapPositionOf(g);
   if (r.route) {
-    motion::MotionSettings s;
-    s.model = motion::MotionModel::route;
-    s.routeFile = *r.route;
-    s.trackTime = r.trackTime;
-    s.rate = r.rate;
-    if (r.speedKmh) s.routeSpeedKmh = *r.speedKmh;
-    s.end = r.end == "loop"      ? motion::RouteEnd::loop
-            : r.end == "reverse" ? motion::RouteEnd::reverse
-                                 : motion::RouteEnd::stop;
-    simulation.setMotion(motion::makeMotion(s, here));
+    simulation.setMotion(std::move(route));
     return;
   }
   const double speed = *r.speedKmh / kKmhPerMetrePerSecond;
   if (simulation.motion() != nullptr && simulation.motion()->steer(speed, *r.heading)) return;
   simulation.setMotion(
-      std::make_unique<motion::SpeedHeadingMotion>(here, speed, *r.heading, false));
-}
-
-void jumpFix(generator::TTarnNMEAGenerator& g, double metres, double bearing) {
-  double latitude = 0;
-  double longitude = 0;
-  const motion::GeoPoint here = mapPositionOf(g);
-  GeographicLib::Geodesic::WGS84().Direct(here.latitude, here.longitude, bearing, metres, latitude,
-                                          longitude);
-  putLatitude(latitude, g);
-  putLongitude(std::remainder(longitude, 360.0), g);
+      std::make_unique<motion::SpeedHeadingMotion>(mapPositionOf(g), speed, *r.heading, false));
 }
 
 }  // namespace waymock::control

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "control/control_target.h"
@@ -9,6 +10,9 @@ class Simulation;
 namespace generator {
 class TTarnNMEAGenerator;
 }
+namespace motion {
+class Motion;
+}
 }  // namespace waymock
 
 namespace waymock::control {
@@ -16,18 +20,27 @@ namespace waymock::control {
 // The control channel's view of a generator, for front ends that act on
 // theirs directly.
 
-// Writes the change into the generator (no value is refused: they were
-// checked).
-void applyFixChange(const FixChange& change, generator::TTarnNMEAGenerator& generator);
+// Throws Error, saying why, for a change that the motion running in the
+// simulation sets itself: a route sets the position, speed and heading, and
+// the altitude when its points carry one.
+void checkFixChange(const FixChange& change, const Simulation& simulation);
+// Checks the change (checkFixChange) and writes it into the generator (its
+// values were checked already). While a motion by speed and heading runs, a
+// position moves its start there (it goes on from there at its speed and
+// course), and a speed or heading steers it.
+void applyFixChange(const FixChange& change, Simulation& simulation,
+                    generator::TTarnNMEAGenerator& generator);
 // The fix as `status` reports it, map convention.
 nlohmann::json fixJson(const generator::TTarnNMEAGenerator& generator);
-// Gives the simulation the motion the request asks for, starting where the
-// generator's fix is now. Throws Error (IoError for the file) for a route that
-// cannot be used, the motion unchanged.
-void applyMove(const MoveRequest& request, Simulation& simulation,
-               const generator::TTarnNMEAGenerator& generator);
-// Moves the fix `metres` along the geodesic at `bearing` degrees from north,
-// on the WGS84 ellipsoid.
-void jumpFix(generator::TTarnNMEAGenerator& generator, double metres, double bearing);
+// The motion a request with a route asks for, its file read and prepared:
+// slow for a large file, so front ends call it off the tick's thread. Throws
+// Error (IoError for the file) saying why it cannot be used.
+std::unique_ptr<motion::Motion> loadRouteMotion(const MoveRequest& request);
+// Gives the simulation the motion the request asks for: `route`, loaded by
+// loadRouteMotion, for a request with a route; else by speed and heading
+// (steering a motion that takes them, else starting where the generator's fix
+// is now) or the steps again.
+void applyMove(const MoveRequest& request, std::unique_ptr<motion::Motion> route,
+               Simulation& simulation, const generator::TTarnNMEAGenerator& generator);
 
 }  // namespace waymock::control

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "control/json_depth.h"
 #include "support/error.h"
 #include "support/regular_file.h"
 #include "support/shown_text.h"
@@ -15,6 +16,8 @@ namespace {
 
 // Far beyond any scenario; a bigger file is a mistake, not one to load whole.
 constexpr std::size_t kMaxBytes = 16 * 1024 * 1024;
+// Events are three levels down; deeper nesting only costs memory.
+constexpr int kDeepest = 16;
 
 double seconds(const nlohmann::json& event, const char* key) {
   const nlohmann::json& value = event[key];
@@ -43,10 +46,19 @@ ScheduledFault scheduledFault(const nlohmann::json& event) {
 
 std::vector<ScheduledFault> parseScenario(const std::string& text, const std::string& source) {
   const std::string where = "The scenario file " + shownText(source, 1024);
+  if (nestedDeeperThan(text, kDeepest)) {
+    raise(where + " nests deeper than " + std::to_string(kDeepest) + " levels.");
+  }
   const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
   if (document.is_discarded()) raise(where + " is not JSON.");
   if (!document.is_object() || !document.contains("events") || !document["events"].is_array()) {
     raise(where + " has no list of \"events\".");
+  }
+  for (const auto& item : document.items()) {
+    if (item.key() != "events") {
+      raise(where + " has \"" + shownText(item.key(), 40) +
+            "\", which a scenario does not have; it holds \"events\" only.");
+    }
   }
   std::vector<ScheduledFault> result;
   std::size_t number = 0;

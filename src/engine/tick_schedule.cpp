@@ -20,7 +20,9 @@ nanoseconds abs(nanoseconds d) {
 }  // namespace
 
 TickSchedule::TickSchedule(nanoseconds interval, nanoseconds phase, ClockReading now)
-    : interval_(interval), phase_(phase), lateness_(std::min(interval / 2, kMaxLateness)) {
+    : interval_(std::max<nanoseconds>(interval, std::chrono::milliseconds(1))),
+      phase_(phase),
+      lateness_(std::min(interval_ / 2, kMaxLateness)) {
   alignTo(now);
 }
 

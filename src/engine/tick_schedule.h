@@ -7,6 +7,10 @@
 
 namespace waymock {
 
+// The shortest interval between ticks, in seconds, for every front end: the
+// time fields carry milliseconds, and shorter ones only pile up late ticks.
+inline constexpr long double kShortestInterval = 0.001;
+
 // When ticks come on the second, as a receiver measures: tick k's epoch is
 // T0 + k × interval, T0 the first whole second of the real-time clock at or
 // after start, and its burst is due `phase` after the epoch, its time fields
@@ -27,7 +31,8 @@ class TickSchedule {
   static constexpr nanoseconds kMaxLateness = std::chrono::milliseconds(500);
   static constexpr nanoseconds kClockStep = std::chrono::seconds(1);
 
-  // `interval` must be positive, `phase` not negative.
+  // `interval` is taken as kShortestInterval when shorter; `phase` must not be
+  // negative.
   TickSchedule(nanoseconds interval, nanoseconds phase, ClockReading now);
 
   // The next tick's epoch, and the real-time clock's time to send it.

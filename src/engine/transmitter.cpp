@@ -39,7 +39,10 @@ int Transmitter::transmitFiltered(generator::TTarnNMEAGenerator& generator) {
   filter_->filter(text);
   if (text.empty()) {
     // Held back on purpose (a dropout): time goes on for the fix all the same.
-    if (built) portTook();
+    if (built) {
+      if (onHeldBack) onHeldBack();
+      portTook();
+    }
     return 0;
   }
   const auto burst = std::make_shared<const std::string>(std::move(text));

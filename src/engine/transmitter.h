@@ -48,6 +48,9 @@ class Transmitter {
   // With each burst the port took: the front end shows it (output log, labels,
   // sliders).
   std::function<void(const std::string& burst)> onTransmitted;
+  // With each burst a filter held back whole (a dropout): nothing was sent,
+  // but the transmission counts as made.
+  std::function<void()> onHeldBack;
   // UDP failures never stop a transmission; a front end may note them here,
   // per target.
   std::function<void(const UdpSender& target, const std::exception& error)> onUdpError;

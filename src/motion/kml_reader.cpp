@@ -10,7 +10,6 @@
 #include "motion/route_builder.h"
 #include "motion/xml_route.h"
 #include "support/error.h"
-#include "support/shown_text.h"
 
 namespace waymock::motion {
 
@@ -154,9 +153,8 @@ class KmlContent final : public XmlRouteContent {
     std::string_view parts[3];
     std::size_t count = 0;
     if (!splitTuple(text, separator, parts, count)) {
-      builder_.fail(number_, "is \"" + shownText(text, 40) + "\", not " +
-                                 (separator == ',' ? "longitude,latitude[,altitude]."
-                                                   : "\"longitude latitude [altitude]\"."));
+      builder_.fail(number_, separator == ',' ? "is not longitude,latitude[,altitude]."
+                                              : "is not \"longitude latitude [altitude]\".");
     }
     RoutePoint point;
     point.longitude = builder_.longitude(parts[0], number_);

@@ -61,11 +61,6 @@ class IsoCursor {
   std::size_t at_ = 0;
 };
 
-// File text in a message, in quotes: "north".
-std::string quoted(std::string_view text) {
-  return '"' + shownText(text, 40) + '"';
-}
-
 }  // namespace
 
 std::optional<double> parseDecimal(std::string_view text) {
@@ -167,9 +162,8 @@ double RouteBuilder::latitude(std::string_view text, std::size_t number) const {
   text = trimmed(text);
   if (text.empty()) fail(number, "has no latitude.");
   const auto value = parseDecimal(text);
-  if (!value) fail(number, "has latitude " + quoted(text) + ", which is not a number.");
-  if (*value < -90 || *value > 90)
-    fail(number, "has latitude " + shownText(text, 40) + ", outside -90 to 90.");
+  if (!value) fail(number, "has a latitude that is not a number.");
+  if (*value < -90 || *value > 90) fail(number, "has a latitude outside -90 to 90.");
   return *value;
 }
 
@@ -177,9 +171,8 @@ double RouteBuilder::longitude(std::string_view text, std::size_t number) const 
   text = trimmed(text);
   if (text.empty()) fail(number, "has no longitude.");
   const auto value = parseDecimal(text);
-  if (!value) fail(number, "has longitude " + quoted(text) + ", which is not a number.");
-  if (*value < -180 || *value > 180)
-    fail(number, "has longitude " + shownText(text, 40) + ", outside -180 to 180.");
+  if (!value) fail(number, "has a longitude that is not a number.");
+  if (*value < -180 || *value > 180) fail(number, "has a longitude outside -180 to 180.");
   return *value;
 }
 
@@ -187,7 +180,7 @@ std::optional<double> RouteBuilder::altitude(std::string_view text, std::size_t 
   text = trimmed(text);
   if (text.empty()) return std::nullopt;
   const auto value = parseDecimal(text);
-  if (!value) fail(number, "has altitude " + quoted(text) + ", which is not a number.");
+  if (!value) fail(number, "has an altitude that is not a number.");
   return value;
 }
 
@@ -199,29 +192,25 @@ std::optional<double> RouteBuilder::time(std::string_view text, std::size_t numb
     const auto seconds = parseDecimal(text);
     if (seconds && *seconds >= kEarliestTime && *seconds < kLatestTime) return seconds;
     if (const auto value = parseIsoTime(text)) return value;
-    fail(number, "has time " + quoted(text) +
-                     ", which is neither a date and time such as 2024-05-01T10:00:00Z nor Unix "
-                     "seconds.");
+    fail(number,
+         "has a time that is neither a date and time such as 2024-05-01T10:00:00Z nor Unix "
+         "seconds.");
   }
   const auto value = parseIsoTime(text);
-  if (!value)
-    fail(number, "has time " + quoted(text) +
-                     ", which is not a date and time such as 2024-05-01T10:00:00Z.");
+  if (!value) fail(number, "has a time that is not a date and time such as 2024-05-01T10:00:00Z.");
   return value;
 }
 
 void RouteBuilder::checkPosition(double latitude, double longitude, std::size_t number) const {
-  if (!(latitude >= -90 && latitude <= 90))
-    fail(number, "has latitude " + formatGeneral(latitude) + ", outside -90 to 90.");
+  if (!(latitude >= -90 && latitude <= 90)) fail(number, "has a latitude outside -90 to 90.");
   if (!(longitude >= -180 && longitude <= 180))
-    fail(number, "has longitude " + formatGeneral(longitude) + ", outside -180 to 180.");
+    fail(number, "has a longitude outside -180 to 180.");
 }
 
 void RouteBuilder::add(const RoutePoint& point, std::size_t number) {
   if (point.time) {
     if (lastTime_ && *point.time < *lastTime_) {
-      fail(number, "has time " + isoTimeText(*point.time) + ", before that of " + unit_ + ' ' +
-                       std::to_string(lastTimeNumber_) + ", " + isoTimeText(*lastTime_) +
+      fail(number, "has a time before that of " + unit_ + ' ' + std::to_string(lastTimeNumber_) +
                        ": the time goes back.");
     }
     lastTime_ = point.time;

@@ -31,8 +31,9 @@ std::string isoTimeText(double seconds);
 std::optional<std::int64_t> unixDay(int year, int month, int day);
 
 // Collects the points of one file, checking each as it comes. A failure is an
-// IoError "<file>: <unit> <number> <problem>", as in
-// "harbour.gpx: point 12 has latitude 91, outside -90 to 90."
+// IoError "<file>: <unit> <number> <problem>", as in "harbour.gpx: point 12
+// has a latitude outside -90 to 90." Messages never quote the file's text: a
+// control client may have the simulator read any file its user can.
 class RouteBuilder {
  public:
   // `unit` is how the file counts its points in messages: "point" or "line".

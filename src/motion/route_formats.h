@@ -19,7 +19,7 @@ using ReadPiece = std::function<std::size_t(char* buffer, std::size_t size)>;
 inline constexpr std::size_t kXmlPieceBytes = 64 * 1024;
 
 Route readXmlRoute(const ReadPiece& read, const std::string& source);
-Route readCsvRoute(std::string_view text, const std::string& source);
+Route readCsvRoute(const ReadPiece& read, const std::string& source);
 Route readNmeaRoute(std::string_view text, const std::string& source);
 
 }  // namespace waymock::motion

@@ -117,18 +117,19 @@ Route parseRoute(std::string_view text, RouteFormat format, const std::string& s
   if (withoutBlanks(text).empty()) raiseIo(shownText(source, 1024) + ": the file is empty.");
   std::string_view body = text;
   if (body.starts_with(kByteOrderMark)) body.remove_prefix(kByteOrderMark.size());
+  const auto pieces = [](std::string_view rest) {
+    return [rest](char* buffer, std::size_t size) mutable {
+      const std::size_t length = std::min(size, rest.size());
+      rest.copy(buffer, length);
+      rest.remove_prefix(length);
+      return length;
+    };
+  };
   switch (format) {
     case RouteFormat::xml:
-      return readXmlRoute(
-          [text](char* buffer, std::size_t size) mutable {
-            const std::size_t length = std::min(size, text.size());
-            text.copy(buffer, length);
-            text.remove_prefix(length);
-            return length;
-          },
-          source);
+      return readXmlRoute(pieces(text), source);
     case RouteFormat::csv:
-      return readCsvRoute(body, source);
+      return readCsvRoute(pieces(body), source);
     case RouteFormat::nmea:
       break;
   }
@@ -139,16 +140,19 @@ Route readRoute(const std::string& path) {
   RouteFileInput file(path);
   std::string text(kXmlPieceBytes, '\0');
   text.resize(file.read(text.data(), text.size()));
-  // XML is parsed as it is read; its start tells it, or the file's name.
-  if (!withoutBlanks(text).empty() && routeFormat(path, text) == RouteFormat::xml) {
-    return readXmlRoute(
-        [&file, &text, given = std::size_t{0}](char* buffer, std::size_t size) mutable {
-          if (given == text.size()) return file.read(buffer, size);
-          const std::size_t length = text.copy(buffer, size, given);
-          given += length;
-          return length;
-        },
-        path);
+  // XML and CSV are parsed as they are read; the start tells XML, or the
+  // file's name.
+  const RouteFormat format = routeFormat(path, text);
+  if (!withoutBlanks(text).empty() && format != RouteFormat::nmea) {
+    std::size_t given =
+        text.starts_with(kByteOrderMark) && format == RouteFormat::csv ? kByteOrderMark.size() : 0;
+    const ReadPiece read = [&file, &text, &given](char* buffer, std::size_t size) {
+      if (given == text.size()) return file.read(buffer, size);
+      const std::size_t length = text.copy(buffer, size, given);
+      given += length;
+      return length;
+    };
+    return format == RouteFormat::xml ? readXmlRoute(read, path) : readCsvRoute(read, path);
   }
   file.readRest(text);
   return parseRoute(text, routeFormat(path, text), path);

@@ -27,10 +27,12 @@ enum class RouteFormat {
 // and parsing one would take several times its size in memory.
 inline constexpr std::uintmax_t kMaxRouteFileBytes = 100'000'000;
 
-// The route in the file at `path`, in the format routeFormat gives. Every
-// failure, of the file or of its content, is an IoError whose message names
-// the file and the problem: "harbour.gpx: point 12 has latitude 91, outside
-// -90 to 90."
+// The route in the file at `path`, in the format routeFormat gives for its
+// name and its first 64 KiB. Every failure, of the file or of its content, is
+// an IoError whose message names the file and the problem, never quoting the
+// file's text: "harbour.gpx: point 12 has a latitude outside -90 to 90." XML
+// and CSV are parsed as they are read, so they take little memory beyond the
+// points.
 Route readRoute(const std::string& path);
 
 // The format of the file `name` that holds `text`: XML when its first

@@ -74,8 +74,7 @@ class XmlRouteParser {
       failParse();
     }
     if (!content_) {
-      failFile("the XML is neither GPX nor KML: its root element is <" + shownText(rootName_, 40) +
-               ">.");
+      failFile("the XML is neither GPX nor KML: its root element is neither <gpx> nor <kml>.");
     }
     return content_->finish();
   }
@@ -152,7 +151,6 @@ class XmlRouteParser {
     guarded(data, [name, attributes](XmlRouteParser& self) {
       if (!self.rootSeen_) {
         self.rootSeen_ = true;
-        self.rootName_ = name;
         if (localName(name) == "gpx")
           self.content_ = gpxContent(self.source_);
         else if (localName(name) == "kml")
@@ -237,7 +235,6 @@ class XmlRouteParser {
   XML_Parser parser_ = nullptr;
   std::unique_ptr<XmlRouteContent> content_;
   std::vector<TextState> texts_;  // one for each open element, the root's first
-  std::string rootName_;
   bool rootSeen_ = false;
   bool rootClosed_ = false;
   bool stopped_ = false;

@@ -25,11 +25,29 @@ std::string folderOf(const std::string& path) {
 }
 
 bool isDefaultFolder(const std::string& folder) {
-  return folder == folderOf(defaultControlSocketPath());
+  return folder == defaultControlFolder();
 }
 
 // Others could replace the socket or listen in their place: the folder of the
-// default path is the user's alone.
+// default path is the user's alone, and any other folder is the user's (or
+// root's with the sticky bit, as /tmp) and no one else may delete in it.
+void checkExistingFolder(const std::string& folder, const struct stat& info) {
+  if (!S_ISDIR(info.st_mode)) raiseIo("The control folder " + folder + " is not a folder.");
+  const bool sticky = (info.st_mode & S_ISVTX) != 0;
+  if (info.st_uid != ::geteuid() && (info.st_uid != 0 || !sticky)) {
+    raiseIo("The control folder " + folder + " belongs to another user.");
+  }
+  if (isDefaultFolder(folder) && (info.st_mode & 077) != 0) {
+    raiseIo("The control folder " + folder +
+            " is open to other users; it must be private (mode 0700).");
+  }
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !sticky) {
+    raiseIo("Other users may write in the control folder " + folder +
+            ", so they could replace the socket; use a folder only you can write in, or one "
+            "with the sticky bit (mode 1777, as /tmp).");
+  }
+}
+
 void checkFolder(const std::string& folder) {
   struct stat info {};
   if (::lstat(folder.c_str(), &info) != 0) {
@@ -43,14 +61,7 @@ void checkFolder(const std::string& folder) {
       raiseIo("Cannot use the control folder " + folder + ".", errno);
     }
   }
-  if (!S_ISDIR(info.st_mode)) raiseIo("The control folder " + folder + " is not a folder.");
-  if (info.st_uid != ::geteuid() && (info.st_uid != 0 || (info.st_mode & S_ISVTX) == 0)) {
-    raiseIo("The control folder " + folder + " belongs to another user.");
-  }
-  if (isDefaultFolder(folder) && (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)) {
-    raiseIo("The control folder " + folder +
-            " is open to other users; it must be private (mode 0700).");
-  }
+  checkExistingFolder(folder, info);
 }
 
 sockaddr_un unixAddress(const std::string& path) {
@@ -85,6 +96,14 @@ void clearStaleSocket(const std::string& path, const sockaddr_un& address) {
 
 }  // namespace
 
+std::string defaultControlFolder() {
+  return folderOf(defaultControlSocketPath());
+}
+
+void checkControlFolder(const std::string& folder) {
+  checkFolder(folder);
+}
+
 std::string defaultControlSocketPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] != '\0') {
@@ -115,13 +134,56 @@ int listenControlSocket(const std::string& path) {
   return fd;
 }
 
+int connectControlSocket(const std::string& path) {
+  const sockaddr_un address = unixAddress(path);
+  const std::string folder = folderOf(path);
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) {
+    raiseIo(
+        "Cannot reach a simulator at " + path + " (is one running with its control channel on?).",
+        errno);
+  }
+  checkExistingFolder(folder, info);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    raiseIo(
+        "Cannot reach a simulator at " + path + " (is one running with its control channel on?).",
+        error);
+  }
+  const auto peer = peerUserId(fd);
+  if (!peer || !trustedUser(*peer)) {
+    ::close(fd);
+    raiseIo("The process listening at " + path + " runs as another user" +
+            (peer ? " (uid " + std::to_string(*peer) + ")" : "") + "; nothing was sent to it.");
+  }
+  return fd;
+}
+
+std::optional<uid_t> peerUserId(int fd) {
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return std::nullopt;
+  return credentials.uid;
+}
+
+bool trustedUser(uid_t uid) {
+  return uid == ::geteuid() || uid == 0;
+}
+
 void removeControlSocket(const std::string& path) noexcept {
   ::unlink(path.c_str());
 }
 
-int listenControlTcp(const std::string& host, int port) {
+int listenControlTcp(const std::string& host, int port, bool anyAddress) {
   SocketAddress address = listenAddress(host, port);
   const std::string where = hostPortText(host, port);
+  if (!anyAddress && !address.isLoopback()) {
+    raise(where +
+          " is not a loopback address: whoever reaches it could steer the simulator and "
+          "have it read files into its replies.");
+  }
   const int fd = ::socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) raiseIo("Cannot listen on " + where + ".", errno);
   const int one = 1;

@@ -43,6 +43,15 @@ void SocketAddress::setPort(int port) {
   if (family() == AF_INET6) reinterpret_cast<sockaddr_in6*>(&storage_)->sin6_port = value;
 }
 
+bool SocketAddress::isLoopback() const {
+  if (family() == AF_INET) {
+    return (ntohl(reinterpret_cast<const sockaddr_in*>(&storage_)->sin_addr.s_addr) >> 24) == 127;
+  }
+  if (family() != AF_INET6) return false;
+  const in6_addr& v6 = reinterpret_cast<const sockaddr_in6*>(&storage_)->sin6_addr;
+  return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
+
 namespace {
 
 using AddressList = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;

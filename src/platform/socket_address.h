@@ -25,6 +25,9 @@ class SocketAddress {
 
   int port() const;
   void setPort(int port);
+  // 127.0.0.0/8, ::1 or an IPv4 loopback address mapped into IPv6: reached
+  // from this machine only.
+  bool isLoopback() const;
 
  private:
   sockaddr_storage storage_{};

@@ -94,6 +94,14 @@ TEST_F(ControlTest, AScriptSetsTheFixAndTheSettingsAndIsToldWhyItCannotStart) {
   EXPECT_EQ(script.ask(R"({"cmd":"start"})"), R"({"error":"Select a serial port.","ok":false})");
   EXPECT_TRUE(win.errors.isEmpty()) << "never a box for a script";
 
+  // A route is read off the window's thread; the reply comes once it is in use.
+  test::writeFile(dir / "r.csv", "10,20\n10,20.01\n");
+  EXPECT_EQ(script.ask(R"({"cmd":"move","speed_kmh":20,"route":")" + (dir / "r.csv").string() +
+                       "\"}"),
+            R"({"ok":true})");
+  ASSERT_NE(w.simulation().motion(), nullptr);
+  EXPECT_TRUE(w.simulation().motion()->progress().total.has_value());
+
   QTest::mouseClick(namedChild<QCheckBox>(w, "cbControl"), Qt::LeftButton);
   EXPECT_FALSE(std::filesystem::exists(socket)) << "off closes the channel";
 }
@@ -117,6 +125,7 @@ TEST_F(ControlTest, AScenariosFaultsAreListedAsTheRunReachesThem) {
   // A scenario that is no scenario: Start says so and nothing starts.
   test::writeFile(scenario, "[]");
   ui.btnStart->trigger();
+  (void)QTest::qWaitFor([&] { return !win.errors.isEmpty(); }, 5000);
   ASSERT_EQ(win.errors.size(), 1);
   EXPECT_NE(win.errors[0].toStdString().find(scenario.string()), std::string::npos)
       << win.errors[0].toStdString();

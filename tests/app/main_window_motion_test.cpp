@@ -81,6 +81,12 @@ class MotionTest : public ::testing::Test {
 
   void start() {
     ui.btnStart->trigger();
+    started();
+  }
+  // Once the run began: a route is read off the tick's thread first.
+  void started() {
+    (void)QTest::qWaitFor([&] { return !motion.cmbMotion->isEnabled() || !win.errors.isEmpty(); },
+                          5000);
     ASSERT_TRUE(win.errors.isEmpty()) << win.errors.join(' ').toStdString();
     client =
         ::open(TfrmMain::virtualPortPath().toStdString().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
@@ -140,7 +146,9 @@ TEST_F(MotionTest, ARouteFromTheMotionGroupTravelsWithMatchingCourse) {
   EXPECT_EQ(win.prompts.fileMode, QFileDialog::ExistingFile);
   motion.efRouteSpeed->setValue(360);  // 100 m/s
 
-  start();
+  ui.btnStart->trigger();
+  EXPECT_TRUE(motion.cmbMotion->isEnabled()) << "switched before the route was read";
+  started();
   const std::vector<bool> off(4, false), on(4, true);
   EXPECT_EQ(fixControlsEnabled(), off);
   EXPECT_FALSE(motion.cmbMotion->isEnabled()) << "the choice waits for the next Start";
@@ -215,6 +223,7 @@ TEST_F(MotionTest, ARouteThatCannotBeFollowedSaysWhyAndNothingStarts) {
   motion.cmbMotion->setCurrentIndex(motion.cmbMotion->findText("Route"));
   motion.efRouteFile->setText(QString::fromStdString(route.string()));
   ui.btnStart->trigger();
+  (void)QTest::qWaitFor([&] { return !win.errors.isEmpty(); }, 5000);
   EXPECT_EQ(win.errors, QStringList{QString::fromStdString(message)});
   EXPECT_TRUE(win.g().PortName().empty()) << "the port goes as it came";
   EXPECT_EQ(fixControlsEnabled(), std::vector<bool>(4, true));

@@ -88,7 +88,9 @@ class Simulator {
   test::ProcessResult ctl(const std::vector<std::string>& words) {
     std::vector<std::string> args = {test::cliPath(), "ctl", "--socket", socket()};
     args.insert(args.end(), words.begin(), words.end());
-    return test::runProcess(args, {}, 10s, {std::string("LC_ALL=") + test::kDecimalCommaLocale});
+    std::string locale = "LC_ALL=";
+    locale += test::kDecimalCommaLocale;
+    return test::runProcess(args, {}, 10s, {locale});
   }
   test::ProcessResult python(const std::string& script) {
     return test::runProcess({"/usr/bin/python3", "-c",
@@ -219,6 +221,40 @@ TEST(ControlRun, MoveMakesTheFixTravel) {
   sim.process->stop();
 }
 
+// A set tells the truth while a motion runs: a route refuses a position;
+// a motion by speed and heading goes on from the position set.
+TEST(ControlRun, ASetDuringAMotionIsAppliedOrRefused) {
+  Simulator sim({"--interval", "0.1", "--lat", "10", "--lon", "20"});
+  ASSERT_GE(sim.reader, 0) << sim.process->err();
+  const std::string track = (sim.dir / "track.csv").string();
+  test::writeFile(track, "10,20\n10,20.01\n");
+  ASSERT_EQ(sim.ctl({"move", "--route", track, "--speed", "1"}).exitCode, 0);
+  const auto refused = sim.ctl({"set", "--lat", "1", "--lon", "2"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.out,
+            R"({"error":"A route is running: it sets the position, speed and heading itself; use )"
+            R"(move or stop it first.","ok":false})"
+            "\n");
+  ASSERT_EQ(sim.ctl({"move", "--speed", "36", "--heading", "180"}).exitCode, 0);
+  ASSERT_EQ(sim.ctl({"set", "--lat", "-33.5", "--lon", "151.25"}).exitCode, 0);
+  // From there (moved on by the time since the last tick), south at 10 m/s:
+  // 10 m, 0.0054 minutes of latitude, in a second.
+  EXPECT_LE(burstsBefore(sim, "S,15115.0000,E"), 1u);
+  sim.skipToNow();
+  EXPECT_LE(burstsBefore(sim, "3330.005"), 13u);
+  EXPECT_EQ(json::parse(sim.ctl({"status"}).out)["motion"]["course"], 180.0);
+  sim.process->stop();
+}
+
+// -c counts a tick whose burst a dropout held back: the run ends.
+TEST(ControlRun, ACountedRunEndsWhenDropoutsRemoveItsBursts) {
+  test::TempDir scenarioDir;
+  test::writeFile(scenarioDir / "s.json", R"({"events":[{"every":0.05,"type":"dropout"}]})");
+  Simulator sim(
+      {"--interval", "0.05", "--count", "10", "--scenario", (scenarioDir / "s.json").string()});
+  EXPECT_EQ(sim.process->waitForExit(10s), 0) << sim.process->err();
+}
+
 struct FaultCase {
   const char* event;  // the scenario's event, without "at" and the duration
   bool once;
@@ -324,13 +360,14 @@ TEST(ControlRun, EveryFaultAppearsAndEndsWhenTheScenarioSays) {
   }
 }
 
-// A jump of 3087 m to the north (100 arc-seconds) at 0.5 s, on top of the
-// steps of one arc-second per tick.
-TEST(ControlRun, AJumpMovesTheFixOnItsTick) {
+// A jump of 3087 m to the north (100 arc-seconds) at 0.5 s for two bursts, on
+// top of the steps of one arc-second per tick: the text only, for its
+// duration; the simulator's own fix goes on as before.
+TEST(ControlRun, AJumpDisplacesTheTextForItsDuration) {
   test::TempDir scenarioDir;
   test::writeFile(scenarioDir / "s.json",
-                  R"({"events":[{"at":0.5,"type":"jump","metres":3087,"bearing":0}]})");
-  Simulator sim({"--interval", "0.1", "--count", "8", "--lat", "48:07:02.28N", "--lon",
+                  R"({"events":[{"at":0.5,"type":"jump","metres":3087,"bearing":0,"bursts":2}]})");
+  Simulator sim({"--interval", "0.1", "--count", "9", "--lat", "48:07:02.28N", "--lon",
                  "011:31:00E", "--lat-step", "1", "--lon-step", "0", "--scenario",
                  (scenarioDir / "s.json").string()});
   ASSERT_GE(sim.reader, 0) << sim.process->err();
@@ -340,9 +377,10 @@ TEST(ControlRun, AJumpMovesTheFixOnItsTick) {
   for (const std::string& gga : sentencesOf(text, "GGA"))
     ticks.push_back(latitudeTick(gga).value_or(-1));
   const auto four = std::find(ticks.begin(), ticks.end(), 4);
-  ASSERT_TRUE(four != ticks.end() && four + 2 < ticks.end()) << text;
+  ASSERT_TRUE(four != ticks.end() && four + 3 < ticks.end()) << text;
   EXPECT_NEAR(four[1], 105, 1);
   EXPECT_EQ(four[2], four[1] + 1);
+  EXPECT_EQ(four[3], 7);
   EXPECT_NE(sim.process->err().find("waymock-cli: jump begins at 0.5 s of the run.\n"),
             std::string::npos);
 }
@@ -397,6 +435,9 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
   test::writeFile(dir / "bad.json", R"({"events":[{"at":1,"type":"no-fix","seconds":-2}]})");
   test::writeFile(dir / "list.json", "[1]");
   test::writeFile(dir / "broken.json", R"({"events":[)");
+  test::writeFile(dir / "extra.json", R"({"events":[],"event":[{"at":1,"type":"no-fix"}]})");
+  fs::create_directory(dir / "open");
+  fs::permissions(dir / "open", fs::perms::all);
   const std::string virtualPort = "--virtual=" + (dir / "gps").string();
   struct Refusal {
     std::vector<std::string> args;
@@ -414,6 +455,10 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
       {{"run", virtualPort, "--scenario", (dir / "broken.json").string()},
        2,
        "The scenario file " + (dir / "broken.json").string() + " is not JSON."},
+      {{"run", virtualPort, "--scenario", (dir / "extra.json").string()},
+       2,
+       "The scenario file " + (dir / "extra.json").string() +
+           " has \"event\", which a scenario does not have; it holds \"events\" only."},
       {{"run", virtualPort, "--scenario", (dir / "none.json").string()},
        1,
        "The scenario file " + (dir / "none.json").string() + " does not exist."},
@@ -423,10 +468,22 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
       {{"run", virtualPort, "--control-tcp", "1:2:3"},
        2,
        "--control-tcp: \"1:2:3\" is not [ADDR:]PORT with a port from 0 to 65535."},
+      {{"run", virtualPort, "--control-tcp", "0.0.0.0:0"},
+       2,
+       "--control-tcp: 0.0.0.0:0 is not a loopback address: whoever reaches it could steer the "
+       "simulator and have it read files into its replies. Give --control-tcp-any to allow it."},
+      {{"run", virtualPort, "--control=" + (dir / "open" / "ctl.sock").string()},
+       1,
+       "Other users may write in the control folder " + (dir / "open").string() +
+           ", so they could replace the socket; use a folder only you can write in, or one with "
+           "the sticky bit (mode 1777, as /tmp)."},
+      {{"ctl", "--socket", (dir / "none.sock").string(), "subscribe", "--lines", "0"},
+       2,
+       "--lines must be at least 1."},
       {{"ctl", "--socket", (dir / "none.sock").string(), "status"},
        1,
        "Cannot reach a simulator at " + (dir / "none.sock").string() +
-           " (is waymock-cli run --control running?). No such file or directory."},
+           " (is one running with its control channel on?). No such file or directory."},
   };
   for (const Refusal& c : cases) {
     std::vector<std::string> args = {test::cliPath()};
@@ -435,7 +492,24 @@ TEST(ControlRun, RefusesWhatItCannotUseWithTheReason) {
     EXPECT_EQ(r.exitCode, c.exitCode) << c.message;
     EXPECT_NE(r.err.find("waymock-cli: " + c.message + "\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.find("simulated receiver"), std::string::npos) << "announced: " << r.err;
   }
+}
+
+// A listener that never answers: ctl gives up after --timeout.
+TEST(ControlRun, CtlWaitsForAReplyNoLongerThanItsTimeout) {
+  test::TempDir dir;
+  const std::string socket = (dir / "silent.sock").string();
+  test::BackgroundProcess silent(
+      {"/usr/bin/python3", "-c",
+       "import socket, sys, time\ns = socket.socket(socket.AF_UNIX)\ns.bind(sys.argv[1])\n"
+       "s.listen(1)\nprint('listening', flush=True)\nc, _ = s.accept()\ntime.sleep(30)\n",
+       socket});
+  ASSERT_TRUE(silent.waitForOutput([](const std::string& o) { return o == "listening\n"; }, 10s));
+  const auto r = test::runProcess(
+      {test::cliPath(), "ctl", "--socket", socket, "--timeout", "0.2", "status"}, {}, 10s);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "waymock-cli: The simulator did not reply in time (--timeout).\n");
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ TEST(RouteInfoCli, AFileThatIsNoRouteEndsWithStatusOneAndSaysWhy) {
     std::string file;
     std::string message;
   } cases[] = {
-      {bad, bad + ": point 1 has latitude 91, outside -90 to 90."},
+      {bad, bad + ": point 1 has a latitude outside -90 to 90."},
       {(dir / "none.gpx").string(),
        "Cannot find the route file " + (dir / "none.gpx").string() + "."},
   };

@@ -415,9 +415,10 @@ TEST(CliRun, RefusesWhatItCannotUse) {
        2,
        "waymock-cli: --heading: \"400\" is out of range; it must be at least 0 and less than "
        "360.\nRun with --help for more information.\n"},
-      {{"--interval", "0"},
+      {{"--tick", "on-second", "--interval", "1e-9"},
        2,
-       "waymock-cli: --interval must be more than 0 and at most 604800 seconds.\n"},
+       "waymock-cli: --interval must be from 0.001 (the time fields carry milliseconds) to 604800 "
+       "seconds.\n"},
       {{"--lat-step", "60"}, 2, "waymock-cli: --lat-step must be between -59.99 and 59.99.\n"},
       {{"--count", "0"}, 2, "waymock-cli: --count must be at least 1.\n"},
       {{"--udp", "127.0.0.1"},
@@ -459,6 +460,14 @@ TEST(CliRun, RefusesWhatItCannotUse) {
        "waymock-cli: --tick-phase: \"1000\" is out of range; it must be at least 0 and less than "
        "1000.\nRun with --help for more information.\n"},
       {{"--port", ""}, 2, ""},
+      {{"--constellations", ""},
+       2,
+       "waymock-cli: --constellations: an empty name is no satellite system; list some of gps, "
+       "glonass, galileo and beidou, comma-separated\nRun with --help for more information.\n"},
+      {{"--move", "speed-heading", "--noise", "1", "--seed", "-1"},
+       2,
+       "waymock-cli: --seed: \"-1\" is not a whole number from 0 to 18446744073709551615\nRun "
+       "with --help for more information.\n"},
       {{"--utc", "9999-12-31T23:59:59.9999999Z", "--virtual=" + (dir / "gps").string()},
        2,
        "waymock-cli: --utc: \"9999-12-31T23:59:59.9999999Z\" is later than "

@@ -81,6 +81,12 @@ TEST(BurstFaults, RewriteTheSentencesEachFaultConcerns) {
       {R"({"type":"drop-sentence","sentence":"GLL"})", "GLL", "(none)"},
       {R"({"type":"drop-sentence","sentence":"GPGSV"})", "GSV", "(none)"},
       {R"({"type":"truncated-line"})", "GGA", "$GPGGA,123519.000,4807.0380,N,011"},
+      // Positions from GeographicLib's Direct: 3087 m north, 1000 km west
+      // (over the prime meridian), written as the field was.
+      {R"({"type":"jump","metres":3087,"bearing":0})", "GGA",
+       "$GPGGA,123519.000,4808.7038,N,01131.0000,E,1,4,0.9,545.4,M,46.9,M,,"},
+      {R"({"type":"jump","metres":1000000,"bearing":270})", "RMC",
+       "$GPRMC,123519.000,A,4720.3951,N,00146.8481,W,22.4,84.4,230324,3.1,W,A"},
   };
   for (const Case& c : cases) {
     std::string burst = kBurst;
@@ -109,6 +115,10 @@ TEST(BurstFaults, LeaveTextAloneThatIsNoSentence) {
   std::string text = "not a sentence\r\n$GPTXT,no checksum\r\n";
   applyTextFault(fault(R"({"type":"no-fix"})"), text);
   EXPECT_EQ(text, "not a sentence\r\n$GPTXT,no checksum\r\n");
+  // A shift past the last four-digit year stops at its last day.
+  std::string last = "$GPZDA,233519.000,30129999,00,00*5D\r\n";
+  applyTextFault(fault(R"({"type":"time-shift","shift_days":3,"shift_seconds":3600})"), last);
+  EXPECT_EQ(sentence(last, "ZDA"), "$GPZDA,003519.000,31129999,00,00");
 }
 
 TEST(Faults, RefuseWhatTheyCannotDoWithReasons) {
@@ -137,6 +147,8 @@ TEST(Faults, RefuseWhatTheyCannotDoWithReasons) {
       {R"({"type":"time-shift"})",
        "A time-shift needs \"shift_seconds\", \"shift_days\" or \"rollover\"."},
       {R"({"type":"time-shift","rollover":"y2k"})", "\"rollover\" can only be \"gps-week\"."},
+      {R"({"type":"time-shift","shift_days":1e306})",
+       "A time-shift moves the clock by at most 1000 years (365242 days) either way."},
       {R"({"type":"hdop-degrade","hdop":100})", "\"hdop\" must be more than 0 and at most 99.99."},
   };
   for (const auto& [json, message] : cases) {

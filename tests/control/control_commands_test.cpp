@@ -5,8 +5,13 @@
 #include <string>
 #include <vector>
 
+#include <poll.h>
+
+#include "common/test_support.h"
 #include "control/control_target.h"
 #include "control/fault_schedule.h"
+#include "engine/background_work.h"
+#include "motion/motion.h"
 #include "support/error.h"
 
 namespace waymock::control {
@@ -23,11 +28,16 @@ class RecordingTarget : public ControlTarget {
   bool portUsable = true;
 
   void change(const FixChange& c) override { changes.push_back(c); }
-  void move(const MoveRequest& m) override { moves.push_back(m); }
+  void move(const MoveRequest& m, std::unique_ptr<motion::Motion> route) override {
+    moves.push_back(m);
+    routes.push_back(route != nullptr);
+  }
   std::vector<MoveRequest> moves;
-  void start() override {
-    if (!portUsable) raise("Select a serial port.");
+  std::vector<bool> routes;  // a loaded route came with the move
+  void start(Done done) override {
+    if (!portUsable) return done("Select a serial port.");
     calls.emplace_back("start");
+    done(std::nullopt);
   }
   void stop() override { calls.emplace_back("stop"); }
   void pause() override { calls.emplace_back("pause"); }
@@ -66,6 +76,14 @@ TEST_F(ControlCommandsTest, SetChangesTheFixInTheMapsConvention) {
 TEST_F(ControlCommandsTest, RefusesBadRequestsWithReasonsAndNoChange) {
   const std::pair<const char*, const char*> cases[] = {
       {R"({"cmd":"set","lat":48.5)", "The request is not JSON."},
+      {R"({"cmd":"set","alt":1e400})",
+       "\"alt\" holds a number JSON cannot carry: NaN, infinities and numbers beyond about "
+       "1.8e308 are not JSON."},
+      {R"({"cmd":"set","lat":NaN,"lon":0})",
+       "\"lat\" holds a number JSON cannot carry: NaN, infinities and numbers beyond about "
+       "1.8e308 are not JSON."},
+      {R"({"cmd":"set","satellites":[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]})",
+       "The request nests deeper than 32 levels."},
       {R"([1,2])", "The request must be a JSON object."},
       {R"({"lat":1})",
        "The request has no \"cmd\"; the commands are status, set, start, stop, pause, resume, "
@@ -112,20 +130,65 @@ TEST_F(ControlCommandsTest, RefusesBadRequestsWithReasonsAndNoChange) {
 }
 
 TEST_F(ControlCommandsTest, MoveBySpeedAndHeadingOrAlongARoute) {
+  test::TempDir dir;
+  const std::string harbour = (dir / "harbour.csv").string();
+  const std::string drive = (dir / "drive.csv").string();
+  test::writeFile(harbour, "10,20\n10,20.01\n");
+  test::writeFile(drive, "10,20,0,1000\n10,20.01,0,1060\n");
   EXPECT_EQ(send(R"({"cmd":"move","speed_kmh":40,"heading":90})"), R"({"ok":true})");
-  EXPECT_EQ(send(R"({"cmd":"move","route":"harbour.gpx","speed_kmh":12,"end":"loop"})"),
+  EXPECT_EQ(send(R"({"cmd":"move","route":")" + harbour + R"(","speed_kmh":12,"end":"loop"})"),
             R"({"ok":true})");
   EXPECT_EQ(send(R"({"cmd":"move","steps":true})"), R"({"ok":true})");
-  EXPECT_EQ(send(R"({"cmd":"move","route":"drive.csv","track_time":true,"rate":4})"),
+  EXPECT_EQ(send(R"({"cmd":"move","route":")" + drive + R"(","track_time":true,"rate":4})"),
             R"({"ok":true})");
   ASSERT_EQ(target.moves.size(), 4u);
   EXPECT_EQ(target.moves[0].heading, 90);
-  EXPECT_EQ(target.moves[1].route, "harbour.gpx");
+  EXPECT_EQ(target.moves[1].route, harbour);
   EXPECT_EQ(target.moves[1].end, "loop");
   EXPECT_TRUE(target.moves[2].steps);
   EXPECT_TRUE(target.moves[3].trackTime);
   EXPECT_EQ(target.moves[3].rate, 4);
   EXPECT_FALSE(target.moves[3].speedKmh);
+  EXPECT_EQ(target.routes, (std::vector<bool>{false, true, false, true}));
+}
+
+// A route's file is read on the worker's thread: the reply comes once the
+// route is in use, or refused without quoting the file; a later move wins
+// over one still loading.
+TEST_F(ControlCommandsTest, ARouteLoadsOffTheThreadAndTheLaterMoveWins) {
+  test::TempDir dir;
+  test::writeFile(dir / "a.csv", "10,20\n10,20.01\n");
+  test::writeFile(dir / "secret.csv", "1,api_key=0123456789\n");
+  BackgroundWork work;
+  ControlCommands loading(target, faults, &work);
+  std::vector<std::string> replies;
+  const auto ask = [&](const std::string& file) {
+    bool subscribe = false;
+    loading.answer(R"({"cmd":"move","speed_kmh":10,"route":")" + (dir / file).string() + "\"}",
+                   [&](std::string_view line) { replies.emplace_back(line); }, subscribe);
+  };
+  ask("a.csv");
+  ask("a.csv");
+  ask("secret.csv");
+  EXPECT_TRUE(replies.empty()) << "no reply before the file is read";
+  for (int i = 0; i < 500 && replies.size() < 3; ++i) {
+    pollfd ready{work.fd(), POLLIN, 0};
+    if (::poll(&ready, 1, 20) > 0) work.collect();
+  }
+  const std::string later = "A later move came before this route was ready; it is not used.";
+  EXPECT_EQ(replies, (std::vector<std::string>{
+                         replyLine(refusal(later)), replyLine(refusal(later)),
+                         replyLine(refusal((dir / "secret.csv").string() +
+                                           ": line 1 has a longitude that is not a number."))}));
+  EXPECT_TRUE(target.moves.empty());
+  ask("a.csv");
+  for (int i = 0; i < 500 && replies.size() < 4; ++i) {
+    pollfd ready{work.fd(), POLLIN, 0};
+    if (::poll(&ready, 1, 20) > 0) work.collect();
+  }
+  ASSERT_EQ(replies.size(), 4u);
+  EXPECT_EQ(replies[3], R"({"ok":true})");
+  EXPECT_EQ(target.routes, std::vector<bool>{true});
 }
 
 TEST_F(ControlCommandsTest, StartWithoutAUsablePortAnswersAnError) {

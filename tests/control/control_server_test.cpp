@@ -1,6 +1,8 @@
 #include "control/control_server.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -8,12 +10,14 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/test_support.h"
 #include "platform/control_socket.h"
+#include "platform/control_token.h"
 #include "support/error.h"
 
 namespace waymock::control {
@@ -41,7 +45,22 @@ std::string drain(int fd) {
   return got;
 }
 
-// An echo of the request, and a subscription for "sub".
+int connectTcp(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  return fd;
+}
+
+void send(int fd, std::string_view text) {
+  ASSERT_EQ(::send(fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
+}
+
+// An echo of the request, a subscription for "sub", and for "later" a reply
+// that waits until the test gives it.
 class ControlServerTest : public ::testing::Test {
  protected:
   ControlServerTest() {
@@ -51,9 +70,13 @@ class ControlServerTest : public ::testing::Test {
   ControlServer& server() {
     if (!server_) {
       server_ = std::make_unique<ControlServer>(
-          [](std::string_view request, bool& subscribe) {
+          [this](std::string_view request, const ControlServer::Reply& reply, bool& subscribe) {
             subscribe = request == "sub";
-            return "re " + std::string(request);
+            if (request == "later") {
+              later.push_back(reply);
+            } else {
+              reply("re " + std::string(request));
+            }
           },
           limits);
       server_->listenUnix(path);
@@ -73,8 +96,97 @@ class ControlServerTest : public ::testing::Test {
   test::TempDir dir;
   std::string path = (dir / "control.sock").string();
   ControlServer::Limits limits;
+  std::vector<ControlServer::Reply> later;
   std::unique_ptr<ControlServer> server_;
 };
+
+// A reply that comes later holds back the client's next requests, whose
+// replies follow it in order; a last request without its line end is
+// answered when the client stops sending.
+TEST_F(ControlServerTest, RepliesKeepTheOrderOfRequestsAndTheLastLineIsAnswered) {
+  server();
+  const int client = connectUnix(path);
+  send(client, "later\nnext\nlast");
+  ::shutdown(client, SHUT_WR);
+  ASSERT_TRUE(serviceUntil([&] { return later.size() == 1; }));
+  for (int i = 0; i < 100; ++i) server().service();
+  EXPECT_EQ(drain(client), "") << "nothing before the reply that is to come";
+  later[0]("done");
+  std::string got;
+  ASSERT_TRUE(serviceUntil([&] { return (got += drain(client)).size() >= 21; }));
+  EXPECT_EQ(got, "done\nre next\nre last\n");
+  EXPECT_TRUE(serviceUntil([&] { return server().clientCount() == 0; }));
+  ::close(client);
+}
+
+// The owner's socket answers however many clients hold the others: at a cap
+// a newcomer takes the place of the one idle the longest, on TCP of one that
+// has not said hello; a client that sends nothing for the idle limit is
+// closed, a subscriber is not.
+TEST_F(ControlServerTest, CapsAndTheIdleLimitKeepRoomForTheOwner) {
+  test::TempDir run;
+  test::EnvGuard runtime("XDG_RUNTIME_DIR", run.path().string());
+  limits.maxUnixClients = 2;
+  limits.maxTcpClients = 2;
+  limits.idleLimit = std::chrono::milliseconds(300);
+  server().listenTcp("127.0.0.1", 0);
+  const std::string token = readControlToken(server().tokenFile());
+  const int subscriber = connectUnix(path);
+  send(subscriber, "sub\n");
+  ASSERT_TRUE(serviceUntil([&] { return drain(subscriber) == "re sub\n"; }));
+  const int idle = connectUnix(path);
+  const int tcpIdle[] = {connectTcp(server().tcpPort()), connectTcp(server().tcpPort())};
+  ASSERT_TRUE(serviceUntil([&] { return server().clientCount() == 4; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const int owner = connectUnix(path);
+  send(owner, "status\n");
+  std::string got;
+  ASSERT_TRUE(serviceUntil([&] { return (got += drain(owner)) == "re status\n"; }));
+  EXPECT_NE(drain(idle).find("idle the longest"), std::string::npos);
+  const int ownerTcp = connectTcp(server().tcpPort());
+  send(ownerTcp, R"({"cmd":"hello","token":")" + token + "\"}\nstatus\n");
+  got.clear();
+  ASSERT_TRUE(serviceUntil([&] { return (got += drain(ownerTcp)).ends_with("re status\n"); }));
+  EXPECT_EQ(got, "{\"ok\":true}\nre status\n");
+  EXPECT_NE(drain(tcpIdle[0]).find("idle the longest"), std::string::npos);
+  // Quiet from now on: all but the subscriber go.
+  ASSERT_TRUE(serviceUntil([&] { return server().clientCount() == 1; }, 2'000'000));
+  server().publish("burst");
+  EXPECT_TRUE(serviceUntil([&] { return drain(subscriber).ends_with("burst\n"); }));
+  for (const int fd : {subscriber, idle, tcpIdle[0], tcpIdle[1], owner, ownerTcp}) ::close(fd);
+}
+
+// On TCP, which any local user reaches, nothing is answered before a hello
+// with the token: anything else gets one error and the connection closes.
+TEST_F(ControlServerTest, TcpClientsMustSayHelloWithTheToken) {
+  test::TempDir run;
+  test::EnvGuard runtime("XDG_RUNTIME_DIR", run.path().string());
+  server().listenTcp("127.0.0.1", 0);
+  const std::string file = server().tokenFile();
+  EXPECT_EQ(file,
+            run.path().string() + "/waymock/tcp-" + std::to_string(server().tcpPort()) + ".token");
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(readControlToken(file).size(), 64u);
+  for (const char* attempt :
+       {R"({"cmd":"move","route":"/etc/shadow"})", R"({"cmd":"hello","token":"guess"})"}) {
+    const int client = connectTcp(server().tcpPort());
+    send(client, attempt + std::string("\nstatus\n"));
+    std::string got;
+    ASSERT_TRUE(serviceUntil(
+        [&] { return (got += drain(client)).ends_with("\n") && server().clientCount() == 0; }));
+    EXPECT_EQ(
+        got,
+        R"({"error":"The first request on TCP must be {\"cmd\":\"hello\",\"token\":\"...\"} with the token in )" +
+            file +
+            R"(; the connection is closed.","ok":false})"
+            "\n");
+    ::close(client);
+  }
+  server_.reset();
+  EXPECT_FALSE(fs::exists(file)) << "removed with the server";
+}
 
 TEST_F(ControlServerTest, AnswersEachLineInOrderAndStreamsToSubscribers) {
   const int client = connectUnix(path = (server(), path));
@@ -116,7 +228,7 @@ TEST_F(ControlServerTest, AHundredMegabyteLineIsRefusedWithBoundedMemory) {
   EXPECT_LT(most, 256u * 1024) << "bytes held at most";
   EXPECT_EQ(
       drain(client),
-      R"({"ok":false,"error":"The request is longer than 4096 bytes; the connection is closed."})"
+      R"({"error":"The request is longer than 4096 bytes; the connection is closed.","ok":false})"
       "\n");
   EXPECT_EQ(server().droppedClients(), 0u);
   ::close(client);
@@ -172,7 +284,7 @@ TEST_F(ControlServerTest, TheSocketIsPrivateAndAStaleOneIsReplaced) {
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   // A second simulator on the same path is refused while this one listens.
   try {
-    ControlServer other([](std::string_view, bool&) { return std::string(); });
+    ControlServer other([](std::string_view, const ControlServer::Reply&, bool&) {});
     other.listenUnix(path);
     ADD_FAILURE() << "listened twice";
   } catch (const IoError& e) {
@@ -181,7 +293,7 @@ TEST_F(ControlServerTest, TheSocketIsPrivateAndAStaleOneIsReplaced) {
   // One left by a process that ended is taken over.
   const int leftOver = listenControlSocket((dir / "old.sock").string());
   ::close(leftOver);
-  ControlServer next([](std::string_view, bool&) { return std::string("yes"); });
+  ControlServer next([](std::string_view, const ControlServer::Reply&, bool&) {});
   next.listenUnix((dir / "old.sock").string());
   const int client = connectUnix((dir / "old.sock").string());
   ::close(client);
@@ -231,6 +343,49 @@ TEST(ControlSocket, RefusesFoldersAndFilesOfOthersAndAnOpenDefaultFolder) {
               }),
               "The control folder " + dir.path().string() + " belongs to another user.");
   }
+}
+
+// A folder others may write in without the sticky bit would let them delete
+// the socket and listen in its place: neither the simulator nor a client
+// uses it. A process of another user is refused by the simulator even when
+// the socket's mode would let it in.
+TEST_F(ControlServerTest, OtherUsersCanNeitherTakeTheSocketsPlaceNorSteer) {
+  fs::create_directory(dir / "open");
+  fs::permissions(dir / "open", fs::perms::all);
+  const std::string open = (dir / "open" / "control.sock").string();
+  const std::string why = "Other users may write in the control folder " + (dir / "open").string() +
+                          ", so they could replace the socket; use a folder only you can write "
+                          "in, or one with the sticky bit (mode 1777, as /tmp).";
+  for (const auto& attempt : {std::function<int()>([&] { return listenControlSocket(open); }),
+                              std::function<int()>([&] { return connectControlSocket(open); })}) {
+    try {
+      ::close(attempt());
+      ADD_FAILURE() << "used an open folder";
+    } catch (const IoError& e) {
+      EXPECT_EQ(e.what(), why);
+    }
+  }
+  fs::permissions(dir / "open", fs::perms::sticky_bit, fs::perm_options::add);
+  ::close(listenControlSocket(open));
+
+  if (::geteuid() != 0) GTEST_SKIP() << "needs a second user";
+  server();
+  fs::permissions(dir.path(), fs::perms::all);
+  ::chmod(path.c_str(), 0666);
+  std::string theirs;
+  std::thread serve(
+      [&] { serviceUntil([&] { return server().refusedClients() > 0; }, 1'000'000); });
+  theirs = test::runAsNobody([&] {
+    const int fd = connectUnix(path);
+    ::send(fd, "status\n", 7, MSG_NOSIGNAL);
+    std::string got;
+    char buffer[256];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) got.append(buffer, n);
+    return got;
+  });
+  serve.join();
+  EXPECT_EQ(theirs, R"({"error":"This simulator takes orders from its own user only.","ok":false})"
+                    "\n");
 }
 
 }  // namespace

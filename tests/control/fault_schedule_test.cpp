@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+
 #include <vector>
+#include "support/error.h"
 
 namespace waymock::control {
 namespace {
@@ -23,9 +25,9 @@ struct TickRecord {
 TickRecord runTicks(FaultSchedule& schedule, int ticks) {
   TickRecord run;
   schedule.onEvent = [&run](const FaultEvent& e) {
-    run.events.push_back(std::string(faultName(e.fault->type)) +
-                         (e.begins ? " begins " : " ends ") +
-                         std::to_string(static_cast<int>(e.runSeconds * 1000)));
+    run.events.push_back((e.count > 1 ? std::to_string(e.count) + " " : "") +
+                         std::string(faultName(e.type)) + " " + std::string(phaseName(e.phase)) +
+                         " " + std::to_string(static_cast<int>(e.runSeconds * 1000)));
   };
   for (int k = 0; k < ticks; ++k) {
     schedule.beforeBurst();
@@ -87,6 +89,59 @@ TEST(FaultSchedule, FaultsBeginAndEndOnTheTransmissionsTheirTimesName) {
   }
 }
 
+// Values that would overflow the count of transmissions are taken as written:
+// never, for ever, on every transmission.
+TEST(FaultSchedule, ExtremeTimesAndLengthsAreTakenAsWritten) {
+  struct Case {
+    FaultType type;
+    std::optional<double> seconds;
+    std::optional<long long> bursts;
+    double at;
+    std::optional<double> every;
+    const char* sent;
+  };
+  const Case cases[] = {
+      {FaultType::noFix, 1e300, {}, 0, {}, "FFFF"},
+      {FaultType::noFix, {}, 9'223'372'036'854'775'807LL, 0, {}, "FFFF"},
+      {FaultType::noFix, {}, 1, 1e300, {}, "...."},
+      {FaultType::dropout, {}, 1, 0.2, 1e-9, ".---"},
+  };
+  for (const Case& c : cases) {
+    FaultSchedule schedule(200ms);
+    ScheduledFault scheduled;
+    scheduled.fault.type = c.type;
+    scheduled.fault.seconds = c.seconds;
+    scheduled.fault.bursts = c.bursts;
+    scheduled.at = c.at;
+    scheduled.every = c.every;
+    schedule.add(scheduled);
+    EXPECT_EQ(runTicks(schedule, 4).sent, c.sent);
+  }
+}
+
+// At most kMostAtOnce faults act at once: a request beyond is refused, a
+// scheduled one beyond is skipped; the reports come one per type and tick.
+TEST(FaultSchedule, CapsTheFaultsAtOnceAndReportsThemByType) {
+  FaultSchedule schedule(1s);
+  Fault noFix;
+  noFix.bursts = 2;
+  for (std::size_t i = 0; i < FaultSchedule::kMostAtOnce; ++i) schedule.inject(noFix);
+  try {
+    schedule.inject(noFix);
+    ADD_FAILURE() << "a fault past the cap";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "64 faults act or wait already; wait until one ends.");
+  }
+  Fault dropout;
+  dropout.type = FaultType::dropout;
+  dropout.bursts = 1;
+  for (int i = 0; i < 3; ++i) schedule.add({dropout, 0, {}});
+  const TickRecord run = runTicks(schedule, 3);
+  EXPECT_EQ(run.sent, "FF.");
+  EXPECT_EQ(run.events, (std::vector<std::string>{"64 no-fix begins 0", "3 dropout skipped 0",
+                                                  "64 no-fix ends 2000"}));
+}
+
 TEST(FaultSchedule, DropoutFrozenFixAndJumpAct) {
   FaultSchedule schedule(1s);
   Fault dropout;
@@ -99,10 +154,7 @@ TEST(FaultSchedule, DropoutFrozenFixAndJumpAct) {
   jump.metres = 250;
   jump.bearing = 90;
   schedule.add({jump, 4, {}});
-  std::vector<std::pair<double, double>> jumps;
-  schedule.jump = [&](double metres, double bearing) { jumps.emplace_back(metres, bearing); };
-  EXPECT_EQ(runTicks(schedule, 6).sent, ".--...");
-  EXPECT_EQ(jumps, (std::vector<std::pair<double, double>>{{250, 90}}));
+  EXPECT_EQ(runTicks(schedule, 6).sent, ".--.F.");
 
   // A frozen fix repeats its first burst, whatever the later ones say.
   FaultSchedule frozen(1s);
