@@ -52,8 +52,9 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
       ->check(CLI::IsMember({"classic", "nmea41"}, CLI::ignore_case));
   command
       .add_option("--zda", o.zda,
-                  "ZDA's date as one field, ddmmyyyy (classic, the default), or as day, month "
-                  "and year (standard), the form clients read")
+                  "ZDA's date as one field, ddmmyyyy (classic), or as day, month and year "
+                  "(standard), the form clients read; by default the profile's own: classic "
+                  "with --profile classic, standard with nmea41")
       ->group(group)
       ->type_name("FORM")
       ->check(CLI::IsMember({"classic", "standard"}, CLI::ignore_case));
@@ -69,7 +70,9 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
   command
       .add_option("--talker", o.talker,
                   "The talker every sentence carries, two uppercase letters such as GP, for "
-                  "clients that accept only one")
+                  "clients that accept only one; with --profile nmea41 it takes one satellite "
+                  "system (--constellations gps, for example), whose satellites keep their "
+                  "own numbers")
       ->group(group)
       ->type_name("XX")
       ->check(twoUppercaseLetters());
@@ -79,8 +82,10 @@ void applyOutputOptions(const OutputOptions& o, generator::TTarnNMEAGenerator& g
   generator::OutputFormat format;
   format.profile = lowercase(o.profile) == "nmea41" ? generator::OutputProfile::nmea41
                                                     : generator::OutputProfile::classic;
-  format.zda =
-      lowercase(o.zda) == "standard" ? generator::ZdaForm::standard : generator::ZdaForm::classic;
+  if (o.zda) {
+    format.zda = lowercase(*o.zda) == "standard" ? generator::ZdaForm::standard
+                                                 : generator::ZdaForm::classic;
+  }
   if (!o.constellations.empty()) {
     format.constellations.clear();
     for (const Constellation c : kConstellations) {
@@ -96,6 +101,10 @@ void applyOutputOptions(const OutputOptions& o, generator::TTarnNMEAGenerator& g
     }
   }
   if (o.talker) format.talker = *o.talker;
+  if (const char* problem = generator::talkerProblem(format)) {
+    raise(std::string("--talker: ") + problem + " Choose one with --constellations, or leave "
+          "the talker out.");
+  }
   g.setOutputFormat(format);
 }
 

@@ -18,7 +18,8 @@ void applyFixChange(const FixChange& c, generator::TTarnNMEAGenerator& g) {
   if (c.latitude) putLatitude(*c.latitude, g);
   if (c.longitude) putLongitude(*c.longitude, g);
   if (c.altitude) g.SetAltitude(*c.altitude);
-  if (c.speedKmh) g.SetSpeed(TTarnNMEAGenerator::KmhToKnots(*c.speedKmh));
+  if (c.speedKmh) g.SetSpeed(g.kmhToKnots(*c.speedKmh));
+  if (c.speedKnots) g.SetSpeed(*c.speedKnots);
   if (c.heading) g.SetHeading(*c.heading);
   if (c.pdop) g.SetPDOP(*c.pdop);
   if (c.hdop) g.SetHDOP(*c.hdop);
@@ -46,7 +47,7 @@ nlohmann::json fixJson(const generator::TTarnNMEAGenerator& g) {
   return {{"lat", here.latitude},
           {"lon", here.longitude},
           {"alt", static_cast<double>(g.Altitude())},
-          {"speed_kmh", static_cast<double>(TTarnNMEAGenerator::KnotsToKmh(g.Speed()))},
+          {"speed_kmh", static_cast<double>(g.knotsToKmh(g.Speed()))},
           {"heading", static_cast<double>(g.Heading())},
           {"pdop", static_cast<double>(g.PDOP())},
           {"hdop", static_cast<double>(g.HDOP())},
