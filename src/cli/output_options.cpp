@@ -45,8 +45,9 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
   command
       .add_option("--profile", o.profile,
                   "Sentences as a GPS-only receiver of old writes them (classic, the default), "
-                  "or as a current multi-constellation receiver does (nmea41: GN talkers, a GSA "
-                  "and GSVs per constellation, NMEA 4.11 fields)")
+                  "or as a current multi-constellation receiver does (nmea41: GN talkers, GSAs "
+                  "and GSVs per constellation, NMEA 4.11 fields, knots = km/h / 1.852, the "
+                  "magnetic course from --mag-var)")
       ->group(group)
       ->type_name("PROFILE")
       ->check(CLI::IsMember({"classic", "nmea41"}, CLI::ignore_case));
