@@ -51,7 +51,8 @@ void OutputGroup::cmbProfileChange() {
 void OutputGroup::efTalkerChange() {
   runGuarded(ui_->efTalker, [this] {
     generator::OutputFormat format;
-    if (ui_->cmbProfile->currentText() == "nmea41") format.profile = generator::OutputProfile::nmea41;
+    if (ui_->cmbProfile->currentText() == "nmea41")
+      format.profile = generator::OutputProfile::nmea41;
     format.talker = ui_->efTalker->text().toStdString();
     format.constellations.clear();
     const std::pair<QCheckBox*, generator::Constellation> boxes[] = {
@@ -63,8 +64,8 @@ void OutputGroup::efTalkerChange() {
       if (box->isChecked()) format.constellations.insert(system);
     }
     const char* problem = generator::talkerProblem(format);
-    ui_->lblTalkerProblem->setText(
-        problem ? QString::fromUtf8(problem) + " The talker is left out." : QString());
+    ui_->lblTalkerProblem->setText(problem ? QString::fromUtf8(problem) + " The talker is left out."
+                                           : QString());
     ui_->lblTalkerProblem->setVisible(problem != nullptr);
   });
 }

@@ -103,7 +103,8 @@ void applyOutputOptions(const OutputOptions& o, generator::TTarnNMEAGenerator& g
   }
   if (o.talker) format.talker = *o.talker;
   if (const char* problem = generator::talkerProblem(format)) {
-    raise(std::string("--talker: ") + problem + " Choose one with --constellations, or leave "
+    raise(std::string("--talker: ") + problem +
+          " Choose one with --constellations, or leave "
           "the talker out.");
   }
   g.setOutputFormat(format);

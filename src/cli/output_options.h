@@ -31,7 +31,7 @@ namespace waymock::cli {
 // classic output.
 struct OutputOptions {
   std::string profile = "classic";
-  std::optional<std::string> zda;  // unset: the profile's own
+  std::optional<std::string> zda;           // unset: the profile's own
   std::vector<std::string> constellations;  // empty: every one
   std::optional<std::string> talker;
 };

@@ -50,8 +50,8 @@ generator::OutputFormat outputFormatOf(const SimulatorSettings& s) {
   if (s.outputProfile == "nmea41") format.profile = generator::OutputProfile::nmea41;
   // The window's choice is always one form; it is kept only where it is not
   // the profile's own, so the defaults compare equal to the CLI's.
-  const auto zda = s.zdaForm == "standard" ? generator::ZdaForm::standard
-                                           : generator::ZdaForm::classic;
+  const auto zda =
+      s.zdaForm == "standard" ? generator::ZdaForm::standard : generator::ZdaForm::classic;
   if (zda != generator::zdaFormOf(format)) format.zda = zda;
   format.constellations.clear();
   const std::pair<bool, Constellation> systems[] = {{s.gpsSatellites, Constellation::gps},

@@ -86,7 +86,8 @@ constexpr ZdaForm zdaFormOf(const OutputFormat& format) {
 inline const char* talkerProblem(const OutputFormat& format) {
   if (format.talker.empty() || format.profile == OutputProfile::classic) return nullptr;
   int systems = 0;
-  for (const Constellation c : kConstellations) systems += format.constellations.contains(c) ? 1 : 0;
+  for (const Constellation c : kConstellations)
+    systems += format.constellations.contains(c) ? 1 : 0;
   if (systems <= 1) return nullptr;
   return "One talker for every sentence takes one satellite system: under one talker the "
          "satellites of several would share numbers in GSV.";

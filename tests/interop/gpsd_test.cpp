@@ -376,9 +376,8 @@ TEST(GpsdDecode, TakesGsaNumbersAbove32ForSbas) {
   writeFile(dir / "satellites.ini", file);
   std::string log;
   for (const char* utc : {"2024-03-23T12:35:18Z", "2024-03-23T12:35:19Z"}) {
-    const ProcessResult burst =
-        runProcess({cliPath(), "burst", "--utc", utc, "--profile", "nmea41", "--satellites",
-                    (dir / "satellites.ini").string()});
+    const ProcessResult burst = runProcess({cliPath(), "burst", "--utc", utc, "--profile", "nmea41",
+                                            "--satellites", (dir / "satellites.ini").string()});
     ASSERT_EQ(burst.exitCode, 0) << burst.err;
     log += burst.out;
   }
@@ -474,8 +473,8 @@ TEST_F(GpsdTest, FollowsTheRouteAtTheDistanceItsTimeGives) {
   const std::string device = (dir_ / "gps").string();
   BackgroundProcess simulator({cliPath(), "run", "--route", kExampleRoute, "--route-speed", "72",
                                "--route-end", "reverse", "--use-track-time", "--interval", "0.2",
-                               "--mag-var", "2.5W",
-                               "--satellites", satellites_, "--virtual=" + device});
+                               "--mag-var", "2.5W", "--satellites", satellites_,
+                               "--virtual=" + device});
   ASSERT_TRUE(simulator.waitForOutput(
       [](const std::string& out) { return out.find("$GPGSV") != std::string::npos; }, 10s))
       << simulator.err();
