@@ -203,17 +203,6 @@ TEST_F(Nmea41, CoursesStayBelow360AndTheMagneticOneFollowsTheVariation) {
   EXPECT_NE(gen.GetGPVTG().find(",T,50,M,"), std::string::npos) << gen.GetGPVTG();
 }
 
-// Fifteen BeiDou satellites in use: a further GSA names the three past twelve,
-// and GGA counts what the GSAs name: 5 GPS, 1 GLONASS, 1 Galileo, 15 BeiDou.
-TEST_F(Nmea41, AFurtherGsaNamesTheSatellitesPastTwelve) {
-  for (std::uint16_t n = 1; n <= 15; ++n) gen.setSatellite(Sys::beidou, n, true, 30, 100, 40);
-  const std::vector<std::string> gsa = burstLines(gen.GetGPGSA());
-  ASSERT_EQ(gsa.size(), 5u);
-  EXPECT_EQ(gsa[3], "$GNGSA,A,3,01,02,03,04,05,06,07,08,09,10,11,12,1.5,0.9,1.2,4*39\r\n");
-  EXPECT_EQ(gsa[4], "$GNGSA,A,3,13,14,15,,,,,,,,,,1.5,0.9,1.2,4*39\r\n");
-  EXPECT_NE(gen.GetGPGGA().find(",E,1,22,"), std::string::npos) << gen.GetGPGGA();
-}
-
 // No sentence is longer than NMEA 0183's 82 characters. At the bounds the
 // options take (10,000 km/h, 100,000 m, DOPs of 99.99, courses below 360 and
 // variations below 180) some would be, and their numbers lose decimals;
