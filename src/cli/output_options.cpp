@@ -104,8 +104,7 @@ void applyOutputOptions(const OutputOptions& o, generator::TTarnNMEAGenerator& g
   if (o.talker) format.talker = *o.talker;
   if (const char* problem = generator::talkerProblem(format)) {
     raise(std::string("--talker: ") + problem +
-          " Choose one with --constellations, or leave "
-          "the talker out.");
+          " Choose one with --constellations, or leave the talker out.");
   }
   g.setOutputFormat(format);
 }
