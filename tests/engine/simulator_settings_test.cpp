@@ -56,6 +56,9 @@ TEST(SimulatorSettings, SettingsWithTheirFallbacks) {
   ApplySettings(s, g, steps, udp);
   EXPECT_EQ(udp.host(), "127.0.0.1");
   EXPECT_EQ(udp.port(), 10110);
+  s.outputProfile = "nmea41";  // km/h become knots by the nautical mile
+  ApplySettings(s, g, steps, udp);
+  EXPECT_EQ(g.Speed(), 100 / 1.852L);
 }
 
 TEST(SimulatorSettings, TheOutputFormatFollowsTheAdvancedSettings) {
