@@ -88,7 +88,9 @@ class Simulator {
   test::ProcessResult ctl(const std::vector<std::string>& words) {
     std::vector<std::string> args = {test::cliPath(), "ctl", "--socket", socket()};
     args.insert(args.end(), words.begin(), words.end());
-    return test::runProcess(args, {}, 10s, {std::string("LC_ALL=") + test::kDecimalCommaLocale});
+    std::string locale = "LC_ALL=";
+    locale += test::kDecimalCommaLocale;
+    return test::runProcess(args, {}, 10s, {locale});
   }
   test::ProcessResult python(const std::string& script) {
     return test::runProcess({"/usr/bin/python3", "-c",
