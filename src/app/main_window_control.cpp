@@ -26,10 +26,11 @@ void TfrmMain::change(const control::FixChange& change) {
   fix.satellites = change.satellites;
   control::applyFixChange(fix, simulation_, generator_);
   // The rest as typed on the Settings page, applied as a page switch does.
+  std::optional<double> speedKmh = change.speedKmh;
+  if (change.speedKnots) speedKmh = static_cast<double>(generator_.knotsToKmh(*change.speedKnots));
   const std::pair<const std::optional<double>&, QDoubleSpinBox*> fields[] = {
-      {change.altitude, ui_->efAlt},    {change.speedKmh, ui_->efSpeed},
-      {change.heading, ui_->efHeading}, {change.pdop, ui_->efPDOP},
-      {change.hdop, ui_->efHDOP},       {change.vdop, ui_->efVDOP},
+      {change.altitude, ui_->efAlt}, {speedKmh, ui_->efSpeed},   {change.heading, ui_->efHeading},
+      {change.pdop, ui_->efPDOP},    {change.hdop, ui_->efHDOP}, {change.vdop, ui_->efVDOP},
   };
   for (const auto& [value, field] : fields) {
     if (value) field->setValue(*value);

@@ -42,6 +42,8 @@ class OutputGroup : public QGroupBox {
 
  private slots:
   void cmbProfileChange();
+  // Says why the talker is left out: one talker takes one satellite system.
+  void efTalkerChange();
   void cbTcpClick();
   void cbOnSecondClick();
   // Says what is wrong with the listed UDP targets as they are typed.

@@ -19,8 +19,9 @@ void addBurstCommand(CLI::App& app, Action& action) {
   cmd->callback([&action, options, output] {
     action = [options, output] {
       generator::TTarnNMEAGenerator generator(fixClock(*options));
-      applyFixOptions(*options, generator);
+      // The profile first: it says how a speed in km/h becomes knots.
       applyOutputOptions(*output, generator);
+      applyFixOptions(*options, generator);
       const std::string burst = generator.GetSentences();
       if (std::fwrite(burst.data(), 1, burst.size(), stdout) != burst.size() ||
           std::fflush(stdout) != 0) {

@@ -119,8 +119,9 @@ int run(const RunOptions& o) {
 
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(fixClock(o.fix), targets.opener());
-  applyFixOptions(withSatellites(o), generator);
+  // The profile first: it says how a speed in km/h becomes knots.
   applyOutputOptions(o.output, generator);
+  applyFixOptions(withSatellites(o), generator);
   // A route that cannot be used is said before any port opens.
   std::unique_ptr<motion::Motion> motion = makeRunMotion(o.motion, o.fix, generator);
 

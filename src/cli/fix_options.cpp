@@ -334,7 +334,7 @@ void applyFixOptions(const FixOptions& o, generator::TTarnNMEAGenerator& g) {
   }
   if (o.altitude) g.SetAltitude(parseNumber(*o.altitude, "--alt"));
   if (o.speedKmh) {
-    g.SetSpeed(generator::TTarnNMEAGenerator::KmhToKnots(parseNumber(*o.speedKmh, "--speed")));
+    g.SetSpeed(g.kmhToKnots(parseNumber(*o.speedKmh, "--speed")));
   }
   if (o.speedKnots) g.SetSpeed(parseNumber(*o.speedKnots, "--speed-knots"));
   if (o.heading) g.SetHeading(parseNumber(*o.heading, "--heading"));

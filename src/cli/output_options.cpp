@@ -46,15 +46,17 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
   command
       .add_option("--profile", o.profile,
                   "Sentences as a GPS-only receiver of old writes them (classic, the default), "
-                  "or as a current multi-constellation receiver does (nmea41: GN talkers, a GSA "
-                  "and GSVs per constellation, NMEA 4.11 fields)")
+                  "or as a current multi-constellation receiver does (nmea41: GN talkers, GSAs "
+                  "and GSVs per constellation, NMEA 4.11 fields, knots = km/h / 1.852, the "
+                  "magnetic course from --mag-var)")
       ->group(group)
       ->type_name("PROFILE")
       ->check(CLI::IsMember({"classic", "nmea41"}, CLI::ignore_case));
   command
       .add_option("--zda", o.zda,
-                  "ZDA's date as one field, ddmmyyyy (classic, the default), or as day, month "
-                  "and year (standard), the form clients read")
+                  "ZDA's date as one field, ddmmyyyy (classic), or as day, month and year "
+                  "(standard), the form clients read; by default the profile's own: classic "
+                  "with --profile classic, standard with nmea41")
       ->group(group)
       ->type_name("FORM")
       ->check(CLI::IsMember({"classic", "standard"}, CLI::ignore_case));
@@ -77,7 +79,9 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
   command
       .add_option("--talker", o.talker,
                   "The talker every sentence carries, two uppercase letters such as GP, for "
-                  "clients that accept only one")
+                  "clients that accept only one; with --profile nmea41 it takes one satellite "
+                  "system (--constellations gps, for example), whose satellites keep their "
+                  "own numbers")
       ->group(group)
       ->type_name("XX")
       ->check(twoUppercaseLetters());
@@ -87,8 +91,10 @@ void applyOutputOptions(const OutputOptions& o, generator::TTarnNMEAGenerator& g
   generator::OutputFormat format;
   format.profile = lowercase(o.profile) == "nmea41" ? generator::OutputProfile::nmea41
                                                     : generator::OutputProfile::classic;
-  format.zda =
-      lowercase(o.zda) == "standard" ? generator::ZdaForm::standard : generator::ZdaForm::classic;
+  if (o.zda) {
+    format.zda = lowercase(*o.zda) == "standard" ? generator::ZdaForm::standard
+                                                 : generator::ZdaForm::classic;
+  }
   if (!o.constellations.empty()) {
     format.constellations.clear();
     for (const Constellation c : kConstellations) {
@@ -104,6 +110,10 @@ void applyOutputOptions(const OutputOptions& o, generator::TTarnNMEAGenerator& g
     }
   }
   if (o.talker) format.talker = *o.talker;
+  if (const char* problem = generator::talkerProblem(format)) {
+    raise(std::string("--talker: ") + problem +
+          " Choose one with --constellations, or leave the talker out.");
+  }
   g.setOutputFormat(format);
 }
 

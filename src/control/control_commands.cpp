@@ -308,7 +308,7 @@ std::optional<json> ControlCommands::set(const json& r, const Reply&) {
   c.longitude = optionalNumber(r, "lon", -180, 180);
   c.altitude = optionalNumber(r, "alt", -1000, 100000);
   c.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
-  if (const auto knots = optionalNumber(r, "speed_knots", 0, 5000)) c.speedKmh = *knots / 0.5397;
+  c.speedKnots = optionalNumber(r, "speed_knots", 0, 5000);
   c.heading = optionalNumber(r, "heading", 0, 360, true);
   c.pdop = optionalNumber(r, "pdop", 0, 99.99);
   c.hdop = optionalNumber(r, "hdop", 0, 99.99);

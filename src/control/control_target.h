@@ -29,6 +29,7 @@ struct FixChange {
   std::optional<double> longitude;
   std::optional<double> altitude;  // metres
   std::optional<double> speedKmh;
+  std::optional<double> speedKnots;  // in place of speedKmh
   std::optional<double> heading;
   std::optional<double> pdop;
   std::optional<double> hdop;

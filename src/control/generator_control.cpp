@@ -16,7 +16,7 @@ void checkFixChange(const FixChange& c, const Simulation& simulation) {
   const motion::Motion* m = simulation.motion();
   if (m == nullptr) return;
   // Only a route knows its length.
-  if (m->progress().total && (c.latitude || c.speedKmh || c.heading)) {
+  if (m->progress().total && (c.latitude || c.speedKmh || c.speedKnots || c.heading)) {
     raise(
         "A route is running: it sets the position, speed and heading itself; use move or "
         "stop it first.");
@@ -34,7 +34,8 @@ void applyFixChange(const FixChange& c, Simulation& simulation, generator::TTarn
   if (c.latitude) putLatitude(*c.latitude, g);
   if (c.longitude) putLongitude(*c.longitude, g);
   if (c.altitude) g.SetAltitude(*c.altitude);
-  if (c.speedKmh) g.SetSpeed(TTarnNMEAGenerator::KmhToKnots(*c.speedKmh));
+  if (c.speedKmh) g.SetSpeed(g.kmhToKnots(*c.speedKmh));
+  if (c.speedKnots) g.SetSpeed(*c.speedKnots);
   if (c.heading) g.SetHeading(*c.heading);
   if (c.pdop) g.SetPDOP(*c.pdop);
   if (c.hdop) g.SetHDOP(*c.hdop);
@@ -50,9 +51,11 @@ void applyFixChange(const FixChange& c, Simulation& simulation, generator::TTarn
   motion::Motion* m = simulation.motion();
   if (m == nullptr) return;
   if (c.latitude) m->restart({*c.latitude, *c.longitude});
-  if (c.speedKmh || c.heading) {
-    m->steer(c.speedKmh ? *c.speedKmh / kKmhPerMetrePerSecond : m->fix().speed,
-             c.heading ? *c.heading : m->fix().course);
+  double speed = m->fix().speed;  // metres per second
+  if (c.speedKmh) speed = *c.speedKmh / kKmhPerMetrePerSecond;
+  if (c.speedKnots) speed = *c.speedKnots * kMetresPerNauticalMile / kSecondsPerHour;
+  if (c.speedKmh || c.speedKnots || c.heading) {
+    m->steer(speed, c.heading ? *c.heading : m->fix().course);
   }
 }
 
@@ -69,7 +72,7 @@ nlohmann::json fixJson(const generator::TTarnNMEAGenerator& g) {
   return {{"lat", here.latitude},
           {"lon", here.longitude},
           {"alt", static_cast<double>(g.Altitude())},
-          {"speed_kmh", static_cast<double>(TTarnNMEAGenerator::KnotsToKmh(g.Speed()))},
+          {"speed_kmh", static_cast<double>(g.knotsToKmh(g.Speed()))},
           {"heading", static_cast<double>(g.Heading())},
           {"pdop", static_cast<double>(g.PDOP())},
           {"hdop", static_cast<double>(g.HDOP())},

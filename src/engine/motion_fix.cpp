@@ -58,6 +58,7 @@ void putMotionFix(const motion::MotionFix& fix, generator::TTarnNMEAGenerator& g
   putLongitude(fix.position.longitude, g);
   g.SetSpeed(static_cast<long double>(fix.speed) * kSecondsPerHour / kMetresPerNauticalMile);
   g.SetHeading(fix.course);
+  g.followMagneticCourse();
   if (fix.altitude) g.SetAltitude(*fix.altitude);
 }
 

@@ -104,7 +104,7 @@ PositionLabels positionLabels(const generator::TTarnNMEAGenerator& g, char decim
   labels.altitude =
       formatPlain(g.Altitude(), decimalPoint) + " m = " +
       formatPlain(RoundTo2(TTarnNMEAGenerator::MetersToFeet(g.Altitude())), decimalPoint) + " feet";
-  labels.speed = formatPlain(TTarnNMEAGenerator::KnotsToKmh(g.Speed()), decimalPoint) +
+  labels.speed = formatPlain(g.knotsToKmh(g.Speed()), decimalPoint) +
                  " km/h = " + formatPlain(RoundTo2(g.Speed()), decimalPoint) + " knots";
   labels.heading = formatPlain(g.Heading(), decimalPoint) + "\u00B0";
   return labels;

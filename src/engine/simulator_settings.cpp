@@ -48,7 +48,11 @@ generator::OutputFormat outputFormatOf(const SimulatorSettings& s) {
   using generator::Constellation;
   generator::OutputFormat format;
   if (s.outputProfile == "nmea41") format.profile = generator::OutputProfile::nmea41;
-  if (s.zdaForm == "standard") format.zda = generator::ZdaForm::standard;
+  // The window's choice is always one form; it is kept only where it is not
+  // the profile's own, so the defaults compare equal to the CLI's.
+  const auto zda =
+      s.zdaForm == "standard" ? generator::ZdaForm::standard : generator::ZdaForm::classic;
+  if (zda != generator::zdaFormOf(format)) format.zda = zda;
   format.constellations.clear();
   const std::pair<bool, Constellation> systems[] = {{s.gpsSatellites, Constellation::gps},
                                                     {s.glonassSatellites, Constellation::glonass},
@@ -59,6 +63,7 @@ generator::OutputFormat outputFormatOf(const SimulatorSettings& s) {
   }
   const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
   if (s.talker.size() == 2 && upper(s.talker[0]) && upper(s.talker[1])) format.talker = s.talker;
+  if (generator::talkerProblem(format) != nullptr) format.talker.clear();
   return format;
 }
 
@@ -74,8 +79,10 @@ int timerIntervalMilliseconds(long double seconds) {
 
 int ApplySettings(const SimulatorSettings& s, generator::TTarnNMEAGenerator& g,
                   SimulationSettings& simulation, UdpSender& udp) {
+  // The profile first: it says how the km/h become knots.
+  g.setOutputFormat(outputFormatOf(s));
   guarded([&] { g.SetAltitude(finite(s.altitude)); }, [&] { g.SetAltitude(0); });
-  guarded([&] { g.SetSpeed(finite(s.speed) * kKnotsPerKmh); }, [&] { g.SetSpeed(0); });
+  guarded([&] { g.SetSpeed(g.kmhToKnots(finite(s.speed))); }, [&] { g.SetSpeed(0); });
   guarded([&] { g.SetHeading(s.heading); }, [&] { g.SetHeading(0); });
   guarded([&] { g.SetGeo_Height(finite(s.geoHeight)); }, [&] { g.SetGeo_Height(0); });
   guarded([&] { g.SetMagnetic_Variation(s.magneticVariation); },
@@ -107,7 +114,6 @@ int ApplySettings(const SimulatorSettings& s, generator::TTarnNMEAGenerator& g,
     if (checked) commands.insert(command);
   }
   g.SetCommands(commands);
-  g.setOutputFormat(outputFormatOf(s));
 
   if (s.udp) {
     guarded(

@@ -105,7 +105,8 @@ struct SimulatorSettings {
 };
 
 // The sentence form the settings choose. A talker that is not two uppercase
-// letters counts as none.
+// letters counts as none, and so does one the generator would refuse
+// (generator::talkerProblem).
 generator::OutputFormat outputFormatOf(const SimulatorSettings& settings);
 
 // File mode's pace: the interval's Delay, the log's own timing at its rate,

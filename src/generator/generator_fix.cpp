@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "generator/nmea_generator.h"
 #include "support/error.h"
@@ -91,6 +92,7 @@ void TTarnNMEAGenerator::setOutputFormat(const OutputFormat& format) {
   if (!talker.empty() && (talker.size() != 2 || !upper(talker[0]) || !upper(talker[1]))) {
     raise("The talker must be two uppercase letters, such as GN.");
   }
+  if (const char* problem = talkerProblem(format)) raise(problem);
   format_ = format;
   const bool nmea41 = format.profile == OutputProfile::nmea41;
   const auto own = [&](std::array<char, 2> fallback) {
@@ -151,6 +153,23 @@ void TTarnNMEAGenerator::SetMagnetic_Variation(long double value) {
 void TTarnNMEAGenerator::SetMagnetic_Heading(long double value) {
   if (!inHalfOpenRange(value, 360)) reject("Magnetic Heading must be between 0 and 360.");
   magHeading_ = value;
+  magneticFollows_ = false;
+}
+
+std::optional<long double> TTarnNMEAGenerator::magneticCourse() const {
+  if (!magneticFollows_ && format_.profile == OutputProfile::classic) return magHeading_;
+  // A westerly variation puts magnetic north west of true north, so the
+  // magnetic course is the larger.
+  long double course = heading_;
+  if (magVarDir_ == TCardinalPoint::cpWest) {
+    course += magVar_;
+  } else if (magVarDir_ == TCardinalPoint::cpEast) {
+    course -= magVar_;
+  } else {
+    return std::nullopt;
+  }
+  course = std::fmod(course, 360.0L);
+  return course < 0 ? course + 360 : course;
 }
 
 // South and east are negative on either coordinate, as in the receiver: the
@@ -177,6 +196,14 @@ long double TTarnNMEAGenerator::KmhToKnots(long double Value) {
 
 long double TTarnNMEAGenerator::KnotsToKmh(long double Value) {
   return Value / kKnotsPerKmh;
+}
+
+long double TTarnNMEAGenerator::kmhToKnots(long double kmh) const {
+  return format_.profile == OutputProfile::nmea41 ? kmh / kKmhPerKnot : KmhToKnots(kmh);
+}
+
+long double TTarnNMEAGenerator::knotsToKmh(long double knots) const {
+  return format_.profile == OutputProfile::nmea41 ? knots * kKmhPerKnot : KnotsToKmh(knots);
 }
 
 long double TTarnNMEAGenerator::MetersToFeet(long double Value) {

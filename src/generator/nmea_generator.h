@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +110,13 @@ class TTarnNMEAGenerator {
   void SetMagnetic_Variation_Direction(TCardinalPoint value) { magVarDir_ = value; }
   long double Magnetic_Heading() const { return magHeading_; }
   void SetMagnetic_Heading(long double value);
+  // VTG's magnetic course: the true course plus a westerly variation, less an
+  // easterly one, wrapped into 0 up to 360 (none when the variation's
+  // direction is neither). So it is in the nmea41 profile, and in the classic
+  // one from followMagneticCourse on, which a motion calls as it sets the
+  // course, until Magnetic_Heading is set again; else Magnetic_Heading.
+  std::optional<long double> magneticCourse() const;
+  void followMagneticCourse() { magneticFollows_ = true; }
   TDateTime UTCDateTime() const { return utcDateTime_; }
   void SetUTCDateTime(TDateTime value) { utcDateTime_ = value; }
   TNMEACommands Commands() const { return commands_; }
@@ -118,7 +126,8 @@ class TTarnNMEAGenerator {
   bool MessageAlert() const { return messageAlert_; }
   void SetMessageAlert(bool value) { messageAlert_ = value; }
   // How the sentences are written (profile, ZDA form, talker). Throws for a
-  // talker that is not two uppercase letters, keeping the old format.
+  // talker that is not two uppercase letters, or a talker with several
+  // satellite systems in nmea41, keeping the old format.
   const OutputFormat& outputFormat() const { return format_; }
   void setOutputFormat(const OutputFormat& format);
 
@@ -129,6 +138,11 @@ class TTarnNMEAGenerator {
   void MoveLongitude(long double Seconds);
   static long double KmhToKnots(long double Value);
   static long double KnotsToKmh(long double Value);
+  // Speed in km/h and knots as the sentences relate them: the classic profile
+  // by 0.5397 both ways (KmhToKnots, KnotsToKmh), nmea41 by the 1.852 km of a
+  // nautical mile, so that every client reads one speed from its fields.
+  long double kmhToKnots(long double kmh) const;
+  long double knotsToKmh(long double knots) const;
   static long double MetersToFeet(long double Value);
   TDateTime GetUTCDateTime() const;
 
@@ -224,6 +238,7 @@ class TTarnNMEAGenerator {
   long double magVar_ = 0;
   long double magHeading_ = 0;
   TCardinalPoint magVarDir_ = TCardinalPoint::cpWest;
+  bool magneticFollows_ = false;
   long double pdop_ = 0;
   long double hdop_ = 0;
   long double vdop_ = 0;

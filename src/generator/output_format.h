@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,15 +59,38 @@ enum class ZdaForm : std::uint8_t {
 
 struct OutputFormat {
   OutputProfile profile = OutputProfile::classic;
-  ZdaForm zda = ZdaForm::classic;
+  // Unset: the profile's own, classic for classic and standard for nmea41.
+  std::optional<ZdaForm> zda;
   // The systems whose satellites the nmea41 sentences report; the classic
   // profile reports GPS whatever this holds.
   Constellations constellations = Constellations::all();
   // Empty, or two uppercase letters that every sentence carries as its talker
-  // instead of its own, for clients that accept only one.
+  // instead of its own, for clients that accept only one; in nmea41 with one
+  // satellite system only (talkerProblem).
   std::string talker;
 
   friend bool operator==(const OutputFormat&, const OutputFormat&) = default;
 };
+
+// The ZDA form the format writes.
+constexpr ZdaForm zdaFormOf(const OutputFormat& format) {
+  if (format.zda) return *format.zda;
+  return format.profile == OutputProfile::nmea41 ? ZdaForm::standard : ZdaForm::classic;
+}
+
+// Why the generator refuses `format`, or null: a talker for every sentence
+// with several satellite systems in nmea41. Under one talker their GSV
+// sentences would number the satellites alike (GPS 1, Galileo 1, BeiDou 1),
+// and a client that starts its sky afresh with each run of a talker's GSV
+// would keep only the last system's.
+inline const char* talkerProblem(const OutputFormat& format) {
+  if (format.talker.empty() || format.profile == OutputProfile::classic) return nullptr;
+  int systems = 0;
+  for (const Constellation c : kConstellations)
+    systems += format.constellations.contains(c) ? 1 : 0;
+  if (systems <= 1) return nullptr;
+  return "One talker for every sentence takes one satellite system: under one talker the "
+         "satellites of several would share numbers in GSV.";
+}
 
 }  // namespace waymock::generator

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,14 +18,40 @@
 
 namespace waymock::generator::detail {
 
+// NMEA 0183's longest sentence, from "$" to CR LF.
+inline constexpr std::size_t kMaxSentenceChars = 82;
+
+// How a sentence of the nmea41 profile keeps within kMaxSentenceChars, as a
+// receiver with fixed field widths does: its numbers carry two decimals, all
+// of them fewer when the sentence would be longer, and past that the widest
+// are left empty, as a receiver leaves a field it cannot fill. Only values far
+// beyond the options' bounds come to that.
+struct NumberFit {
+  int decimals = 2;
+  std::size_t widest = kGeneralMaxChars;  // a number wider than this is left empty
+  // The next tighter fit; false when there is none.
+  bool tighten() {
+    if (decimals > 0) {
+      --decimals;
+    } else if (widest > 0) {
+      --widest;
+    } else {
+      return false;
+    }
+    return true;
+  }
+};
+
 // One sentence assembled in a stack buffer and appended to the burst in one
 // piece. Every field has a bounded width (numbers at most kGeneralMaxChars,
 // coordinates and dates a few digits), so the longest sentence, GPRMC, stays
 // far below the buffer size.
 class Sentence {
  public:
-  // "$", the talker and the type with its comma: "$GPGGA,".
-  Sentence(std::array<char, 2> talker, std::string_view type) {
+  // "$", the talker and the type with its comma: "$GPGGA,". Numbers follow
+  // `fit` when there is one (nmea41), the general form otherwise.
+  Sentence(std::array<char, 2> talker, std::string_view type, const NumberFit* fit = nullptr)
+      : fit_(fit) {
     buffer_[0] = '$';
     buffer_[1] = talker[0];
     buffer_[2] = talker[1];
@@ -87,8 +114,34 @@ class Sentence {
   std::size_t size() const { return n_; }
   std::string_view since(std::size_t from) const { return {buffer_ + from, n_ - from}; }
 
-  // A value rounded to two decimals, then in the general decimal form.
-  Sentence& number(long double value) { return raw(RoundTo2(static_cast<double>(value))); }
+  // A value rounded to two decimals, then in the general decimal form; in a
+  // fitted sentence never in the exponent form (see NumberFit).
+  Sentence& number(long double value) {
+    if (fit_ == nullptr) return raw(RoundTo2(static_cast<double>(value)));
+    const std::size_t at = n_;
+    const auto x = static_cast<double>(value);
+    const double rounded = fit_->decimals >= 2 ? RoundTo2(x) : x;
+    if (!(std::fabs(rounded) < 1e15)) return *this;  // no place for it, nor for NaN
+    if (fit_->decimals >= 2) {
+      raw(rounded);
+    } else {
+      fixed(rounded, fit_->decimals).trimZeros(at);
+    }
+    return keepWithin(at);
+  }
+  // A course: 0 up to, not including, 360 once rounded, so 359.999 is "0".
+  Sentence& course(long double value) {
+    const std::size_t at = n_;
+    return number(value).wrapCourse(at);
+  }
+  Sentence& rawCourse(long double value) {
+    const std::size_t at = n_;
+    return raw(value).wrapCourse(at);
+  }
+  // Kilometres per hour from the knots written at [at, end): K = N × 1.852,
+  // to as many decimals as N, halves away from zero. Worked in whole numbers,
+  // so the two fields agree exactly; empty when the knots are.
+  Sentence& kilometresOfKnots(std::size_t at, std::size_t end);
   template <typename Float>
   Sentence& raw(Float value) {
     n_ = static_cast<std::size_t>(writeGeneral(buffer_ + n_, value) - buffer_);
@@ -114,11 +167,61 @@ class Sentence {
   }
 
  private:
+  // Drops trailing zeros after a point, and the point; "-0" becomes "0".
+  Sentence& trimZeros(std::size_t at) {
+    const std::string_view text = since(at);
+    if (text.find('.') != std::string_view::npos) {
+      while (buffer_[n_ - 1] == '0') --n_;
+      if (buffer_[n_ - 1] == '.') --n_;
+    }
+    if (since(at) == "-0") {
+      n_ = at;
+      ch('0');
+    }
+    return *this;
+  }
+  Sentence& wrapCourse(std::size_t at) {
+    if (since(at) == "360") {
+      n_ = at;
+      ch('0');
+    }
+    return *this;
+  }
+  // Leaves the number written from `at` out when the fit has no room for it.
+  Sentence& keepWithin(std::size_t at) {
+    if (fit_ != nullptr && n_ - at > fit_->widest) n_ = at;
+    return *this;
+  }
+
+  const NumberFit* fit_;
   char buffer_[512];
   // An index rather than a pointer: stores through a char pointer could alias
   // the pointer itself and force a reload after every character.
   std::size_t n_ = 0;
 };
+
+// Builds one sentence with `fill` and appends it to `out`; a fitted one
+// (nmea41) is built again, ever tighter, until it keeps within NMEA's length.
+template <typename Fill>
+void appendSentence(std::string& out, std::array<char, 2> talker, std::string_view type,
+                    bool fitted, const Fill& fill) {
+  if (!fitted) {
+    Sentence s(talker, type);
+    fill(s);
+    s.finish(out);
+    return;
+  }
+  constexpr std::size_t kChecksumAndEnd = 5;  // "*hh" CR LF
+  NumberFit fit;
+  for (;;) {
+    Sentence s(talker, type, &fit);
+    fill(s);
+    if (s.size() + kChecksumAndEnd <= kMaxSentenceChars || !fit.tighten()) {
+      s.finish(out);
+      return;
+    }
+  }
+}
 
 // A year outside 1..9999 cannot come out of a day count we accept, but keep
 // the digits honest rather than wrap.

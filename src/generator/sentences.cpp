@@ -1,7 +1,7 @@
 // Sentence text. Example burst line:
 // $GPRMC,123519.000,A,4807.0380,N,01131.0000,E,22.4,84.4,230324,3.1,W,A*12
-#include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "generator/nmea_generator.h"
 #include "generator/sentence_text.h"
@@ -11,10 +11,46 @@
 
 namespace waymock::generator {
 
+using detail::appendSentence;
 using detail::latitudeLetter;
 using detail::longitudeLetter;
 using detail::Sentence;
 using detail::yearDigits;
+
+namespace detail {
+
+Sentence& Sentence::kilometresOfKnots(std::size_t at, std::size_t end) {
+  const std::size_t from = n_;
+  if (at == end) return *this;
+  bool negative = false;
+  bool point = false;
+  int decimals = 0;
+  std::uint64_t units = 0;  // the knots in units of their last decimal
+  for (std::size_t i = at; i < end; ++i) {
+    const char c = buffer_[i];
+    if (c == '-') {
+      negative = true;
+    } else if (c == '.') {
+      point = true;
+    } else {
+      units = units * 10 + static_cast<std::uint64_t>(c - '0');
+      if (point) ++decimals;
+    }
+  }
+  // units × 1852 / 1000, rounded; split as units = 1000 a + b so that no
+  // product overflows for knots below 1e15, the most a fitted number holds.
+  const std::uint64_t a = units / 1000;
+  const std::uint64_t b = units % 1000;
+  const std::uint64_t kmh = units + 852 * a + (852 * b + 500) / 1000;
+  std::uint64_t scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  if (negative && kmh != 0) ch('-');
+  unsignedInt(kmh / scale);
+  if (decimals > 0) ch('.').unsignedInt(kmh % scale, decimals);
+  return keepWithin(from);
+}
+
+}  // namespace detail
 
 std::string TTarnNMEAGenerator::CheckSum(std::string_view text) {
   if (!text.empty() && text.front() == '$') text.remove_prefix(1);
@@ -23,23 +59,27 @@ std::string TTarnNMEAGenerator::CheckSum(std::string_view text) {
 }
 
 void TTarnNMEAGenerator::appendGPGGA(std::string& out) const {
-  Sentence s(fixTalker_, "GGA,");
-  s.time(decodeDateTime(GetUTCDateTime())).ch(',');
-  s.coordinate(latDeg_, latMin_, latSec_, 2, latitudeLetter(latDir_)).ch(',');
-  s.coordinate(lonDeg_, lonMin_, lonSec_, 3, longitudeLetter(lonDir_));
-  if (format_.profile == OutputProfile::nmea41) {
-    // Field 7, satellites in use: what the GSA sentences list, and the
-    // strongest beyond their 12 slots, in two digits.
-    unsigned used = 0;
+  const bool nmea41 = format_.profile == OutputProfile::nmea41;
+  const DateTimeParts now = decodeDateTime(GetUTCDateTime());
+  // Field 7, satellites in use: nmea41 counts those its GSA sentences name,
+  // in at least two digits.
+  unsigned used = 0;
+  if (nmea41) {
     for (const Constellation c : kConstellations) {
       if (format_.constellations.contains(c)) used += usedSatellites(c, nullptr, 0);
     }
-    s.text(",1,").unsignedInt(used < 99 ? used : 99, 2).ch(',');
-  } else {
-    s.text(",1,4,");
   }
-  s.number(hdop_).ch(',').number(altitude_).text(",M,").number(geoHeight_).text(",M,,");
-  s.finish(out);
+  appendSentence(out, fixTalker_, "GGA,", nmea41, [&](Sentence& s) {
+    s.time(now).ch(',');
+    s.coordinate(latDeg_, latMin_, latSec_, 2, latitudeLetter(latDir_)).ch(',');
+    s.coordinate(lonDeg_, lonMin_, lonSec_, 3, longitudeLetter(lonDir_));
+    if (nmea41) {
+      s.text(",1,").unsignedInt(used, 2).ch(',');
+    } else {
+      s.text(",1,4,");
+    }
+    s.number(hdop_).ch(',').number(altitude_).text(",M,").number(geoHeight_).text(",M,,");
+  });
 }
 
 void TTarnNMEAGenerator::appendGPGLL(std::string& out) const {
@@ -52,54 +92,52 @@ void TTarnNMEAGenerator::appendGPGLL(std::string& out) const {
 }
 
 void TTarnNMEAGenerator::appendGPRMC(std::string& out) const {
+  const bool nmea41 = format_.profile == OutputProfile::nmea41;
   // One clock reading for both the time and the date, so a sentence formatted
   // across midnight never pairs 23:59:59.999 with the next day's date.
   const DateTimeParts now = decodeDateTime(GetUTCDateTime());
-  Sentence s(fixTalker_, "RMC,");
-  s.time(now).text(",A,");
-  s.coordinate(latDeg_, latMin_, latSec_, 2, latitudeLetter(latDir_)).ch(',');
-  s.coordinate(lonDeg_, lonMin_, lonSec_, 3, longitudeLetter(lonDir_)).ch(',');
-  s.number(speed_).ch(',').number(heading_).ch(',');
-  s.two(now.day).two(now.month).unsignedInt(yearDigits(now.year) % 100, 2).ch(',');
-  s.number(magVar_).ch(',');
-  if (magVarDir_ == TCardinalPoint::cpEast) s.ch('E');
-  if (magVarDir_ == TCardinalPoint::cpWest) s.ch('W');
-  s.text(",A");  // field 12, mode: autonomous
-  // Field 13, navigational status (NMEA 4.10): "V", no integrity monitoring,
-  // as receivers without it send.
-  if (format_.profile == OutputProfile::nmea41) s.text(",V");
-  s.finish(out);
+  appendSentence(out, fixTalker_, "RMC,", nmea41, [&](Sentence& s) {
+    s.time(now).text(",A,");
+    s.coordinate(latDeg_, latMin_, latSec_, 2, latitudeLetter(latDir_)).ch(',');
+    s.coordinate(lonDeg_, lonMin_, lonSec_, 3, longitudeLetter(lonDir_)).ch(',');
+    s.number(speed_).ch(',').course(heading_).ch(',');
+    s.two(now.day).two(now.month).unsignedInt(yearDigits(now.year) % 100, 2).ch(',');
+    s.number(magVar_).ch(',');
+    if (magVarDir_ == TCardinalPoint::cpEast) s.ch('E');
+    if (magVarDir_ == TCardinalPoint::cpWest) s.ch('W');
+    s.text(",A");  // field 12, mode: autonomous
+    // Field 13, navigational status (NMEA 4.10): "V", no integrity
+    // monitoring, as receivers without it send.
+    if (nmea41) s.text(",V");
+  });
 }
-
-namespace {
-
-// Digits after the point of a number as the general form wrote it; none for
-// the exponent form.
-int decimalsOf(std::string_view number) {
-  const std::size_t point = number.find('.');
-  if (point == std::string_view::npos || number.find('E') != std::string_view::npos) return 0;
-  return static_cast<int>(number.size() - point - 1);
-}
-
-}  // namespace
 
 void TTarnNMEAGenerator::appendGPVTG(std::string& out) const {
-  const double knots = RoundTo2(static_cast<double>(speed_));
-  Sentence s(fixTalker_, "VTG,");
-  s.raw(heading_).text(",T,").number(magHeading_).text(",M,");
-  const std::size_t knotsAt = s.size();
-  s.raw(knots);
-  const auto kmh = static_cast<double>(KnotsToKmh(knots));
-  // nmea41: km/h to as many decimals as the knots carry (22.4 N, 41.5 K);
-  // the classic profile writes the quotient in the general form.
-  if (format_.profile == OutputProfile::nmea41 && std::fabs(kmh) < 1e15) {
-    const int decimals = decimalsOf(s.since(knotsAt));
-    s.text(",N,").fixed(kmh, decimals);
-  } else {
-    s.text(",N,").raw(kmh);
-  }
-  s.text(",K,A");
-  s.finish(out);
+  const bool nmea41 = format_.profile == OutputProfile::nmea41;
+  const std::optional<long double> magnetic = magneticCourse();
+  appendSentence(out, fixTalker_, "VTG,", nmea41, [&](Sentence& s) {
+    // The classic profile writes the true course unrounded and the km/h as
+    // the knots over 0.5397 in the general form, from the extended quotient;
+    // nmea41 both courses as RMC's, and the km/h as the knots × 1.852.
+    if (nmea41) {
+      s.course(heading_);
+    } else {
+      s.rawCourse(heading_);
+    }
+    s.text(",T,");
+    if (magnetic) s.course(*magnetic);
+    s.text(",M,");
+    const std::size_t knotsAt = s.size();
+    s.number(speed_);
+    const std::size_t knotsEnd = s.size();
+    s.text(",N,");
+    if (nmea41) {
+      s.kilometresOfKnots(knotsAt, knotsEnd);
+    } else {
+      s.raw(KnotsToKmh(RoundTo2(static_cast<double>(speed_))));
+    }
+    s.text(",K,A");
+  });
 }
 
 void TTarnNMEAGenerator::appendGPGSA(std::string& out) const {
@@ -135,7 +173,7 @@ void TTarnNMEAGenerator::appendGPZDA(std::string& out) const {
   const DateTimeParts now = decodeDateTime(GetUTCDateTime());
   Sentence s(fixTalker_, "ZDA,");
   s.time(now).ch(',');
-  if (format_.zda == ZdaForm::standard) {
+  if (zdaFormOf(format_) == ZdaForm::standard) {
     s.two(now.day).ch(',').two(now.month).ch(',');  // fields 2 and 3
   } else {
     s.two(now.day).two(now.month);  // one field, ddmmyyyy

@@ -1,4 +1,4 @@
-// The sentences only the nmea41 profile writes: a GSA per constellation with
+// The sentences only the nmea41 profile writes: GSAs per constellation with
 // its system ID, a run of GSV per constellation with its signal ID, and the
 // satellites a fix uses. Examples:
 // $GNGSA,A,3,12,03,07,28,19,,,,,,,,1.5,0.9,1.2,1*3A
@@ -8,7 +8,15 @@
 
 namespace waymock::generator {
 
+using detail::appendSentence;
 using detail::Sentence;
+
+namespace {
+
+// More than any one system has (BeiDou's 63).
+constexpr unsigned kMostSatellites = 64;
+
+}  // namespace
 
 unsigned TTarnNMEAGenerator::usedSatellites(Constellation system, const TSatellite** used,
                                             unsigned room) const {
@@ -34,18 +42,22 @@ void TTarnNMEAGenerator::appendConstellationGSA(std::string& out) const {
   for (const Constellation c : kConstellations) {
     if (!format_.constellations.contains(c)) continue;
     const ConstellationInfo& info = constellationInfo(c);
-    const TSatellite* used[12];
-    const unsigned count = usedSatellites(c, used, 12);
-    // Fields 1-2: automatic mode, 3D fix; 3-14: the satellite IDs, strongest
-    // first, the rest empty.
-    Sentence s(fixTalker_, "GSA,A,3,");
-    for (unsigned i = 0; i < 12; ++i) {
-      if (i < count) s.unsignedInt(used[i]->PseudoRandomCode() + info.idOffset, 2);
-      s.ch(',');
+    const TSatellite* used[kMostSatellites];
+    const unsigned count = usedSatellites(c, used, kMostSatellites);
+    // Twelve satellites a sentence, strongest first: a system with more in
+    // use goes on in a further GSA, as NMEA 4.11 receivers write it, so the
+    // GSAs name every satellite GGA counts. A system with none has one.
+    for (unsigned first = 0; first == 0 || first < count; first += 12) {
+      appendSentence(out, fixTalker_, "GSA,A,3,", true, [&](Sentence& s) {
+        // Fields 1-2: automatic mode, 3D fix; 3-14: the satellite IDs.
+        for (unsigned i = first; i < first + 12; ++i) {
+          if (i < count) s.unsignedInt(used[i]->PseudoRandomCode() + info.idOffset, 2);
+          s.ch(',');
+        }
+        // Fields 15-17: PDOP, HDOP, VDOP; 18: the system ID.
+        s.number(pdop_).ch(',').number(hdop_).ch(',').number(vdop_).ch(',').ch(info.systemId);
+      });
     }
-    // Fields 15-17: PDOP, HDOP, VDOP; 18: the system ID.
-    s.number(pdop_).ch(',').number(hdop_).ch(',').number(vdop_).ch(',').ch(info.systemId);
-    s.finish(out);
   }
 }
 
@@ -53,7 +65,7 @@ void TTarnNMEAGenerator::appendConstellationGSV(std::string& out) const {
   for (const Constellation c : kConstellations) {
     if (!format_.constellations.contains(c)) continue;
     const ConstellationInfo& info = constellationInfo(c);
-    const TSatellite* inView[64];
+    const TSatellite* inView[kMostSatellites];
     unsigned count = 0;
     for (std::uint16_t number = 1; number <= info.count; ++number) {
       const TSatellite* sat = satellite(c, number);

@@ -27,8 +27,11 @@ struct OutputWindow : test::TestWindow {
   }
   QComboBox* cmbProfile = get<QComboBox>("cmbProfile");
   QComboBox* cmbZda = get<QComboBox>("cmbZda");
+  QCheckBox* cbGlonass = get<QCheckBox>("cbGlonass");
   QCheckBox* cbGalileo = get<QCheckBox>("cbGalileo");
+  QCheckBox* cbBeidou = get<QCheckBox>("cbBeidou");
   QLineEdit* efTalker = get<QLineEdit>("efTalker");
+  QLabel* lblTalkerProblem = get<QLabel>("lblTalkerProblem");
   QCheckBox* cbTcp = get<QCheckBox>("cbTcp");
   QSpinBox* efTcpPort = get<QSpinBox>("efTcpPort");
   QLabel* lblTcpAddress = get<QLabel>("lblTcpAddress");
@@ -78,7 +81,8 @@ TEST(OutputGroup, KeepsItsSettingsInTheAdvancedGroupAndReadsTheFormerOneOnce) {
     win.cmbProfile->setCurrentIndex(1);
     EXPECT_TRUE(win.cbGalileo->isEnabled());
     win.cbGalileo->click();
-    win.cmbZda->setCurrentIndex(1);
+    EXPECT_EQ(win.cmbZda->currentText(), "standard") << "nmea41's own";
+    win.cmbZda->setCurrentIndex(0);
     win.cbTcp->click();
     win.efTcpPort->setValue(2947);
     OutputWindow::retype(win.efUdpTargets, "[::1]:10110, gps.example:4000");
@@ -94,7 +98,7 @@ TEST(OutputGroup, KeepsItsSettingsInTheAdvancedGroupAndReadsTheFormerOneOnce) {
   stored.beginGroup("Advanced");
   EXPECT_EQ(stored.childKeys().size(), 30) << "with the Motion, File mode and Control groups'";
   const std::pair<const char*, const char*> kept[] = {
-      {"cmbProfile_ItemIndex", "1"},  {"cmbZda_ItemIndex", "1"},
+      {"cmbProfile_ItemIndex", "1"},  {"cmbZda_ItemIndex", "0"},
       {"cbGalileo_Checked", "False"}, {"cbGps_Checked", "True"},
       {"efTalker_Text", "XY"},        {"cbTcp_Checked", "True"},
       {"efTcpPort_Value", "2947"},    {"efUdpTargets_Text", "[::1]:10110, gps.example:4000"},
@@ -105,11 +109,21 @@ TEST(OutputGroup, KeepsItsSettingsInTheAdvancedGroupAndReadsTheFormerOneOnce) {
   OutputWindow again;
   again.showAndWait();
   EXPECT_EQ(again.cmbProfile->currentText(), "nmea41");
+  EXPECT_EQ(again.cmbZda->currentText(), "classic") << "the choice, not the profile's own";
   EXPECT_FALSE(again.cbGalileo->isChecked());
   EXPECT_EQ(again.efTalker->text(), "XY");
   EXPECT_TRUE(again.efTcpPort->isEnabled()) << "follows the restored cbTcp";
   EXPECT_EQ(again.efTickPhase->value(), 120);
+  // One talker takes one system: with three it is left out, and says why.
+  EXPECT_EQ(again.g().outputFormat().talker, "");
+  EXPECT_EQ(again.lblTalkerProblem->text().toStdString(),
+            "One talker for every sentence takes one satellite system: under one talker the "
+            "satellites of several would share numbers in GSV. The talker is left out.");
+  again.cbGlonass->click();
+  again.cbBeidou->click();
+  again.apply();
   EXPECT_EQ(again.g().outputFormat().talker, "XY");
+  EXPECT_EQ(again.lblTalkerProblem->text(), "");
 }
 
 TEST(OutputGroup, TheDefaultsKeepTheClassicSentencesAndNmea41SendsGnOnTheVirtualPort) {

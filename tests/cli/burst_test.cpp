@@ -134,6 +134,19 @@ TEST(CliBurst, WritesTheOutputFormatAsked) {
       {{"--talker", "II", "--sentences", "GPRMC"},
        "$IIRMC,123519.000,A,0000.0000,N,00000.0000,E,0,0,230324,0,W,A*17\r\n"},
       {{"--zda", "Standard", "--sentences", "GPZDA"}, "$GPZDA,123519.000,23,03,2024,00,00*5D\r\n"},
+      // nmea41's own ZDA is the standard one; the classic one on request.
+      {{"--profile", "nmea41", "--sentences", "GPZDA"},
+       "$GNZDA,123519.000,23,03,2024,00,00*43\r\n"},
+      {{"--profile", "nmea41", "--zda", "classic", "--sentences", "GPZDA"},
+       "$GNZDA,123519.000,23032024,00,00*43\r\n"},
+      // 36 km/h are 36 / 1.852 = 19.4384 knots, and 19.44 knots 36.0029 km/h;
+      // 359.999 degrees round to 360, written 0; magnetic 359.999 + 3.1 W.
+      {{"--profile", "nmea41", "--speed", "36", "--heading", "359.999", "--mag-var", "3.1W",
+        "--sentences", "GPVTG,GPRMC"},
+       "$GNVTG,0,T,3.1,M,19.44,N,36.00,K,A*2C\r\n"
+       "$GNRMC,123519.000,A,0000.0000,N,00000.0000,E,19.44,0,230324,3.1,W,A,V*6E\r\n"},
+      {{"--heading", "359.999", "--speed-knots", "5", "--sentences", "GPRMC"},
+       "$GPRMC,123519.000,A,0000.0000,N,00000.0000,E,5,0,230324,0,W,A*05\r\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = fix;
@@ -234,6 +247,11 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
        2,
        "waymock-cli: --talker: \"GPS\" is not two uppercase letters, such as GN or GP.\n" +
            kSeeHelp},
+      {{"--profile", "nmea41", "--talker", "GN"},
+       2,
+       "waymock-cli: --talker: One talker for every sentence takes one satellite system: under "
+       "one talker the satellites of several would share numbers in GSV. Choose one with "
+       "--constellations, or leave the talker out.\n"},
       // A runtime failure.
       {{"--satellites", (dir / "missing.ini").string()},
        1,

@@ -255,6 +255,26 @@ TEST(ControlRun, ACountedRunEndsWhenDropoutsRemoveItsBursts) {
   EXPECT_EQ(sim.process->waitForExit(10s), 0) << sim.process->err();
 }
 
+// In the nmea41 profile km/h and knots are related by 1.852 both ways: a
+// speed set in km/h, in knots or by a motion reads alike in the sentences and
+// in the status. The magnetic course follows the motion's course: 350 + 20 W.
+TEST(ControlRun, Nmea41SpeedsAgreeInTheSentencesAndTheStatus) {
+  Simulator sim({"--interval", "0.1", "--lat-step", "0", "--lon-step", "0", "--profile", "nmea41",
+                 "--constellations", "gps", "--mag-var", "20W"});
+  ASSERT_GE(sim.reader, 0) << sim.process->err();
+  const auto speedKmh = [&] { return json::parse(sim.ctl({"status"}).out)["fix"]["speed_kmh"]; };
+  ASSERT_EQ(sim.ctl({"set", "--speed", "36"}).exitCode, 0);
+  burstsBefore(sim, ",19.44,N,36.00,K,");  // 36 / 1.852 = 19.4384 knots
+  EXPECT_NEAR(speedKmh().get<double>(), 36, 1e-9);
+  ASSERT_EQ(sim.ctl({"set", "--speed-knots", "10"}).exitCode, 0);
+  burstsBefore(sim, ",10,N,19,K,");
+  EXPECT_NEAR(speedKmh().get<double>(), 18.52, 1e-9);
+  ASSERT_EQ(sim.ctl({"move", "--speed", "36", "--heading", "350"}).exitCode, 0);
+  burstsBefore(sim, "VTG,350,T,10,M,19.44,N,36.00,K,");
+  EXPECT_NEAR(speedKmh().get<double>(), 36, 1e-9);
+  sim.process->stop();
+}
+
 struct FaultCase {
   const char* event;  // the scenario's event, without "at" and the duration
   bool once;

@@ -56,6 +56,9 @@ TEST(SimulatorSettings, SettingsWithTheirFallbacks) {
   ApplySettings(s, g, steps, udp);
   EXPECT_EQ(udp.host(), "127.0.0.1");
   EXPECT_EQ(udp.port(), 10110);
+  s.outputProfile = "nmea41";  // km/h become knots by the nautical mile
+  ApplySettings(s, g, steps, udp);
+  EXPECT_EQ(g.Speed(), 100 / 1.852L);
 }
 
 TEST(SimulatorSettings, TheOutputFormatFollowsTheAdvancedSettings) {
@@ -68,14 +71,20 @@ TEST(SimulatorSettings, TheOutputFormatFollowsTheAdvancedSettings) {
   s.beidouSatellites = false;
   const generator::OutputFormat format = outputFormatOf(s);
   EXPECT_EQ(format.profile, generator::OutputProfile::nmea41);
-  EXPECT_EQ(format.zda, generator::ZdaForm::standard);
+  EXPECT_EQ(generator::zdaFormOf(format), generator::ZdaForm::standard);
+  s.zdaForm = "classic";
+  EXPECT_EQ(generator::zdaFormOf(outputFormatOf(s)), generator::ZdaForm::classic);
   EXPECT_EQ(format.constellations,
             (generator::Constellations{Constellation::gps, Constellation::galileo}));
-  // A talker that is not two uppercase letters counts as none.
+  // A talker that is not two uppercase letters counts as none, and so does
+  // one for several systems.
+  s.galileoSatellites = false;
   for (const std::string talker : {"GP", "G", "gp", "GPS"}) {
     s.talker = talker;
     EXPECT_EQ(outputFormatOf(s).talker, talker == "GP" ? "GP" : "") << talker;
   }
+  s.galileoSatellites = true;
+  EXPECT_EQ(outputFormatOf(s).talker, "");
 }
 
 TEST(SimulatorSettings, AnIntervalBeyondTheTimerWaitsTheLongestItCan) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <memory>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -154,6 +157,34 @@ TEST_F(WorkedExample, NumberFields) {
   EXPECT_NE(gen.GetGPRMC().find(",230324,3.1,,A*"), std::string::npos);
   gen.SetMagnetic_Variation_Direction(TCardinalPoint::cpEast);
   EXPECT_NE(gen.GetGPRMC().find(",230324,3.1,E,A*"), std::string::npos);
+}
+
+// VTG's km/h, the knots over 0.5397 to 15 significant digits, against the C
+// library's text of the extended quotient (kmh_reference), for 400
+// two-decimal speeds up to 20,000 knots: the quotient must not pass through a
+// double, which misses the last digit of about one in 75.
+TEST_F(WorkedExample, VtgKilometresPerHourAreTheExtendedQuotientRounded) {
+  std::vector<std::string> speeds = {"8490.38", "5187.30"};
+  std::mt19937 random(28);
+  std::uniform_int_distribution<int> hundredths(0, 2'000'000);
+  while (speeds.size() < 400) {
+    const int h = hundredths(random);
+    speeds.push_back(std::to_string(h / 100) + (h % 100 < 10 ? ".0" : ".") +
+                     std::to_string(h % 100));
+  }
+  std::string input;
+  for (const std::string& knots : speeds) input += knots + "\n";
+  const test::ProcessResult reference = test::runProcess({WAYMOCK_KMH_REFERENCE}, input);
+  ASSERT_EQ(reference.exitCode, 0) << reference.err;
+  std::istringstream expected(reference.out);
+  for (const std::string& knots : speeds) {
+    long double value = 0;
+    std::from_chars(knots.data(), knots.data() + knots.size(), value);
+    gen.SetSpeed(value);
+    std::string want;
+    std::getline(expected, want);
+    EXPECT_EQ(field(gen.GetGPVTG(), 7), want) << knots;
+  }
 }
 
 TEST_F(WorkedExample, EveryLineCarriesItsOwnChecksum) {

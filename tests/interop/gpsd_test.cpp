@@ -354,6 +354,51 @@ TEST(GpsdDecode, TakesTheTimeFromTheStandardZdaOnly) {
   }
 }
 
+// Satellite numbers above 32 in the nmea41 profile as gpsd 3.22 reads them.
+// The GSV runs give Galileo 33-36 and BeiDou 33-63 their systems (gnssid 2 and
+// 3, PRN 300 + n and 400 + n), never used; but a GNGSA's numbers from 33 on
+// are SBAS numbers to gpsd (it takes the system ID for a signal ID): those not
+// also in view under the same svid come up as SBAS satellites of their own
+// (gnssid 1, svid number + 87, the number as PRN), used, and uSat counts them.
+TEST(GpsdDecode, TakesGsaNumbersAbove32ForSbas) {
+  const std::string gpsdecode = requireProgram("gpsdecode", "gpsd-clients");
+  if (gpsdecode.empty()) GTEST_SKIP() << "(failed above)";
+  TempDir dir;
+  std::string file = "[3]\r\nActive=1\r\nElevation=45\r\nAzimuth=120\r\nSNR=40\r\n";
+  const auto add = [&](const char* system, int from, int to) {
+    for (int n = from; n <= to; ++n) {
+      file.append("[").append(system).append(std::to_string(n));
+      file.append("]\r\nActive=1\r\nElevation=30\r\nAzimuth=100\r\nSNR=30\r\n");
+    }
+  };
+  add("GA", 33, 36);
+  add("GB", 33, 40);
+  writeFile(dir / "satellites.ini", file);
+  std::string log;
+  for (const char* utc : {"2024-03-23T12:35:18Z", "2024-03-23T12:35:19Z"}) {
+    const ProcessResult burst = runProcess({cliPath(), "burst", "--utc", utc, "--profile", "nmea41",
+                                            "--satellites", (dir / "satellites.ini").string()});
+    ASSERT_EQ(burst.exitCode, 0) << burst.err;
+    log += burst.out;
+  }
+  const ProcessResult decoded = runProcess({gpsdecode, "-j"}, log);
+  std::optional<json> sky;
+  for (const json& r : jsonLines(decoded.out)) {
+    if (r.value("class", "") == "SKY") sky = r;
+  }
+  ASSERT_TRUE(sky.has_value()) << decoded.out << decoded.err;
+  // PRN gnssid:svid, and "+" for used.
+  std::string seen;
+  for (const json& s : (*sky)["satellites"]) {
+    seen += std::to_string(s["PRN"].get<int>()) + " " + std::to_string(s["gnssid"].get<int>()) +
+            ":" + std::to_string(s["svid"].get<int>()) + (s["used"].get<bool>() ? "+ " : " ");
+  }
+  EXPECT_EQ(seen,
+            "3 0:3+ 333 2:33 334 2:34 335 2:35 336 2:36 433 3:33 434 3:34 435 3:35 436 3:36 "
+            "37 1:124+ 38 1:125+ 39 1:126+ 40 1:127+ ");  // the last four never sent
+  EXPECT_EQ(sky->value("uSat", 0), 5) << "GPS 3 and four phantoms";
+}
+
 }  // namespace
 }  // namespace waymock::test
 
@@ -414,12 +459,14 @@ TEST_F(GpsdTest, ReportsNoFixWhileAScriptCutsItAndTheMovedFixAfter) {
 
 // The example route into the virtual port at 72 km/h, turning back at the end:
 // each fix gpsd reports lies where the route puts it at the sentence's own time
-// (the track's: --use-track-time), 20 m for each second since the first point.
+// (the track's: --use-track-time), 20 m for each second since the first point,
+// its magnetic course with it.
 TEST_F(GpsdTest, FollowsTheRouteAtTheDistanceItsTimeGives) {
   const std::string device = (dir_ / "gps").string();
   BackgroundProcess simulator({cliPath(), "run", "--route", kExampleRoute, "--route-speed", "72",
                                "--route-end", "reverse", "--use-track-time", "--interval", "0.2",
-                               "--satellites", satellites_, "--virtual=" + device});
+                               "--mag-var", "2.5W", "--satellites", satellites_,
+                               "--virtual=" + device});
   ASSERT_TRUE(simulator.waitForOutput(
       [](const std::string& out) { return out.find("$GPGSV") != std::string::npos; }, 10s))
       << simulator.err();
@@ -457,6 +504,10 @@ TEST_F(GpsdTest, FollowsTheRouteAtTheDistanceItsTimeGives) {
                                              latitude, longitude, metres);
     EXPECT_LT(metres, 0.5) << tpv.dump();
     EXPECT_NEAR(tpv["speed"].get<double>(), 20, 0.01) << tpv.dump();
+    // The magnetic course follows the route's: true + 2.5 W.
+    EXPECT_NEAR(std::remainder(tpv["magtrack"].get<double>() - tpv["track"].get<double>(), 360),
+                2.5, 0.011)
+        << tpv.dump();
   }
   EXPECT_EQ(simulator.stop(), 0) << simulator.err();
 }

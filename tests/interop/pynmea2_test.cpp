@@ -188,15 +188,16 @@ TEST_P(Pynmea2Test, ParsesEverySentenceAndReadsTheValuesBack) {
   }
 }
 
-// The nmea41 profile with the standard ZDA: every sentence parses, the values
-// come back per constellation, and pynmea2 reads the date from ZDA.
+// The nmea41 profile with its own ZDA, the standard one: every sentence
+// parses, the values come back per constellation, and pynmea2 reads the date
+// from ZDA.
 TEST(Pynmea2Nmea41, ParsesEverySentenceAndTheStandardZdaDate) {
   TempDir dir;
   writeFile(dir / "satellites.ini", std::string(kSatelliteFile) + kConstellationSatellites);
   const ProcessResult burst =
       runProcess({cliPath(), "burst", "--satellites", (dir / "satellites.ini").string(), "--utc",
                   "2024-03-23T12:35:19Z", "--lat", "48:07:02.28N", "--lon", "011:31:00E",
-                  "--speed-knots", "22.4", "--profile", "nmea41", "--zda", "standard"});
+                  "--speed-knots", "22.4", "--profile", "nmea41"});
   ASSERT_EQ(burst.exitCode, 0) << burst.err;
   const ProcessResult read = runProcess({kPython, kReader}, burst.out);
   ASSERT_EQ(read.exitCode, 0) << read.err;
