@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -20,6 +21,10 @@ inline double secondsOf(std::chrono::microseconds duration) {
 }
 inline double unixSecondsOf(TrackTime time) {
   return secondsOf(time.time_since_epoch());
+}
+// Seconds since 1970 as a track's time, to the nearest microsecond.
+inline TrackTime trackTimeAt(double unixSeconds) {
+  return TrackTime(std::chrono::microseconds(std::llround(unixSeconds * 1e6)));
 }
 
 // One point of a route or track. Positions are decimal degrees in the map

@@ -242,7 +242,7 @@ std::optional<TrackTime> RouteBuilder::time(std::string_view text, std::size_t n
     // Other number forms ("1.7145576E+09", as spreadsheets write) to the
     // microsecond a double holds.
     if (const auto number = parseDecimal(text); number && std::fabs(*number) < 1e12) {
-      const TrackTime time(microseconds(std::llround(*number * 1e6)));
+      const TrackTime time = trackTimeAt(*number);
       if (inYears(time)) return time;
     }
     if (const auto value = parseIsoTime(text)) return value;
