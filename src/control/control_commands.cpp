@@ -8,6 +8,7 @@
 #include "control/control_target.h"
 #include "control/fault_schedule.h"
 #include "support/error.h"
+#include "support/printed_number.h"
 
 namespace waymock::control {
 
@@ -176,7 +177,7 @@ json ControlCommands::status(const json&) {
   json reply = target_.status();
   reply["ok"] = true;
   reply["faults"] = faults_.activeNames();
-  reply["run_seconds"] = faults_.runSeconds();
+  reply["run_seconds"] = printedNumber(faults_.runSeconds());
   return reply;
 }
 
@@ -284,7 +285,7 @@ std::string faultStreamLine(const FaultEvent& event) {
   return json{{"event", "fault"},
               {"type", faultName(event.fault->type)},
               {"phase", event.begins ? "begins" : "ends"},
-              {"run_seconds", event.runSeconds}}
+              {"run_seconds", printedNumber(event.runSeconds)}}
       .dump();
 }
 
