@@ -9,6 +9,7 @@
 #include "control/fault_schedule.h"
 #include "support/error.h"
 #include "support/printed_number.h"
+#include "support/value_bounds.h"
 
 namespace waymock::control {
 
@@ -189,8 +190,8 @@ json ControlCommands::set(const json& r) {
   }
   c.latitude = optionalNumber(r, "lat", -90, 90);
   c.longitude = optionalNumber(r, "lon", -180, 180);
-  c.altitude = optionalNumber(r, "alt", -1000, 100000);
-  c.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  c.altitude = optionalNumber(r, "alt", kMinAltitude, kMaxAltitude);
+  c.speedKmh = optionalNumber(r, "speed_kmh", 0, kMaxSpeedKmh);
   if (const auto knots = optionalNumber(r, "speed_knots", 0, 5000)) c.speedKmh = *knots / 0.5397;
   c.heading = optionalNumber(r, "heading", 0, 360, true);
   c.pdop = optionalNumber(r, "pdop", 0, 99.99);
@@ -229,7 +230,7 @@ json ControlCommands::move(const json& r) {
     target_.move(m);
     return ok();
   }
-  m.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  m.speedKmh = optionalNumber(r, "speed_kmh", 0, kMaxSpeedKmh);
   m.heading = optionalNumber(r, "heading", 0, 360, true);
   if (r.contains("route")) {
     if (!r["route"].is_string() || r["route"].get<std::string>().empty()) {
