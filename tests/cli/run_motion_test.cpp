@@ -115,6 +115,24 @@ TEST(RunMotionCli, SpeedAndHeadingCrossesTheEquatorAndThe180thMeridian) {
   EXPECT_LT(sent.back().longitude, 0);
 }
 
+// The track's own date in the sentences, in every year a route may name.
+TEST(RunMotionCli, TrackTimesOfAnyFourDigitYearReachTheSentences) {
+  test::TempDir dir;
+  for (const std::string year : {"0000", "1600", "2263", "9999"}) {
+    SCOPED_TRACE(year);
+    const auto route = dir / (year + ".csv");
+    test::writeFile(route, "lat,lon,time\n0,0," + year + "-12-31T23:59:58.25Z\n0,0.001," + year +
+                               "-12-31T23:59:59Z\n");
+    const auto r = runProcess({cliPath(), "run", "--route", route.string(), "--route-time",
+                               "--use-track-time", "--count", "1", "--sentences", "GPZDA,GPRMC",
+                               "--virtual=" + (dir / "gps").string()},
+                              {}, std::chrono::seconds(10), {kLocale});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("$GPZDA,235958.250,3112" + year + ",00,00*"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",3112" + year.substr(2) + ",0,W,A*"), std::string::npos) << r.out;
+  }
+}
+
 TEST(RunMotionCli, SaysWhatIsWrongWithTheMotionOptions) {
   test::TempDir dir;
   const std::string plain = (dir / "plain.csv").string();

@@ -128,6 +128,20 @@ TEST(RouteMotion, TrackTimeKeepsTheRecordedSpeedsAndStops) {
   EXPECT_NEAR(*motion.progress().secondsLeft, 51, 1e-9);
 }
 
+// Three points at one place: the fix stands there, at speed 0, however the
+// route ends and whatever speed it is followed at.
+TEST(RouteMotion, ARouteWithoutLengthStandsStillAtSpeedZero) {
+  Route still;
+  still.points = {pointAt(54.3, 10.1), pointAt(54.3, 10.1), pointAt(54.3, 10.1)};
+  for (const RouteEnd end : {RouteEnd::stop, RouteEnd::loop, RouteEnd::reverse}) {
+    RouteMotion motion(still, {false, 10, 1}, end, false);
+    motion.advance(5);
+    EXPECT_EQ(motion.fix().speed, 0);
+    EXPECT_EQ(motion.fix().position.latitude, 54.3);
+    EXPECT_EQ(motion.fix().position.longitude, 10.1);
+  }
+}
+
 TEST(MakeMotion, SaysWhySettingsCannotMove) {
   test::TempDir dir;
   const std::string plain = (dir / "plain.csv").string();
