@@ -455,6 +455,7 @@ TEST(RouteReader, FormatByContentThenByName) {
       {"a.nma", "", RouteFormat::nmea},
       {"a.log", "54,10", RouteFormat::nmea},
       {"a.txt", "junk $GPGGA,", RouteFormat::nmea},
+      {"a.txt", "$GNRMC,", RouteFormat::nmea},
       {"a", "54,10", RouteFormat::csv},
   };
   for (const auto& c : cases) EXPECT_EQ(routeFormat(c.name, c.text), c.format) << c.name;
