@@ -14,8 +14,7 @@ namespace {
 
 constexpr long double kUnixEpochDays = 25'569;  // 1970-01-01 as a day count
 // 9999-12-31T23:59:59.999Z, the last time the sentences can carry.
-const TDateTime kLastSentenceTime =
-    encodeDateTime({9999, 12, 31, 23, 59, 59, 999});
+const TDateTime kLastSentenceTime = encodeDateTime({9999, 12, 31, 23, 59, 59, 999});
 
 }  // namespace
 
@@ -64,8 +63,8 @@ void Simulation::moveMotion(std::optional<TDateTime> epoch) {
     // the epoch.
     const auto epochTime = std::chrono::nanoseconds(
         std::llround((static_cast<long double>(*epoch) - kUnixEpochDays) * 86'400e9L));
-    now -= std::chrono::duration_cast<std::chrono::steady_clock::duration>(realtimeNow() -
-                                                                           epochTime);
+    now -=
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(realtimeNow() - epochTime);
     if (!firstEpoch_) firstEpoch_ = epoch;
     // Milliseconds since the first epoch, what the time fields tell apart.
     motion_->setBurstNumber(static_cast<std::uint64_t>(

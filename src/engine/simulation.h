@@ -68,9 +68,10 @@ class Simulation : public Transmitter {
   // wins over an `epoch`). With an epoch the fix is the one for that time,
   // however late the tick comes, and its random part (noise) is drawn for the
   // epoch, so a seed gives each burst the same error whatever ticks a load
-  // skipped; without one, for the tick's turn since the restart. Null, the default, keeps the steps; the satellites
-  // turn either way. A front end with a motion disables Forward, Back and the
-  // position sliders, and changes speed and heading through motion()->steer.
+  // skipped; without one, for the tick's turn since the restart. Null, the
+  // default, keeps the steps; the satellites turn either way. A front end with
+  // a motion disables Forward, Back and the position sliders, and changes speed
+  // and heading through motion()->steer.
   void setMotion(std::unique_ptr<motion::Motion> motion);
   // Null without a motion. For progress(), jumpTo() and steer(); its fix()
   // is the one the last tick sent.

@@ -65,8 +65,8 @@ std::optional<std::int64_t> dayOf(std::string_view field) {
 
 // Decimal degrees of a ddmm.mmmm / dddmm.mmmm field and its hemisphere,
 // negative for `negative` ("S", "W"); nothing unless both are there.
-std::optional<double> degreesOf(std::string_view field, std::string_view hemisphere,
-                                char positive, char negative) {
+std::optional<double> degreesOf(std::string_view field, std::string_view hemisphere, char positive,
+                                char negative) {
   const auto parts = receiver::nmea::splitCoordinate(field);
   if (!parts || field.find_first_not_of("0123456789.") != std::string_view::npos ||
       hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) {

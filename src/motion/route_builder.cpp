@@ -136,9 +136,9 @@ std::optional<TrackTime> parseIsoTime(std::string_view text) {
   if (!at.atEnd() || *hour > 23 || *minute > 59 || *second > 60) return std::nullopt;
   const auto days = unixDay(*year, *month, *day);
   if (!days) return std::nullopt;
-  return TrackTime(seconds(*days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second -
-                           offset * 60) +
-                   fraction);
+  return TrackTime(
+      seconds(*days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second - offset * 60) +
+      fraction);
 }
 
 std::optional<TrackTime> parseUnixSeconds(std::string_view text) {

@@ -169,7 +169,8 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
        "waymock-cli: --speed: \"-5\" is out of range; it must be from 0 to 10000.\n" + kSeeHelp},
       {{"--speed-knots", "-0.1"},
        2,
-       "waymock-cli: --speed-knots: \"-0.1\" is out of range; it must be from 0 to 5000.\n" + kSeeHelp},
+       "waymock-cli: --speed-knots: \"-0.1\" is out of range; it must be from 0 to 5000.\n" +
+           kSeeHelp},
       {{"--lat", "90.5"},
        2,
        "waymock-cli: --lat: \"90.5\" is out of range; it must be from -90 to 90.\n"},

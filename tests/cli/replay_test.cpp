@@ -267,9 +267,10 @@ TEST(CliReplay, AModernReceiversLogReplaysWithModern) {
             (std::vector<std::string>{"5", "3", "45", "120"}));
   // In the nmea41 profile every constellation's satellites of the log go out
   // again, GPS 03 with its L1 signal's SNR (40, not L5's 38).
-  const auto whole = runProcess({cliPath(), "replay", "--modern", "--profile", "nmea41",
-                                 log.string(), "--delay", "0", "--virtual=" + (dir / "port").string()},
-                                {}, 10s);
+  const auto whole =
+      runProcess({cliPath(), "replay", "--modern", "--profile", "nmea41", log.string(), "--delay",
+                  "0", "--virtual=" + (dir / "port").string()},
+                 {}, 10s);
   ASSERT_EQ(whole.exitCode, 0) << whole.err;
   const std::string last = bursts(whole.out).at(2);
   for (const char* sent : {"$GPGSV,2,1,05,03,45,120,40,07,20,300,35,12,60,045,44,19,15,210,09,1*",

@@ -64,15 +64,15 @@ TEST(RouteInfoCli, JsonWithoutTimesAndAcrossThe180thMeridian) {
 // modern receiver's log (GN talkers) is a route too.
 TEST(RouteInfoCli, DurationsAreExactAndModernLogsAreRoutes) {
   test::TempDir dir;
-  test::writeFile(dir / "timed.csv", "lat,lon,time\n48,11,1714557600.1\n48.001,11,"
-                                     "2024-05-01T10:00:01.2Z\n");
+  test::writeFile(dir / "timed.csv",
+                  "lat,lon,time\n48,11,1714557600.1\n48.001,11,"
+                  "2024-05-01T10:00:01.2Z\n");
   const auto text = runProcess({cliPath(), "route-info", (dir / "timed.csv").string()});
   EXPECT_NE(text.out.find("\nDuration: 1.1 s (0:00:01), 2024-05-01T10:00:00.1Z to "
                           "2024-05-01T10:00:01.2Z\n"),
             std::string::npos)
       << text.out;
-  const auto asJson =
-      runProcess({cliPath(), "route-info", "--json", (dir / "timed.csv").string()});
+  const auto asJson = runProcess({cliPath(), "route-info", "--json", (dir / "timed.csv").string()});
   EXPECT_NE(asJson.out.find("\"duration_s\": 1.1,"), std::string::npos) << asJson.out;
 
   test::writeFile(dir / "modern.log", receiver::test::nmea411Log());

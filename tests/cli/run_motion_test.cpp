@@ -123,10 +123,10 @@ TEST(RunMotionCli, TrackTimesOfAnyFourDigitYearReachTheSentences) {
     const auto route = dir / (year + ".csv");
     test::writeFile(route, "lat,lon,time\n0,0," + year + "-12-31T23:59:58.25Z\n0,0.001," + year +
                                "-12-31T23:59:59Z\n");
-    const auto r = runProcess({cliPath(), "run", "--route", route.string(), "--route-time",
-                               "--use-track-time", "--count", "1", "--sentences", "GPZDA,GPRMC",
-                               "--virtual=" + (dir / "gps").string()},
-                              {}, std::chrono::seconds(10), {kLocale});
+    const auto r = runProcess(
+        {cliPath(), "run", "--route", route.string(), "--route-time", "--use-track-time", "--count",
+         "1", "--sentences", "GPZDA,GPRMC", "--virtual=" + (dir / "gps").string()},
+        {}, std::chrono::seconds(10), {kLocale});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("$GPZDA,235958.250,3112" + year + ",00,00*"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(",3112" + year.substr(2) + ",0,W,A*"), std::string::npos) << r.out;
@@ -167,8 +167,7 @@ TEST(RunMotionCli, SaysWhatIsWrongWithTheMotionOptions) {
        "waymock-cli: --speed: \"1e300\" is out of range; it must be from 0 to 10000." + help},
       {{"--alt", "-1000.5"},
        2,
-       "waymock-cli: --alt: \"-1000.5\" is out of range; it must be from -1000 to 100000." +
-           help},
+       "waymock-cli: --alt: \"-1000.5\" is out of range; it must be from -1000 to 100000." + help},
       {{"--move", "speed-heading", "--noise", "1e9"},
        2,
        "waymock-cli: --noise: \"1e9\" is out of range; it must be from 0 to 10000." + help},

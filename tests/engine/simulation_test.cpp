@@ -10,8 +10,8 @@
 
 #include <condition_variable>
 #include <map>
-#include <numbers>
 #include <mutex>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <thread>
@@ -410,8 +410,9 @@ TEST_F(SimulationMotionTest, ALateTickSendsThePositionOfItsEpoch) {
       std::make_unique<motion::SpeedHeadingMotion>(motion::GeoPoint{0, 0}, 10'000.0, 90.0, false));
   const double late[] = {0.05, 0.45, 0.001, 0.3, 0.05};
   for (int k = 0; k < 5; ++k) {
-    now = std::chrono::steady_clock::time_point(std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::duration<double>(k + late[k])));
+    now =
+        std::chrono::steady_clock::time_point(std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>(k + late[k])));
     simulation.tick(epochAt(k));
     const double metres =
         simulation.motion()->fix().position.longitude * std::numbers::pi / 180 * 6'378'137;

@@ -13,8 +13,7 @@ namespace {
 
 RoutePoint pointAt(double latitude, double longitude, std::optional<double> time = std::nullopt,
                    std::optional<double> altitude = std::nullopt) {
-  return {latitude, longitude, altitude,
-          time ? std::optional(trackTimeAt(*time)) : std::nullopt};
+  return {latitude, longitude, altitude, time ? std::optional(trackTimeAt(*time)) : std::nullopt};
 }
 
 // Two segments east along the equator, 0.01 degrees each.
