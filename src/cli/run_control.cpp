@@ -18,7 +18,6 @@
 #include "platform/control_socket.h"
 #include "platform/socket_address.h"
 #include "support/error.h"
-#include "support/printed_number.h"
 #include "support/shown_text.h"
 #include "support/units.h"
 
@@ -231,15 +230,15 @@ nlohmann::json RunControl::motionJson() const {
   const motion::Motion* m = simulation_.motion();
   if (m == nullptr) {
     return {{"model", "steps"},
-            {"lat_step", printedNumber(simulation_.settings.latitudeShortStep)},
-            {"lon_step", printedNumber(simulation_.settings.longitudeShortStep)}};
+            {"lat_step", static_cast<double>(simulation_.settings.latitudeShortStep)},
+            {"lon_step", static_cast<double>(simulation_.settings.longitudeShortStep)}};
   }
   const motion::MotionProgress p = m->progress();
   nlohmann::json j = {{"model", p.total ? "route" : "moving"},
-                      {"speed_kmh", printedNumber(m->fix().speed * kKmhPerMetrePerSecond)},
-                      {"course", printedNumber(m->fix().course)},
-                      {"metres", printedNumber(p.done)}};
-  if (p.total) j["route_metres"] = printedNumber(*p.total);
+                      {"speed_kmh", m->fix().speed * kKmhPerMetrePerSecond},
+                      {"course", m->fix().course},
+                      {"metres", p.done}};
+  if (p.total) j["route_metres"] = *p.total;
   return j;
 }
 
@@ -255,7 +254,7 @@ nlohmann::json RunControl::status() const {
                               : "running"},
           {"motion", motionJson()},
           {"targets", {{"port", targets_.portName()}, {"udp", udp}, {"tcp", tcp}}},
-          {"interval", printedNumber(std::chrono::duration<long double>(interval_).count())},
+          {"interval", std::chrono::duration<double>(interval_).count()},
           {"bursts", bursts_}};
 }
 

@@ -32,6 +32,16 @@ json ok() {
   return {{"ok", true}};
 }
 
+// Every number of a reply in the shortest form that reads back: a speed of 30
+// km/h through metres a second and back is 30, not 30.000000000000004.
+void shortenNumbers(json& value) {
+  if (value.is_number_float()) {
+    value = printedNumber(value.get<double>());
+  } else if (value.is_structured()) {
+    for (json& item : value) shortenNumbers(item);
+  }
+}
+
 double numberIn(const json& request, const char* key, double low, double high, bool highOpen) {
   const json& value = request[key];
   if (!value.is_number() || !std::isfinite(value.get<double>())) {
@@ -178,7 +188,8 @@ json ControlCommands::status(const json&) {
   json reply = target_.status();
   reply["ok"] = true;
   reply["faults"] = faults_.activeNames();
-  reply["run_seconds"] = printedNumber(faults_.runSeconds());
+  reply["run_seconds"] = faults_.runSeconds();
+  shortenNumbers(reply);
   return reply;
 }
 

@@ -9,7 +9,6 @@
 #include "motion/motion_settings.h"
 #include "motion/speed_heading_motion.h"
 #include "support/error.h"
-#include "support/printed_number.h"
 #include "support/units.h"
 
 namespace waymock::control {
@@ -43,15 +42,15 @@ nlohmann::json fixJson(const generator::TTarnNMEAGenerator& g) {
                           {"azimuth", s->Azimuth()},
                           {"snr", s->SignalToNoiseRatio()}});
   }
-  // Each in the shortest form that reads back: 48.1173, not 48.117300000000004.
-  return {{"lat", printedNumber(g.LatitudeDegrees())},
-          {"lon", printedNumber(-g.LongitudeDegrees())},  // the generator counts west positive
-          {"alt", printedNumber(g.Altitude())},
-          {"speed_kmh", printedNumber(TTarnNMEAGenerator::KnotsToKmh(g.Speed()))},
-          {"heading", printedNumber(g.Heading())},
-          {"pdop", printedNumber(g.PDOP())},
-          {"hdop", printedNumber(g.HDOP())},
-          {"vdop", printedNumber(g.VDOP())},
+  const motion::GeoPoint here = mapPositionOf(g);
+  return {{"lat", here.latitude},
+          {"lon", here.longitude},
+          {"alt", static_cast<double>(g.Altitude())},
+          {"speed_kmh", static_cast<double>(TTarnNMEAGenerator::KnotsToKmh(g.Speed()))},
+          {"heading", static_cast<double>(g.Heading())},
+          {"pdop", static_cast<double>(g.PDOP())},
+          {"hdop", static_cast<double>(g.HDOP())},
+          {"vdop", static_cast<double>(g.VDOP())},
           {"satellites", satellites}};
 }
 
