@@ -37,13 +37,15 @@ NoisyMotion::NoisyMotion(std::unique_ptr<Motion> exact, double metres, std::uint
 void NoisyMotion::restart(const GeoPoint& start) {
   exact_->restart(start);
   burst_ = 0;
+  numbered_.reset();
   disturb();
 }
 
 void NoisyMotion::advance(double seconds) {
   exact_->advance(seconds);
+  burst_ = numbered_.value_or(burst_ + 1);
+  numbered_.reset();
   disturb();
-  ++burst_;
 }
 
 bool NoisyMotion::jumpTo(double metres) {

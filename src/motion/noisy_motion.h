@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "motion/motion.h"
 
@@ -24,7 +25,7 @@ class NoisyMotion final : public Motion {
   MotionProgress progress() const override { return exact_->progress(); }
   bool jumpTo(double metres) override;
   bool steer(double speed, double heading) override;
-  void setBurstNumber(std::uint64_t number) override { burst_ = number; }
+  void setBurstNumber(std::uint64_t number) override { numbered_ = number; }
 
  private:
   void disturb();
@@ -32,7 +33,8 @@ class NoisyMotion final : public Motion {
   std::unique_ptr<Motion> exact_;
   std::uint64_t seed_;
   double spread_;  // of each part, in metres
-  std::uint64_t burst_ = 0;
+  std::uint64_t burst_ = 0;                // of the fix
+  std::optional<std::uint64_t> numbered_;  // for the next advance
   MotionFix fix_;
 };
 
