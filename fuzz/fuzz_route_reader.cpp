@@ -19,7 +19,7 @@ using waymock::motion::RouteFormat;
 
 void check(const Route& route) {
   if (route.points.empty() || route.kind.empty()) std::abort();
-  std::optional<double> last;
+  std::optional<waymock::motion::TrackTime> last;
   for (const auto& p : route.points) {
     if (!(p.latitude >= -90 && p.latitude <= 90 && p.longitude >= -180 && p.longitude <= 180))
       std::abort();

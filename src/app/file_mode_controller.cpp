@@ -150,6 +150,7 @@ FileProgress FileModeController::progress() const {
   pace.delay = receiver_.Delay();
   progress.timeLeft = index_.timeLeft(progress.sent, pace);
   progress.replaying = driver_.replaying();
+  progress.modernOnly = index_.modernOnlyBursts();
   return progress;
 }
 

@@ -36,6 +36,7 @@ struct FileProgress {
   std::size_t total = 0;
   std::chrono::nanoseconds timeLeft{0};
   bool replaying = false;
+  std::size_t modernOnly = 0;  // bursts the receiver would begin in modern mode
 };
 
 // File mode: a recorded NMEA log replayed through the window's own receiver,

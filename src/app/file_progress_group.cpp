@@ -32,8 +32,10 @@ void FileProgressGroup::showProgress(const FileProgress& progress) {
     slider.setEnabled(false);
     return;
   }
-  ui_->lblFileProgress->setText(
-      QString::fromStdString(burstProgressText(progress.sent, progress.total, progress.timeLeft)));
+  ui_->lblFileProgress->setText(QString::fromStdString(
+      progress.total == 0 && progress.modernOnly > 0
+          ? modernLogText(progress.modernOnly)
+          : burstProgressText(progress.sent, progress.total, progress.timeLeft)));
   slider.setMaximum(static_cast<int>(std::max<std::size_t>(progress.total, 1) - 1));
   // The burst last sent; a slider held by the user stays where it is.
   if (!slider.isSliderDown()) {

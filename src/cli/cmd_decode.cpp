@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "cli/option_checks.h"
 #include "cli/receiver_json.h"
 #include "receiver/custom_gps_receiver.h"
+#include "receiver/modern_talkers.h"
 #include "support/error.h"
 #include "support/sentence_type.h"
 
@@ -86,10 +88,14 @@ std::string sentencesText(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " sentence" : " sentences");
 }
 
+// Decode reads a multi-constellation receiver's log as --modern would, when
+// the log's start says it is one (tellingSentence); this much of the input is
+// looked at for that before it is decoded.
+constexpr std::size_t kLookAhead = 64 * 1024;
+
 int runDecode(const DecodeOptions& options) {
   receiver::TTarnCustomGPSReceiver receiver;
   receiver.SetForceCheckSum(!options.noChecksum);
-  receiver.setModern(options.modern);
   if (!options.sentences.empty()) receiver.SetCommands(parseSentences(options.sentences));
 
   std::FILE* input = stdin;
@@ -108,18 +114,46 @@ int runDecode(const DecodeOptions& options) {
   const std::string name = options.file == "-" ? "standard input" : options.file;
   std::vector<char> buffer(options.block);
   LineEnds lineEnds;
+  // The input's start, until it tells how the log talks.
+  std::string ahead;
+  std::optional<bool> modern;
+  if (options.modern) modern = true;
+  const auto decide = [&](bool atEnd) {
+    const std::string_view telling = receiver::nmea::tellingSentence(ahead, options.noChecksum);
+    if (telling.empty() && !atEnd && ahead.size() < kLookAhead) return;
+    modern = !telling.empty() && !telling.starts_with("$GP");
+    if (*modern) {
+      std::cerr << "waymock-cli: " << name << " holds a multi-constellation receiver's sentences ("
+                << telling << "): read as with --modern.\n";
+    }
+    receiver.setModern(*modern);
+    for (std::size_t at = 0; at < ahead.size(); at += buffer.size())
+      receiver.ReceiveData(lineEnds.adapt(std::string_view(ahead).substr(at, buffer.size())));
+    ahead = {};
+  };
+  if (modern) receiver.setModern(true);
   for (;;) {
     const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), input);
-    if (n > 0) receiver.ReceiveData(lineEnds.adapt(std::string_view(buffer.data(), n)));
-    if (n < buffer.size()) break;
+    const bool atEnd = n < buffer.size();
+    if (modern) {
+      if (n > 0) receiver.ReceiveData(lineEnds.adapt(std::string_view(buffer.data(), n)));
+    } else {
+      ahead.append(buffer.data(), n);
+      decide(atEnd);
+    }
+    if (atEnd) break;
   }
   if (std::ferror(input)) throw RuntimeFailure("Cannot read " + name + ".");
 
   // Records of nothing would read as a fix at 0 degrees: say so instead.
   const auto& counts = receiver.sentenceCounts();
+  std::cout.flush();
   if (counts.checksumValid == 0 && counts.accepted == 0) {
-    std::cout.flush();
     throw RuntimeFailure("No NMEA in " + name + ": no line is a sentence with a valid checksum.");
+  }
+  if (counts.accepted == 0) {
+    throw RuntimeFailure("Nothing in " + name + " was decoded: " + sentencesText(counts.framed) +
+                         " read, all of them refused.");
   }
   if (!options.events) std::cout << jsonLine(recordsJson(receiver), 2) << '\n';
   std::cout.flush();
@@ -148,9 +182,12 @@ void addDecodeCommand(CLI::App& app, Action& action) {
       ->capture_default_str();
   cmd->add_flag("--modern", options->modern,
                 "Read a multi-constellation receiver's sentences: GN for the fix beside GP, the "
-                "GSV of GL, GA and GB beside GP, and a ZDA with its date in three fields");
+                "GSV of GL, GA and GB beside GP, and a ZDA with its date in three fields; "
+                "without it, input whose first fix is GN is read so too, and standard error "
+                "says so");
   cmd->add_flag("--events", options->events,
-                "Print one JSON line per event in firing order instead of the final records");
+                "Print one JSON line per event in firing order instead of the final records; "
+                "latitudes and longitudes as decimal degrees, north and east positive");
   cmd->callback([&action, options] { action = [options] { return runDecode(*options); }; });
 }
 

@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/fix_options.h"
 #include "cli/option_checks.h"
+#include "cli/output_options.h"
 #include "cli/port_options.h"
 #include "cli/stop_signals.h"
 #include "engine/file_relay.h"
@@ -33,6 +34,7 @@ struct ReplayOptions {
   bool loop = false;
   bool quiet = false;
   bool modern = false;
+  OutputOptions output;
   PortOptions ports;
 };
 
@@ -75,6 +77,7 @@ int replay(const ReplayOptions& o) {
 
   PortTargets targets(o.ports);
   generator::TTarnNMEAGenerator generator(systemClock(), targets.opener());
+  applyOutputOptions(o.output, generator);
   receiver::TTarnFileGPSReceiver receiver;
   receiver.setModern(o.modern);
   receiver::applyPace(receiver, {o.delay, o.paced, rate, o.loop});
@@ -160,7 +163,9 @@ void addReplayCommand(CLI::App& app, Action& action) {
   cmd->add_flag("-q,--quiet", options->quiet, "Do not echo the bursts on standard output");
   cmd->add_flag("--modern", options->modern,
                 "Read a multi-constellation receiver's log: GN fix sentences beside GP, the GSV "
-                "of GL, GA and GB beside GP, and bursts beginning with $GNRMC as well as $GPRMC");
+                "of GL, GA and GB beside GP, and bursts beginning with $GNRMC as well as $GPRMC; "
+                "with --profile nmea41 every constellation's satellites are sent on");
+  addOutputOptions(*cmd, options->output);
   addPortOptions(*cmd, options->ports);
   cmd->callback([&action, options] { action = [options] { return replay(*options); }; });
 }

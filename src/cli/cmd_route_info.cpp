@@ -56,8 +56,10 @@ int routeInfo(const RouteInfoOptions& options) {
   const double length = motion::cumulativeDistances(route).back();
   const motion::RouteBounds bounds = motion::routeBounds(route);
   const bool timed = route.hasTimes();
-  const double start = timed ? *route.points.front().time : 0;
-  const double end = timed ? *route.points.back().time : 0;
+  const motion::TrackTime start = timed ? *route.points.front().time : motion::TrackTime{};
+  const motion::TrackTime end = timed ? *route.points.back().time : motion::TrackTime{};
+  // Exact: the times are whole microseconds.
+  const double duration = motion::secondsOf(end - start);
 
   if (options.json) {
     nlohmann::ordered_json info;
@@ -65,7 +67,7 @@ int routeInfo(const RouteInfoOptions& options) {
     info["kind"] = route.kind;
     info["points"] = route.points.size();
     info["length_m"] = toMillimetres(length);
-    info["duration_s"] = timed ? nlohmann::ordered_json(end - start) : nullptr;
+    info["duration_s"] = timed ? nlohmann::ordered_json(duration) : nullptr;
     info["start_time"] = timed ? nlohmann::ordered_json(motion::isoTimeText(start)) : nullptr;
     info["end_time"] = timed ? nlohmann::ordered_json(motion::isoTimeText(end)) : nullptr;
     info["bounds"] = {{"south", bounds.south},
@@ -79,7 +81,7 @@ int routeInfo(const RouteInfoOptions& options) {
               << "Points:   " << route.points.size() << '\n'
               << "Length:   " << fixed(length, 1) << " m (" << fixed(length / 1000, 3) << " km)\n";
     if (timed) {
-      std::cout << "Duration: " << general(end - start) << " s (" << clockText(end - start) << "), "
+      std::cout << "Duration: " << general(duration) << " s (" << clockText(duration) << "), "
                 << motion::isoTimeText(start) << " to " << motion::isoTimeText(end) << '\n';
     } else {
       std::cout << "Duration: unknown: not every point has a time\n";

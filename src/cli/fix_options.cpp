@@ -17,6 +17,7 @@
 #include "support/regular_file.h"
 #include "support/sentence_type.h"
 #include "support/shown_text.h"
+#include "support/value_bounds.h"
 
 namespace waymock::cli {
 
@@ -262,17 +263,19 @@ void addFixOptions(CLI::App& command, FixOptions& o) {
                   "Longitude as DEG:MIN:SEC and E or W, e.g. 011:31:00E, or as decimal degrees, "
                   "east positive, e.g. 11.5167 or -11.5 (11.5 W)")
       ->type_name("DEG:MIN:SEC[EW]|DEGREES");
-  command.add_option("--alt", o.altitude, "Altitude in metres")->type_name("METRES");
   // Each option states its exact range; the generator's messages serve the
   // other ways in (a replayed log, the window).
-  const NumberRange speed{0, 0, false, false};
+  command.add_option("--alt", o.altitude, "Altitude in metres, -1000 to 100000")
+      ->type_name("METRES")
+      ->check(numberIn({kMinAltitude, kMaxAltitude}));
   const NumberRange course{0, 360, false, true};
-  auto* kmh = command.add_option("--speed", o.speedKmh, "Speed in km/h, 0 or more")
+  auto* kmh = command.add_option("--speed", o.speedKmh, "Speed in km/h, 0 to 10000")
                   ->type_name("KMH")
-                  ->check(numberIn(speed));
-  command.add_option("--speed-knots", o.speedKnots, "Speed in knots, in place of --speed")
+                  ->check(numberIn({0, kMaxSpeedKmh}));
+  command
+      .add_option("--speed-knots", o.speedKnots, "Speed in knots, 0 to 5000, in place of --speed")
       ->type_name("KNOTS")
-      ->check(numberIn(speed))
+      ->check(numberIn({0, kMaxSpeedKnots}))
       ->excludes(kmh);
   command
       .add_option("--heading", o.heading,

@@ -14,6 +14,7 @@
 #include "support/error.h"
 #include "support/shown_text.h"
 #include "support/units.h"
+#include "support/value_bounds.h"
 
 namespace waymock::cli {
 
@@ -42,6 +43,13 @@ double positiveNumber(const std::string& text, const std::string& option, const 
   return static_cast<double>(value);
 }
 
+double routeSpeed(const std::string& text) {
+  const double speed = positiveNumber(text, "--route-speed", " km/h");
+  if (speed > kMaxSpeedKmh)
+    raise("--route-speed must be at most " + numberText(kMaxSpeedKmh) + " km/h.");
+  return speed;
+}
+
 motion::RouteEnd routeEndOf(const std::string& word) {
   if (word == "loop") return motion::RouteEnd::loop;
   if (word == "reverse") return motion::RouteEnd::reverse;
@@ -61,7 +69,8 @@ void addMotionOptions(CLI::App& command, MotionOptions& o) {
                     ->group(group);
   auto* speed = command
                     .add_option("--route-speed", o.routeSpeed,
-                                "With --route: travel it at this speed in km/h, more than 0")
+                                "With --route: travel it at this speed in km/h, more than 0 "
+                                "and at most 10000")
                     ->type_name("KMH")
                     ->group(group)
                     ->needs(route);
@@ -96,10 +105,10 @@ void addMotionOptions(CLI::App& command, MotionOptions& o) {
   auto* noise = command
                     .add_option("--noise", o.noise,
                                 "With --route or --move: a random error of typically this many "
-                                "metres on each reported position, 0 or more (default none)")
+                                "metres on each reported position, 0 to 10000 (default none)")
                     ->type_name("METRES")
                     ->group(group)
-                    ->check(numberIn({0, 0, false, false}));
+                    ->check(numberIn({0, kMaxNoiseMetres}));
   command
       .add_option("--seed", o.seed,
                   "With --noise: the same N gives the same errors, 0 to 18446744073709551615 "
@@ -143,7 +152,7 @@ std::unique_ptr<motion::Motion> makeRunMotion(const MotionOptions& o, const FixO
     s.model = motion::MotionModel::route;
     s.routeFile = *o.route;
     s.trackTime = o.routeTime;
-    if (o.routeSpeed) s.routeSpeedKmh = positiveNumber(*o.routeSpeed, "--route-speed", " km/h");
+    if (o.routeSpeed) s.routeSpeedKmh = routeSpeed(*o.routeSpeed);
     if (o.rate) s.rate = positiveNumber(*o.rate, "--rate", "");
     s.end = routeEndOf(o.routeEnd);
     s.useTrackTime = o.useTrackTime;

@@ -13,7 +13,9 @@ namespace waymock::cli {
 std::string numberText(long double value) {
   // "." whatever the locale, which stream output would follow.
   char text[64];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, static_cast<double>(value));
+  // Fixed, not the shorter 1e+05.
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, static_cast<double>(value), std::chars_format::fixed);
   return error == std::errc() ? std::string(text, end) : std::string("?");
 }
 

@@ -4,6 +4,8 @@
 #include <memory>
 #include <utility>
 
+#include "support/printed_number.h"
+
 namespace waymock::cli {
 
 using json = nlohmann::ordered_json;
@@ -11,9 +13,10 @@ using receiver::TTarnCustomGPSReceiver;
 
 namespace {
 
-// JSON numbers are doubles; the records' extended precision ends here.
+// JSON numbers are doubles; the records' extended precision ends here, in
+// the shortest form that reads back.
 double number(long double value) {
-  return static_cast<double>(value);
+  return printedNumber(value);
 }
 
 }  // namespace
@@ -123,14 +126,14 @@ void reportEvents(TTarnCustomGPSReceiver& r, std::function<void(const json&)> em
                                       long double Longitude) {
     json j = event("OnPosition2DChange");
     j["Latitude"] = number(Latitude);
-    j["Longitude"] = number(Longitude);
+    j["Longitude"] = number(-Longitude);  // the receiver counts west positive
     (*out)(j);
   };
   r.OnPosition3DChange = [out, event](TTarnCustomGPSReceiver&, long double Latitude,
                                       long double Longitude, long double Altitude) {
     json j = event("OnPosition3DChange");
     j["Latitude"] = number(Latitude);
-    j["Longitude"] = number(Longitude);
+    j["Longitude"] = number(-Longitude);
     j["Altitude"] = number(Altitude);
     (*out)(j);
   };

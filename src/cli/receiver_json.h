@@ -20,7 +20,9 @@ nlohmann::ordered_json toJson(const receiver::TReceiverStatus& status);
 nlohmann::ordered_json recordsJson(const receiver::TTarnCustomGPSReceiver& receiver);
 
 // Assigns every event handler of the receiver (OnReceive included) so that each
-// event is handed to `emit` as {"event": name, argument name: value, ...}.
+// event is handed to `emit` as {"event": name, argument name: value, ...}. The
+// position events' Latitude and Longitude are decimal degrees as a map counts
+// them, north and east positive (the receiver itself counts west positive).
 void reportEvents(receiver::TTarnCustomGPSReceiver& receiver,
                   std::function<void(const nlohmann::ordered_json&)> emit);
 

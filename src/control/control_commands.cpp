@@ -13,6 +13,8 @@
 #include "engine/background_work.h"
 #include "motion/motion.h"
 #include "support/error.h"
+#include "support/printed_number.h"
+#include "support/value_bounds.h"
 
 namespace waymock::control {
 
@@ -86,6 +88,16 @@ bool listed(std::string_view fields, std::string_view key) {
 
 json ok() {
   return {{"ok", true}};
+}
+
+// Every number of a reply in the shortest form that reads back: a speed of 30
+// km/h through metres a second and back is 30, not 30.000000000000004.
+void shortenNumbers(json& value) {
+  if (value.is_number_float()) {
+    value = printedNumber(value.get<double>());
+  } else if (value.is_structured()) {
+    for (json& item : value) shortenNumbers(item);
+  }
 }
 
 double numberIn(const json& request, const char* key, double low, double high, bool highOpen) {
@@ -167,7 +179,7 @@ MoveRequest moveRequest(const json& r) {
     m.steps = true;
     return m;
   }
-  m.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  m.speedKmh = optionalNumber(r, "speed_kmh", 0, kMaxSpeedKmh);
   m.heading = optionalNumber(r, "heading", 0, 360, true);
   if (r.contains("route")) {
     if (!r["route"].is_string() || r["route"].get<std::string>().empty()) {
@@ -295,6 +307,7 @@ std::optional<json> ControlCommands::status(const json&, const Reply&) {
   reply["ok"] = true;
   reply["faults"] = faults_.activeNames();
   reply["run_seconds"] = faults_.runSeconds();
+  shortenNumbers(reply);
   return reply;
 }
 
@@ -306,8 +319,8 @@ std::optional<json> ControlCommands::set(const json& r, const Reply&) {
   }
   c.latitude = optionalNumber(r, "lat", -90, 90);
   c.longitude = optionalNumber(r, "lon", -180, 180);
-  c.altitude = optionalNumber(r, "alt", -1000, 100000);
-  c.speedKmh = optionalNumber(r, "speed_kmh", 0, 10000);
+  c.altitude = optionalNumber(r, "alt", kMinAltitude, kMaxAltitude);
+  c.speedKmh = optionalNumber(r, "speed_kmh", 0, kMaxSpeedKmh);
   c.speedKnots = optionalNumber(r, "speed_knots", 0, 5000);
   c.heading = optionalNumber(r, "heading", 0, 360, true);
   c.pdop = optionalNumber(r, "pdop", 0, 99.99);
@@ -405,7 +418,7 @@ std::string faultStreamLine(const FaultEvent& event) {
               {"type", faultName(event.type)},
               {"phase", phaseName(event.phase)},
               {"count", event.count},
-              {"run_seconds", event.runSeconds}}
+              {"run_seconds", printedNumber(event.runSeconds)}}
       .dump();
 }
 

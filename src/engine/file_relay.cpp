@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "generator/nmea_generator.h"
 #include "receiver/custom_gps_receiver.h"
@@ -112,13 +113,32 @@ bool FileRelay::copyFix() {
 
 void FileRelay::portTook() {
   generator_.ClearSatellites();
-  constexpr std::array<char, 2> kGps = {'G', 'P'};
+  using generator::Constellation;
   for (const receiver::TSatellite& s : receiver_.Satellites()) {
-    // The table holds GPS: another constellation's numbers would take the
-    // slots of GPS satellites.
-    if (s.Talker != kGps) continue;
+    // Each talker's numbers (NMEA 4.11: GLONASS as 64 + its slot) into the
+    // table of its constellation, so the nmea41 profile sends them all again.
+    const std::string_view talker(s.Talker.data(), s.Talker.size());
+    Constellation system = Constellation::gps;
+    int number = s.PseudoRandomCode;
+    if (talker == "GL") {
+      system = Constellation::glonass;
+      number -= generator::constellationInfo(system).idOffset;
+    } else if (talker == "GA") {
+      system = Constellation::galileo;
+    } else if (talker == "GB") {
+      system = Constellation::beidou;
+    } else if (talker != "GP") {
+      continue;
+    }
+    // A satellite a receiver reports on a second signal (GPS L5 after L1)
+    // keeps the first one's values.
+    const generator::TSatellite* slot =
+        number > 0 && number <= TTarnNMEAGenerator::satelliteCount(system)
+            ? generator_.satellite(system, static_cast<std::uint16_t>(number))
+            : nullptr;
+    if (slot != nullptr && slot->Active()) continue;
     try {
-      generator_.SetSatellite(satelliteValue(s.PseudoRandomCode), true, satelliteValue(s.Elevation),
+      generator_.setSatellite(system, satelliteValue(number), true, satelliteValue(s.Elevation),
                               satelliteValue(s.Azimuth), satelliteValue(s.SignalToNoiseRatio));
     } catch (const Error&) {
       // Receivers report satellites outside the table (SBAS) all the time:

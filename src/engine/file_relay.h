@@ -19,9 +19,11 @@ class TTarnCustomGPSReceiver;
 // Sends each fix a replay decodes the way the simulator sends its own: the
 // front end calls relay() from the receiver's OnReceive.
 //
-// Real receivers' logs hold values the generator cannot take: satellites it
-// has no slot for (SBAS PRNs above 32) and placeholder positions written while
-// there was no fix. Such a satellite is left out of the copy; a fix the
+// The satellites of every constellation a modern log reports (GP, GL, GA and
+// GB GSV) go into the generator's tables of their systems, which the nmea41
+// profile sends. Real receivers' logs hold values the generator cannot take:
+// satellites it has no slot for (SBAS PRNs above 32) and placeholder positions
+// written while there was no fix. Such a satellite is left out of the copy; a fix the
 // generator rejects is not sent at all (nothing is invented), the generator
 // keeps the last good fix, and the replay goes on with the next burst.
 class FileRelay : public Transmitter {

@@ -22,6 +22,11 @@ std::string burstProgressText(std::size_t sent, std::size_t total,
          (total == 1 ? " burst" : " bursts") + " sent, " + durationText(timeLeft) + " left";
 }
 
+std::string modernLogText(std::size_t bursts) {
+  return "No bursts: the log's " + std::to_string(bursts) + (bursts == 1 ? " begins" : " begin") +
+         " with $GNRMC; check \"Modern receiver in file mode\"";
+}
+
 namespace {
 
 std::string kilometres(double metres, char decimalPoint) {

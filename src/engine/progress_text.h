@@ -15,6 +15,11 @@ std::string durationText(std::chrono::nanoseconds duration);
 std::string burstProgressText(std::size_t sent, std::size_t total,
                               std::chrono::nanoseconds timeLeft);
 
+// Why a log shows no bursts to replay: its `bursts` begin with $GNRMC, which
+// only the modern receiver reads: "No bursts: the log's 3 begin with $GNRMC;
+// check "Modern receiver in file mode"".
+std::string modernLogText(std::size_t bursts);
+
 // How far a motion has come, in kilometres with two decimals and the user's
 // decimal point: "1.25 of 4.80 km, 0:10:39 left" along a route,
 // "1.25 of 4.80 km" when the time left is not known, "3.20 km travelled"

@@ -1,14 +1,22 @@
 #include "engine/simulation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "engine/motion_fix.h"
 #include "generator/nmea_generator.h"
 #include "motion/motion.h"
-#include "platform/clock.h"
 
 namespace waymock {
+
+namespace {
+
+constexpr long double kUnixEpochDays = 25'569;  // 1970-01-01 as a day count
+// 9999-12-31T23:59:59.999Z, the last time the sentences can carry.
+const TDateTime kLastSentenceTime = encodeDateTime({9999, 12, 31, 23, 59, 59, 999});
+
+}  // namespace
 
 Simulation::Simulation(generator::TTarnNMEAGenerator& generator, UdpSender* udp,
                        PortWrite portWrite)
@@ -21,9 +29,10 @@ int Simulation::tick(std::optional<TDateTime> epoch) {
   // A time the user fixed (UseSystemDateTime off) stays.
   std::optional<TDateTime> time = generator_.UseSystemDateTime() ? epoch : std::nullopt;
   if (motion_) {
-    moveMotion();
+    moveMotion(epoch);
     if (const std::optional<double> trackTime = motion_->fix().time) {
-      time = dateTimeFromUnix(std::chrono::nanoseconds(std::llround(*trackTime * 1e9)));
+      // The sentences have four digits for the year.
+      time = std::min(dateTimeFromUnixSeconds(*trackTime), kLastSentenceTime);
     }
   }
   return transmitAt(time);
@@ -47,10 +56,25 @@ int Simulation::transmitAt(std::optional<TDateTime> time) {
   return transmit(generator_);
 }
 
-void Simulation::moveMotion() {
-  const auto now = monotonicNow();
+void Simulation::moveMotion(std::optional<TDateTime> epoch) {
+  auto now = monotonicNow();
+  if (epoch) {
+    // The tick's epoch on the monotonic clock: the wake-up less the time since
+    // the epoch.
+    const auto epochTime = std::chrono::nanoseconds(
+        std::llround((static_cast<long double>(*epoch) - kUnixEpochDays) * 86'400e9L));
+    now -=
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(realtimeNow() - epochTime);
+    if (!firstEpoch_) firstEpoch_ = epoch;
+    // Milliseconds since the first epoch, what the time fields tell apart.
+    motion_->setBurstNumber(static_cast<std::uint64_t>(
+        std::llround((static_cast<long double>(*epoch) - *firstEpoch_) * 86'400'000.0L)));
+  } else {
+    motion_->setBurstNumber(ticks_);
+  }
+  ++ticks_;
   auto run = carried_;
-  if (lastTick_) run += now - *lastTick_;
+  if (lastTick_ && now > *lastTick_) run += now - *lastTick_;
   carried_ = {};
   if (started_) motion_->advance(std::chrono::duration<double>(run).count());
   started_ = true;
@@ -60,18 +84,21 @@ void Simulation::moveMotion() {
 
 void Simulation::setMotion(std::unique_ptr<motion::Motion> motion) {
   motion_ = std::move(motion);
-  lastTick_.reset();
-  carried_ = {};
-  started_ = false;
-  paused_ = false;
+  startAgain();
 }
 
 void Simulation::restart() {
   if (!motion_) return;
   // The generator's longitude is west positive; the motion's east positive.
   motion_->restart(mapPositionOf(generator_));
+  startAgain();
+}
+
+void Simulation::startAgain() {
   lastTick_.reset();
   carried_ = {};
+  firstEpoch_.reset();
+  ticks_ = 0;
   started_ = false;
   paused_ = false;
 }

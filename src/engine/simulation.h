@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -64,9 +65,13 @@ class Simulation : public Transmitter {
   // tick after a restart sends where it begins) and its whole fix goes into
   // the generator: position with hemispheres, speed, course, altitude where it
   // has one, and the track's date and time when it carries them (that time
-  // wins over an `epoch`). Null, the default, keeps the steps; the satellites
-  // turn either way. A front end with a motion disables Forward, Back and the
-  // position sliders, and changes speed and heading through motion()->steer.
+  // wins over an `epoch`). With an epoch the fix is the one for that time,
+  // however late the tick comes, and its random part (noise) is drawn for the
+  // epoch, so a seed gives each burst the same error whatever ticks a load
+  // skipped; without one, for the tick's turn since the restart. Null, the
+  // default, keeps the steps; the satellites turn either way. A front end with
+  // a motion disables Forward, Back and the position sliders, and changes speed
+  // and heading through motion()->steer.
   void setMotion(std::unique_ptr<motion::Motion> motion);
   // Null without a motion. For progress(), jumpTo() and steer(); its fix()
   // is the one the last tick sent.
@@ -78,14 +83,19 @@ class Simulation : public Transmitter {
   // Pause and its end: time in between does not move the motion.
   void pause();
   void resume();
-  // The monotonic clock the running time is read from; tests set their own.
+  // The monotonic clock the running time is read from, and the real-time
+  // clock (since 1970) that places a tick's epoch on it; tests set their own.
   std::function<std::chrono::steady_clock::time_point()> monotonicNow =
       &std::chrono::steady_clock::now;
+  std::function<std::chrono::nanoseconds()> realtimeNow = [] {
+    return std::chrono::system_clock::now().time_since_epoch();
+  };
 
  private:
   void portTook() override;
   void turnSatellites();
-  void moveMotion();
+  void startAgain();
+  void moveMotion(std::optional<TDateTime> epoch);
   int transmitAt(std::optional<TDateTime> time);
 
   generator::TTarnNMEAGenerator& generator_;
@@ -94,6 +104,10 @@ class Simulation : public Transmitter {
   // after a restart, and while paused), and the time run before a pause.
   std::optional<std::chrono::steady_clock::time_point> lastTick_;
   std::chrono::steady_clock::duration carried_{};
+  // What numbers the bursts since the restart for the motion's random part:
+  // the first epoch, or the ticks counted without epochs.
+  std::optional<TDateTime> firstEpoch_;
+  std::uint64_t ticks_ = 0;
   bool started_ = false;
   bool paused_ = false;
 };

@@ -148,7 +148,7 @@ class KmlContent final : public XmlRouteContent {
     return !error_;
   }
 
-  void addPosition(std::string_view text, char separator, std::optional<double> time) {
+  void addPosition(std::string_view text, char separator, std::optional<TrackTime> time) {
     ++number_;
     std::string_view parts[3];
     std::size_t count = 0;
@@ -197,7 +197,7 @@ class KmlContent final : public XmlRouteContent {
                           " <gx:coord> elements; each position needs its time.");
       }
       for (std::size_t i = 0; i < positions.size(); ++i) {
-        const std::optional<double> time =
+        const std::optional<TrackTime> time =
             times.empty() ? std::nullopt : builder_.time(times[i], number_ + 1);
         addPosition(positions[i], ' ', time);
       }

@@ -6,6 +6,7 @@
 // east positive) on the WGS-84 ellipsoid, kept exactly by the model itself; the
 // engine hands the whole fix to the generator each tick.
 
+#include <cstdint>
 #include <optional>
 
 namespace waymock::motion {
@@ -45,6 +46,12 @@ class Motion {
   virtual void advance(double seconds) = 0;
   virtual const MotionFix& fix() const = 0;
   virtual MotionProgress progress() const = 0;
+
+  // Which burst the next fix is for, a number counted from the restart: a
+  // motion with a random part (noise) draws it from the number alone, so the
+  // same seed gives each burst the same error whatever fixes came between.
+  // Without it each fix takes the next number.
+  virtual void setBurstNumber(std::uint64_t /*number*/) {}
 
   // Puts the motion at `metres` along its route (clamped to the route);
   // false for a motion without a route.

@@ -7,24 +7,44 @@
 
 namespace waymock::motion {
 
+namespace {
+
+// SplitMix64's step, a well-mixed 64-bit function of its input. By hand: the
+// standard engines draw in sequence, and a burst's error must come from its
+// number alone.
+std::uint64_t mixed(std::uint64_t x) {
+  x += 0x9E37'79B9'7F4A'7C15;
+  x = (x ^ (x >> 30)) * 0xBF58'476D'1CE4'E5B9;
+  x = (x ^ (x >> 27)) * 0x94D0'49BB'1331'11EB;
+  return x ^ (x >> 31);
+}
+
+// A number in (0, 1] from the top 53 bits.
+double unit(std::uint64_t bits) {
+  return (static_cast<double>(bits >> 11) + 1) * 0x1p-53;
+}
+
+}  // namespace
+
 NoisyMotion::NoisyMotion(std::unique_ptr<Motion> exact, double metres, std::uint64_t seed)
     : exact_(std::move(exact)),
       seed_(seed),
-      random_(seed),
       // Two parts of this spread add up to `metres` on average in square.
-      spread_(0.0, metres / std::numbers::sqrt2) {
+      spread_(metres / std::numbers::sqrt2) {
   disturb();
 }
 
 void NoisyMotion::restart(const GeoPoint& start) {
   exact_->restart(start);
-  random_.seed(seed_);
-  spread_.reset();
+  burst_ = 0;
+  numbered_.reset();
   disturb();
 }
 
 void NoisyMotion::advance(double seconds) {
   exact_->advance(seconds);
+  burst_ = numbered_.value_or(burst_ + 1);
+  numbered_.reset();
   disturb();
 }
 
@@ -42,13 +62,15 @@ bool NoisyMotion::steer(double speed, double heading) {
 
 void NoisyMotion::disturb() {
   fix_ = exact_->fix();
-  const double east = spread_(random_);
-  const double north = spread_(random_);
-  const double azimuth = std::atan2(east, north) * 180 / std::numbers::pi;
+  // Two normal parts from two uniform numbers (Box and Muller): a distance
+  // and a direction.
+  const std::uint64_t key = mixed(seed_ ^ mixed(burst_));
+  const double radius = spread_ * std::sqrt(-2 * std::log(unit(key)));
+  const double azimuth = 360 * (unit(mixed(key)) - 0.5);
   double latitude = 0;
   double longitude = 0;
   GeographicLib::Geodesic::WGS84().Direct(fix_.position.latitude, fix_.position.longitude, azimuth,
-                                          std::hypot(east, north), latitude, longitude);
+                                          radius, latitude, longitude);
   fix_.position = {latitude, longitude};
 }
 

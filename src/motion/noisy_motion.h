@@ -2,17 +2,19 @@
 
 #include <cstdint>
 #include <memory>
-#include <random>
+#include <optional>
 
 #include "motion/motion.h"
 
 namespace waymock::motion {
 
 // Another motion with a random error on its reported position, as a real
-// receiver's fix wanders: each tick an offset whose east and north parts are
+// receiver's fix wanders: each fix an offset whose east and north parts are
 // normal with a spread that makes `metres` the typical (root mean square)
-// distance. The motion itself goes on from its exact position, and the same
-// seed gives the same errors after every restart.
+// distance. The motion itself goes on from its exact position. The error of a
+// fix depends on the seed and the fix's burst number alone (setBurstNumber),
+// so the same seed gives the same errors after every restart, on every
+// machine, and to each burst whatever others were skipped.
 class NoisyMotion final : public Motion {
  public:
   NoisyMotion(std::unique_ptr<Motion> exact, double metres, std::uint64_t seed);
@@ -23,14 +25,16 @@ class NoisyMotion final : public Motion {
   MotionProgress progress() const override { return exact_->progress(); }
   bool jumpTo(double metres) override;
   bool steer(double speed, double heading) override;
+  void setBurstNumber(std::uint64_t number) override { numbered_ = number; }
 
  private:
   void disturb();
 
   std::unique_ptr<Motion> exact_;
   std::uint64_t seed_;
-  std::mt19937_64 random_;
-  std::normal_distribution<double> spread_;
+  double spread_;  // of each part, in metres
+  std::uint64_t burst_ = 0;                // of the fix
+  std::optional<std::uint64_t> numbered_;  // for the next advance
   MotionFix fix_;
 };
 

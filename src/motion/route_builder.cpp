@@ -9,15 +9,31 @@
 #include "support/error.h"
 #include "support/number_text.h"
 #include "support/shown_text.h"
+#include "support/value_bounds.h"
 
 namespace waymock::motion {
 
 namespace {
 
+using std::chrono::microseconds;
+using std::chrono::seconds;
+
 constexpr std::int64_t kSecondsPerDay = 86'400;
 // The years a time may name: four digits, so that every time has a text.
-constexpr double kEarliestTime = -62'167'219'200;  // 0000-01-01T00:00:00Z
-constexpr double kLatestTime = 253'402'300'800;    // 10000-01-01T00:00:00Z
+constexpr TrackTime kEarliestTime{seconds(-62'167'219'200)};  // 0000-01-01T00:00:00Z
+constexpr TrackTime kEndOfTime{seconds(253'402'300'800)};     // 10000-01-01T00:00:00Z
+
+bool inYears(TrackTime time) {
+  return time >= kEarliestTime && time < kEndOfTime;
+}
+
+// The digits after a decimal point in whole microseconds, further digits
+// rounded; nothing when there are none or anything else is among them.
+std::optional<microseconds> fractionOf(std::string_view digits) {
+  const auto fraction = readFractionDigits(digits);
+  if (!fraction) return std::nullopt;
+  return microseconds(std::llround(*fraction * 1'000'000));
+}
 
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -46,13 +62,11 @@ class IsoCursor {
     ++at_;
     return true;
   }
-  // The digits after a decimal point as a fraction; nothing when there are none.
-  std::optional<double> fraction() {
+  // The digits after a decimal point; nothing when there are none.
+  std::optional<microseconds> fraction() {
     const std::size_t start = at_;
     at_ = std::min(text_.find_first_not_of("0123456789", at_), text_.size());
-    const auto value = readFractionDigits(text_.substr(start, at_ - start));
-    if (!value) return std::nullopt;
-    return static_cast<double>(*value);
+    return fractionOf(text_.substr(start, at_ - start));
   }
   bool atEnd() const { return at_ == text_.size(); }
 
@@ -84,7 +98,7 @@ std::optional<std::int64_t> unixDay(int year, int month, int day) {
   return daysFromCivil(year, month, day) - daysFromCivil(1970, 1, 1);
 }
 
-std::optional<double> parseIsoTime(std::string_view text) {
+std::optional<TrackTime> parseIsoTime(std::string_view text) {
   IsoCursor at(trimmed(text));
   const auto year = at.digits(4);
   if (!year || !at.take("-")) return std::nullopt;
@@ -98,7 +112,7 @@ std::optional<double> parseIsoTime(std::string_view text) {
   if (!minute || !at.take(":")) return std::nullopt;
   const auto second = at.digits(2);
   if (!second) return std::nullopt;
-  double fraction = 0;
+  microseconds fraction{0};
   if (at.take(".,")) {
     const auto digits = at.fraction();
     if (!digits) return std::nullopt;
@@ -117,29 +131,49 @@ std::optional<double> parseIsoTime(std::string_view text) {
   if (!at.atEnd() || *hour > 23 || *minute > 59 || *second > 60) return std::nullopt;
   const auto days = unixDay(*year, *month, *day);
   if (!days) return std::nullopt;
-  return static_cast<double>(*days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second -
-                             offset * 60) +
-         fraction;
+  return TrackTime(
+      seconds(*days * kSecondsPerDay + *hour * 3600 + *minute * 60 + *second - offset * 60) +
+      fraction);
 }
 
-std::string isoTimeText(double seconds) {
-  const auto milliseconds = static_cast<std::int64_t>(
-      std::llround(std::clamp(seconds, kEarliestTime, kLatestTime - 0.001) * 1000));
-  std::int64_t days = milliseconds / (kSecondsPerDay * 1000);
-  std::int64_t rest = milliseconds % (kSecondsPerDay * 1000);
-  if (rest < 0) {
-    rest += kSecondsPerDay * 1000;
-    --days;
+std::optional<TrackTime> parseUnixSeconds(std::string_view text) {
+  text = trimmed(text);
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  const std::size_t point = std::min(text.find('.'), text.size());
+  const std::string_view whole = text.substr(0, point);
+  // Twelve digits reach past the year 9999.
+  std::int64_t count = 0;
+  if (whole.empty() || whole.size() > 12 ||
+      whole.find_first_not_of("0123456789") != std::string_view::npos ||
+      std::from_chars(whole.data(), whole.data() + whole.size(), count).ec != std::errc()) {
+    return std::nullopt;
   }
+  microseconds value = seconds(count);
+  if (point < text.size()) {
+    const auto fraction = fractionOf(text.substr(point + 1));
+    if (!fraction) return std::nullopt;
+    value += *fraction;
+  }
+  const TrackTime time(negative ? -value : value);
+  if (!inYears(time)) return std::nullopt;
+  return time;
+}
+
+std::string isoTimeText(TrackTime time) {
+  time = std::clamp(time, kEarliestTime, kEndOfTime - microseconds(1));
+  const auto days = std::chrono::floor<std::chrono::days>(time);
+  const std::int64_t rest = (time - days).count();  // microseconds into the day
   int year = 0, month = 0, day = 0;
-  civilFromDays(days + daysFromCivil(1970, 1, 1), year, month, day);
-  const auto second = static_cast<int>(rest / 1000);
-  char text[40];
+  civilFromDays(days.time_since_epoch().count() + daysFromCivil(1970, 1, 1), year, month, day);
+  const std::int64_t second = rest / 1'000'000;
+  char text[48];
   int length = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", year, month, day,
-                             second / 3600, second / 60 % 60, second % 60);
-  if (const int ms = static_cast<int>(rest % 1000); ms != 0) {
-    length +=
-        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), ".%03d", ms);
+                             static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60),
+                             static_cast<int>(second % 60));
+  if (const auto micro = static_cast<long>(rest % 1'000'000); micro != 0) {
+    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), ".%06ld",
+                            micro);
     while (text[length - 1] == '0') --length;
   }
   return std::string(text, static_cast<std::size_t>(length)) + 'Z';
@@ -181,16 +215,29 @@ std::optional<double> RouteBuilder::altitude(std::string_view text, std::size_t 
   if (text.empty()) return std::nullopt;
   const auto value = parseDecimal(text);
   if (!value) fail(number, "has an altitude that is not a number.");
-  return value;
+  return checkAltitude(*value, number);
 }
 
-std::optional<double> RouteBuilder::time(std::string_view text, std::size_t number,
-                                         bool unixSeconds) const {
+double RouteBuilder::checkAltitude(double altitude, std::size_t number) const {
+  if (!(altitude >= kMinAltitude && altitude <= kMaxAltitude)) {
+    fail(number, "has an altitude outside " + formatGeneral(kMinAltitude) + " to " +
+                     formatGeneral(kMaxAltitude) + " m.");
+  }
+  return altitude;
+}
+
+std::optional<TrackTime> RouteBuilder::time(std::string_view text, std::size_t number,
+                                            bool unixSeconds) const {
   text = trimmed(text);
   if (text.empty()) return std::nullopt;
   if (unixSeconds) {
-    const auto seconds = parseDecimal(text);
-    if (seconds && *seconds >= kEarliestTime && *seconds < kLatestTime) return seconds;
+    if (const auto value = parseUnixSeconds(text)) return value;
+    // Other number forms ("1.7145576E+09", as spreadsheets write) to the
+    // microsecond a double holds.
+    if (const auto number = parseDecimal(text); number && std::fabs(*number) < 1e12) {
+      const TrackTime time = trackTimeAt(*number);
+      if (inYears(time)) return time;
+    }
     if (const auto value = parseIsoTime(text)) return value;
     fail(number,
          "has a time that is neither a date and time such as 2024-05-01T10:00:00Z nor Unix "

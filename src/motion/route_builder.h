@@ -18,15 +18,19 @@ namespace waymock::motion {
 // around it are ignored. Nothing for anything else, infinity and NaN included.
 std::optional<double> parseDecimal(std::string_view text);
 
-// An ISO 8601 date and time such as "2024-05-01T10:00:00Z", as seconds since
-// 1970-01-01 UTC. The fraction of a second and the zone ("Z", "+02:00",
-// "-0500") are optional, a time without a zone is UTC, and a blank may stand
-// for the "T". Nothing when the text is not one or names a day that does not
-// exist.
-std::optional<double> parseIsoTime(std::string_view text);
-// Seconds since 1970-01-01 UTC as "2024-05-01T10:00:00Z", with the fraction of
-// a second to the millisecond when there is one.
-std::string isoTimeText(double seconds);
+// An ISO 8601 date and time such as "2024-05-01T10:00:00Z" in the years 0000 to
+// 9999. The fraction of a second (to the microsecond, further digits rounded)
+// and the zone ("Z", "+02:00", "-0500") are optional, a time without a zone is
+// UTC, and a blank may stand for the "T". Nothing when the text is not one or
+// names a day that does not exist.
+std::optional<TrackTime> parseIsoTime(std::string_view text);
+// Seconds since 1970-01-01 UTC written as decimal digits with an optional sign
+// and fraction ("1714557601.1"), exactly; nothing for other text or a time
+// outside the years 0000 to 9999.
+std::optional<TrackTime> parseUnixSeconds(std::string_view text);
+// A time as "2024-05-01T10:00:00Z", with the fraction of a second when there
+// is one ("2024-05-01T10:00:00.25Z").
+std::string isoTimeText(TrackTime time);
 // Days since 1970-01-01 of a calendar date; nothing when there is no such day.
 std::optional<std::int64_t> unixDay(int year, int month, int day);
 
@@ -49,10 +53,12 @@ class RouteBuilder {
   double longitude(std::string_view text, std::size_t number) const;
   std::optional<double> altitude(std::string_view text, std::size_t number) const;
   // With `unixSeconds`, a number is a time in seconds since 1970-01-01 UTC.
-  std::optional<double> time(std::string_view text, std::size_t number,
-                             bool unixSeconds = false) const;
+  std::optional<TrackTime> time(std::string_view text, std::size_t number,
+                                bool unixSeconds = false) const;
   // The same range checks for a position computed from the file.
   void checkPosition(double latitude, double longitude, std::size_t number) const;
+  // An altitude from kMinAltitude to kMaxAltitude, returned as it is.
+  double checkAltitude(double altitude, std::size_t number) const;
 
   void reserve(std::size_t points) { route_.points.reserve(points); }
   // Appends a point, refusing a time before the last point's that had one.
@@ -65,7 +71,7 @@ class RouteBuilder {
   Route route_;
   std::string shownSource_;
   std::string unit_;
-  std::optional<double> lastTime_;
+  std::optional<TrackTime> lastTime_;
   std::size_t lastTimeNumber_ = 0;
 };
 

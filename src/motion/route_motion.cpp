@@ -21,9 +21,9 @@ RouteMotion::RouteMotion(Route route, RoutePace pace, RouteEnd end, bool carryTr
     : route_(std::move(route)), pace_(pace), end_(end), carryTrackTime_(carryTrackTime) {
   distances_ = cumulativeDistances(route_);
   if (pace_.trackTime) {
-    const double first = *route_.points.front().time;
+    const TrackTime first = *route_.points.front().time;
     keys_.reserve(route_.points.size());
-    for (const RoutePoint& p : route_.points) keys_.push_back(*p.time - first);
+    for (const RoutePoint& p : route_.points) keys_.push_back(secondsOf(*p.time - first));
   } else {
     keys_ = distances_;
   }
@@ -133,17 +133,19 @@ void RouteMotion::place() {
     } else {
       fix_.altitude = a.altitude ? a.altitude : b.altitude;
     }
-    if (finished_) {
-      fix_.speed = 0;
+    if (finished_ || distances_.back() <= 0) {
+      fix_.speed = 0;  // at the end, or on a route that has no length
     } else if (pace_.trackTime) {
-      fix_.speed = span > 0 ? metres / span * pace_.rate : 0;
+      // The speed the sentences' own time gives: the track's when they carry
+      // it, the clock's (the rate faster) when they do not.
+      fix_.speed = span > 0 ? metres / span * (carryTrackTime_ ? 1 : pace_.rate) : 0;
     } else {
       fix_.speed = pace_.speed;
     }
   }
   if (carryTrackTime_) {
-    fix_.time =
-        *route_.points.front().time + runningSeconds_ * (pace_.trackTime ? pace_.rate : 1.0);
+    fix_.time = unixSecondsOf(*route_.points.front().time) +
+                runningSeconds_ * (pace_.trackTime ? pace_.rate : 1.0);
   }
 }
 

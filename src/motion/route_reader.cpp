@@ -110,7 +110,10 @@ RouteFormat routeFormat(std::string_view name, std::string_view text) {
   if (endsWith(name, ".csv")) return RouteFormat::csv;
   if (endsWith(name, ".nmea") || endsWith(name, ".nma") || endsWith(name, ".log"))
     return RouteFormat::nmea;
-  return text.find("$GP") != std::string_view::npos ? RouteFormat::nmea : RouteFormat::csv;
+  for (const std::string_view talker : {"$GP", "$GN", "$GL", "$GA", "$GB"}) {
+    if (text.find(talker) != std::string_view::npos) return RouteFormat::nmea;
+  }
+  return RouteFormat::csv;
 }
 
 Route parseRoute(std::string_view text, RouteFormat format, const std::string& source) {

@@ -19,7 +19,8 @@ enum class RouteFormat {
   // positive), altitude in metres, time as ISO 8601 or Unix seconds; an
   // optional header line names the columns.
   csv,
-  // A recorded NMEA log: the fixes of its $GPRMC and $GPGGA sentences.
+  // A recorded NMEA log: the fixes of its RMC, GGA and GNS sentences, of a
+  // GPS-only or a multi-constellation receiver.
   nmea,
 };
 
@@ -38,7 +39,7 @@ Route readRoute(const std::string& path);
 // The format of the file `name` that holds `text`: XML when its first
 // character other than blanks is "<" or its name ends in .gpx or .kml; else
 // CSV for .csv, NMEA for .nmea, .nma and .log; else NMEA when the text holds
-// "$GP" and CSV when it does not.
+// "$GP", "$GN", "$GL", "$GA" or "$GB" and CSV when it does not.
 RouteFormat routeFormat(std::string_view name, std::string_view text);
 
 // The route in `text`, the content of a file, with `source` naming it in

@@ -28,7 +28,11 @@ BurstIndex BurstIndex::read(const std::string& path, bool modern) {
   std::optional<RmcTime> previous;
   std::string_view line;
   for (LogLineReader::Result result; (result = reader.next(line)) != LogLineReader::Result::End;) {
-    if (result != LogLineReader::Result::Line || !beginsBurst(line, modern)) continue;
+    if (result != LogLineReader::Result::Line) continue;
+    if (!beginsBurst(line, modern)) {
+      if (!modern && beginsBurst(line, true)) ++index.modernOnly_;
+      continue;
+    }
     const std::optional<RmcTime> time = rmcTime(line, modern);
     if (!index.rmcOffsets_.empty()) {
       // The wait after the burst the previous RMC line began.

@@ -25,6 +25,9 @@ class BurstIndex {
   // The bursts one pass of a replay delivers: one per RMC line, the first
   // holding the lines before the first RMC line.
   std::size_t count() const { return rmcOffsets_.size(); }
+  // Read without `modern`: the $GNRMC lines, which would begin bursts in
+  // modern mode (a log of a multi-constellation receiver's).
+  std::size_t modernOnlyBursts() const { return modernOnly_; }
   // Where the RMC line that begins `burst` lies in the file, for
   // TTarnFileGPSReceiver::jumpTo; 0 for burst 0.
   std::uint64_t offset(std::size_t burst) const;
@@ -37,6 +40,7 @@ class BurstIndex {
 
  private:
   std::vector<std::uint64_t> rmcOffsets_;
+  std::size_t modernOnly_ = 0;
   // For the waits after bursts 1 to b: the sum of the log's usable
   // steps in seconds, and how many had none; so a time left costs no scan.
   std::vector<double> stepSums_{0.0};

@@ -527,6 +527,10 @@ void TTarnCustomGPSReceiver::keepPending(std::string_view head, std::string_view
 }
 
 void TTarnCustomGPSReceiver::accept(std::string_view sentence, std::vector<Accepted>& batch) {
+  // A run of CRs and LFs ends a line: some receivers end theirs in CR CR LF,
+  // which would otherwise leave a CR after the checksum.
+  while (!sentence.empty() && (sentence.back() == '\r' || sentence.back() == '\n'))
+    sentence.remove_suffix(1);
   ++counts_.framed;
   const bool checksumValid = nmea::checksumValid(sentence);
   counts_.checksumValid += checksumValid ? 1 : 0;

@@ -16,8 +16,9 @@ namespace {
   raiseIo("Cannot read " + path + ": " + std::strerror(error) + ".");
 }
 
+// Some receivers end their lines in CR CR LF.
 std::string_view withoutCr(std::string_view line) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
 }
 

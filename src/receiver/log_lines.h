@@ -8,7 +8,7 @@
 namespace waymock::receiver {
 
 // Reads a text file line by line through one fixed buffer, so memory does not
-// grow with the file. A line comes back without its LF and a CR before it;
+// grow with the file. A line comes back without its LF and the CRs before it;
 // beyond kMaxLine bytes the rest of a line is skipped. Each call reads at most
 // one buffer's worth, so a line without an end never holds up the caller.
 class LogLineReader {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "receiver/nmea_fields.h"
+
 namespace waymock::receiver::nmea {
 
 bool readAsGps(std::string_view sentence) {
@@ -11,6 +13,22 @@ bool readAsGps(std::string_view sentence) {
   if (kind == "GSV") return talker == "GL" || talker == "GA" || talker == "GB";
   return talker == "GN" && (kind == "RMC" || kind == "GGA" || kind == "GLL" || kind == "VTG" ||
                             kind == "ZDA" || kind == "GSA");
+}
+
+std::string_view tellingSentence(std::string_view text, bool anyChecksum) {
+  std::string_view modernOnly;
+  for (std::size_t at = text.find('$'); at != std::string_view::npos; at = text.find('$', at + 1)) {
+    const std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) break;
+    const std::string_view sentence = text.substr(at, end - at);
+    if (sentence.size() < 6 || (!anyChecksum && !checksumValid(sentence))) continue;
+    const std::string_view talker = sentence.substr(1, 2);
+    const std::string_view kind = sentence.substr(3, 3);
+    const bool fix = kind == "RMC" || kind == "GGA" || kind == "GLL";
+    if (fix && (talker == "GP" || talker == "GN")) return sentence.substr(0, 6);
+    if (modernOnly.empty() && readAsGps(sentence)) modernOnly = sentence.substr(0, 6);
+  }
+  return modernOnly;
 }
 
 bool GsvCycles::seenAgain(std::string_view gsv) {

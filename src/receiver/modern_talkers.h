@@ -13,6 +13,14 @@ namespace waymock::receiver::nmea {
 // ZDA, GSA), GL, GA and GB for the sky (GSV).
 bool readAsGps(std::string_view sentence);
 
+// The sentence that tells whether `text`, a log's start, is a
+// multi-constellation receiver's: its first fix (an RMC, GGA or GLL of GP or
+// GN), or without one the first sentence only modern mode reads (readAsGps).
+// Only whole lines count, with a valid checksum unless `anyChecksum`. Its
+// identifier ("$GNRMC"), which talks GP for a GPS-only receiver's; empty when
+// no sentence tells.
+std::string_view tellingSentence(std::string_view text, bool anyChecksum = false);
+
 // The GSV cycles begun since the satellite list was last cleared, one per
 // talker (GP, GL, GA, GB) and signal ID: a receiver sends one cycle per
 // system and signal each second, so only a second start of the same cycle

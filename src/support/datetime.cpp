@@ -45,6 +45,10 @@ void civilFromDays(std::int64_t days, int& year, int& month, int& day) {
   year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
+TDateTime dateTimeFromUnixSeconds(long double seconds) {
+  return static_cast<double>(seconds / (kMsPerDay / 1000) - kEpochOffsetDays);
+}
+
 TDateTime encodeDateTime(const DateTimeParts& p) {
   if (p.month < 1 || p.month > 12 || p.day < 1 || p.day > daysInMonth(p.year, p.month) ||
       p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 ||

@@ -17,6 +17,7 @@
 #include "error_log_watch.h"
 #include "platform/folders.h"
 #include "platform/pty_pair.h"
+#include "receiver/receiver_test_support.h"
 #include "test_window.h"
 
 namespace waymock::app {
@@ -374,6 +375,28 @@ TEST_F(FileModeTest, TheProgressLineFollowsTheReplayAndTheSliderJumps) {
   EXPECT_FALSE(file.trckFileBurst->isEnabled());
   QTest::mouseClick(ui.btnFile, Qt::LeftButton);
   EXPECT_EQ(file.progress(), "No log loaded");
+}
+
+// A multi-constellation receiver's log begins its bursts with $GNRMC, which
+// the GPS-only receiver does not read: the progress line says why it is empty.
+TEST_F(FileModeTest, AModernLogSaysWhyItShowsNoBurstsAndReplaysWholeOnceModernIsOn) {
+  test::writeFile(log, receiver::test::nmea411Log());
+  ui.PageControl->setCurrentWidget(namedChild<QWidget>(w, "tabAdvanced"));
+  FileProgressControls file(w);
+  load(log);
+  EXPECT_EQ(file.progress(),
+            "No bursts: the log's 3 begin with $GNRMC; check \"Modern receiver in file mode\"");
+  // Read by the modern receiver and sent in the Output group's nmea41
+  // profile, the log's GLONASS satellites go out again.
+  namedChild<QCheckBox>(w, "cbModern")->click();
+  namedChild<QComboBox>(w, "cmbProfile")->setCurrentIndex(1);
+  ui.PageControl->setCurrentIndex(0);
+  selectPort(pty.name());
+  load(log);
+  EXPECT_EQ(file.progress(), "0 of 3 bursts sent, 0:00:03 left");
+  startFast();
+  const std::string sent = replayToTheEnd(pty.master());
+  EXPECT_NE(sent.find("$GLGSV,1,1,02,65,30,150,38,72,55,260,41,1*"), std::string::npos) << sent;
 }
 
 TEST_F(FileModeTest, TheLogsOwnTimingAndLoopPaceTheReplay) {

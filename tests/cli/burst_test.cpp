@@ -182,10 +182,11 @@ TEST(CliBurst, RefusesBadInputWithAClearMessage) {
            kSeeHelp},
       {{"--speed", "-5"},
        2,
-       "waymock-cli: --speed: \"-5\" is out of range; it must be at least 0.\n" + kSeeHelp},
+       "waymock-cli: --speed: \"-5\" is out of range; it must be from 0 to 10000.\n" + kSeeHelp},
       {{"--speed-knots", "-0.1"},
        2,
-       "waymock-cli: --speed-knots: \"-0.1\" is out of range; it must be at least 0.\n" + kSeeHelp},
+       "waymock-cli: --speed-knots: \"-0.1\" is out of range; it must be from 0 to 5000.\n" +
+           kSeeHelp},
       {{"--lat", "90.5"},
        2,
        "waymock-cli: --lat: \"90.5\" is out of range; it must be from -90 to 90.\n"},

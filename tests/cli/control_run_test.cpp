@@ -208,6 +208,10 @@ TEST(ControlRun, MoveMakesTheFixTravel) {
   const json moving = json::parse(sim.ctl({"status"}).out)["motion"];
   EXPECT_EQ(moving["model"], "moving") << moving;
   EXPECT_EQ(moving["course"], 90.0) << moving;
+  // Numbers in the shortest form that reads back: 30 km/h as m/s and back is
+  // 30, not 30.000000000000004.
+  ASSERT_EQ(sim.ctl({"move", "--speed", "30", "--heading", "90"}).exitCode, 0);
+  EXPECT_EQ(json::parse(sim.ctl({"status"}).out)["motion"]["speed_kmh"], 30.0);
 
   // 0.01 degrees of longitude at 10 N, about 1096 m, in a minute.
   const std::string track = (sim.dir / "drive.csv").string();

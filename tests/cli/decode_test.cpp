@@ -68,18 +68,26 @@ TEST(DecodeCli, PrintsTheRecordsUnderTheirNames) {
 }
 
 // A multi-constellation receiver's sentences: --modern reads them all, and
-// names the talker of the satellites that are not GPS.
+// names the talker of the satellites that are not GPS. Without it a log whose
+// first fix is GN is read the same way, saying so; one whose first fix is GP
+// is read as a GPS-only receiver's.
 TEST(DecodeCli, ModernReadsEveryConstellation) {
   test::TempDir dir;
-  test::writeFile(dir / "log.nmea", receiver::test::nmea411Log());
-  const auto classic = runProcess({cliPath(), "decode", (dir / "log.nmea").string()});
-  ASSERT_EQ(classic.exitCode, 0) << classic.err;
-  EXPECT_EQ(json::parse(classic.out).at("Position").at("Latitude_Degree"), 0);
-  EXPECT_EQ(classic.err, "waymock-cli: 42 sentences read, 33 of them refused.\n");
+  const std::string log = (dir / "log.nmea").string();
+  test::writeFile(log, receiver::test::nmea411Log());
+  const auto told = runProcess({cliPath(), "decode", log});
+  ASSERT_EQ(told.exitCode, 0) << told.err;
+  EXPECT_EQ(told.err, "waymock-cli: " + log +
+                          " holds a multi-constellation receiver's sentences ($GNRMC): read as "
+                          "with --modern.\nwaymock-cli: 42 sentences read, 0 of them refused.\n");
+  const auto gpsFirst = runProcess({cliPath(), "decode", "-"}, kLog + receiver::test::nmea411Log());
+  ASSERT_EQ(gpsFirst.exitCode, 0) << gpsFirst.err;
+  EXPECT_EQ(gpsFirst.err, "waymock-cli: 49 sentences read, 33 of them refused.\n");
 
-  const auto modern = runProcess({cliPath(), "decode", "--modern", (dir / "log.nmea").string()});
+  const auto modern = runProcess({cliPath(), "decode", "--modern", log});
   ASSERT_EQ(modern.exitCode, 0) << modern.err;
   EXPECT_EQ(modern.err, "waymock-cli: 42 sentences read, 0 of them refused.\n");
+  EXPECT_EQ(modern.out, told.out);
   const json p = json::parse(modern.out).at("Position");
   EXPECT_DOUBLE_EQ(p.at("Latitude_Raw").get<double>(), 4807.0713);
   EXPECT_EQ(p.at("Date_Year"), 2024);
@@ -125,6 +133,11 @@ TEST(DecodeCli, EventsInFiringOrderWhateverTheBlockSize) {
   const auto lines = jsonLines(one.out);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), (json{{"event", "OnReceive"}}));
+  // 4807.038,N 01131.000,E: 48 + 7.038 / 60 and 11 + 31 / 60, east positive
+  // as every other output and the map count it.
+  EXPECT_EQ(lines[0], (json{{"event", "OnPosition2DChange"},
+                            {"Latitude", 48.1173},
+                            {"Longitude", 11.5166666666667}}));
   EXPECT_EQ(lines[2], (json{{"event", "OnLatitudeChange"},
                             {"Degree", 48},
                             {"Minute", 7},
@@ -184,11 +197,13 @@ TEST(DecodeCli, SaysWhenThereIsNoNmeaAndCountsWhatItRead) {
       {{}, "# not NMEA\r\n$GPGGA,1,2*00\r\n", 1, none},
       {{}, kLog, 0, "waymock-cli: 7 sentences read, 0 of them refused.\n"},
       {{"--sentences", "GPGGA"}, kLog, 0, "waymock-cli: 7 sentences read, 6 of them refused.\n"},
-      // Checked or not, the right checksums are NMEA, even when none is wanted.
+      // Checked or not, the right checksums are NMEA, even when none is wanted;
+      // but records of none would be a fix nobody sent.
       {{"--sentences", "GPAAM"},
        line("$GPGGA,1") + "$GPZDA*00\r\n",
-       0,
-       "waymock-cli: 2 sentences read, 2 of them refused.\n"},
+       1,
+       "waymock-cli: Nothing in standard input was decoded: 2 sentences read, all of them "
+       "refused.\n"},
       {{"--no-checksum"},
        "$GPZDA,101010,01022024,00,00\r\n",
        0,

@@ -265,6 +265,19 @@ TEST(CliReplay, AModernReceiversLogReplaysWithModern) {
             (std::vector<std::string>{"4807.0547", "N", "01131.0000", "E"}));
   EXPECT_EQ(range(fields(echoed[2], "$GPGSV"), 3, 4),
             (std::vector<std::string>{"5", "3", "45", "120"}));
+  // In the nmea41 profile every constellation's satellites of the log go out
+  // again, GPS 03 with its L1 signal's SNR (40, not L5's 38).
+  const auto whole =
+      runProcess({cliPath(), "replay", "--modern", "--profile", "nmea41", log.string(), "--delay",
+                  "0", "--virtual=" + (dir / "port").string()},
+                 {}, 10s);
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  const std::string last = bursts(whole.out).at(2);
+  for (const char* sent : {"$GPGSV,2,1,05,03,45,120,40,07,20,300,35,12,60,045,44,19,15,210,09,1*",
+                           "$GLGSV,1,1,02,65,30,150,38,72,55,260,41,1*",
+                           "$GAGSV,1,1,01,05,40,100,36,7*", "$GBGSV,1,1,01,11,25,330,33,1*"}) {
+    EXPECT_NE(last.find(sent), std::string::npos) << sent << " in\n" << last;
+  }
   // A log without NMEA says which lines it looked for.
   test::writeFile(dir / "notes.txt", "$GLRMC is not read\r\n");
   test::writeFile(dir / "broken.log", "$GNRMC,1*00\r\n$GLGSV,2*00\r\n$GNRMC,3*00\r\n");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/test_support.h"
+#include "receiver/receiver_test_support.h"
 
 namespace waymock {
 namespace {
@@ -56,6 +57,28 @@ TEST(RouteInfoCli, JsonWithoutTimesAndAcrossThe180thMeridian) {
   const auto text = runProcess({cliPath(), "route-info", (dir / "crossing.csv").string()});
   EXPECT_NE(text.out.find("\nDuration: unknown: not every point has a time\n"), std::string::npos)
       << text.out;
+}
+
+// Times kept exactly: points 1.1 s apart (one time in Unix seconds, one in
+// ISO 8601) are 1.1 s apart, in the shortest form that reads back; and a
+// modern receiver's log (GN talkers) is a route too.
+TEST(RouteInfoCli, DurationsAreExactAndModernLogsAreRoutes) {
+  test::TempDir dir;
+  test::writeFile(dir / "timed.csv",
+                  "lat,lon,time\n48,11,1714557600.1\n48.001,11,"
+                  "2024-05-01T10:00:01.2Z\n");
+  const auto text = runProcess({cliPath(), "route-info", (dir / "timed.csv").string()});
+  EXPECT_NE(text.out.find("\nDuration: 1.1 s (0:00:01), 2024-05-01T10:00:00.1Z to "
+                          "2024-05-01T10:00:01.2Z\n"),
+            std::string::npos)
+      << text.out;
+  const auto asJson = runProcess({cliPath(), "route-info", "--json", (dir / "timed.csv").string()});
+  EXPECT_NE(asJson.out.find("\"duration_s\": 1.1,"), std::string::npos) << asJson.out;
+
+  test::writeFile(dir / "modern.log", receiver::test::nmea411Log());
+  const auto modern = runProcess({cliPath(), "route-info", (dir / "modern.log").string()});
+  ASSERT_EQ(modern.exitCode, 0) << modern.err;
+  EXPECT_NE(modern.out.find("Points:   3\n"), std::string::npos) << modern.out;
 }
 
 TEST(RouteInfoCli, AFileThatIsNoRouteEndsWithStatusOneAndSaysWhy) {

@@ -64,8 +64,9 @@ TEST(RunMotionCli, ATrackReplaysAtItsOwnTimesWithItsStop) {
   const std::vector<Rmc> sent = rmcSentences(r.out);
   ASSERT_EQ(sent.size(), 40u);
   constexpr double kStart = 9 * 3600 + 30 * 60;
-  // 0.001 degrees of latitude at 54 N (111.31 m) in 10 s, played 10 times faster.
-  constexpr double kMetresPerSecond = 111.31;
+  // 0.001 degrees of latitude at 54 N (111.31 m) in 10 s by the track's own
+  // time, which the sentences carry (played 10 times faster).
+  constexpr double kMetresPerSecond = 11.131;
   EXPECT_EQ(sent.front().seconds, kStart);
   int stopped = 0;
   for (const Rmc& s : sent) {
@@ -75,7 +76,7 @@ TEST(RunMotionCli, ATrackReplaysAtItsOwnTimesWithItsStop) {
     EXPECT_EQ(s.longitude, 10) << t;
     const bool moving = (t > 0.01 && t < 9.99) || (t > 20.01 && t < 29.99);
     if (moving) {
-      EXPECT_NEAR(s.knots, kMetresPerSecond * 3600 / 1852, 0.05) << t;
+      EXPECT_NEAR(s.knots, kMetresPerSecond * 3600 / 1852, 0.01) << t;
     }
     if (t > 10.01 && t < 19.99) {
       ++stopped;
@@ -114,10 +115,34 @@ TEST(RunMotionCli, SpeedAndHeadingCrossesTheEquatorAndThe180thMeridian) {
   EXPECT_LT(sent.back().longitude, 0);
 }
 
+// The track's own date in the sentences, in every year a route may name.
+TEST(RunMotionCli, TrackTimesOfAnyFourDigitYearReachTheSentences) {
+  test::TempDir dir;
+  for (const std::string year : {"0000", "1600", "2263", "9999"}) {
+    SCOPED_TRACE(year);
+    const auto route = dir / (year + ".csv");
+    test::writeFile(route, "lat,lon,time\n0,0," + year + "-12-31T23:59:58.25Z\n0,0.001," + year +
+                               "-12-31T23:59:59Z\n");
+    const auto r = runProcess(
+        {cliPath(), "run", "--route", route.string(), "--route-time", "--use-track-time", "--count",
+         "1", "--sentences", "GPZDA,GPRMC", "--virtual=" + (dir / "gps").string()},
+        {}, std::chrono::seconds(10), {kLocale});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("$GPZDA,235958.250,3112" + year + ",00,00*"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",3112" + year.substr(2) + ",0,W,A*"), std::string::npos) << r.out;
+  }
+}
+
 TEST(RunMotionCli, SaysWhatIsWrongWithTheMotionOptions) {
   test::TempDir dir;
   const std::string plain = (dir / "plain.csv").string();
   test::writeFile(plain, "54.3,10.1\n54.4,10.2\n");
+  const std::string high = (dir / "high.csv").string();
+  test::writeFile(high, "54.3,10.1\n54.4,10.2,1e18\n");
+  // 0.001 degrees of latitude at the equator a second: a (1 - e^2) x 0.001 x
+  // pi / 180 = 110.574 m/s, 398.07 km/h.
+  const std::string timed = (dir / "timed.csv").string();
+  test::writeFile(timed, "lat,lon,time\n0,0,0\n0.001,0,1\n");
   const std::string port = "--virtual=" + (dir / "gps").string();
   const std::string help = "\nRun with --help for more information.\n";
   struct Case {
@@ -132,6 +157,28 @@ TEST(RunMotionCli, SaysWhatIsWrongWithTheMotionOptions) {
       {{"--route", plain, "--route-time", "--rate", "-1"},
        2,
        "waymock-cli: --rate must be more than 0.\n"},
+      // Nothing beyond what a fix may carry: 10000 km/h, 100000 m, no
+      // exponent in a sentence.
+      {{"--route", plain, "--route-speed", "20000"},
+       2,
+       "waymock-cli: --route-speed must be at most 10000 km/h.\n"},
+      {{"--move", "speed-heading", "--speed", "1e300"},
+       2,
+       "waymock-cli: --speed: \"1e300\" is out of range; it must be from 0 to 10000." + help},
+      {{"--alt", "-1000.5"},
+       2,
+       "waymock-cli: --alt: \"-1000.5\" is out of range; it must be from -1000 to 100000." + help},
+      {{"--move", "speed-heading", "--noise", "1e9"},
+       2,
+       "waymock-cli: --noise: \"1e9\" is out of range; it must be from 0 to 10000." + help},
+      {{"--route", high, "--route-speed", "5"},
+       1,
+       "waymock-cli: " + high + ": line 2 has an altitude outside -1000 to 100000 m.\n"},
+      {{"--route", timed, "--route-time", "--rate", "26"},
+       1,
+       "waymock-cli: " + timed +
+           ": from point 1 to point 2 the track goes 10349.8 km/h at the rate 26, faster than "
+           "10000 km/h.\n"},
       {{"--route", plain, "--route-time"},
        1,
        "waymock-cli: " + plain + ": the points carry no times to follow.\n"},

@@ -9,13 +9,16 @@
 #include "common/test_support.h"
 
 #include <condition_variable>
+#include <map>
 #include <mutex>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "generator/nmea_generator.h"
+#include "motion/motion_settings.h"
 #include "motion/route_motion.h"
 #include "motion/speed_heading_motion.h"
 #include "platform/clock.h"
@@ -317,8 +320,15 @@ class SimulationMotionTest : public SimulationTest {
     EXPECT_TRUE(generator.OpenPort("/dev/ttyFake", 4800));
     generator.SetCommands(TNMEACommands{generator::TNMEACommand::GPRMC});
     simulation.monotonicNow = [this] { return now; };
+    // The real-time clock runs with the monotonic one from 2024-03-23T12:35:21Z.
+    simulation.realtimeNow = [this] { return kStartTime + now.time_since_epoch(); };
   }
+  static constexpr std::chrono::seconds kStartTime{1'711'197'321};
   std::chrono::steady_clock::time_point now{};
+  // The tick's epoch `seconds` after the start, as the tick schedule gives it.
+  static TDateTime epochAt(double seconds) {
+    return encodeDateTime({2024, 3, 23, 12, 35, 21, 0}) + seconds / 86'400;
+  }
 };
 
 // A minute of arc's ten-thousandth, as the sentences print positions.
@@ -377,7 +387,8 @@ TEST_F(SimulationMotionTest, PausedTimeDoesNotMoveItAndRestartGoesBackToTheStart
 
 TEST_F(SimulationMotionTest, TheTracksTimeWinsOverTheClockAndTheEpoch) {
   motion::Route route;
-  route.points = {{0, 0, std::nullopt, 1714555800.0}, {0, 0.01, std::nullopt, 1714555900.0}};
+  route.points = {{0, 0, std::nullopt, motion::trackTimeAt(1714555800)},
+                  {0, 0.01, std::nullopt, motion::trackTimeAt(1714555900)}};
   simulation.setMotion(std::make_unique<motion::RouteMotion>(route, motion::RoutePace{true, 0, 2},
                                                              motion::RouteEnd::stop, true));
   simulation.tick(encodeDateTime({2024, 3, 23, 12, 35, 21, 0}));
@@ -388,6 +399,52 @@ TEST_F(SimulationMotionTest, TheTracksTimeWinsOverTheClockAndTheEpoch) {
   EXPECT_EQ(rmcFix(echoed[1]).time, "093003.000");
   EXPECT_NEAR(rmcFix(echoed[1]).longitude, 0.0003, kPrinted / 2);
   EXPECT_TRUE(generator.UseSystemDateTime());
+}
+
+// Ticks on the second: whenever the tick wakes, its fix is the one for its
+// epoch, the time its fields carry. At 10 km/s east along the equator (a
+// circle of radius a, 6378137 m) the fix is k x 10 km from the start at
+// epoch k: longitude k x 10000 / a radians, to a centimetre.
+TEST_F(SimulationMotionTest, ALateTickSendsThePositionOfItsEpoch) {
+  simulation.setMotion(
+      std::make_unique<motion::SpeedHeadingMotion>(motion::GeoPoint{0, 0}, 10'000.0, 90.0, false));
+  const double late[] = {0.05, 0.45, 0.001, 0.3, 0.05};
+  for (int k = 0; k < 5; ++k) {
+    now =
+        std::chrono::steady_clock::time_point(std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>(k + late[k])));
+    simulation.tick(epochAt(k));
+    const double metres =
+        simulation.motion()->fix().position.longitude * std::numbers::pi / 180 * 6'378'137;
+    EXPECT_NEAR(metres, k * 10'000.0, 0.01) << k;
+  }
+}
+
+// The error a seed gives a burst depends on its epoch alone: a run that skips
+// ticks (or whose port took none) sends the same errors at the same epochs.
+TEST_F(SimulationMotionTest, TheSameSeedGivesEachEpochTheSameError) {
+  const auto positionsAt = [this](const std::vector<int>& epochs) {
+    motion::MotionSettings noisy;
+    noisy.model = motion::MotionModel::speedHeading;
+    noisy.noiseMetres = 5;
+    noisy.seed = 7;
+    simulation.setMotion(motion::makeMotion(noisy, {48, 11}));
+    std::map<int, motion::GeoPoint> positions;
+    for (const int k : epochs) {
+      now = std::chrono::steady_clock::time_point(std::chrono::seconds(k) +
+                                                  std::chrono::milliseconds(k % 3 * 100));
+      simulation.tick(epochAt(k * 0.01));
+      positions[k] = simulation.motion()->fix().position;
+    }
+    return positions;
+  };
+  const auto every = positionsAt({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+  const auto some = positionsAt({0, 3, 4, 8});
+  for (const auto& [k, position] : some) {
+    EXPECT_EQ(position.latitude, every.at(k).latitude) << k;
+    EXPECT_EQ(position.longitude, every.at(k).longitude) << k;
+  }
+  EXPECT_NE(every.at(3).latitude, every.at(4).latitude);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 
 RoutePoint pointAt(double latitude, double longitude, std::optional<double> time = std::nullopt,
                    std::optional<double> altitude = std::nullopt) {
-  return {latitude, longitude, altitude, time};
+  return {latitude, longitude, altitude, time ? std::optional(trackTimeAt(*time)) : std::nullopt};
 }
 
 // Two segments east along the equator, 0.01 degrees each.
@@ -84,29 +84,39 @@ Route trackWithStop() {
 
 TEST(RouteMotion, TrackTimeKeepsTheRecordedSpeedsAndStops) {
   const std::vector<double> d = cumulativeDistances(trackWithStop());
+  // The first leg runs 0.001 degrees along the equator in 30 s: a × 0.001 ×
+  // pi / 180 = 111.3195 m, 3.710650 m/s by the track's own clock.
+  EXPECT_NEAR(d[1] / 30, 3.710650, 1e-6);
   struct Case {
     double rate;
+    bool carry;      // the sentences carry the track's time
     double seconds;  // running time
     double done;
     double speed;
     double course;
   } cases[] = {
-      {1, 15, d[1] / 2, d[1] / 30, 90},
-      {1, 30, d[1], 0, 90},  // the stop begins
-      {1, 45, d[1], 0, 90},
-      {1, 75, d[1] + (d[3] - d[2]) / 2, (d[3] - d[2]) / 50, 0},
-      {1, 200, d[3], 0, 0},
-      {2, 7.5, d[1] / 2, d[1] / 30 * 2, 90},
-      {10, 4.5, d[1], 0, 90},
+      {1, true, 15, d[1] / 2, d[1] / 30, 90},
+      {1, true, 30, d[1], 0, 90},  // the stop begins
+      {1, true, 45, d[1], 0, 90},
+      {1, true, 75, d[1] + (d[3] - d[2]) / 2, (d[3] - d[2]) / 50, 0},
+      {1, true, 200, d[3], 0, 0},
+      // The speed agrees with the clock the sentences carry: the track's, or
+      // the wall clock's, on which the track goes the rate faster.
+      {2, true, 7.5, d[1] / 2, d[1] / 30, 90},
+      {60, true, 0.25, d[1] / 2, d[1] / 30, 90},
+      {2, false, 7.5, d[1] / 2, d[1] / 30 * 2, 90},
+      {10, true, 4.5, d[1], 0, 90},
   };
   for (const Case& c : cases) {
-    RouteMotion motion(trackWithStop(), {true, 0, c.rate}, RouteEnd::stop, true);
+    RouteMotion motion(trackWithStop(), {true, 0, c.rate}, RouteEnd::stop, c.carry);
     motion.advance(c.seconds);
     EXPECT_NEAR(motion.progress().done, c.done, 1e-6) << c.rate << " " << c.seconds;
     EXPECT_NEAR(motion.fix().speed, c.speed, 1e-9) << c.rate << " " << c.seconds;
     EXPECT_NEAR(motion.fix().course, c.course, 1e-6) << c.rate << " " << c.seconds;
     // The carried time runs from the first point's at the rate.
-    EXPECT_EQ(*motion.fix().time, 1000 + c.seconds * c.rate);
+    if (c.carry) {
+      EXPECT_EQ(*motion.fix().time, 1000 + c.seconds * c.rate);
+    }
   }
   // A jump to the stop's place enters it at its beginning.
   RouteMotion motion(trackWithStop(), {true, 0, 1}, RouteEnd::stop, false);
@@ -115,6 +125,20 @@ TEST(RouteMotion, TrackTimeKeepsTheRecordedSpeedsAndStops) {
   EXPECT_NEAR(motion.progress().done, d[1], 1e-9);
   EXPECT_EQ(motion.fix().time, std::nullopt);
   EXPECT_NEAR(*motion.progress().secondsLeft, 51, 1e-9);
+}
+
+// Three points at one place: the fix stands there, at speed 0, however the
+// route ends and whatever speed it is followed at.
+TEST(RouteMotion, ARouteWithoutLengthStandsStillAtSpeedZero) {
+  Route still;
+  still.points = {pointAt(54.3, 10.1), pointAt(54.3, 10.1), pointAt(54.3, 10.1)};
+  for (const RouteEnd end : {RouteEnd::stop, RouteEnd::loop, RouteEnd::reverse}) {
+    RouteMotion motion(still, {false, 10, 1}, end, false);
+    motion.advance(5);
+    EXPECT_EQ(motion.fix().speed, 0);
+    EXPECT_EQ(motion.fix().position.latitude, 54.3);
+    EXPECT_EQ(motion.fix().position.longitude, 10.1);
+  }
 }
 
 TEST(MakeMotion, SaysWhySettingsCannotMove) {

@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/test_support.h"
+#include "motion/route_builder.h"
 #include "receiver/receiver_test_support.h"
 #include "support/error.h"
 
@@ -41,7 +43,7 @@ void expectPoints(const Route& route, const std::vector<Expected>& expected) {
     if (p.altitude && expected[i].altitude) {
       EXPECT_NEAR(*p.altitude, *expected[i].altitude, 1e-9);
     }
-    EXPECT_EQ(p.time, expected[i].time);
+    EXPECT_EQ(p.time ? std::optional(unixSecondsOf(*p.time)) : std::nullopt, expected[i].time);
   }
 }
 
@@ -245,6 +247,71 @@ TEST(NmeaLogReader, FixesOfRmcAndGgaOnePointABurst) {
   });
 }
 
+// A multi-constellation receiver's log: GN fixes (nmea411Log's three bursts at
+// 12:35:19 to 21 on 23 March 2024, 4807.0380 N 01131.0000 E, each a second of
+// arc further north), GNS alone, and GGA alone across midnight.
+TEST(NmeaLogReader, ReadsModernTalkersAndGnsAcrossMidnight) {
+  const double march23 = 1711197319;  // 2024-03-23T12:35:19Z
+  const double lon = 11 + 31.0 / 60;
+  expectReads({
+      {"modern.nmea",
+       RouteFormat::nmea,
+       receiver::test::nmea411Log(),
+       "NMEA log",
+       {{48 + 7.038 / 60, lon, 545.4, march23},
+        {48 + 7.0547 / 60, lon, 545.4, march23 + 1},
+        {48 + 7.0713 / 60, lon, 545.4, march23 + 2}}},
+      // Lines ending in CR CR LF; a GNS whose modes are all N has no fix.
+      {"gns.nmea",
+       RouteFormat::nmea,
+       withChecksum("$GNGNS,235959.50,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,,V") +
+           "\r\r\n" + withChecksum("$GLGNS,000000.50,4332.70000,S,17235.48549,E,NN,00,,,,,,V") +
+           "\r\r\n" + withChecksum("$GNGNS,000001.50,4332.69262,S,17235.48549,E,AN,13,0.9,-2,,,") +
+           "\r\r\n",
+       "NMEA log",
+       {{-(43 + 32.69262 / 60), 172 + 35.48549 / 60, 25.63, 86399.5},
+        {-(43 + 32.69262 / 60), 172 + 35.48549 / 60, -2, 86401.5}}},
+      // Without dates any step back is midnight passing, however long the gap.
+      {"gga.nmea",
+       RouteFormat::nmea,
+       line("$GAGGA,223000,0030.0000,N,00030.0000,E,1,08,,,M,,M,,") +
+           line("$GBGGA,003000,0031.0000,N,00030.0000,E,2,08,,,M,,M,,"),
+       "NMEA log",
+       {{0.5, 0.5, {}, 81000}, {0.5 + 1.0 / 60, 0.5, {}, 88200}}},
+  });
+}
+
+// Two-digit years as pynmea2 reads them (run as the reference): 69 to 99 are
+// 1969 to 1999, 00 to 68 are 2000 to 2068, so a log crossing 31 December 1999
+// goes on into 2000.
+TEST(NmeaLogReader, TwoDigitYearsAsPynmea2ReadsThem) {
+  std::string log;
+  const char* const sentences[] = {
+      "$GPRMC,000000,A,4807.038,N,01131.000,E,0,0,010169,,,A",
+      "$GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W",
+      "$GLRMC,235959,A,4807.038,N,01131.000,E,0,0,311299,,,A",
+      "$GARMC,000001,A,4807.038,N,01131.000,E,0,0,010100,,,A",
+      "$GBRMC,235959,A,4807.038,N,01131.000,E,0,0,311268,,,A",
+  };
+  for (const char* sentence : sentences) log += line(sentence);
+  const test::ProcessResult read = test::runProcess(
+      {"/usr/bin/python3", std::string(WAYMOCK_SOURCE_DIR) + "/tests/interop/pynmea2_read.py"},
+      log);
+  ASSERT_EQ(read.exitCode, 0) << "is python3-nmea2 installed? " << read.err;
+  const Route route = parseRoute(log, RouteFormat::nmea, "years.nmea");
+  ASSERT_EQ(route.points.size(), std::size(sentences));
+  std::istringstream lines(read.out);
+  std::string json;
+  for (const RoutePoint& point : route.points) {
+    ASSERT_TRUE(std::getline(lines, json));
+    // pynmea2 writes "1994-03-23 12:35:19"; the route "1994-03-23T12:35:19Z".
+    std::string ours = isoTimeText(*point.time);
+    ours[10] = ' ';
+    ours.pop_back();
+    EXPECT_NE(json.find("\"datetime\": \"" + ours + "\""), std::string::npos) << json;
+  }
+}
+
 TEST(RouteReader, BadContentIsRefusedWithTheFileAndThePointNamed) {
   const struct {
     const char* name;
@@ -332,7 +399,7 @@ TEST(RouteReader, BadContentIsRefusedWithTheFileAndThePointNamed) {
            line("$GPRMC,100000,A,5418.0000,N,01008.0000,E,,,010524,,,A"),
        "t.nmea: line 2 has a time before that of line 1: the time goes back."},
       {"t.nmea", RouteFormat::nmea, line("$GPRMC,100002,V,5419.0000,N,01009.0000,E,,,010524,,,N"),
-       "t.nmea: no points: no $GPRMC or $GPGGA sentence with a fix and a valid checksum."},
+       "t.nmea: no points: no RMC, GGA or GNS sentence with a fix and a valid checksum."},
   };
   for (const auto& c : cases) {
     try {
@@ -385,6 +452,7 @@ TEST(RouteReader, FormatByContentThenByName) {
       {"a.nma", "", RouteFormat::nmea},
       {"a.log", "54,10", RouteFormat::nmea},
       {"a.txt", "junk $GPGGA,", RouteFormat::nmea},
+      {"a.txt", "$GNRMC,", RouteFormat::nmea},
       {"a", "54,10", RouteFormat::csv},
   };
   for (const auto& c : cases) EXPECT_EQ(routeFormat(c.name, c.text), c.format) << c.name;
@@ -411,7 +479,8 @@ TEST_F(RouteFile, ReadsByContentAndName) {
   for (const char* name : {"trip.txt", "fixes.txt", "points.txt"}) {
     const Route route = readRoute(path(name));
     EXPECT_EQ(route.source, path(name));
-    expectPoints(route, {{1, 2, {}, route.points.at(0).time}});
+    const auto time = route.points.at(0).time;
+    expectPoints(route, {{1, 2, {}, time ? std::optional(unixSecondsOf(*time)) : std::nullopt}});
   }
   EXPECT_EQ(readRoute(path("fixes.txt")).kind, "NMEA log");
   EXPECT_EQ(readRoute(path("points.txt")).kind, "CSV table");

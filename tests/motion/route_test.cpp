@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/test_support.h"
 #include "motion/route_builder.h"
 
 namespace waymock::motion {
@@ -55,15 +57,66 @@ TEST(RouteBounds, HoldEveryPointAndSpanThe180thMeridianWhenTheRouteCrossesIt) {
   }
 }
 
+// Between its points a route follows geodesics, which pass nearer a pole than
+// their ends and cover the longitudes between them. The latitudes against
+// GeographicLib's Python implementation searching each geodesic; the
+// longitudes by hand: each leg covers the shorter way round between its ends.
+TEST(RouteBounds, HoldTheGeodesicsBetweenThePoints) {
+  struct Case {
+    std::vector<std::pair<double, double>> positions;
+    double west, east;
+  } cases[] = {
+      {{{88, 0}, {88, 170}}, 0, 170},  // passes 89.83 N
+      {{{-88, 10}, {-88, -160}}, -160, 10},
+      // 0 to 120 and on across the 180th meridian to -120: only -120 to 0 is
+      // left out.
+      {{{0, 0}, {10, 120}, {0, -120}}, 0, -120},
+      {{{45, -170}, {45, 170}}, 170, -170},
+  };
+  std::ostringstream script;
+  script.precision(17);
+  script << "from geographiclib.geodesic import Geodesic\nW = Geodesic.WGS84\nfor c in [";
+  for (const Case& c : cases) {
+    script << "[";
+    for (const auto& [lat, lon] : c.positions) script << "(" << lat << "," << lon << "),";
+    script << "],";
+  }
+  // Each leg's northernmost and southernmost latitude: the best of 1001
+  // samples, then a ternary search between its neighbours.
+  script << "]:\n lats = [p[0] for p in c]\n for a, b in zip(c, c[1:]):\n"
+            "  l = W.InverseLine(a[0], a[1], b[0], b[1])\n"
+            "  for sign in (1, -1):\n"
+            "   f = lambda s: sign * l.ArcPosition(s)['lat2']\n"
+            "   k = max(range(1001), key=lambda i: f(l.a13 * i / 1000))\n"
+            "   lo, hi = l.a13 * max(k - 1, 0) / 1000, l.a13 * min(k + 1, 1000) / 1000\n"
+            "   for _ in range(100):\n"
+            "    x, y = lo + (hi - lo) / 3, hi - (hi - lo) / 3\n"
+            "    lo, hi = (x, hi) if f(x) < f(y) else (lo, y)\n"
+            "   lats.append(sign * f(lo))\n"
+            " print(min(lats), max(lats))\n";
+  const test::ProcessResult r = test::runProcess({"/usr/bin/python3", "-c", script.str()});
+  ASSERT_EQ(r.exitCode, 0) << r.err << "\nThe reference needs python3-geographiclib.";
+  std::istringstream reference(r.out);
+  for (const Case& c : cases) {
+    double south = 0, north = 0;
+    ASSERT_TRUE(reference >> south >> north);
+    const RouteBounds b = routeBounds(routeOf(c.positions));
+    EXPECT_NEAR(b.south, south, 1e-9);
+    EXPECT_NEAR(b.north, north, 1e-9);
+    EXPECT_EQ(b.west, c.west);
+    EXPECT_EQ(b.east, c.east);
+  }
+}
+
 TEST(Route, HasTimesOnlyWhenEveryPointHasOneAndAltitudesWhenAnyHas) {
   Route route = routeOf({{1, 2}, {3, 4}});
   EXPECT_FALSE(route.hasTimes());
   EXPECT_FALSE(route.hasAltitudes());
-  route.points[0].time = 10;
+  route.points[0].time = trackTimeAt(10);
   route.points[1].altitude = 0;
   EXPECT_FALSE(route.hasTimes());
   EXPECT_TRUE(route.hasAltitudes());
-  route.points[1].time = 11;
+  route.points[1].time = trackTimeAt(11);
   EXPECT_TRUE(route.hasTimes());
 }
 
@@ -93,11 +146,15 @@ TEST(IsoTime, ReadsUtcZonesFractionsAndRefusesDaysThatDoNotExist) {
       {"1714557600", std::nullopt},
       {"", std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(parseIsoTime(c.text), c.seconds) << c.text;
+  for (const auto& c : cases) {
+    EXPECT_EQ(parseIsoTime(c.text),
+              c.seconds ? std::optional(trackTimeAt(*c.seconds)) : std::nullopt)
+        << c.text;
+  }
 
-  EXPECT_EQ(isoTimeText(may1), "2024-05-01T10:00:00Z");
-  EXPECT_EQ(isoTimeText(may1 + 0.25), "2024-05-01T10:00:00.25Z");
-  EXPECT_EQ(isoTimeText(-1), "1969-12-31T23:59:59Z");
+  EXPECT_EQ(isoTimeText(trackTimeAt(may1)), "2024-05-01T10:00:00Z");
+  EXPECT_EQ(isoTimeText(trackTimeAt(may1 + 0.25)), "2024-05-01T10:00:00.25Z");
+  EXPECT_EQ(isoTimeText(trackTimeAt(-1)), "1969-12-31T23:59:59Z");
 }
 
 TEST(Decimal, ReadsWhatDataFilesWriteWhateverTheLocale) {

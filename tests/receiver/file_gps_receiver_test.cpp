@@ -41,6 +41,7 @@ TEST(FileReplay, GroupsLinesIntoBurstsFromOneRmcLineToTheNext) {
   const std::vector<Case> cases = {
       {"CR LF", joined(example, "\r\n"), exampleEvents},
       {"LF only", joined(example, "\n"), exampleEvents},
+      {"CR CR LF", joined(example, "\r\r\n"), exampleEvents},
       {"no line end after the last line",
        joined(example, "\r\n").substr(0, joined(example, "\r\n").size() - 2), exampleEvents},
       {"without RMC",

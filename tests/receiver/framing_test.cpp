@@ -72,6 +72,8 @@ TEST(Framing, NoiseAndLineEnds) {
       {"text before $ on the same line", "xx" + zda(3), 3},
       {"lone LF does not end a sentence", withChecksum("$GPZDA,120003,01022024,00,00") + "\n", 0},
       {"lone CR does not end a sentence", withChecksum("$GPZDA,120003,01022024,00,00") + "\r", 0},
+      {"CR CR LF ends a sentence", withChecksum("$GPZDA,120007,01022024,00,00") + "\r\r\n", 7},
+      {"LF CR LF ends a sentence", withChecksum("$GPZDA,120008,01022024,00,00") + "\n\r\n", 8},
       {"no $ at all", "hello world\r\n", 0},
       // The second "$" stays inside the first sentence, whose checksum then fails.
       {"second $ inside a sentence", "$GPZDA,1" + zda(4), 0},
