@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -97,6 +98,15 @@ QString readPosition(const QSettings& settings, const QString& name) {
 // change of pixels per inch does: it counts as one.
 int pixelsPerInch(const QWidget& window) {
   return qRound(window.logicalDpiY() * window.devicePixelRatioF());
+}
+
+// The stored rectangle is the frame's, title bar included, and the restored
+// position is the frame's too. Before the window manager has framed the window
+// its frame is unknown, so the position is handed to the native window as the
+// frame's: the window manager then puts the frame, not the inside, there.
+void moveFrameTo(QWidget& window, QPoint topLeft) {
+  window.move(topLeft);
+  if (QWindow* native = window.windowHandle()) native->setFramePosition(topLeft);
 }
 
 bool onSomeScreen(const QRect& rect) {
@@ -237,7 +247,7 @@ void FormStorage::restorePosition(QSettings& settings) {
   const QRect wanted(left, top, frame.width(), frame.height());
   // A position left by a screen that is gone would put the window out of reach.
   if (left < right && onSomeScreen(wanted)) {
-    window_->move(left, top);
+    moveFrameTo(*window_, QPoint(left, top));
     positionRestored_ = true;
   }
 }
