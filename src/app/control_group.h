@@ -51,6 +51,9 @@ class ControlGroup : public QGroupBox {
   // Before a run: the scenario's faults scheduled afresh at the run's
   // interval. Throws Error naming the scenario file and what is wrong.
   void prepareRun(std::chrono::nanoseconds interval);
+  // The channel listens, at the socket given, when its box is checked: once,
+  // after values were set with the controls' signals blocked.
+  void applyValues();
   // A burst went out: counted, and streamed to subscribed clients.
   void transmitted(const std::string& burst);
   long long bursts() const { return bursts_; }

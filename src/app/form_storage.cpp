@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QWindow>
 #include <algorithm>
@@ -223,6 +224,10 @@ bool FormStorage::restore() {
     try {
       const QString fallback =
           value.extra ? former.value(value.name, currentText(value)) : currentText(value);
+      // A handler that acts at once (the control channel listens when its box
+      // is checked) would see the values restored before its own, not after:
+      // the window applies what the values imply once, when all are in.
+      const QSignalBlocker quiet(value.control.data());
       applyText(value, readText(*settings, value.name, fallback));
     } catch (const std::exception&) {
       // One value that cannot be restored leaves the others to be restored.

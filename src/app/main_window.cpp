@@ -16,6 +16,7 @@
 #include <filesystem>
 
 #include "app/error_text.h"
+#include "app/field_wheel.h"
 #include "app/file_mode_controller.h"
 #include "app/form_storage.h"
 #include "app/handler_guard.h"
@@ -81,6 +82,8 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
   popSerial_ = new QMenu(this);
   popSerial_->setObjectName("popSerial");
   popSerial_->addAction(ui_->miSerialRefresh);
+  ui_->efIp->setProblemLine(ui_->lblIpProblem);
+  guardFieldsFromWheel(*this);
   setUpToolBar();
   ui_->MemoOut->setPrompts(prompts_);
   ui_->PaintBox->setGenerator(&generator_);
@@ -241,6 +244,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
   // The stored position and values, once, before FormShow applies them; when
   // no position was restored the window stays where it was centred.
   if (formStorage_) runGuarded(this, [this] { formStorage_->restore(); });
+  applyRestoredValues();
   FormShow();
 }
 
@@ -311,7 +315,12 @@ void TfrmMain::applyTickTiming(const SimulatorSettings& settings, int intervalMs
 void TfrmMain::openNetworkTargets() {
   ui_->OutputGroup->openTargets(readSettings(), {&simulation_, &fileMode_->relay()},
                                 [this](const std::exception& error) {
-                                  showError(QString::fromStdString(errorBoxText(error)));
+                                  const std::string text = errorBoxText(error);
+                                  if (targetProblems_ != nullptr) {
+                                    targetProblems_->push_back(text);
+                                  } else {
+                                    showError(QString::fromStdString(text));
+                                  }
                                 });
 }
 
@@ -392,8 +401,12 @@ void TfrmMain::btnStartClick() {
       opened = ok && openPort(port, rate, reason);
     });
     if (!opened) {
+      // The simulator sends nothing without its port: the Start fails and
+      // leaves nothing open. A replay goes on by UDP and TCP.
+      if (!fileMode_->active()) stopRun();
       showError(QString::fromStdString("Cannot connect to " + port + "." +
                                        (reason.empty() ? "" : "\n" + reason)));
+      if (!fileMode_->active()) return;
     }
     if (const auto problem = startRun()) showError(QString::fromStdString(*problem));
   });
@@ -417,7 +430,8 @@ std::optional<std::string> TfrmMain::startRun() {
     }
   }
   if (problem) {
-    // Nothing starts: the port goes as it came.
+    // Nothing starts: the port and the network targets go as they came.
+    ui_->OutputGroup->closeTargets();
     generator_.ClosePort();
     dropVirtualPort();
     simulationStarted_ = false;

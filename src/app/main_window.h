@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/control_target.h"
 #include "engine/simulation.h"
@@ -115,6 +116,9 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   void FormCreate();
   void FormShow();
   void FormClose();
+  // The values were restored with their controls' signals blocked: what they
+  // imply (enabled fields, problem lines, the control channel), once.
+  void applyRestoredValues();
   void ApplyStartPosition();
   void ApplySettings();
   // Makes the motion the settings choose for a Start; a bad choice (a route
@@ -137,6 +141,9 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   nlohmann::json status() const override;
   // Speed and heading from the Settings page into a motion that takes them.
   void steerMotion();
+  // A motion the control channel started, shown in the fields that choose
+  // one, so that a page switch or the next Start keeps to it.
+  void showMove(const control::MoveRequest& request);
   // Back, Forward and the position sliders move the fix only in the
   // simulator without a motion.
   void enableFixControls();
@@ -173,6 +180,9 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   bool shown_ = false;
   // Start ran since the last Stop: only then does a stopped timer mean Pause.
   bool simulationStarted_ = false;
+  // While the control channel starts a run, the network targets that cannot
+  // be opened are gathered here for its answer instead of shown in a box.
+  std::vector<std::string>* targetProblems_ = nullptr;
   // While the satellite editor is open the satellites do not turn.
   bool satelliteEditorOpen_ = false;
   FileModeController* fileMode_ = nullptr;

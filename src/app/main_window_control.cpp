@@ -3,6 +3,7 @@
 // answers with the reason instead of a box, so a script never waits on one.
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <algorithm>
 
 #include "app/control_group.h"
 #include "app/file_mode_controller.h"
@@ -38,6 +39,7 @@ void TfrmMain::change(const control::FixChange& change) {
 
 void TfrmMain::move(const control::MoveRequest& request) {
   control::applyMove(request, simulation_, generator_);
+  showMove(request);
   ui_->MotionGroup->setRunning(simulation_.motion() != nullptr);
   enableFixControls();
   showMotionProgress();
@@ -52,10 +54,28 @@ void TfrmMain::start() {
     const int rate = ui_->cmbBaudRate->currentText().toInt(&ok, 10);
     std::string reason = ok ? "" : "No baud rate is selected.";
     if (!ok || !openPort(port, rate, reason)) {
+      stopRun();
+      showPauseState();
       waymock::raise("Cannot connect to " + port + "." + (reason.empty() ? "" : " " + reason));
     }
   }
-  const auto problem = startRun();
+  // A script gets one answer: a target that cannot be opened fails the
+  // Start, and nothing of it stays open.
+  std::vector<std::string> targets;
+  targetProblems_ = &targets;
+  std::optional<std::string> problem;
+  try {
+    problem = startRun();
+  } catch (...) {
+    targetProblems_ = nullptr;
+    throw;
+  }
+  targetProblems_ = nullptr;
+  if (!problem && !targets.empty()) {
+    stopRun();
+    problem = targets.front();
+    std::replace(problem->begin(), problem->end(), '\n', ' ');
+  }
   showPauseState();
   if (problem) waymock::raise(*problem);
 }

@@ -1,11 +1,33 @@
 #include "app/output_group.h"
 
+#include <QValidator>
+
+#include "app/address_edit.h"
 #include "app/handler_guard.h"
 #include "platform/socket_address.h"
 #include "platform/tcp_server.h"
 #include "ui_output_group.h"
 
 namespace waymock::app {
+
+namespace {
+
+// Letters typed in the talker field stand as capitals; nothing typed is
+// dropped, so what is no talker stays in view with the reason beside it.
+class CapitalLetters : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& text, int&) const override {
+    text = text.toUpper();
+    return Acceptable;
+  }
+};
+
+bool isTalker(const QString& text) {
+  return text.size() == 2 && text[0] >= 'A' && text[0] <= 'Z' && text[1] >= 'A' && text[1] <= 'Z';
+}
+
+}  // namespace
 
 OutputGroup::OutputGroup(QWidget* parent)
     : QGroupBox(parent), ui_(std::make_unique<Ui::OutputGroup>()) {
@@ -18,10 +40,18 @@ OutputGroup::OutputGroup(QWidget* parent)
   connect(ui_->cbTcp, &QCheckBox::toggled, this, &OutputGroup::cbTcpClick);
   connect(ui_->cbOnSecond, &QCheckBox::toggled, this, &OutputGroup::cbOnSecondClick);
   connect(ui_->efUdpTargets, &QLineEdit::textChanged, this, &OutputGroup::efUdpTargetsChange);
+  ui_->efTalker->setValidator(new CapitalLetters(ui_->efTalker));
+  connect(ui_->efTalker, &QLineEdit::textChanged, this, &OutputGroup::efTalkerChange);
+  applyValues();
+  showTcpAddress({});
+}
+
+void OutputGroup::applyValues() {
   cmbProfileChange();
   cbTcpClick();
   cbOnSecondClick();
   efUdpTargetsChange();
+  efTalkerChange();
 }
 
 OutputGroup::~OutputGroup() = default;
@@ -57,9 +87,32 @@ void OutputGroup::efUdpTargetsChange() {
     } catch (const std::exception& e) {
       problem = QString::fromStdString(e.what());
     }
-    ui_->lblUdpTargetsProblem->setText(problem);
-    ui_->lblUdpTargetsProblem->setVisible(!problem.isEmpty());
+    showProblemLine(*ui_->lblUdpTargetsProblem, *ui_->efUdpTargets, problem);
   });
+}
+
+void OutputGroup::efTalkerChange() {
+  runGuarded(ui_->efTalker, [this] {
+    // A text the program set (the settings file's) is not typed.
+    const QString text = ui_->efTalker->text();
+    if (text != text.toUpper()) {
+      ui_->efTalker->setText(text.toUpper());
+      return;
+    }
+    showProblemLine(*ui_->lblTalkerProblem, *ui_->efTalker,
+                text.isEmpty() || isTalker(text)
+                    ? QString()
+                    : QStringLiteral("A talker is two letters, A to Z; until then each sentence "
+                                     "carries its own."));
+  });
+}
+
+void OutputGroup::showTcpAddress(const QString& address) {
+  ui_->lblTcpAddress->setText(address);
+  // A label's accessible name stands in for its text: it carries both.
+  ui_->lblTcpAddress->setAccessibleName(
+      address.isEmpty() ? QStringLiteral("TCP address: not listening")
+                        : QStringLiteral("TCP address: ") + address);
 }
 
 void OutputGroup::openTargets(const SimulatorSettings& settings,
@@ -67,8 +120,8 @@ void OutputGroup::openTargets(const SimulatorSettings& settings,
                               const NetworkTargets::Problem& problem) {
   targets_.open(settings, transmitters, problem);
   const TcpServer* tcp = targets_.tcp();
-  ui_->lblTcpAddress->setText(
-      tcp != nullptr ? QString::fromStdString(hostPortText(tcp->host(), tcp->port())) : QString());
+  showTcpAddress(tcp != nullptr ? QString::fromStdString(hostPortText(tcp->host(), tcp->port()))
+                                 : QString());
   TcpClientsTimerTimer();
   if (tcp != nullptr) clientsTimer_.start();
 }
@@ -76,7 +129,7 @@ void OutputGroup::openTargets(const SimulatorSettings& settings,
 void OutputGroup::closeTargets() {
   clientsTimer_.stop();
   targets_.close();
-  ui_->lblTcpAddress->clear();
+  showTcpAddress({});
   TcpClientsTimerTimer();
 }
 

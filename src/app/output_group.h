@@ -39,6 +39,9 @@ class OutputGroup : public QGroupBox {
   void openTargets(const SimulatorSettings& settings, const std::vector<Transmitter*>& transmitters,
                    const NetworkTargets::Problem& problem);
   void closeTargets();
+  // What the values imply (enabled fields, the problem lines), once values
+  // were set with the controls' signals blocked.
+  void applyValues();
 
  private slots:
   void cmbProfileChange();
@@ -46,10 +49,14 @@ class OutputGroup : public QGroupBox {
   void cbOnSecondClick();
   // Says what is wrong with the listed UDP targets as they are typed.
   void efUdpTargetsChange();
+  // Letters stand as capitals; a text that is no talker is said to be one.
+  void efTalkerChange();
   // Shows the TCP clients connected now.
   void TcpClientsTimerTimer();
 
  private:
+  void showTcpAddress(const QString& address);
+
   std::unique_ptr<Ui::OutputGroup> ui_;
   NetworkTargets targets_;
   QTimer clientsTimer_;
