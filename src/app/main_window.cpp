@@ -69,12 +69,9 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
       generator_(systemClock(), ports_),
       simulation_(generator_, nullptr) {
   ui_->setupUi(this);
-  // No maximize box. (These flags were once suspected of losing close
-  // requests; the requests were lost by a sender that hung up right after
-  // sending, which a window manager never does.)
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+  // No window flags of our own: with Qt::CustomizeWindowHint and its kin a
+  // window on X11 ignores some close requests where no window manager runs.
+  // The window's fixed size keeps window managers from offering to maximize it.
   // The Settings page needs a little more than 537 x 388 to show all its
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
