@@ -8,8 +8,8 @@ namespace waymock::app {
 namespace {
 
 bool wholeAddress(const QString& text) {
-  static const QRegularExpression whole(
-      QStringLiteral(R"(^((25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)\.){3}(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)$)"));
+  static const QRegularExpression whole(QStringLiteral(
+      R"(^((25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)\.){3}(25[0-5]|2[0-4]\d|1\d\d|[1-9]?\d)$)"));
   return whole.match(text).hasMatch();
 }
 

@@ -99,20 +99,21 @@ void OutputGroup::efTalkerChange() {
       ui_->efTalker->setText(text.toUpper());
       return;
     }
-    showProblemLine(*ui_->lblTalkerProblem, *ui_->efTalker,
-                text.isEmpty() || isTalker(text)
-                    ? QString()
-                    : QStringLiteral("A talker is two letters, A to Z; until then each sentence "
-                                     "carries its own."));
+    showProblemLine(
+        *ui_->lblTalkerProblem, *ui_->efTalker,
+        text.isEmpty() || isTalker(text)
+            ? QString()
+            : QStringLiteral("A talker is two letters, A to Z; until then each sentence "
+                             "carries its own."));
   });
 }
 
 void OutputGroup::showTcpAddress(const QString& address) {
   ui_->lblTcpAddress->setText(address);
   // A label's accessible name stands in for its text: it carries both.
-  ui_->lblTcpAddress->setAccessibleName(
-      address.isEmpty() ? QStringLiteral("TCP address: not listening")
-                        : QStringLiteral("TCP address: ") + address);
+  ui_->lblTcpAddress->setAccessibleName(address.isEmpty()
+                                            ? QStringLiteral("TCP address: not listening")
+                                            : QStringLiteral("TCP address: ") + address);
 }
 
 void OutputGroup::openTargets(const SimulatorSettings& settings,
@@ -121,7 +122,7 @@ void OutputGroup::openTargets(const SimulatorSettings& settings,
   targets_.open(settings, transmitters, problem);
   const TcpServer* tcp = targets_.tcp();
   showTcpAddress(tcp != nullptr ? QString::fromStdString(hostPortText(tcp->host(), tcp->port()))
-                                 : QString());
+                                : QString());
   TcpClientsTimerTimer();
   if (tcp != nullptr) clientsTimer_.start();
 }

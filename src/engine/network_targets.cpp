@@ -23,7 +23,8 @@ const char* tcpHost(const SimulatorSettings& s) {
 
 // Port 0 asks for any port, so the one the system picked serves.
 bool listensAsAsked(const TcpServer& server, const SimulatorSettings& s) {
-  return s.tcpServer && server.host() == tcpHost(s) && (s.tcpPort == 0 || server.port() == s.tcpPort);
+  return s.tcpServer && server.host() == tcpHost(s) &&
+         (s.tcpPort == 0 || server.port() == s.tcpPort);
 }
 
 }  // namespace

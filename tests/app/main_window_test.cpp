@@ -8,8 +8,8 @@
 
 #include <QAccessible>
 #include <QGroupBox>
-#include <QSet>
 #include <QLocale>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 #include <climits>
@@ -252,8 +252,7 @@ TEST(MainWindow, TargetIpStandsForWhatWasTypedOnceItIsWhole) {
     EXPECT_EQ(win.w.readSettings().udpHost, address) << text;
     EXPECT_EQ(win.ui.efIp->accessibleDescription().isEmpty(), *address != '\0') << text;
   }
-  for (const auto& [kept, address] :
-       {std::pair{"localhost", "localhost"}, std::pair{"10.1", ""}}) {
+  for (const auto& [kept, address] : {std::pair{"localhost", "localhost"}, std::pair{"10.1", ""}}) {
     win.ui.efIp->setText(kept);  // as read from a hand-edited settings file
     EXPECT_EQ(win.w.readSettings().udpHost, address) << kept;
   }
@@ -275,7 +274,8 @@ TEST(MainWindow, EveryPageUnderlinesEachLetterOnce) {
     for (const QWidget* control : shown->findChildren<QWidget*>()) {
       QString caption;
       if (const auto* label = qobject_cast<const QLabel*>(control)) caption = label->text();
-      if (const auto* button = qobject_cast<const QAbstractButton*>(control)) caption = button->text();
+      if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        caption = button->text();
       if (const auto* group = qobject_cast<const QGroupBox*>(control)) caption = group->title();
       if (const QString letter = letterOf(caption); !letter.isEmpty()) letters << letter;
     }

@@ -94,8 +94,8 @@ void Desktop::startWindowManager() {
   // Ready once it names itself on the root window, as window managers do.
   xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-  for (int wait = 0; wait < 200 && windowProperty(display_, root, "_NET_SUPPORTING_WM_CHECK").empty();
-       ++wait) {
+  for (int wait = 0;
+       wait < 200 && windowProperty(display_, root, "_NET_SUPPORTING_WM_CHECK").empty(); ++wait) {
     std::this_thread::sleep_for(50ms);
   }
   xcb_disconnect(connection);
@@ -187,11 +187,11 @@ std::vector<std::uint32_t> windowProperty(const std::string& display, xcb_window
   xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
   std::vector<std::uint32_t> values;
   if (!xcb_connection_has_error(connection)) {
-    auto* reply = xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 0, window, atom(connection, name), XCB_GET_PROPERTY_TYPE_ANY,
-                         0, 1024),
-        nullptr);
+    auto* reply =
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, 0, window, atom(connection, name),
+                                                XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+                               nullptr);
     if (reply != nullptr && reply->format == 32) {
       const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
       values.assign(data, data + xcb_get_property_value_length(reply) / 4);
@@ -221,7 +221,8 @@ void requestClose(const std::string& display, xcb_window_t window) {
   xcb_disconnect(connection);
 }
 
-MapWatch::MapWatch(const std::string& display) : connection_(xcb_connect(display.c_str(), nullptr)) {
+MapWatch::MapWatch(const std::string& display)
+    : connection_(xcb_connect(display.c_str(), nullptr)) {
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
   const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
   free(xcb_request_check(connection_, xcb_change_window_attributes_checked(
@@ -247,10 +248,10 @@ std::optional<xcb_window_t> MapWatch::next(std::chrono::milliseconds timeout) {
       mapped = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
     free(event);
     if (!mapped) continue;
-    auto* name = xcb_get_property_reply(
-        connection_,
-        xcb_get_property(connection_, 0, *mapped, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
-        nullptr);
+    auto* name = xcb_get_property_reply(connection_,
+                                        xcb_get_property(connection_, 0, *mapped, XCB_ATOM_WM_NAME,
+                                                         XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+                                        nullptr);
     const bool ours = name != nullptr && xcb_get_property_value_length(name) == 7 &&
                       std::memcmp(xcb_get_property_value(name), "Waymock", 7) == 0;
     free(name);

@@ -56,7 +56,9 @@ struct Start {
   Start& withoutAccessibility() { return accessibility = false, *this; }
   Start& withScaleFactor(std::string value) { return scaleFactor = std::move(value), *this; }
   Start& withSettings(std::string value) { return settings = std::move(value), *this; }
-  Start& on(Desktop* value) { return desktop = value, accessibility = !value->bus().empty(), *this; }
+  Start& on(Desktop* value) {
+    return desktop = value, accessibility = !value->bus().empty(), *this;
+  }
   // A home kept between starts, for restarts; otherwise each window has its own.
   Start& inHome(fs::path value) { return home = std::move(value), *this; }
 

@@ -90,13 +90,15 @@ TEST(ManagedWindow, KeepsItsPlaceOverFiveRestarts) {
   TempDir home;
   std::vector<std::string> kept;
   for (int run = 0; run < 6; ++run) {
-    Window window(Start().on(desktop).inHome(home.path()).withSettings(
-        run == 0 ? "[TfrmMain]\nNormPos=\"200,150,800,600\"\n" : ""));
+    Window window(Start()
+                      .on(desktop)
+                      .inHome(home.path())
+                      .withSettings(run == 0 ? "[TfrmMain]\nNormPos=\"200,150,800,600\"\n" : ""));
     const auto id = window.xWindow();
     ASSERT_TRUE(id) << window.process().err();
     // Closed once the window manager has framed it, as a user would.
-    for (int wait = 0; wait < 200 && windowProperty(desktop->display(), *id,
-                                                    "_NET_FRAME_EXTENTS").empty();
+    for (int wait = 0;
+         wait < 200 && windowProperty(desktop->display(), *id, "_NET_FRAME_EXTENTS").empty();
          ++wait) {
       std::this_thread::sleep_for(50ms);
     }
@@ -212,9 +214,15 @@ TEST(WindowCommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
     std::string err;
   };
   const Case cases[] = {
-      {{}, "", 1, "",
+      {{},
+       "",
+       1,
+       "",
        "waymock: no display answers (DISPLAY=\"\"); without a display, use waymock-cli run.\n"},
-      {{"--bogus"}, "offscreen", 2, "",
+      {{"--bogus"},
+       "offscreen",
+       2,
+       "",
        "waymock: The following argument was not expected: --bogus\n"
        "Run with --help for more information.\n"},
       {{"-V"}, "", 0, "waymock " WAYMOCK_PROJECT_VERSION "\n", ""},
@@ -223,11 +231,11 @@ TEST(WindowCommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
   for (const Case& c : cases) {
     std::vector<std::string> args = {WAYMOCK_APP_PATH};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const ProcessResult r = runProcess(
-        args, {}, 30s,
-        {"HOME=" + home.path().string(), "XDG_RUNTIME_DIR=" + home.path().string(), "DISPLAY=",
-         "WAYLAND_DISPLAY=", std::string("QT_QPA_PLATFORM=") + c.platform,
-         "LC_ALL=" + std::string(kDecimalCommaLocale), "ASAN_OPTIONS=detect_leaks=0"});
+    const ProcessResult r =
+        runProcess(args, {}, 30s,
+                   {"HOME=" + home.path().string(), "XDG_RUNTIME_DIR=" + home.path().string(),
+                    "DISPLAY=", "WAYLAND_DISPLAY=", std::string("QT_QPA_PLATFORM=") + c.platform,
+                    "LC_ALL=" + std::string(kDecimalCommaLocale), "ASAN_OPTIONS=detect_leaks=0"});
     EXPECT_EQ(r.exitCode, c.exitCode) << c.platform << r.err;
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.err);

@@ -62,7 +62,8 @@ TEST_F(WindowProcess, KeptSettingsAndStartsAsAScriptMeetsThem) {
   const fs::path socket = files / "ctl.sock";
   const std::string route = (files / "route.csv").string();
   writeFile(route, "48.0,11.0\n48.01,11.0\n");
-  Window window(Start().withLocale(kDecimalCommaLocale)
+  Window window(Start()
+                    .withLocale(kDecimalCommaLocale)
                     .withSettings("[Advanced]\ncbControl_Checked=True\nefControlSocket_Text=" +
                                   socket.string() +
                                   "\ncbTcp_Checked=True\nefTcpPort_Value=0\nefTalker_Text=gn\n"
@@ -78,7 +79,8 @@ TEST_F(WindowProcess, KeptSettingsAndStartsAsAScriptMeetsThem) {
 
   r = window.ctl(socket, {"move", "--route", route, "--speed", "30", "--end", "loop"});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-  std::string shown = window.drive({"show:Route file", "show:Route speed (km/h)", "names:combo box"});
+  std::string shown =
+      window.drive({"show:Route file", "show:Route speed (km/h)", "names:combo box"});
   EXPECT_EQ(shownField(shown, "Route file", 1), route);
   EXPECT_EQ(shownField(shown, "Route speed (km/h)", 1), "30,00");
   EXPECT_TRUE(has(shown, "NAME Route\n") && has(shown, "NAME Loop\n")) << shown;
@@ -98,7 +100,8 @@ TEST_F(WindowProcess, KeptSettingsAndStartsAsAScriptMeetsThem) {
   const std::size_t before = client.received().size();
   EXPECT_TRUE(client.readUntil([&](const std::string& got) {
     return got.find("$GNRMC", before) != std::string::npos;
-  })) << "closed: " << client.closed();
+  })) << "closed: "
+      << client.closed();
 
   const HeldTcpPort held;
   const std::string heldPort = std::to_string(held.port());
@@ -117,13 +120,13 @@ TEST_F(WindowProcess, KeptSettingsAndStartsAsAScriptMeetsThem) {
 // scrolls the page; Start keeps the focus in its group when it turns the
 // focused control off.
 TEST_F(WindowProcess, TheAdvancedPageByKeysAndWheel) {
-  Window window(Start().withSettings(
-      "[TfrmMain]\nefLtShortStep_Value=0\nefLnShortStep_Value=0\n"
-      "[Advanced]\ncmbMotion_ItemIndex=1\ncbTcp_Checked=True\n"));
-  const std::string keys = window.drive(
-      {"key:alt+i", "key:alt+a", "focused", "key:alt+n", "key:alt+c", "focused", "show:Waymock",
-       "key:alt+z", "focused", "show:TCP port", "wheel:TCP port:3", "show:TCP port", "key:alt+z",
-       "wheel:classic:3", "names:combo box"});
+  Window window(
+      Start().withSettings("[TfrmMain]\nefLtShortStep_Value=0\nefLnShortStep_Value=0\n"
+                           "[Advanced]\ncmbMotion_ItemIndex=1\ncbTcp_Checked=True\n"));
+  const std::string keys =
+      window.drive({"key:alt+i", "key:alt+a", "focused", "key:alt+n", "key:alt+c", "focused",
+                    "show:Waymock", "key:alt+z", "focused", "show:TCP port", "wheel:TCP port:3",
+                    "show:TCP port", "key:alt+z", "wheel:classic:3", "names:combo box"});
   EXPECT_TRUE(has(keys, "FOCUSED check box|Send GPGGA|")) << keys;
   EXPECT_TRUE(has(keys, "FOCUSED check box|Control channel|")) << keys;
   EXPECT_TRUE(has(keys, "FOCUSED combo box|classic|")) << keys;
@@ -156,7 +159,8 @@ TEST_F(WindowProcess, TargetsAsTypedAndHeard) {
   LocaleGuard locale(kDecimalCommaLocale);
   if (!locale.ok()) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
   UdpReceiver receiver;
-  Window window(Start().withLocale(kDecimalCommaLocale)
+  Window window(Start()
+                    .withLocale(kDecimalCommaLocale)
                     .withSettings("[TfrmMain]\nefLtDeg_Value=52\nefLtMin_Value=30\n"
                                   "efLtShortStep_Value=0\nefLnShortStep_Value=0\nefUdpPort_Value=" +
                                   std::to_string(receiver.port()) + "\n"));
@@ -182,22 +186,23 @@ TEST_F(WindowProcess, TargetsAsTypedAndHeard) {
   EXPECT_EQ(shownField(typed, "Target IP", 4), "on") << typed;
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(shownField(typed, "Target IP", 1, i + 1), typings[i].text);
-    EXPECT_EQ(shownField(typed, "Target IP", 3, i + 1),
-              i < 2 ? "Not a whole address: four numbers of 0 to 255, joined by dots."
-                    : "Target IP");
+    EXPECT_EQ(
+        shownField(typed, "Target IP", 3, i + 1),
+        i < 2 ? "Not a whole address: four numbers of 0 to 255, joined by dots." : "Target IP");
   }
   std::optional<std::string> datagram;
   for (int wait = 0; wait < 10 && !datagram; ++wait) datagram = receiver.receive(1000);
   ASSERT_TRUE(datagram) << "UDP on, to the address typed";
   EXPECT_TRUE(has(*datagram, "$GPGGA,")) << *datagram;
 
-  const std::string heard = window.drive(
-      {"key:alt+i", "focus:UDP", "key:space", "show:Target IP", "show:Latitude",
-       "names:push button", "show:Replay rate", "show:Fault events", "key:alt+n",
-       "focus:Further UDP targets", "type:x", "show:Further UDP targets", "labels"});
+  const std::string heard =
+      window.drive({"key:alt+i", "focus:UDP", "key:space", "show:Target IP", "show:Latitude",
+                    "names:push button", "show:Replay rate", "show:Fault events", "key:alt+n",
+                    "focus:Further UDP targets", "type:x", "show:Further UDP targets", "labels"});
   EXPECT_EQ(shownField(heard, "Target IP", 4), "off");
   EXPECT_EQ(shownField(heard, "Latitude", 2), "52.5") << "degrees, not hundredths of a second";
-  EXPECT_TRUE(has(heard, "NAME Choose a route file\n") && has(heard, "NAME Choose a scenario file\n"))
+  EXPECT_TRUE(has(heard, "NAME Choose a route file\n") &&
+              has(heard, "NAME Choose a scenario file\n"))
       << heard;
   EXPECT_EQ(shownField(heard, "Replay rate", 0), "Replay rate");
   EXPECT_NE(shownField(heard, "Fault events", 3), "");
