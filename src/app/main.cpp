@@ -53,14 +53,19 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext& context,
 }
 
 // What Qt left of the command line once it took its own options: nothing is
-// expected there.
+// expected there. Said in waymock-cli's words.
 int refusedArguments() {
   const QStringList arguments = QCoreApplication::arguments();
   if (arguments.size() <= 1) return 0;
-  std::fprintf(stderr,
-               "waymock: The following argument was not expected: %s\n"
-               "Run with --help for more information.\n",
-               qUtf8Printable(arguments.at(1)));
+  const QString& word = arguments.at(1);
+  if (word.size() > 1 && word.startsWith('-')) {
+    std::fprintf(stderr, "waymock: Unknown option \"%s\".\n",
+                 qUtf8Printable(word.section('=', 0, 0)));
+  } else {
+    std::fprintf(stderr, "waymock: The following argument was not expected: %s\n",
+                 qUtf8Printable(word));
+  }
+  std::fputs("Run with --help for more information.\n", stderr);
   return 2;
 }
 

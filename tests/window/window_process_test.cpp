@@ -223,7 +223,9 @@ TEST(WindowCommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
        "offscreen",
        2,
        "",
-       "waymock: The following argument was not expected: --bogus\n"
+       "waymock: Unknown option \"--bogus\".\nRun with --help for more information.\n"},
+      {{"log.nmea"}, "offscreen", 2, "",
+       "waymock: The following argument was not expected: log.nmea\n"
        "Run with --help for more information.\n"},
       {{"-V"}, "", 0, "waymock " WAYMOCK_PROJECT_VERSION "\n", ""},
       {{"--version"}, "", 0, "waymock " WAYMOCK_PROJECT_VERSION "\n", ""},
