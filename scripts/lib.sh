@@ -9,7 +9,7 @@ WAYMOCK_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   locales valgrind
   gpsd gpsd-clients python3 python3-nmea2 gpsbabel
-  xvfb xdotool dbus at-spi2-core python3-pyatspi libxcb1-dev pkg-config
+  xvfb xdotool dbus at-spi2-core python3-pyatspi libxcb1-dev pkg-config openbox libc-l10n
   help2man groff-base appstream
 )
 

@@ -2,27 +2,37 @@
 
 #include <QLineEdit>
 
+class QLabel;
+
 namespace waymock::app {
 
-// A field for a whole IPv4 address. From the keyboard it takes four numbers
-// of 0 to 255 and nothing else; a text left incomplete ("127.1", which the
-// resolver would expand to 127.0.0.1, or "192.168.1") goes back to the last
-// whole address when the field loses the focus. A text set by the program
-// (read from the settings file) stands as it is.
+// A field for a whole IPv4 address: four numbers of 0 to 255 joined by dots.
+// What is typed stands as typed (no key is dropped, so typing can never turn
+// into another address than the keys said), and until the text is a whole
+// address the field stands for none and its problem line says why. A host
+// name kept in the settings file stands as it is.
 class AddressEdit : public QLineEdit {
   Q_OBJECT
  public:
   explicit AddressEdit(QWidget* parent = nullptr);
 
-  // The address the field stands for now: what the user typed once it is
-  // whole, else the last whole one.
+  // Where the reason shows, and is read as the field's description.
+  void setProblemLine(QLabel* line);
+  // The address the field stands for now: its text once that is whole (or a
+  // kept host name), else empty, which sends nowhere.
   QString address() const;
-
- protected:
-  void focusOutEvent(QFocusEvent* event) override;
+  // Why the text stands for no address; empty when it stands for one.
+  QString problem() const;
+  // Brings the problem line in line with the text, after a text was set with
+  // the field's signals blocked.
+  void showProblem();
 
  private:
-  QString lastWhole_;
+  QLabel* problemLine_ = nullptr;
 };
+
+// A problem line under a field: shown with the reason, or hidden without one;
+// a screen reader hears the reason as the field's description.
+void showProblemLine(QLabel& line, QWidget& field, const QString& problem);
 
 }  // namespace waymock::app

@@ -27,7 +27,6 @@ ControlGroup::ControlGroup(QWidget* parent)
     : QGroupBox(parent), ui_(std::make_unique<Ui::ControlGroup>()) {
   ui_->setupUi(this);
   ui_->efControlSocket->setPlaceholderText(QString::fromStdString(defaultControlSocketPath()));
-  // Restored settings turn the channel on as the user would.
   connect(ui_->cbControl, &QCheckBox::toggled, this, &ControlGroup::cbControlClick);
   connect(ui_->btnScenario, &QPushButton::clicked, this, &ControlGroup::btnScenarioClick);
 }
@@ -77,6 +76,10 @@ void ControlGroup::prepareRun(std::chrono::nanoseconds interval,
   for (const control::ScheduledFault& fault : scenario) faults_->add(fault);
   ui_->lvControlEvents->clear();
   bursts_ = 0;
+}
+
+void ControlGroup::applyValues() {
+  cbControlClick();
 }
 
 void ControlGroup::transmitted(const std::string& burst) {

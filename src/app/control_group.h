@@ -56,6 +56,9 @@ class ControlGroup : public QGroupBox {
   // interval.
   void prepareRun(std::chrono::nanoseconds interval,
                   const std::vector<control::ScheduledFault>& scenario);
+  // The channel listens, at the socket given, when its box is checked: once,
+  // after values were set with the controls' signals blocked.
+  void applyValues();
   // A burst went out: counted, and streamed to subscribed clients.
   void transmitted(const std::string& burst);
   long long bursts() const { return bursts_; }

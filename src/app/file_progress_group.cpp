@@ -13,7 +13,6 @@ FileProgressGroup::FileProgressGroup(QWidget* parent)
     : QGroupBox(parent), ui_(std::make_unique<Ui::FileProgressGroup>()) {
   ui_->setupUi(this);
   connect(ui_->cbFilePaced, &QCheckBox::toggled, this, &FileProgressGroup::cbFilePacedClick);
-  // Restored settings change the controls as the user would, and count too.
   connect(ui_->cbFileLoop, &QCheckBox::toggled, this, &FileProgressGroup::paceChanged);
   connect(ui_->efFileRate, &QDoubleSpinBox::valueChanged, this, &FileProgressGroup::paceChanged);
   connect(ui_->trckFileBurst, &QSlider::valueChanged, this,
@@ -21,6 +20,10 @@ FileProgressGroup::FileProgressGroup(QWidget* parent)
 }
 
 FileProgressGroup::~FileProgressGroup() = default;
+
+void FileProgressGroup::applyValues() {
+  cbFilePacedClick();
+}
 
 void FileProgressGroup::showProgress(const FileProgress& progress) {
   QSlider& slider = *ui_->trckFileBurst;

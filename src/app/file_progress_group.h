@@ -26,12 +26,16 @@ class FileProgressGroup : public QGroupBox {
   // The controls, for the settings table.
   Ui::FileProgressGroup& form() { return *ui_; }
 
+  // What the values imply (enabled fields and the pace), once values were set with the
+  // controls' signals blocked.
+  void applyValues();
+
  public slots:
   void showProgress(const FileProgress& progress);
 
  signals:
-  // The pacing changed, by the user or by restored settings; the window
-  // reads it with its settings.
+  // The pacing changed (or was restored, see applyValues); the window reads
+  // it with its settings.
   void paceChanged();
   // The user moved the slider: go on from this burst.
   void jumpRequested(std::size_t burst);

@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSpinBox>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -97,6 +99,15 @@ QString readPosition(const QSettings& settings, const QString& name) {
 // change of pixels per inch does: it counts as one.
 int pixelsPerInch(const QWidget& window) {
   return qRound(window.logicalDpiY() * window.devicePixelRatioF());
+}
+
+// The stored rectangle is the frame's, title bar included, and the restored
+// position is the frame's too. Before the window manager has framed the window
+// its frame is unknown, so the position is handed to the native window as the
+// frame's: the window manager then puts the frame, not the inside, there.
+void moveFrameTo(QWidget& window, QPoint topLeft) {
+  window.move(topLeft);
+  if (QWindow* native = window.windowHandle()) native->setFramePosition(topLeft);
 }
 
 bool onSomeScreen(const QRect& rect) {
@@ -213,6 +224,10 @@ bool FormStorage::restore() {
     try {
       const QString fallback =
           value.extra ? former.value(value.name, currentText(value)) : currentText(value);
+      // A handler that acts at once (the control channel listens when its box
+      // is checked) would see the values restored before its own, not after:
+      // the window applies what the values imply once, when all are in.
+      const QSignalBlocker quiet(value.control.data());
       applyText(value, readText(*settings, value.name, fallback));
     } catch (const std::exception&) {
       // One value that cannot be restored leaves the others to be restored.
@@ -237,7 +252,7 @@ void FormStorage::restorePosition(QSettings& settings) {
   const QRect wanted(left, top, frame.width(), frame.height());
   // A position left by a screen that is gone would put the window out of reach.
   if (left < right && onSomeScreen(wanted)) {
-    window_->move(left, top);
+    moveFrameTo(*window_, QPoint(left, top));
     positionRestored_ = true;
   }
 }

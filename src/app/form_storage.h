@@ -52,10 +52,10 @@ class FormStorage : public QObject {
   FormStorage& operator=(const FormStorage&) = delete;
 
   // Restores the position (when one was stored at the same pixels per inch and
-  // it lies on a screen) and every value; runs once, later calls return false
-  // at once. A value that does not convert leaves its control alone; an error
-  // restoring the position goes to the error log and the values are then not
-  // restored.
+  // it lies on a screen) and every value, each with its control's signals
+  // blocked; runs once, later calls return false at once. A value that does not convert leaves its
+  // control alone; an error restoring the position goes to the error log and the values are then
+  // not restored.
   bool restore();
   // Whether restore() moved the window; when not, the window centres itself.
   bool positionRestored() const { return positionRestored_; }

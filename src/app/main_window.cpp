@@ -17,6 +17,7 @@
 #include <filesystem>
 
 #include "app/error_text.h"
+#include "app/field_wheel.h"
 #include "app/file_mode_controller.h"
 #include "app/form_storage.h"
 #include "app/handler_guard.h"
@@ -69,12 +70,9 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
       generator_(systemClock(), ports_),
       simulation_(generator_, nullptr) {
   ui_->setupUi(this);
-  // No maximize box. (These flags were once suspected of losing close
-  // requests; the requests were lost by a sender that hung up right after
-  // sending, which a window manager never does.)
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+  // No window flags of our own: with Qt::CustomizeWindowHint and its kin a
+  // window on X11 ignores some close requests where no window manager runs.
+  // The window's fixed size keeps window managers from offering to maximize it.
   // The Settings page needs a little more than 537 x 388 to show all its
   // groups legibly at the desktop's font; the window keeps to what it needs.
   setFixedSize(minimumSizeHint().expandedTo(QSize(537, 388)));
@@ -82,6 +80,8 @@ TfrmMain::TfrmMain(WindowPrompts& prompts, QWidget* parent)
   popSerial_ = new QMenu(this);
   popSerial_->setObjectName("popSerial");
   popSerial_->addAction(ui_->miSerialRefresh);
+  ui_->efIp->setProblemLine(ui_->lblIpProblem);
+  guardFieldsFromWheel(*this);
   setUpToolBar();
   ui_->MemoOut->setPrompts(prompts_);
   ui_->PaintBox->setGenerator(&generator_);
@@ -242,6 +242,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
   // The stored position and values, once, before FormShow applies them; when
   // no position was restored the window stays where it was centred.
   if (formStorage_) runGuarded(this, [this] { formStorage_->restore(); });
+  applyRestoredValues();
   FormShow();
 }
 
@@ -312,7 +313,12 @@ void TfrmMain::applyTickTiming(const SimulatorSettings& settings, int intervalMs
 void TfrmMain::openNetworkTargets() {
   ui_->OutputGroup->openTargets(readSettings(), {&simulation_, &fileMode_->relay()},
                                 [this](const std::exception& error) {
-                                  showError(QString::fromStdString(errorBoxText(error)));
+                                  const std::string text = errorBoxText(error);
+                                  if (targetProblems_ != nullptr) {
+                                    targetProblems_->push_back(text);
+                                  } else {
+                                    showError(QString::fromStdString(text));
+                                  }
                                 });
 }
 
@@ -393,8 +399,12 @@ void TfrmMain::btnStartClick() {
       opened = ok && openPort(port, rate, reason);
     });
     if (!opened) {
+      // The simulator sends nothing without its port: the Start fails and
+      // leaves nothing open. A replay goes on by UDP and TCP.
+      if (!fileMode_->active()) stopRun();
       showError(QString::fromStdString("Cannot connect to " + port + "." +
                                        (reason.empty() ? "" : "\n" + reason)));
+      if (!fileMode_->active()) return;
     }
     startRun([this](const std::optional<std::string>& problem) {
       if (problem && *problem != kOvertaken) showError(QString::fromStdString(*problem));
@@ -419,8 +429,9 @@ std::optional<std::string> TfrmMain::finishStart(RunFiles files) {
   // The last run may have moved the fix while the files were read.
   ApplyStartPosition();
   if (files.problem) {
-    // Nothing starts: the port goes as it came.
+    // Nothing starts: the port and the network targets go as they came.
     stopMotion();
+    ui_->OutputGroup->closeTargets();
     generator_.ClosePort();
     dropVirtualPort();
     simulationStarted_ = false;

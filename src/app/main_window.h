@@ -120,6 +120,9 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   void FormCreate();
   void FormShow();
   void FormClose();
+  // The values were restored with their controls' signals blocked: what they
+  // imply (enabled fields, problem lines, the control channel), once.
+  void applyRestoredValues();
   void ApplyStartPosition();
   void ApplySettings();
   // What a Start reads from files: the motion the settings choose (its
@@ -156,6 +159,9 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   nlohmann::json status() const override;
   // Speed and heading from the Settings page into a motion that takes them.
   void steerMotion();
+  // A motion the control channel started, shown in the fields that choose
+  // one, so that a page switch or the next Start keeps to it.
+  void showMove(const control::MoveRequest& request);
   // Back, Forward and the position sliders move the fix only in the
   // simulator without a motion.
   void enableFixControls();
@@ -198,6 +204,9 @@ class TfrmMain : public QMainWindow, private control::ControlTarget {
   BackgroundWork loads_;
   std::unique_ptr<QSocketNotifier> loadsReady_;
   long long starts_ = 0;
+  // While the control channel starts a run, the network targets that cannot
+  // be opened are gathered here for its answer instead of shown in a box.
+  std::vector<std::string>* targetProblems_ = nullptr;
   // While the satellite editor is open the satellites do not turn.
   bool satelliteEditorOpen_ = false;
   FileModeController* fileMode_ = nullptr;

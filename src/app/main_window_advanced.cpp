@@ -1,13 +1,17 @@
 // The window's Advanced page: file mode's progress and pace, and the motion
 // that moves the fix instead of the steps.
+#include <QApplication>
 #include <QSocketNotifier>
 
+#include "app/address_edit.h"
 #include "app/control_group.h"
 #include "app/file_mode_controller.h"
 #include "app/file_progress_group.h"
+#include "app/focus_keeping.h"
 #include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/motion_group.h"
+#include "app/output_group.h"
 #include "control/scenario.h"
 #include "engine/motion_fix.h"
 #include "motion/motion_settings.h"
@@ -31,6 +35,22 @@ void TfrmMain::connectAdvancedPage() {
   connect(ui_->FileProgressGroup, &FileProgressGroup::paceChanged, this,
           &TfrmMain::FileProgressGroupPaceChange);
   connect(ui_->MotionGroup, &MotionGroup::jumpRequested, this, &TfrmMain::MotionGroupJump);
+  // A control reached by its key (or by Tab) on the scrolled page comes into
+  // view before the user changes it.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now != nullptr && ui_->AdvancedContents->isAncestorOf(now))
+      ui_->AdvancedScroll->ensureWidgetVisible(now);
+  });
+}
+
+void TfrmMain::applyRestoredValues() {
+  runGuarded(this, [this] {
+    ui_->OutputGroup->applyValues();
+    ui_->MotionGroup->applyValues();
+    ui_->FileProgressGroup->applyValues();
+    ui_->efIp->showProblem();
+    ui_->ControlGroup->applyValues();
+  });
 }
 
 void TfrmMain::FileProgressGroupPaceChange() {
@@ -56,6 +76,13 @@ void TfrmMain::loadRunFiles(std::function<void(RunFiles)> use,
     return files;
   };
   const long long number = ++starts_;
+  // The core would look for a file of no name.
+  if (settings.model == motion::MotionModel::route && settings.routeFile.empty()) {
+    RunFiles files;
+    files.problem = "Choose a route file.";
+    use(std::move(files));
+    return;
+  }
   if (settings.model != motion::MotionModel::route && scenario.empty()) {
     use(std::move(*read()));
     return;
@@ -89,9 +116,7 @@ void TfrmMain::stopMotion() {
 
 void TfrmMain::enableFixControls() {
   const bool on = !fileMode_->active() && simulation_.motion() == nullptr;
-  for (QWidget* control : std::initializer_list<QWidget*>{ui_->trckLatitude, ui_->trckLongitude}) {
-    control->setEnabled(on);
-  }
+  setEnabledKeepingFocus(*ui_->tabSimulator, {{ui_->trckLatitude, on}, {ui_->trckLongitude, on}});
   ui_->btnBack->setEnabled(on);
   ui_->btnForward->setEnabled(on);
 }
@@ -104,6 +129,14 @@ void TfrmMain::steerMotion() {
   const SimulatorSettings settings = readSettings();
   motion->steer(static_cast<double>(settings.speed) / kKmhPerMetrePerSecond,
                 static_cast<double>(settings.heading));
+}
+
+void TfrmMain::showMove(const control::MoveRequest& request) {
+  ui_->MotionGroup->showMove(request);
+  // The Settings page's speed and heading steer a motion by speed and heading.
+  if (request.steps || request.route) return;
+  if (request.speedKmh) ui_->efSpeed->setValue(*request.speedKmh);
+  if (request.heading) ui_->efHeading->setValue(*request.heading);
 }
 
 void TfrmMain::showMotionProgress() {

@@ -3,6 +3,7 @@
 // answers with the reason instead of a box, so a script never waits on one.
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <algorithm>
 
 #include "app/control_group.h"
 #include "app/file_mode_controller.h"
@@ -41,6 +42,7 @@ void TfrmMain::change(const control::FixChange& change) {
 
 void TfrmMain::move(const control::MoveRequest& request, std::unique_ptr<motion::Motion> route) {
   control::applyMove(request, std::move(route), simulation_, generator_);
+  showMove(request);
   ui_->MotionGroup->setRunning(simulation_.motion() != nullptr);
   enableFixControls();
   showMotionProgress();
@@ -58,14 +60,32 @@ void TfrmMain::start(Done done) {
     const int rate = ui_->cmbBaudRate->currentText().toInt(&ok, 10);
     std::string reason = ok ? "" : "No baud rate is selected.";
     if (!ok || !openPort(port, rate, reason)) {
+      stopRun();
+      showPauseState();
       done("Cannot connect to " + port + "." + (reason.empty() ? "" : " " + reason));
       return;
     }
   }
-  startRun([this, done](const std::optional<std::string>& problem) {
-    showPauseState();
-    done(problem);
-  });
+  // A script gets one answer: a target that cannot be opened fails the
+  // Start, and nothing of it stays open. The targets open before the run's
+  // files are read, so their problems are all in when the answer comes.
+  auto targets = std::make_shared<std::vector<std::string>>();
+  targetProblems_ = targets.get();
+  try {
+    startRun([this, done, targets](std::optional<std::string> problem) {
+      if (!problem && !targets->empty()) {
+        stopRun();
+        problem = targets->front();
+        std::replace(problem->begin(), problem->end(), '\n', ' ');
+      }
+      showPauseState();
+      done(problem);
+    });
+  } catch (...) {
+    targetProblems_ = nullptr;
+    throw;
+  }
+  targetProblems_ = nullptr;
 }
 
 void TfrmMain::stop() {

@@ -7,8 +7,10 @@
 #include <climits>
 #include <cmath>
 
+#include "app/focus_keeping.h"
 #include "app/handler_guard.h"
 #include "app/window_prompts.h"
+#include "control/control_target.h"
 #include "engine/progress_text.h"
 #include "ui_motion_group.h"
 
@@ -29,8 +31,6 @@ int sliderMetres(double metres) {
 MotionGroup::MotionGroup(QWidget* parent)
     : QGroupBox(parent), ui_(std::make_unique<Ui::MotionGroup>()) {
   ui_->setupUi(this);
-  // Restored settings change the controls as the user would; the enabling
-  // follows either way.
   connect(ui_->cmbMotion, &QComboBox::currentIndexChanged, this, &MotionGroup::cmbMotionChange);
   connect(ui_->cbTrackTime, &QCheckBox::toggled, this, &MotionGroup::cmbMotionChange);
   connect(ui_->btnRouteFile, &QPushButton::clicked, this, &MotionGroup::btnRouteFileClick);
@@ -40,22 +40,43 @@ MotionGroup::MotionGroup(QWidget* parent)
 
 MotionGroup::~MotionGroup() = default;
 
+void MotionGroup::showMove(const control::MoveRequest& request) {
+  if (request.steps) {
+    ui_->cmbMotion->setCurrentIndex(kSteps);
+    return;
+  }
+  if (!request.route) {
+    ui_->cmbMotion->setCurrentIndex(kSpeedHeading);
+    return;
+  }
+  ui_->cmbMotion->setCurrentIndex(kRoute);
+  ui_->efRouteFile->setText(QString::fromStdString(*request.route));
+  if (request.speedKmh) ui_->efRouteSpeed->setValue(*request.speedKmh);
+  ui_->cbTrackTime->setChecked(request.trackTime);
+  if (request.trackTime) ui_->efRouteRate->setValue(request.rate);
+  ui_->cmbRouteEnd->setCurrentIndex(request.end == "loop" ? 1 : request.end == "reverse" ? 2 : 0);
+}
+
+void MotionGroup::applyValues() {
+  cmbMotionChange();
+}
+
 void MotionGroup::cmbMotionChange() {
   const int model = ui_->cmbMotion->currentIndex();
   const bool route = model == kRoute;
   const bool trackTime = ui_->cbTrackTime->isChecked();
   const bool choosing = !running_;
-  ui_->cmbMotion->setEnabled(choosing);
-  ui_->cbGeodesic->setEnabled(choosing && model == kSpeedHeading);
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{ui_->efRouteFile, ui_->btnRouteFile, ui_->cbTrackTime,
-                                       ui_->cmbRouteEnd, ui_->cbUseTrackTime}) {
-    control->setEnabled(choosing && route);
-  }
-  ui_->efRouteSpeed->setEnabled(choosing && route && !trackTime);
-  ui_->efRouteRate->setEnabled(choosing && route && trackTime);
-  ui_->efNoise->setEnabled(choosing && model != kSteps);
-  ui_->efNoiseSeed->setEnabled(choosing && model != kSteps);
+  setEnabledKeepingFocus(*this, {{ui_->cmbMotion, choosing},
+                                 {ui_->cbGeodesic, choosing && model == kSpeedHeading},
+                                 {ui_->efRouteFile, choosing && route},
+                                 {ui_->btnRouteFile, choosing && route},
+                                 {ui_->cbTrackTime, choosing && route},
+                                 {ui_->cmbRouteEnd, choosing && route},
+                                 {ui_->cbUseTrackTime, choosing && route},
+                                 {ui_->efRouteSpeed, choosing && route && !trackTime},
+                                 {ui_->efRouteRate, choosing && route && trackTime},
+                                 {ui_->efNoise, choosing && model != kSteps},
+                                 {ui_->efNoiseSeed, choosing && model != kSteps}});
 }
 
 void MotionGroup::setRunning(bool running) {

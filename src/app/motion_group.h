@@ -5,6 +5,10 @@
 
 #include "motion/motion.h"
 
+namespace waymock::control {
+struct MoveRequest;
+}
+
 namespace Ui {
 class MotionGroup;
 }
@@ -35,6 +39,13 @@ class MotionGroup : public QGroupBox {
   void setRunning(bool running);
   // How far the running motion has come; nothing when none runs.
   void showProgress(const motion::MotionProgress* progress, char decimalPoint);
+  // A motion a script started (the control channel's move), shown in the
+  // group's fields as if chosen there: the model, and a route's file, speed,
+  // rate and end.
+  void showMove(const control::MoveRequest& request);
+  // What the values imply (enabled fields), once values were set with the
+  // controls' signals blocked.
+  void applyValues();
 
  signals:
   // The user moved the slider: go on from this many metres along the route.

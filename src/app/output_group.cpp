@@ -1,8 +1,10 @@
 #include "app/output_group.h"
 
 #include <QCheckBox>
+#include <QValidator>
 #include <utility>
 
+#include "app/address_edit.h"
 #include "app/handler_guard.h"
 #include "generator/output_format.h"
 #include "platform/socket_address.h"
@@ -10,6 +12,25 @@
 #include "ui_output_group.h"
 
 namespace waymock::app {
+
+namespace {
+
+// Letters typed in the talker field stand as capitals; nothing typed is
+// dropped, so what is no talker stays in view with the reason beside it.
+class CapitalLetters : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& text, int&) const override {
+    text = text.toUpper();
+    return Acceptable;
+  }
+};
+
+bool isTalker(const QString& text) {
+  return text.size() == 2 && text[0] >= 'A' && text[0] <= 'Z' && text[1] >= 'A' && text[1] <= 'Z';
+}
+
+}  // namespace
 
 OutputGroup::OutputGroup(QWidget* parent)
     : QGroupBox(parent), ui_(std::make_unique<Ui::OutputGroup>()) {
@@ -26,10 +47,17 @@ OutputGroup::OutputGroup(QWidget* parent)
   connect(ui_->cbTcp, &QCheckBox::toggled, this, &OutputGroup::cbTcpClick);
   connect(ui_->cbOnSecond, &QCheckBox::toggled, this, &OutputGroup::cbOnSecondClick);
   connect(ui_->efUdpTargets, &QLineEdit::textChanged, this, &OutputGroup::efUdpTargetsChange);
+  ui_->efTalker->setValidator(new CapitalLetters(ui_->efTalker));
+  applyValues();
+  showTcpAddress({});
+}
+
+void OutputGroup::applyValues() {
   cmbProfileChange();
   cbTcpClick();
   cbOnSecondClick();
   efUdpTargetsChange();
+  efTalkerChange();
 }
 
 OutputGroup::~OutputGroup() = default;
@@ -46,28 +74,6 @@ void OutputGroup::cmbProfileChange() {
     ui_->cmbZda->setCurrentIndex(ui_->cmbZda->findText(nmea41 ? "standard" : "classic"));
   });
   efTalkerChange();
-}
-
-void OutputGroup::efTalkerChange() {
-  runGuarded(ui_->efTalker, [this] {
-    generator::OutputFormat format;
-    if (ui_->cmbProfile->currentText() == "nmea41")
-      format.profile = generator::OutputProfile::nmea41;
-    format.talker = ui_->efTalker->text().toStdString();
-    format.constellations.clear();
-    const std::pair<QCheckBox*, generator::Constellation> boxes[] = {
-        {ui_->cbGps, generator::Constellation::gps},
-        {ui_->cbGlonass, generator::Constellation::glonass},
-        {ui_->cbGalileo, generator::Constellation::galileo},
-        {ui_->cbBeidou, generator::Constellation::beidou}};
-    for (const auto& [box, system] : boxes) {
-      if (box->isChecked()) format.constellations.insert(system);
-    }
-    const char* problem = generator::talkerProblem(format);
-    ui_->lblTalkerProblem->setText(problem ? QString::fromUtf8(problem) + " The talker is left out."
-                                           : QString());
-    ui_->lblTalkerProblem->setVisible(problem != nullptr);
-  });
 }
 
 void OutputGroup::cbTcpClick() {
@@ -91,9 +97,51 @@ void OutputGroup::efUdpTargetsChange() {
     } catch (const std::exception& e) {
       problem = QString::fromStdString(e.what());
     }
-    ui_->lblUdpTargetsProblem->setText(problem);
-    ui_->lblUdpTargetsProblem->setVisible(!problem.isEmpty());
+    showProblemLine(*ui_->lblUdpTargetsProblem, *ui_->efUdpTargets, problem);
   });
+}
+
+void OutputGroup::efTalkerChange() {
+  runGuarded(ui_->efTalker, [this] {
+    // A text the program set (the settings file's) is not typed.
+    const QString text = ui_->efTalker->text();
+    if (text != text.toUpper()) {
+      ui_->efTalker->setText(text.toUpper());
+      return;
+    }
+    QString problem;
+    if (!text.isEmpty() && !isTalker(text)) {
+      problem = QStringLiteral(
+          "A talker is two letters, A to Z; until then each sentence carries its own.");
+    } else if (const char* systems = generator::talkerProblem(talkerFormat())) {
+      problem = QString::fromUtf8(systems) + " The talker is left out.";
+    }
+    showProblemLine(*ui_->lblTalkerProblem, *ui_->efTalker, problem);
+  });
+}
+
+generator::OutputFormat OutputGroup::talkerFormat() const {
+  generator::OutputFormat format;
+  if (ui_->cmbProfile->currentText() == "nmea41") format.profile = generator::OutputProfile::nmea41;
+  format.talker = ui_->efTalker->text().toStdString();
+  format.constellations.clear();
+  const std::pair<QCheckBox*, generator::Constellation> boxes[] = {
+      {ui_->cbGps, generator::Constellation::gps},
+      {ui_->cbGlonass, generator::Constellation::glonass},
+      {ui_->cbGalileo, generator::Constellation::galileo},
+      {ui_->cbBeidou, generator::Constellation::beidou}};
+  for (const auto& [box, system] : boxes) {
+    if (box->isChecked()) format.constellations.insert(system);
+  }
+  return format;
+}
+
+void OutputGroup::showTcpAddress(const QString& address) {
+  ui_->lblTcpAddress->setText(address);
+  // A label's accessible name stands in for its text: it carries both.
+  ui_->lblTcpAddress->setAccessibleName(address.isEmpty()
+                                            ? QStringLiteral("TCP address: not listening")
+                                            : QStringLiteral("TCP address: ") + address);
 }
 
 void OutputGroup::openTargets(const SimulatorSettings& settings,
@@ -101,8 +149,8 @@ void OutputGroup::openTargets(const SimulatorSettings& settings,
                               const NetworkTargets::Problem& problem) {
   targets_.open(settings, transmitters, problem);
   const TcpServer* tcp = targets_.tcp();
-  ui_->lblTcpAddress->setText(
-      tcp != nullptr ? QString::fromStdString(hostPortText(tcp->host(), tcp->port())) : QString());
+  showTcpAddress(tcp != nullptr ? QString::fromStdString(hostPortText(tcp->host(), tcp->port()))
+                                : QString());
   TcpClientsTimerTimer();
   if (tcp != nullptr) clientsTimer_.start();
 }
@@ -110,7 +158,7 @@ void OutputGroup::openTargets(const SimulatorSettings& settings,
 void OutputGroup::closeTargets() {
   clientsTimer_.stop();
   targets_.close();
-  ui_->lblTcpAddress->clear();
+  showTcpAddress({});
   TcpClientsTimerTimer();
 }
 

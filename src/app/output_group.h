@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/network_targets.h"
+#include "generator/output_format.h"
 
 namespace Ui {
 class OutputGroup;
@@ -39,19 +40,27 @@ class OutputGroup : public QGroupBox {
   void openTargets(const SimulatorSettings& settings, const std::vector<Transmitter*>& transmitters,
                    const NetworkTargets::Problem& problem);
   void closeTargets();
+  // What the values imply (enabled fields, the problem lines), once values
+  // were set with the controls' signals blocked.
+  void applyValues();
 
  private slots:
   void cmbProfileChange();
-  // Says why the talker is left out: one talker takes one satellite system.
-  void efTalkerChange();
   void cbTcpClick();
   void cbOnSecondClick();
   // Says what is wrong with the listed UDP targets as they are typed.
   void efUdpTargetsChange();
+  // Letters stand as capitals; a text that is no talker, or a talker over
+  // several satellite systems, is said to be left out, and why.
+  void efTalkerChange();
   // Shows the TCP clients connected now.
   void TcpClientsTimerTimer();
 
  private:
+  void showTcpAddress(const QString& address);
+  // The output the profile, talker and systems shown would give.
+  generator::OutputFormat talkerFormat() const;
+
   std::unique_ptr<Ui::OutputGroup> ui_;
   NetworkTargets targets_;
   QTimer clientsTimer_;

@@ -103,7 +103,7 @@ int runDecode(const DecodeOptions& options) {
   if (options.file != "-") {
     owned.reset(std::fopen(options.file.c_str(), "rb"));
     if (!owned)
-      throw RuntimeFailure("Cannot open " + options.file + ": " + std::strerror(errno) + ".");
+      throw RuntimeFailure("Cannot open " + options.file + ": " + systemErrorText(errno) + ".");
     input = owned.get();
   }
 

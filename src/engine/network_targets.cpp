@@ -15,12 +15,30 @@ NetworkTargets::~NetworkTargets() {
   close();
 }
 
+namespace {
+
+const char* tcpHost(const SimulatorSettings& s) {
+  return s.tcpAllInterfaces ? "0.0.0.0" : "127.0.0.1";
+}
+
+// Port 0 asks for any port, so the one the system picked serves.
+bool listensAsAsked(const TcpServer& server, const SimulatorSettings& s) {
+  return s.tcpServer && server.host() == tcpHost(s) &&
+         (s.tcpPort == 0 || server.port() == s.tcpPort);
+}
+
+}  // namespace
+
 void NetworkTargets::open(const SimulatorSettings& s, const std::vector<Transmitter*>& transmitters,
                           const Problem& problem) {
+  // A Start while running keeps the server, and its clients connected, when
+  // it would listen where it does.
+  std::unique_ptr<TcpServer> kept = tcp_ && listensAsAsked(*tcp_, s) ? std::move(tcp_) : nullptr;
   close();
-  if (s.tcpServer) {
+  tcp_ = std::move(kept);
+  if (s.tcpServer && !tcp_) {
     try {
-      tcp_ = std::make_unique<TcpServer>(s.tcpAllInterfaces ? "0.0.0.0" : "127.0.0.1", s.tcpPort);
+      tcp_ = std::make_unique<TcpServer>(tcpHost(s), s.tcpPort);
     } catch (const std::exception& e) {
       problem(e);
     }

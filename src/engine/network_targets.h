@@ -30,7 +30,8 @@ class NetworkTargets {
   NetworkTargets& operator=(const NetworkTargets&) = delete;
 
   // Drops what was open, then listens (on 0.0.0.0 with all interfaces, else
-  // 127.0.0.1) when the server is on, makes a sender per listed target, and
+  // 127.0.0.1) when the server is on (a server listening there already stays,
+  // with its clients), makes a sender per listed target, and
   // makes them targets of each transmitter. What cannot be made is left out
   // and handed to `problem`, one error each (Error "UDP target: ...", IoError
   // "Cannot listen on ..."); the rest goes on. A list with a bad entry sends

@@ -133,7 +133,7 @@ std::string readWholeFile(const std::string& fileName, bool& missing) {
       missing = true;
       return {};
     }
-    fail(std::strerror(errno));
+    fail(systemErrorText(errno));
   }
   struct stat st {};
   const bool tooLarge = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) &&
@@ -150,7 +150,7 @@ std::string readWholeFile(const std::string& fileName, bool& missing) {
   const int error = errno;
   std::fclose(file);
   if (tooLarge || text.size() > kMaxFileSize) fail("the file is larger than 1 MiB");
-  if (failed) fail(std::strerror(error));
+  if (failed) fail(systemErrorText(error));
   return text;
 }
 

@@ -47,7 +47,7 @@ SocketAddress listenAddress(const std::string& host, int port) {
   }
   int error = 0;
   auto found = lookUpHost(host, SOCK_STREAM, true, error);
-  if (!found) raiseIo("Cannot listen on " + where + ": " + gai_strerror(error) + ".");
+  if (!found) raiseIo("Cannot listen on " + where + ": " + resolverErrorText(error) + ".");
   SocketAddress address = *found;
   if (port < 0 || port > 65535) refuse("no such port.");
   address.setPort(port);

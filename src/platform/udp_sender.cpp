@@ -68,7 +68,7 @@ SocketAddress UdpSender::systemLookup(const std::string& host) {
   int error = 0;
   const auto found = lookUpHost(host, SOCK_DGRAM, false, error);
   if (!found) {
-    raiseIo("Cannot resolve the UDP host \"" + host + "\": " + gai_strerror(error) + ".");
+    raiseIo("Cannot resolve the UDP host \"" + host + "\": " + resolverErrorText(error) + ".");
   }
   return *found;
 }
@@ -117,7 +117,7 @@ SocketAddress UdpSender::address() {
     raiseIo("UDP port " + std::to_string(port_) + " is not between 1 and 65535.");
   }
   if (!lookup_) {
-    raiseIo("Cannot resolve the UDP host \"\": " + std::string(gai_strerror(EAI_NONAME)) + ".");
+    raiseIo("Cannot resolve the UDP host \"\": " + resolverErrorText(EAI_NONAME) + ".");
   }
   std::lock_guard lock(lookup_->mutex);
   if (lookup_->address) {
@@ -142,13 +142,14 @@ void UdpSender::send(std::string_view payload) {
   if (socket_ < 0) {
     socket_ = ::socket(destination.family(), SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket_ < 0)
-      raiseIo(std::string("Cannot create a UDP socket: ") + std::strerror(errno) + ".");
+      raiseIo(std::string("Cannot create a UDP socket: ") + systemErrorText(errno) + ".");
     socketFamily_ = destination.family();
   }
   const ssize_t sent = ::sendto(socket_, payload.data(), payload.size(), MSG_NOSIGNAL,
                                 destination.get(), destination.length());
   if (sent < 0) {
-    raiseIo("Cannot send to " + hostPortText(host_, port_) + ": " + std::strerror(errno) + ".");
+    const int error = errno;
+    raiseIo("Cannot send to " + hostPortText(host_, port_) + ": " + systemErrorText(error) + ".");
   }
 }
 

@@ -21,7 +21,7 @@ namespace waymock {
 namespace {
 
 std::string systemMessage(int error) {
-  return std::strerror(error);
+  return systemErrorText(error);
 }
 
 void closeFd(int& fd) noexcept {

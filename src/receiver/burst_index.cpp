@@ -21,7 +21,7 @@ BurstIndex BurstIndex::read(const std::string& path, bool modern) {
     case RegularFile::Status::notRegular:
       raiseIo("The log file " + path + " is not a regular file.");
     case RegularFile::Status::failed:
-      raiseIo("Cannot read " + path + ": " + std::strerror(file.error()) + ".");
+      raiseIo("Cannot read " + path + ": " + systemErrorText(file.error()) + ".");
   }
   LogLineReader reader(path, file.release());
   BurstIndex index;

@@ -26,7 +26,7 @@ class SystemReplayClock final : public ReplayClock {
 };
 
 [[noreturn]] void cannotRead(const std::string& path, int error) {
-  raiseIo("Cannot read " + path + ": " + std::strerror(error) + ".");
+  raiseIo("Cannot read " + path + ": " + systemErrorText(error) + ".");
 }
 
 void appendLine(std::string& burst, std::string_view line) {

@@ -13,7 +13,7 @@ namespace waymock::receiver {
 namespace {
 
 [[noreturn]] void cannotRead(const std::string& path, int error) {
-  raiseIo("Cannot read " + path + ": " + std::strerror(error) + ".");
+  raiseIo("Cannot read " + path + ": " + systemErrorText(error) + ".");
 }
 
 // Some receivers end their lines in CR CR LF.

@@ -34,7 +34,10 @@ class IoError : public Error {
 // Records the system's text for `errnoValue` (as strerror words it) with the message.
 [[noreturn]] void raiseIo(const std::string& message, int errnoValue);
 
-// The system's text for an errno value, "Unknown error N" when it has none.
+// The system's text for an errno value, in English whatever the locale;
+// "Unknown error N" when it has none.
 std::string systemErrorText(int errnoValue);
+// The resolver's text for a getaddrinfo error, in English whatever the locale.
+std::string resolverErrorText(int gaiError);
 
 }  // namespace waymock

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <QAccessible>
+#include <QGroupBox>
 #include <QLocale>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 #include <climits>
@@ -235,21 +237,51 @@ TEST(MainWindow, DecimalFieldsTakeATypedPointUnderADecimalCommaLocale) {
   }
 }
 
-// Only a whole address is taken from the keyboard; the settings file's text stands.
-TEST(MainWindow, TargetIpKeepsTheLastWholeAddress) {
+// What is typed stands as typed; only a whole dotted address is one, and a
+// host name kept in the settings file stands.
+TEST(MainWindow, TargetIpStandsForWhatWasTypedOnceItIsWhole) {
   Window win;
   win.ui.cbUDP->setChecked(true);
   win.ui.efIp->setEnabled(true);
-  win.ui.efIp->setText("127.0.0.1");
-  win.ui.efIp->selectAll();
-  QTest::keyClicks(win.ui.efIp, "127.1");
-  EXPECT_EQ(win.w.readSettings().udpHost, "127.0.0.1");
-  QFocusEvent out(QEvent::FocusOut);
-  QApplication::sendEvent(win.ui.efIp, &out);
-  EXPECT_EQ(win.ui.efIp->text(), "127.0.0.1");
-  win.ui.efIp->setText("10.1");  // as read from a hand-edited settings file
-  QApplication::sendEvent(win.ui.efIp, &out);
-  EXPECT_EQ(win.ui.efIp->text(), "10.1");
+  const std::pair<const char*, const char*> typed[] = {
+      {"127.1", ""}, {"127.0.0.256", ""}, {"10.0.0.1", "10.0.0.1"}, {"localhost", ""}};
+  for (const auto& [text, address] : typed) {
+    win.ui.efIp->selectAll();
+    QTest::keyClicks(win.ui.efIp, text);
+    EXPECT_EQ(win.ui.efIp->text(), text);
+    EXPECT_EQ(win.w.readSettings().udpHost, address) << text;
+    EXPECT_EQ(win.ui.efIp->accessibleDescription().isEmpty(), *address != '\0') << text;
+  }
+  for (const auto& [kept, address] : {std::pair{"localhost", "localhost"}, std::pair{"10.1", ""}}) {
+    win.ui.efIp->setText(kept);  // as read from a hand-edited settings file
+    EXPECT_EQ(win.w.readSettings().udpHost, address) << kept;
+  }
+}
+
+// Alt and a letter reach one control on each page: no two captions on a page
+// (the tab bar's included) underline the same letter.
+TEST(MainWindow, EveryPageUnderlinesEachLetterOnce) {
+  Window win;
+  const auto letterOf = [](const QString& caption) {
+    return QKeySequence::mnemonic(caption).toString().section('+', -1);
+  };
+  QStringList tabLetters;
+  for (int page = 0; page < win.ui.PageControl->count(); ++page)
+    tabLetters << letterOf(win.ui.PageControl->tabText(page));
+  for (int page = 0; page < win.ui.PageControl->count(); ++page) {
+    QStringList letters = tabLetters;
+    const QWidget* shown = win.ui.PageControl->widget(page);
+    for (const QWidget* control : shown->findChildren<QWidget*>()) {
+      QString caption;
+      if (const auto* label = qobject_cast<const QLabel*>(control)) caption = label->text();
+      if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        caption = button->text();
+      if (const auto* group = qobject_cast<const QGroupBox*>(control)) caption = group->title();
+      if (const QString letter = letterOf(caption); !letter.isEmpty()) letters << letter;
+    }
+    const QStringList once(QSet<QString>(letters.begin(), letters.end()).values());
+    EXPECT_EQ(letters.size(), once.size()) << page << ": " << letters.join(' ').toStdString();
+  }
 }
 
 TEST(MainWindow, ThreeTicksOnAPseudoTerminalShowAndMoveTheFix) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <netdb.h>
+
 #include <cerrno>
+
+#include "common/test_support.h"
 
 namespace waymock {
 namespace {
@@ -20,6 +24,14 @@ TEST(IoError, KeepsTheSystemTextApartFromTheMessage) {
     EXPECT_EQ(error.systemText(), "");
   }
   EXPECT_EQ(systemErrorText(EACCES), "Permission denied");
+}
+
+// The system's words end English sentences: English whatever the language.
+TEST(IoError, SystemTextIsEnglishUnderAnyLanguage) {
+  test::LocaleGuard german(test::kDecimalCommaLocale);
+  if (!german.ok()) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+  EXPECT_EQ(systemErrorText(EADDRINUSE), "Address already in use");
+  EXPECT_EQ(resolverErrorText(EAI_NONAME), "Name or service not known");
 }
 
 }  // namespace

@@ -1,289 +1,25 @@
 // The real window program in a child process, on a real X display, under a
 // real C-library locale, driven by keys and read through the accessibility
 // bus and the virtual serial port, as its users meet it.
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <unistd.h>
-#include <xcb/xcb.h>
 
-#include <chrono>
-#include <filesystem>
-#include <memory>
-#include <optional>
 #include <regex>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "common/test_support.h"
+#include "window/window_fixture.h"
 
-namespace waymock {
+namespace waymock::test {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using test::BackgroundProcess;
-
-const std::string kPython = "/usr/bin/python3";  // the one python3-pyatspi installs into
-
-std::string firstLine(const std::string& text) {
-  return text.substr(0, text.find('\n'));
-}
-
-// One X server and one session bus (with the accessibility bus it starts on
-// demand) for the whole suite.
-class Desktop {
- public:
-  // Nothing when a tool is missing. The server and the bus stop when the
-  // test program ends.
-  static Desktop* get() {
-    static const std::unique_ptr<Desktop> desktop = []() -> std::unique_ptr<Desktop> {
-      for (const char* tool : {"Xvfb", "dbus-daemon", "dbus-send", "xdotool"}) {
-        if (test::findProgram(tool).empty()) return nullptr;
-      }
-      if (::access(kPython.c_str(), X_OK) != 0) return nullptr;
-      return std::unique_ptr<Desktop>(new Desktop);
-    }();
-    return desktop.get();
-  }
-
-  const std::string& display() const { return display_; }
-  const std::string& bus() const { return bus_; }
-
- private:
-  Desktop()
-      : x_(std::make_unique<BackgroundProcess>(
-            std::vector<std::string>{test::findProgram("Xvfb"), "-displayfd", "1", "-screen", "0",
-                                     "1280x1024x24", "-nolisten", "tcp"})) {
-    const auto line = [](const std::string& out) { return out.find('\n') != std::string::npos; };
-    x_->waitForOutput(line, 10s);
-    display_ = std::string(":").append(firstLine(x_->out()));
-    // The accessibility bus's launcher names its socket after the display in
-    // the runtime folder it inherits from the session bus: suites that run at
-    // the same time must not share that folder, or one's bus takes the other's
-    // socket.
-    fs::permissions(runtime_.path(), fs::perms::owner_all);
-    test::EnvGuard display("DISPLAY", display_);
-    test::EnvGuard runtime("XDG_RUNTIME_DIR", runtime_.path().string());
-    dbus_ = std::make_unique<BackgroundProcess>(std::vector<std::string>{
-        test::findProgram("dbus-daemon"), "--session", "--nofork", "--print-address=1"});
-    dbus_->waitForOutput(line, 10s);
-    bus_ = firstLine(dbus_->out());
-    // The accessibility bus is started on the first request for its address;
-    // on a busy machine that start outlasts the accessibility library's own
-    // wait, so it is asked for once here, waiting as long as the start takes.
-    test::EnvGuard bus("DBUS_SESSION_BUS_ADDRESS", bus_);
-    test::runProcess(
-        {test::findProgram("dbus-send"), "--session", "--print-reply", "--reply-timeout=60000",
-         "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"},
-        {}, 70s);
-  }
-
-  test::TempDir runtime_;
-  std::unique_ptr<BackgroundProcess> x_;
-  std::unique_ptr<BackgroundProcess> dbus_;
-  std::string display_;
-  std::string bus_;
-};
-
-// How a test starts the window program.
-struct Start {
-  Start& withLocale(std::string value) { return locale = std::move(value), *this; }
-  Start& withoutAccessibility() { return accessibility = false, *this; }
-  Start& withScaleFactor(std::string value) { return scaleFactor = std::move(value), *this; }
-  Start& withSettings(std::string value) { return settings = std::move(value), *this; }
-
-  std::string locale = "C.UTF-8";
-  // Without it the program gets neither the session bus nor the
-  // accessibility bridge.
-  bool accessibility = true;
-  std::optional<std::string> scaleFactor;  // QT_SCALE_FACTOR
-  std::string settings;                    // the settings file's text, if any
-};
-
-// The window program with a home of its own.
-class Window {
- public:
-  explicit Window(const Start& start = {}) {
-    fs::create_directories(runtime());
-    fs::permissions(runtime(), fs::perms::owner_all);
-    if (!start.settings.empty()) {
-      fs::create_directories(settingsFile().parent_path());
-      test::writeFile(settingsFile(), start.settings);
-    }
-    const Desktop& desktop = *Desktop::get();
-    const auto ifAccessible = [&](const std::string& value) {
-      return start.accessibility ? std::optional<std::string>(value) : std::nullopt;
-    };
-    const std::vector<std::pair<const char*, std::optional<std::string>>> environment = {
-        {"HOME", home_.path().string()},
-        {"XDG_CONFIG_HOME", (home_ / "config").string()},
-        {"XDG_DATA_HOME", (home_ / "data").string()},
-        {"XDG_CACHE_HOME", (home_ / "cache").string()},
-        {"XDG_RUNTIME_DIR", runtime().string()},
-        {"LC_ALL", start.locale},
-        {"DISPLAY", desktop.display()},
-        {"DBUS_SESSION_BUS_ADDRESS", ifAccessible(desktop.bus())},
-        {"QT_QPA_PLATFORM", "xcb"},
-        {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", ifAccessible("1")},
-        {"QT_SCALE_FACTOR", start.scaleFactor},
-        // Qt's own allocations at exit are not ours to chase here.
-        {"ASAN_OPTIONS", "detect_leaks=0"},
-    };
-    std::vector<std::unique_ptr<test::EnvGuard>> guards;
-    for (const auto& [name, value] : environment) {
-      guards.push_back(std::make_unique<test::EnvGuard>(name, value));
-    }
-    process_ = std::make_unique<BackgroundProcess>(std::vector<std::string>{WAYMOCK_APP_PATH});
-  }
-
-  BackgroundProcess& process() { return *process_; }
-  fs::path runtime() const { return home_ / "run"; }
-  fs::path virtualPort() const { return runtime() / "waymock-gps"; }
-  fs::path settingsFile() const { return home_ / "config" / "waymock" / "waymock.ini"; }
-
-  // Runs the accessibility driver's steps; its output, or a failure.
-  std::string drive(const std::vector<std::string>& steps) {
-    std::vector<std::string> args = {kPython, WAYMOCK_SOURCE_DIR "/tests/window/atspi_driver.py"};
-    args.insert(args.end(), steps.begin(), steps.end());
-    test::EnvGuard display("DISPLAY", Desktop::get()->display());
-    test::EnvGuard bus("DBUS_SESSION_BUS_ADDRESS", Desktop::get()->bus());
-    const test::ProcessResult r = test::runProcess(args, {}, 60s);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    return r.out;
-  }
-
-  // Where the program's window stands, once it is shown: "Position: X,Y".
-  std::string position() {
-    const auto id = xWindow();
-    if (!id) return {};
-    test::EnvGuard display("DISPLAY", Desktop::get()->display());
-    const auto r = test::runProcess(
-        {test::findProgram("xdotool"), "getwindowgeometry", std::to_string(*id)}, {}, 10s);
-    const auto at = r.out.find("Position: ");
-    return at == std::string::npos ? r.out : r.out.substr(at, r.out.find(' ', at + 10) - at);
-  }
-
-  // The X window of the program, once it is shown.
-  std::optional<xcb_window_t> xWindow() {
-    test::EnvGuard display("DISPLAY", Desktop::get()->display());
-    const auto r = test::runProcess(
-        {test::findProgram("xdotool"), "search", "--sync", "--onlyvisible", "--name", "^Waymock$"},
-        {}, 20s);
-    if (r.exitCode != 0 || r.out.empty()) return std::nullopt;
-    return static_cast<xcb_window_t>(std::stoul(firstLine(r.out)));
-  }
-
- private:
-  test::TempDir home_;
-  std::unique_ptr<BackgroundProcess> process_;
-};
-
-xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
-  auto* reply = xcb_intern_atom_reply(
-      connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(strlen(name)), name),
-      nullptr);
-  const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-  free(reply);
-  return value;
-}
 
 // The width and height of the first picture in a window's _NET_WM_ICON, which
 // task bars and switchers show; nothing when the window has no icon.
 std::optional<std::pair<std::uint32_t, std::uint32_t>> iconSize(const std::string& display,
                                                                 xcb_window_t window) {
-  xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-  std::optional<std::pair<std::uint32_t, std::uint32_t>> size;
-  if (!xcb_connection_has_error(connection)) {
-    const xcb_atom_t icon = atom(connection, "_NET_WM_ICON");
-    auto* reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, icon, XCB_ATOM_CARDINAL, 0, 2),
-        nullptr);
-    if (reply != nullptr && reply->format == 32 && xcb_get_property_value_length(reply) == 8) {
-      const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
-      size = std::pair(values[0], values[1]);
-    }
-    free(reply);
-  }
-  xcb_disconnect(connection);
-  return size;
+  const std::vector<std::uint32_t> icon = windowProperty(display, window, "_NET_WM_ICON");
+  if (icon.size() < 2) return std::nullopt;
+  return std::pair(icon[0], icon[1]);
 }
-
-// What a window manager's close button sends: WM_PROTOCOLS / WM_DELETE_WINDOW.
-void requestClose(const std::string& display, xcb_window_t window) {
-  xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-  ASSERT_FALSE(xcb_connection_has_error(connection));
-  xcb_client_message_event_t event{};
-  event.response_type = XCB_CLIENT_MESSAGE;
-  event.format = 32;
-  event.window = window;
-  event.type = atom(connection, "WM_PROTOCOLS");
-  event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
-  event.data.data32[1] = XCB_CURRENT_TIME;
-  // The X server may drop what a client sent just before it hung up; a
-  // window manager stays connected, and so does this sender until the server
-  // has taken the request.
-  free(xcb_request_check(connection,
-                         xcb_send_event_checked(connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
-                                                reinterpret_cast<const char*>(&event))));
-  xcb_disconnect(connection);
-}
-
-// Reads the virtual port as a client does, until `done` holds for what came.
-std::string readPortUntil(const fs::path& link, const std::function<bool(const std::string&)>& done,
-                          std::chrono::milliseconds timeout = 15s) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  int fd = -1;
-  while (fd < 0 && std::chrono::steady_clock::now() < deadline) {
-    fd = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) std::this_thread::sleep_for(50ms);
-  }
-  std::string got;
-  while (fd >= 0 && !done(got) && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 100) <= 0) continue;
-    char buffer[4096];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
-  }
-  if (fd >= 0) ::close(fd);
-  return got;
-}
-
-// The fields of the last complete `sentence` ("$GPGGA") in `text`.
-std::vector<std::string> lastSentence(const std::string& text, const std::string& sentence) {
-  const auto at = text.rfind(std::string(sentence).append(","));
-  if (at == std::string::npos) return {};
-  const auto end = text.find('*', at);
-  if (end == std::string::npos) return {};
-  std::vector<std::string> fields;
-  std::string field;
-  for (char c : text.substr(at, end - at)) {
-    if (c == ',') {
-      fields.push_back(field);
-      field.clear();
-    } else {
-      field += c;
-    }
-  }
-  fields.push_back(field);
-  return fields;
-}
-
-// Keys that pick the virtual port, the last entry of the port list, from the
-// Settings page: the list comes two fields before the interval.
-const std::vector<std::string> kPickVirtualPort = {"focus:Transmission Interval (seconds)",
-                                                   "key:shift+Tab", "key:shift+Tab", "key:End"};
-
-class WindowProcess : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Desktop::get() == nullptr)
-      GTEST_SKIP() << "needs Xvfb, dbus-daemon, dbus-send, xdotool, pyatspi";
-  }
-};
 
 TEST_F(WindowProcess, DecimalCommaValuesReachTheBurstsAndTheScreenReader) {
   test::LocaleGuard locale(test::kDecimalCommaLocale);
@@ -331,16 +67,56 @@ TEST_F(WindowProcess, DecimalCommaValuesReachTheBurstsAndTheScreenReader) {
   window.process().stop();
 }
 
+// Kiosk sessions, test rigs and scripts close the window where no window
+// manager runs, as soon as it is shown.
 TEST_F(WindowProcess, EveryFreshWindowClosesOnTheFirstCloseRequest) {
-  for (int run = 0; run < 10; ++run) {
-    Window window;
-    const auto id = window.xWindow();
+  for (int run = 0; run < 20; ++run) {
+    MapWatch watch(Desktop::bare()->display());
+    Window window(Start().withoutAccessibility());
+    const auto id = watch.next(20s);
     ASSERT_TRUE(id) << window.process().err();
-    std::this_thread::sleep_for(1s);
-    requestClose(Desktop::get()->display(), *id);
+    requestClose(Desktop::bare()->display(), *id);
     EXPECT_EQ(window.process().waitForExit(10s), 0)
         << "window " << run << " ignored the close request";
     window.process().stop();
+  }
+}
+
+// Under a window manager the window opens where it was closed, frame and all,
+// start after start, and is not offered to be maximized.
+TEST(ManagedWindow, KeepsItsPlaceOverFiveRestarts) {
+  Desktop* desktop = Desktop::managed();
+  if (desktop == nullptr) GTEST_SKIP() << "needs Xvfb, openbox, xdotool";
+  TempDir home;
+  std::vector<std::string> kept;
+  for (int run = 0; run < 6; ++run) {
+    Window window(Start()
+                      .on(desktop)
+                      .inHome(home.path())
+                      .withSettings(run == 0 ? "[TfrmMain]\nNormPos=\"200,150,800,600\"\n" : ""));
+    const auto id = window.xWindow();
+    ASSERT_TRUE(id) << window.process().err();
+    // Closed once the window manager has framed it, as a user would.
+    for (int wait = 0;
+         wait < 200 && windowProperty(desktop->display(), *id, "_NET_FRAME_EXTENTS").empty();
+         ++wait) {
+      std::this_thread::sleep_for(50ms);
+    }
+    const auto allowed = windowProperty(desktop->display(), *id, "_NET_WM_ALLOWED_ACTIONS");
+    xcb_connection_t* connection = xcb_connect(desktop->display().c_str(), nullptr);
+    const xcb_atom_t maximize = atom(connection, "_NET_WM_ACTION_MAXIMIZE_VERT");
+    xcb_disconnect(connection);
+    EXPECT_FALSE(allowed.empty());
+    EXPECT_EQ(std::count(allowed.begin(), allowed.end(), maximize), 0);
+    requestClose(desktop->display(), *id);
+    ASSERT_EQ(window.process().waitForExit(10s), 0) << window.process().err();
+    const std::string settings = readFile(window.settingsFile());
+    std::smatch normPos;
+    ASSERT_TRUE(std::regex_search(settings, normPos, std::regex("\nNormPos=\"?([-0-9,]+)")))
+        << settings;
+    kept.push_back(normPos[1]);
+    EXPECT_EQ(kept.back().rfind("200,150,", 0), 0u) << "start " << run << ": " << kept.back();
+    EXPECT_EQ(kept.back(), kept.front()) << "start " << run;
   }
 }
 
@@ -348,7 +124,7 @@ TEST_F(WindowProcess, TheMainWindowShowsTheProgramsIcon) {
   Window window(Start().withoutAccessibility());
   const auto id = window.xWindow();
   ASSERT_TRUE(id) << window.process().err();
-  const auto size = iconSize(Desktop::get()->display(), *id);
+  const auto size = iconSize(Desktop::bare()->display(), *id);
   ASSERT_TRUE(size) << "no _NET_WM_ICON";
   EXPECT_GT(size->first, 0u);
   EXPECT_EQ(size->first, size->second);
@@ -426,5 +202,49 @@ TEST_F(WindowProcess, KeptAdvancedSettingsShapeWhatAClientReads) {
       << "whole seconds, no fraction: " << read.out;
 }
 
+// Without a display the program says so in one line; what it does not know
+// on its command line it refuses, as waymock-cli does.
+TEST(WindowCommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow) {
+  TempDir home;
+  struct Case {
+    std::vector<std::string> args;
+    const char* platform;
+    int exitCode;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{},
+       "",
+       1,
+       "",
+       "waymock: no display answers (DISPLAY=\"\"); without a display, use waymock-cli run.\n"},
+      {{"--bogus"},
+       "offscreen",
+       2,
+       "",
+       "waymock: Unknown option \"--bogus\".\nRun with --help for more information.\n"},
+      {{"log.nmea"}, "offscreen", 2, "",
+       "waymock: The following argument was not expected: log.nmea\n"
+       "Run with --help for more information.\n"},
+      {{"-V"}, "", 0, "waymock " WAYMOCK_PROJECT_VERSION "\n", ""},
+      {{"--version"}, "", 0, "waymock " WAYMOCK_PROJECT_VERSION "\n", ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {WAYMOCK_APP_PATH};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult r =
+        runProcess(args, {}, 30s,
+                   {"HOME=" + home.path().string(), "XDG_RUNTIME_DIR=" + home.path().string(),
+                    "DISPLAY=", "WAYLAND_DISPLAY=", std::string("QT_QPA_PLATFORM=") + c.platform,
+                    "LC_ALL=" + std::string(kDecimalCommaLocale), "ASAN_OPTIONS=detect_leaks=0"});
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.platform << r.err;
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+  const std::string help = runProcess({WAYMOCK_APP_PATH, "--help"}).out;
+  EXPECT_NE(help.find("by UDP and to TCP clients"), std::string::npos) << help;
+}
+
 }  // namespace
-}  // namespace waymock
+}  // namespace waymock::test
