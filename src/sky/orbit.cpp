@@ -49,16 +49,23 @@ Ecef Orbit::at(double gpsSeconds) const {
     tk -= kEra * std::round(tk / kEra);
   }
   const double m = reduced(meanAnomaly_ + meanMotion_ * tk);
-  // Kepler's equation M = E - e sin E, by Newton's method from E = M: for the
-  // small eccentricities of navigation orbits three or four steps reach 1e-12.
-  double e = m;
+  // Kepler's equation M = E - e sin E, by Newton's method from E = M + e sin M:
+  // for the small eccentricities of navigation orbits two or three steps
+  // reach 1e-12. The last step's sine and cosine serve, corrected to first
+  // order (the error is the step squared).
+  double e = m + eccentricity_ * std::sin(m);
+  double sinE = std::sin(e);
+  double cosE = std::cos(e);
   for (int i = 0; i < 10 && eccentricity_ != 0; ++i) {
-    const double step = (e - eccentricity_ * std::sin(e) - m) / (1 - eccentricity_ * std::cos(e));
+    const double step = (e - eccentricity_ * sinE - m) / (1 - eccentricity_ * cosE);
     e -= step;
-    if (std::fabs(step) < 1e-12) break;
+    const double sinBefore = sinE;
+    sinE -= step * cosE;
+    cosE += step * sinBefore;
+    if (std::fabs(step) < 1e-9) break;
+    sinE = std::sin(e);
+    cosE = std::cos(e);
   }
-  const double sinE = std::sin(e);
-  const double cosE = std::cos(e);
   const double oneMinusECosE = 1 - eccentricity_ * cosE;
   // The true anomaly nu, and the argument of latitude u = nu + omega, as sine
   // and cosine.

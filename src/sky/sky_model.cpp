@@ -102,7 +102,7 @@ const SkyView& SkyModel::compute(const GeodeticPosition& where, TDateTime utc) {
     SatelliteView v;
     v.system = orbit.system();
     v.number = orbit.number();
-    v.elevation = std::atan2(up, std::hypot(east, north)) / kDegree;
+    v.elevation = std::atan2(up, std::sqrt(east * east + north * north)) / kDegree;
     v.azimuth = std::atan2(east, north) / kDegree;
     if (v.azimuth < 0) v.azimuth += 360;
     if (v.azimuth >= 360) v.azimuth = 0;  // -0.0...01 rounds up to 360
