@@ -36,7 +36,7 @@ TEST(CliOptions, ParserMessagesNameTheProgramAndAMistypedSubcommand) {
        "waymock-cli: Unknown subcommand \"replya\"; did you mean \"replay\"?\n" + kSeeHelp},
       {{"navigate"},
        "waymock-cli: Unknown subcommand \"navigate\"; the subcommands are burst, run, decode, "
-       "replay, route-info, ctl.\n" +
+       "replay, route-info, sky-info, ctl.\n" +
            kSeeHelp},
       {{}, "waymock-cli: A subcommand is required\n" + kSeeHelp},
       {{"burst", "--lat"},
@@ -114,8 +114,8 @@ TEST(CliOptions, TheHelpPageNamesEveryOption) {
       test::readFile(std::string(WAYMOCK_SOURCE_DIR) + "/docs/help/command-line.html");
   const std::regex option(R"(--[a-z][a-z0-9-]+)");
   std::set<std::string> options;
-  for (const std::string command : {"burst", "run", "decode", "replay", "route-info", "ctl",
-                                    "ctl set", "ctl fault", "ctl subscribe"}) {
+  for (const std::string command : {"burst", "run", "decode", "replay", "route-info", "sky-info",
+                                    "ctl", "ctl set", "ctl fault", "ctl subscribe"}) {
     EXPECT_NE(page.find("waymock-cli " + command), std::string::npos) << command;
     std::vector<std::string> words;
     for (std::size_t at = 0; at <= command.size();) {
