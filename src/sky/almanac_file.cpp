@@ -1,6 +1,5 @@
 #include "sky/almanac_file.h"
 
-#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -54,14 +53,12 @@ std::string_view fieldName(AlmanacField field) {
 
 double AlmanacChecker::value(AlmanacField field, std::string_view text, std::size_t line) const {
   const FieldRule& r = rule(field);
-  if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
-  double v = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(v) || (r.whole && v != std::floor(v))) {
+  const auto number = fileNumber(text);
+  if (!number || (r.whole && *number != std::floor(*number))) {
     fail(line, std::string("has no ") + (r.whole ? "whole number" : "number") + " for " +
                    std::string(r.name) + ".");
   }
+  const double v = *number;
   if (v < r.lowest || v > r.highest) {
     fail(line, "has " + std::string(r.name) + " outside " + formatGeneral(r.lowest) + " to " +
                    formatGeneral(r.highest) + ".");

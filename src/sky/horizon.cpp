@@ -8,8 +8,6 @@
 #include "sky/horizon.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <optional>
 
 #include "sky/text_file.h"
@@ -17,17 +15,6 @@
 namespace waymock::sky {
 
 namespace {
-
-std::optional<double> number(std::string_view text) {
-  if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
-  double v = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(v)) {
-    return std::nullopt;
-  }
-  return v;
-}
 
 // The two fields of a line, or nothing when it has another number of them.
 std::optional<std::pair<std::string_view, std::string_view>> twoFields(std::string_view line) {
@@ -55,8 +42,8 @@ HorizonProfile HorizonProfile::parse(std::string_view text, const std::string& s
     line = line.substr(0, line.find_last_not_of(" \t") + 1);
     if (line.empty()) continue;
     const auto fields = twoFields(line);
-    const auto azimuth = fields ? number(fields->first) : std::nullopt;
-    const auto elevation = fields ? number(fields->second) : std::nullopt;
+    const auto azimuth = fields ? fileNumber(fields->first) : std::nullopt;
+    const auto elevation = fields ? fileNumber(fields->second) : std::nullopt;
     if (!azimuth || !elevation) {
       errors.fail(lines.number(), "is not an azimuth and an elevation in degrees.");
     }

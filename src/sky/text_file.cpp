@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 
 #include "support/error.h"
 #include "support/regular_file.h"
@@ -38,6 +40,18 @@ std::string readSkyFile(const std::string& path, std::string_view kind) {
     text.append(buffer, static_cast<std::size_t>(n));
     if (text.size() > kMaxSkyFileBytes) raiseIo(what + " is larger than 4 MB.");
   }
+}
+
+std::optional<double> fileNumber(std::string_view text) {
+  // from_chars takes no "+", but data files write one.
+  if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
+  double v = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(v)) {
+    return std::nullopt;
+  }
+  return v;
 }
 
 LineErrors::LineErrors(const std::string& source) : shownSource_(shownText(source, 1024)) {}

@@ -3,6 +3,7 @@
 // The small text files the sky reads: almanacs and horizon profiles.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@ inline constexpr std::size_t kMaxSkyFileBytes = 4'000'000;
 // The whole file at `path`. `kind` names it in messages ("almanac"): every
 // failure is an IoError such as "Cannot find the almanac file gps.alm.".
 std::string readSkyFile(const std::string& path, std::string_view kind);
+
+// A finite decimal number as data files write it, whatever the locale: an
+// optional sign, digits with an optional point, an optional exponent
+// ("0.1174926758E-001"). Nothing for anything else.
+std::optional<double> fileNumber(std::string_view text);
 
 // Reports a file's problems as the route readers do: "<file>: line 12 has
 // Eccentricity outside 0 to 0.9." Text from the file is never repeated.

@@ -20,6 +20,15 @@ std::array<double, 3> towards(const Seen& s) {
   return {std::cos(el) * std::sin(az), std::cos(el) * std::cos(az), std::sin(el)};
 }
 
+std::optional<Dops> accumulated(const std::vector<Seen>& satellites) {
+  DopAccumulator accumulator;
+  for (const Seen& s : satellites) {
+    const auto u = towards(s);
+    accumulator.add(s.system, u[0], u[1], u[2]);
+  }
+  return accumulator.dops();
+}
+
 // The textbook computation: the design matrix H with a row (-e, -n, -u, one
 // clock column per system present) per satellite, Q = (H^T H)^-1 by
 // Gauss-Jordan elimination; PDOP = sqrt(Q11 + Q22 + Q33).
@@ -85,12 +94,7 @@ TEST(Dops, AgreeWithTheDirectLeastSquaresSolution) {
        {R, 30, 170}},
   };
   for (const auto& satellites : geometries) {
-    DopAccumulator accumulator;
-    for (const Seen& s : satellites) {
-      const auto u = towards(s);
-      accumulator.add(s.system, u[0], u[1], u[2]);
-    }
-    const auto dops = accumulator.dops();
+    const auto dops = accumulated(satellites);
     ASSERT_TRUE(dops);
     const auto expected = directDops(satellites);
     EXPECT_NEAR(dops->pdop, expected[0], 1e-9);
@@ -113,14 +117,7 @@ TEST(Dops, NoFixWithoutASatelliteForEveryUnknown) {
        {GnssSystem::gps, 40, 180},
        {GnssSystem::gps, 40, 270}},
   };
-  for (const auto& satellites : cases) {
-    DopAccumulator accumulator;
-    for (const Seen& s : satellites) {
-      const auto u = towards(s);
-      accumulator.add(s.system, u[0], u[1], u[2]);
-    }
-    EXPECT_FALSE(accumulator.dops());
-  }
+  for (const auto& satellites : cases) EXPECT_FALSE(accumulated(satellites));
 }
 
 }  // namespace
