@@ -37,6 +37,9 @@ enum class AlmanacField {
 // The YUMA key, without its unit, names the field in messages: "Mean Anom".
 std::string_view fieldName(AlmanacField field);
 
+// Sets the almanac's member for `field` to `v`, in the units of a YUMA file.
+void storeField(Almanac& almanac, AlmanacField field, double v);
+
 // Collects a file's almanacs, checking each value as it is read.
 class AlmanacChecker : public LineErrors {
  public:

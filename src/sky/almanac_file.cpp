@@ -85,6 +85,47 @@ std::vector<Almanac> AlmanacChecker::finish() {
   return std::move(almanacs_);
 }
 
+void storeField(Almanac& a, AlmanacField field, double v) {
+  switch (field) {
+    case AlmanacField::id:
+      a.number = static_cast<std::uint16_t>(v);
+      break;
+    case AlmanacField::health:
+      a.healthy = v == 0;
+      break;
+    case AlmanacField::eccentricity:
+      a.eccentricity = v;
+      break;
+    case AlmanacField::referenceTime:
+      a.referenceTime = v;
+      break;
+    case AlmanacField::inclination:
+      a.inclination = v;
+      break;
+    case AlmanacField::rateOfRightAscension:
+      a.rateOfRightAscension = v;
+      break;
+    case AlmanacField::sqrtSemiMajorAxis:
+      a.sqrtSemiMajorAxis = v;
+      break;
+    case AlmanacField::rightAscensionAtWeek:
+      a.rightAscensionAtWeek = v;
+      break;
+    case AlmanacField::argumentOfPerigee:
+      a.argumentOfPerigee = v;
+      break;
+    case AlmanacField::meanAnomaly:
+      a.meanAnomaly = v;
+      break;
+    case AlmanacField::week:
+      a.week = static_cast<int>(v);
+      a.weekModulo1024 = v < 1024;
+      break;
+    default:  // the clock terms and SEM's bookkeeping, which positions do not need
+      break;
+  }
+}
+
 std::vector<Almanac> parseAlmanac(std::string_view text, const std::string& source) {
   Lines lines(text);
   std::string_view line;

@@ -48,6 +48,12 @@ constexpr std::array<AlmanacField, 13> kRecord = {
 // The inclination is given as its offset from 0.30 semicircles.
 constexpr double kReferenceInclination = 0.30;
 
+bool inSemicircles(AlmanacField field) {
+  return field == F::inclination || field == F::rateOfRightAscension ||
+         field == F::rightAscensionAtWeek || field == F::argumentOfPerigee ||
+         field == F::meanAnomaly;
+}
+
 // Whitespace-separated numbers with the line each stands on.
 class Numbers {
  public:
@@ -96,46 +102,19 @@ std::vector<Almanac> parseSem(std::string_view text, const std::string& source) 
     return checker.value(field, *number, numbers.line());
   };
   Almanac shared;
-  shared.week = static_cast<int>(take(F::week, 1));
-  shared.weekModulo1024 = shared.week < 1024;
-  shared.referenceTime = take(F::referenceTime, 1);
+  storeField(shared, F::week, take(F::week, 1));
+  storeField(shared, F::referenceTime, take(F::referenceTime, 1));
   for (int i = 0; i < expected; ++i) {
     const auto id = numbers.next();
     if (!id) checker.failFile("the file holds fewer almanacs than its first line announces.");
     const std::size_t begun = numbers.line();
     Almanac a = shared;
-    a.number = static_cast<std::uint16_t>(checker.value(F::id, *id, begun));
+    storeField(a, F::id, checker.value(F::id, *id, begun));
     for (const AlmanacField field : kRecord) {
-      const double v = take(field, begun);
-      constexpr double pi = std::numbers::pi;
-      switch (field) {
-        case F::eccentricity:
-          a.eccentricity = v;
-          break;
-        case F::inclination:
-          a.inclination = (kReferenceInclination + v) * pi;
-          break;
-        case F::rateOfRightAscension:
-          a.rateOfRightAscension = v * pi;
-          break;
-        case F::sqrtSemiMajorAxis:
-          a.sqrtSemiMajorAxis = v;
-          break;
-        case F::rightAscensionAtWeek:
-          a.rightAscensionAtWeek = v * pi;
-          break;
-        case F::argumentOfPerigee:
-          a.argumentOfPerigee = v * pi;
-          break;
-        case F::meanAnomaly:
-          a.meanAnomaly = v * pi;
-          break;
-        case F::health:
-          a.healthy = v == 0;
-          break;
-        default:
-          break;
-      }
+      double v = take(field, begun);
+      if (field == F::inclination) v += kReferenceInclination;
+      if (inSemicircles(field)) v *= std::numbers::pi;
+      storeField(a, field, v);
     }
     checker.add(a, begun);
   }

@@ -60,47 +60,6 @@ struct Record {
   std::bitset<13> given;
 };
 
-void store(Almanac& a, AlmanacField field, double v) {
-  switch (field) {
-    case AlmanacField::id:
-      a.number = static_cast<std::uint16_t>(v);
-      break;
-    case AlmanacField::health:
-      a.healthy = v == 0;
-      break;
-    case AlmanacField::eccentricity:
-      a.eccentricity = v;
-      break;
-    case AlmanacField::referenceTime:
-      a.referenceTime = v;
-      break;
-    case AlmanacField::inclination:
-      a.inclination = v;
-      break;
-    case AlmanacField::rateOfRightAscension:
-      a.rateOfRightAscension = v;
-      break;
-    case AlmanacField::sqrtSemiMajorAxis:
-      a.sqrtSemiMajorAxis = v;
-      break;
-    case AlmanacField::rightAscensionAtWeek:
-      a.rightAscensionAtWeek = v;
-      break;
-    case AlmanacField::argumentOfPerigee:
-      a.argumentOfPerigee = v;
-      break;
-    case AlmanacField::meanAnomaly:
-      a.meanAnomaly = v;
-      break;
-    case AlmanacField::week:
-      a.week = static_cast<int>(v);
-      a.weekModulo1024 = v < 1024;
-      break;
-    default:  // the clock terms, which positions do not need
-      break;
-  }
-}
-
 void close(const Record& record, AlmanacChecker& checker) {
   for (std::size_t i = 0; i < kKeys.size(); ++i) {
     if (!record.given[i]) {
@@ -139,7 +98,7 @@ std::vector<Almanac> parseYuma(std::string_view text, const std::string& source)
     record->given[index] = true;
     std::string_view value = line.substr(colon + 1);
     value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
-    store(record->almanac, *field, checker.value(*field, value, number));
+    storeField(record->almanac, *field, checker.value(*field, value, number));
   }
   if (record) close(*record, checker);
   return checker.finish();
