@@ -194,11 +194,10 @@ void addSkyInfoCommand(CLI::App& app, Action& action) {
       ->type_name("FILE");
   std::vector<std::string> keywords;
   for (const sky::GnssSystem s : sky::kGnssSystems) keywords.emplace_back(systemInfo(s).keyword);
-  cmd->add_option("--constellations", o->constellations,
-                  "The satellite systems, comma-separated (default all: "
-                  "gps,glonass,galileo,beidou)")
+  listPerOption(cmd->add_option("--constellations", o->constellations,
+                                "The satellite systems, comma-separated (default all: "
+                                "gps,glonass,galileo,beidou)"))
       ->type_name("LIST")
-      ->delimiter(',')
       ->check(CLI::IsMember(keywords, CLI::ignore_case));
   cmd->add_flag("--json", o->json, "Print the sky as JSON");
   cmd->callback([&action, o] { action = [o] { return skyInfo(*o); }; });
