@@ -25,6 +25,7 @@ void addRunCommand(CLI::App& app, Action& action);
 void addDecodeCommand(CLI::App& app, Action& action);
 void addReplayCommand(CLI::App& app, Action& action);
 void addRouteInfoCommand(CLI::App& app, Action& action);
+void addSkyInfoCommand(CLI::App& app, Action& action);
 void addCtlCommand(CLI::App& app, Action& action);
 
 }  // namespace waymock::cli

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   cli::addDecodeCommand(app, action);
   cli::addReplayCommand(app, action);
   cli::addRouteInfoCommand(app, action);
+  cli::addSkyInfoCommand(app, action);
   cli::addCtlCommand(app, action);
 
   try {

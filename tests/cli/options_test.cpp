@@ -46,7 +46,7 @@ TEST(CliOptions, ParserMessagesNameTheProgramAndTheWordMostLikelyMeant) {
        parseError("Unknown subcommand \"replya\"; did you mean \"replay\"?")},
       {{"navigate"},
        parseError("Unknown subcommand \"navigate\"; the subcommands are burst, run, "
-                  "decode, replay, route-info, ctl.")},
+                  "decode, replay, route-info, sky-info, ctl.")},
       {{"ctl", "stauts"},
        parseError("Unknown subcommand \"ctl stauts\"; did you mean \"ctl status\"?")},
       {{"ctl", "--socket", none, "navigate"},
@@ -173,8 +173,8 @@ TEST(CliOptions, TheHelpPageNamesEveryOption) {
       test::readFile(std::string(WAYMOCK_SOURCE_DIR) + "/docs/help/command-line.html");
   const std::regex option(R"(--[a-z][a-z0-9-]+)");
   std::set<std::string> options;
-  for (const std::string command : {"burst", "run", "decode", "replay", "route-info", "ctl",
-                                    "ctl set", "ctl fault", "ctl subscribe"}) {
+  for (const std::string command : {"burst", "run", "decode", "replay", "route-info", "sky-info",
+                                    "ctl", "ctl set", "ctl fault", "ctl subscribe"}) {
     EXPECT_NE(page.find("waymock-cli " + command), std::string::npos) << command;
     std::vector<std::string> words;
     for (std::size_t at = 0; at <= command.size();) {

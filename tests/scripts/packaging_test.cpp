@@ -216,7 +216,7 @@ TEST(BashCompletion, SubcommandsOptionsAndValuesFromTheToolsHelp) {
     Words typed;
     Words offered;
   } const cases[] = {
-      {{""}, {"burst", "ctl", "decode", "replay", "route-info", "run"}},
+      {{""}, {"burst", "ctl", "decode", "replay", "route-info", "run", "sky-info"}},
       {{"r"}, {"replay", "route-info", "run"}},
       {{"route-info", "--j"}, {"--json"}},
       {{"run", "--speed-k"}, {"--speed-knots"}},
