@@ -60,12 +60,12 @@ TEST(Packaging, LicenseChangelogAndMetadataAgreeWithTheProject) {
   std::string terms = license.substr(license.find("Permission is hereby granted"));
   std::string paragraph;
   for (const auto& line : lines(terms)) paragraph += line.empty() ? " .\n" : " " + line + "\n";
-  const std::string copyright = test::readFile(kPackaging / "copyright");
+  const std::string copyright = test::readFile(kSource / "debian" / "copyright");
   EXPECT_NE(copyright.find("Copyright: 2026 The Waymock authors\nLicense: Expat\n"),
             std::string::npos);
   EXPECT_NE(copyright.find("\nLicense: Expat\n" + paragraph), std::string::npos) << paragraph;
 
-  EXPECT_EQ(lines(test::readFile(kPackaging / "changelog")).at(0),
+  EXPECT_EQ(lines(test::readFile(kSource / "debian" / "changelog")).at(0),
             "waymock (" WAYMOCK_VERSION ") unstable; urgency=medium");
   const std::string metainfo = test::readFile(kPackaging / "invalid.waymock.waymock.metainfo.xml");
   EXPECT_NE(metainfo.find("<releases>\n    <release version=\"" WAYMOCK_VERSION "\""),
