@@ -2,13 +2,18 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <net/if.h>
+#include <netinet/in.h>
 
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include "common/private_network.h"
 #include "common/test_support.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -199,6 +204,101 @@ TEST(UdpSender, ALookupStillRunningHoldsNothingUp) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(names.use_count(), 1) << "the lookup's thread did not end";
+}
+
+// Loopback's own directed broadcast, 127.255.255.255, is on every machine.
+TEST(SocketAddress, TellsBroadcastsAndGroupsFromOneHost) {
+  const std::pair<const char*, AddressReach> cases[] = {
+      {"255.255.255.255", AddressReach::broadcast}, {"127.255.255.255", AddressReach::broadcast},
+      {"127.0.0.1", AddressReach::oneHost},         {"224.0.0.251", AddressReach::multicast},
+      {"239.255.255.250", AddressReach::multicast}, {"240.0.0.1", AddressReach::oneHost},
+      {"ff02::fb", AddressReach::multicast},        {"::1", AddressReach::oneHost},
+  };
+  for (const auto& [host, reach] : cases) {
+    EXPECT_EQ(reachOf(*numericAddress(host)), reach) << host;
+  }
+}
+
+// A reader of one port on every address, a member of `group` on loopback,
+// that learns the hop limit (TTL) each datagram arrived with.
+class TtlReader {
+ public:
+  explicit TtlReader(const char* group) : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    socklen_t length = sizeof any;
+    const int on = 1;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&any), sizeof any);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&any), &length);
+    port_ = ntohs(any.sin_port);
+    ::setsockopt(fd_, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+    if (group != nullptr) {
+      ip_mreqn join{};
+      inet_pton(AF_INET, group, &join.imr_multiaddr);
+      join.imr_ifindex = static_cast<int>(if_nametoindex("lo"));
+      ::setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join);
+    }
+  }
+  ~TtlReader() { ::close(fd_); }
+  int port() const { return port_; }
+  // "payload ttl N", or "nothing" within a second.
+  std::string receive() {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 1000) != 1) return "nothing";
+    char data[512];
+    char control[CMSG_SPACE(sizeof(int))];
+    iovec part{data, sizeof data};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(fd_, &message, 0);
+    int ttl = -1;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) std::memcpy(&ttl, CMSG_DATA(c), 4);
+    }
+    return std::string(data, static_cast<std::size_t>(std::max<ssize_t>(n, 0))) + " ttl " +
+           std::to_string(ttl);
+  }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+// In a network of the test's own, where loopback is all there is.
+TEST(UdpSender, BroadcastsAndMulticastsReachAReaderOnLoopback) {
+  const auto run = test::runInPrivateNetwork([] {
+    struct Case {
+      const char* host;
+      const char* group;
+      MulticastOptions multicast;
+    } const cases[] = {
+        {"127.255.255.255", nullptr, {}},
+        {"239.255.10.1", "239.255.10.1", {.interfaceName = "lo"}},
+        {"239.255.10.1", "239.255.10.1", {.hops = 4, .interfaceName = "lo"}},
+        {"239.255.10.1", "239.255.10.1", {.interfaceName = "nosuch0"}},
+    };
+    std::string seen;
+    for (const Case& c : cases) {
+      TtlReader reader(c.group);
+      UdpSender sender(c.host, reader.port(), {}, c.multicast);
+      try {
+        sender.send("burst");
+        seen += reader.receive() + "\n";
+      } catch (const IoError& e) {
+        seen += std::string(e.what()) + "\n";
+      }
+    }
+    return seen;
+  });
+  if (!run.skipped.empty()) GTEST_SKIP() << run.skipped;
+  EXPECT_EQ(run.result,
+            "burst ttl 64\n"
+            "burst ttl 1\n"
+            "burst ttl 4\n"
+            "No network interface \"nosuch0\" to send multicast on.\n");
 }
 
 }  // namespace
