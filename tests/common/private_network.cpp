@@ -1,6 +1,9 @@
 #include "common/private_network.h"
 
+#include <arpa/inet.h>
 #include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -72,6 +75,53 @@ PrivateRun runInPrivateNetwork(const std::function<std::string()>& work, bool pr
   if (report.empty()) return {"unexpected: the child ended without a word", ""};
   if (report[0] == 'S') return {"", report.substr(1)};
   return {report.substr(1), ""};
+}
+
+LoopbackReader::LoopbackReader(const char* group)
+    : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  socklen_t length = sizeof any;
+  const int on = 1;
+  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&any), &length) != 0 ||
+      ::setsockopt(fd_, IPPROTO_IP, IP_RECVTTL, &on, sizeof on) != 0) {
+    throw std::runtime_error("cannot make a UDP reader");
+  }
+  port_ = ntohs(any.sin_port);
+  if (group != nullptr) {
+    ip_mreqn join{};
+    ::inet_pton(AF_INET, group, &join.imr_multiaddr);
+    join.imr_ifindex = static_cast<int>(::if_nametoindex("lo"));
+    if (::setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0) {
+      throw std::runtime_error(std::string("cannot join ") + group);
+    }
+  }
+}
+
+LoopbackReader::~LoopbackReader() {
+  ::close(fd_);
+}
+
+std::string LoopbackReader::receive(int waitMs) {
+  pollfd ready{fd_, POLLIN, 0};
+  if (::poll(&ready, 1, waitMs) != 1) return "nothing";
+  char data[4096];
+  char control[CMSG_SPACE(sizeof(int))];
+  iovec part{data, sizeof data};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(fd_, &message, 0);
+  int ttl = -1;
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+      std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+    }
+  }
+  return std::string(data, n > 0 ? static_cast<std::size_t>(n) : 0) + " ttl " + std::to_string(ttl);
 }
 
 }  // namespace waymock::test

@@ -22,4 +22,23 @@ struct PrivateRun {
 PrivateRun runInPrivateNetwork(const std::function<std::string()>& work,
                                bool privateMounts = false);
 
+// A UDP reader of one port on every IPv4 address, so that broadcasts reach
+// it too, and a member of `group` on loopback when one is given; for a
+// private network. It learns the hop limit (TTL) each datagram arrived with.
+class LoopbackReader {
+ public:
+  explicit LoopbackReader(const char* group = nullptr);
+  ~LoopbackReader();
+  LoopbackReader(const LoopbackReader&) = delete;
+  LoopbackReader& operator=(const LoopbackReader&) = delete;
+
+  int port() const { return port_; }
+  // "PAYLOAD ttl N" for the next datagram, or "nothing" within `waitMs`.
+  std::string receive(int waitMs = 1000);
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
 }  // namespace waymock::test

@@ -219,54 +219,6 @@ TEST(SocketAddress, TellsBroadcastsAndGroupsFromOneHost) {
   }
 }
 
-// A reader of one port on every address, a member of `group` on loopback,
-// that learns the hop limit (TTL) each datagram arrived with.
-class TtlReader {
- public:
-  explicit TtlReader(const char* group) : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    socklen_t length = sizeof any;
-    const int on = 1;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&any), sizeof any);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&any), &length);
-    port_ = ntohs(any.sin_port);
-    ::setsockopt(fd_, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
-    if (group != nullptr) {
-      ip_mreqn join{};
-      inet_pton(AF_INET, group, &join.imr_multiaddr);
-      join.imr_ifindex = static_cast<int>(if_nametoindex("lo"));
-      ::setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join);
-    }
-  }
-  ~TtlReader() { ::close(fd_); }
-  int port() const { return port_; }
-  // "payload ttl N", or "nothing" within a second.
-  std::string receive() {
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, 1000) != 1) return "nothing";
-    char data[512];
-    char control[CMSG_SPACE(sizeof(int))];
-    iovec part{data, sizeof data};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(fd_, &message, 0);
-    int ttl = -1;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) std::memcpy(&ttl, CMSG_DATA(c), 4);
-    }
-    return std::string(data, static_cast<std::size_t>(std::max<ssize_t>(n, 0))) + " ttl " +
-           std::to_string(ttl);
-  }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
 // In a network of the test's own, where loopback is all there is.
 TEST(UdpSender, BroadcastsAndMulticastsReachAReaderOnLoopback) {
   const auto run = test::runInPrivateNetwork([] {
@@ -282,7 +234,7 @@ TEST(UdpSender, BroadcastsAndMulticastsReachAReaderOnLoopback) {
     };
     std::string seen;
     for (const Case& c : cases) {
-      TtlReader reader(c.group);
+      test::LoopbackReader reader(c.group);
       UdpSender sender(c.host, reader.port(), {}, c.multicast);
       try {
         sender.send("burst");
