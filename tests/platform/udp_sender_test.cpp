@@ -2,8 +2,6 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <net/if.h>
-#include <netinet/in.h>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,9 +9,7 @@
 #include "common/private_network.h"
 #include "common/test_support.h"
 
-#include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
