@@ -124,7 +124,8 @@ void addPortOptions(CLI::App& command, PortOptions& o) {
           ->type_name("[HOST:]PORT");
   decimalOnly(command
                   .add_option("--tcp-max-clients", o.tcpMaxClients,
-                              "Clients served at once per --tcp address; more are refused "
+                              "Clients served at once per --tcp address and on the NMEA "
+                              "socket; more are refused "
                               "(default 4096, fewer when the limit of open files, ulimit -n, "
                               "allows fewer)")
                   ->type_name("N")
