@@ -2,6 +2,7 @@
 # screenshots added when their addresses are given, so that no address is
 # published that nobody serves.
 #   cmake -DSOURCE=file -DOUTPUT=file [-DHOMEPAGE=url] [-DSCREENSHOTS=url] -P metainfo.cmake
+# or include()d with those variables set, as packaging/CMakeLists.txt does.
 # SCREENSHOTS is the folder address where docs/screenshots' pictures are served.
 file(READ "${SOURCE}" metainfo)
 set(links "")
