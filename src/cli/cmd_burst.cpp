@@ -12,7 +12,6 @@ namespace waymock::cli {
 
 void addBurstCommand(CLI::App& app, Action& action) {
   auto* cmd = app.add_subcommand("burst", "Print one burst of NMEA sentences for the fix and exit");
-  cmd->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto options = std::make_shared<FixOptions>();
   addFixOptions(*cmd, *options);
   auto output = std::make_shared<OutputOptions>();

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -14,10 +15,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/fix_options.h"
 #include "cli/port_options.h"
+#include "cli/unknown_words.h"
+#include "control/fault.h"
 #include "platform/control_socket.h"
 #include "platform/socket_address.h"
 #include "support/error.h"
@@ -140,6 +144,28 @@ void wholeField(CLI::App& command, const std::string& name, const char* key, Ctl
       ->type_name("N");
 }
 
+// A fault type the simulator knows, checked before anything is sent so that
+// a slip is named with the type meant. The help lists the types as
+// "{no-fix,...}", where the shell's completion reads them.
+CLI::Validator faultTypeName() {
+  std::vector<std::string> names;
+  std::string choices;
+  for (const auto name : control::faultNameList()) {
+    names.emplace_back(name);
+    choices += (choices.empty() ? "{" : ",") + names.back();
+  }
+  return CLI::Validator(
+      [names](std::string& type) -> std::string {
+        if (std::find(names.begin(), names.end(), type) != names.end()) return {};
+        const std::string message = "Unknown fault type \"" + shownText(type) + "\"; ";
+        if (const auto meant = closestWord(type, names)) {
+          raise(message + "did you mean \"" + *meant + "\"?");
+        }
+        raise(message + "the types are " + control::faultNames() + ".");
+      },
+      choices + "}", "fault type");
+}
+
 }  // namespace
 
 void addCtlCommand(CLI::App& app, Action& action) {
@@ -157,6 +183,8 @@ void addCtlCommand(CLI::App& app, Action& action) {
       ->excludes("--socket");
   const auto simple = [&](const char* name, const char* help) {
     auto* sub = cmd->add_subcommand(name, help);
+    // --socket and --tcp may come after the subcommand too.
+    sub->fallthrough();
     sub->callback([o, name] { o->request["cmd"] = name; });
     return sub;
   };
@@ -204,10 +232,10 @@ void addCtlCommand(CLI::App& app, Action& action) {
   fault
       ->add_option_function<std::string>(
           "type", [o](const std::string& type) { o->request["type"] = type; },
-          "no-fix, frozen-fix, jump, bad-checksum, dropout, drop-sentence, truncated-line, "
-          "time-shift, leap-second, satellites-lost or hdop-degrade")
+          "The fault to inject")
       ->required()
-      ->type_name("TYPE");
+      ->type_name("TYPE")
+      ->check(faultTypeName());
   numberField(*fault, "--seconds", "seconds", *o, "How long it lasts, in seconds of the run");
   wholeField(*fault, "--bursts", "bursts", *o, "How long it lasts, in bursts (default 1)");
   fault
@@ -229,6 +257,7 @@ void addCtlCommand(CLI::App& app, Action& action) {
                   ->type_name("N")
                   ->check(CLI::PositiveNumber));
   auto* send = cmd->add_subcommand("send", "Send a request written in JSON, as is");
+  send->fallthrough();
   send->add_option_function<std::string>(
           "request",
           [o](const std::string& text) {

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/option_checks.h"
 #include "cli/receiver_json.h"
 #include "receiver/custom_gps_receiver.h"
 #include "support/error.h"
+#include "support/sentence_type.h"
 
 namespace waymock::cli {
 
@@ -41,8 +43,9 @@ receiver::TNMEACommands parseSentences(const std::vector<std::string>& names) {
   receiver::TNMEACommands commands;
   for (const std::string& name : names) {
     bool found = false;
+    const auto type = sentenceType(name);
     for (const auto& [text, command] : kNames) {
-      if (name == text) {
+      if (type && std::string_view(text).substr(2) == *type) {
         commands.insert(command);
         found = true;
       }
@@ -136,9 +139,10 @@ void addDecodeCommand(CLI::App& app, Action& action) {
       ->capture_default_str();
   cmd->add_flag("--no-checksum", options->noChecksum,
                 "Accept sentences whose checksum is wrong or missing");
-  cmd->add_option("--sentences", options->sentences,
-                  "Sentence types to accept, comma-separated (default: all)")
-      ->delimiter(',');
+  listPerOption(cmd->add_option(
+      "--sentences", options->sentences,
+      "Sentence types to accept, comma-separated, with or without the talker (GGA or GPGGA; "
+      "default: all)"));
   cmd->add_option("--block", options->block, "Bytes handed to the receiver at a time")
       ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30))
       ->capture_default_str();

@@ -1,8 +1,8 @@
 // waymock-cli replay: file mode without a window. The log is replayed through
 // the file receiver, and each decoded fix is copied into a generator and sent
-// to the port (and UDP) like a simulator tick, until the end of the log or a
-// signal. Bursts the simulator cannot send are skipped: the first one is named
-// on standard error, and their count at the end.
+// to the port (and UDP and TCP) like a simulator tick, until the end of the
+// log or a signal. Bursts the simulator cannot send are skipped: the first one
+// is named on standard error, and their count at the end.
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
@@ -126,8 +126,8 @@ void addReplayCommand(CLI::App& app, Action& action) {
   auto* cmd = app.add_subcommand(
       "replay",
       "Replay a recorded NMEA log: decode it burst by burst (each burst begins with a $GPRMC "
-      "line) and send each decoded fix to the serial or virtual port (and UDP) as the simulator "
-      "would, echoing it on standard output followed by an empty line");
+      "line) and send each decoded fix to the serial or virtual port (and UDP and TCP) as the "
+      "simulator would, echoing it on standard output followed by an empty line");
   auto options = std::make_shared<ReplayOptions>();
   cmd->add_option("FILE", options->file, "The NMEA log, one sentence per line")->required();
   decimalOnly(

@@ -202,11 +202,9 @@ int run(const RunOptions& o) {
 void addRunCommand(CLI::App& app, Action& action) {
   auto* cmd = app.add_subcommand(
       "run",
-      "Run the simulator: write a burst to the serial or virtual port (and UDP) at once and "
-      "then once per interval, echo it on standard output followed by an empty line, and move "
-      "the fix; Ctrl-C or SIGTERM stops it");
-  // As usual for command lines, an option given twice takes the last value.
-  cmd->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+      "Run the simulator: write a burst to the serial or virtual port (and UDP and TCP) at "
+      "once and then once per interval, echo it on standard output followed by an empty line, "
+      "and move the fix; Ctrl-C or SIGTERM stops it");
   auto options = std::make_shared<RunOptions>();
   addFixOptions(*cmd, options->fix);
   addOutputOptions(*cmd, options->output);

@@ -15,6 +15,7 @@
 #include "support/error.h"
 #include "support/number_text.h"
 #include "support/regular_file.h"
+#include "support/sentence_type.h"
 #include "support/shown_text.h"
 
 namespace waymock::cli {
@@ -76,19 +77,18 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// Spells each item of the list as the burst does ("gpgll" is GPGLL); a blank
-// item is left empty, for the list's own check.
+// Spells each item of the list as the burst does ("gll", "gpgll" and "GNGLL"
+// are GPGLL); a blank item is left empty, for the list's own check.
 CLI::Validator sentenceName() {
-  std::vector<std::string> names;
-  for (const auto& [name, command] : kSentenceNames) names.emplace_back(name);
-  const CLI::Validator known = CLI::IsMember(
-      names, CLI::ignore_case, [](std::string text) { return std::string(trimmed(text)); });
   return CLI::Validator(
-      [known](std::string& item) {
+      [](std::string& item) {
         const std::string given(trimmed(item));
-        if (given.empty()) {
-          item.clear();
-        } else if (!known(item).empty()) {
+        const auto type = sentenceType(given);
+        item.clear();
+        for (const auto& [name, command] : kSentenceNames) {
+          if (type && name.substr(2) == *type) item = name;
+        }
+        if (item.empty() && !given.empty()) {
           raise("--sentences: unknown sentence " + inQuotes(given) + " (choose from " +
                 kSentenceList + ").");
         }
@@ -292,20 +292,16 @@ void addFixOptions(CLI::App& command, FixOptions& o) {
   command.add_option("--pdop", o.pdop, "Position dilution of precision")->type_name("NUMBER");
   command.add_option("--hdop", o.hdop, "Horizontal dilution of precision")->type_name("NUMBER");
   command.add_option("--vdop", o.vdop, "Vertical dilution of precision")->type_name("NUMBER");
-  // One list per --sentences, read as it comes, so that a later one replaces
-  // it as with every other option.
-  command
-      .add_option_function<std::vector<std::string>>(
-          "--sentences",
-          [&o](const std::vector<std::string>& names) { o.sentences = sentenceSet(names); },
-          "Sentences to send, comma-separated (default all seven: "
-          "GPZDA,GPGGA,GPGLL,GPVTG,GPRMC,GPGSA,GPGSV)")
-      ->type_name("LIST")
-      ->expected(1)
-      ->delimiter(',')
-      ->transform(sentenceName())
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-      ->trigger_on_parse();
+  // A later --sentences replaces the list, as with every other option.
+  listPerOption(
+      command
+          .add_option_function<std::vector<std::string>>(
+              "--sentences",
+              [&o](const std::vector<std::string>& names) { o.sentences = sentenceSet(names); },
+              "Sentences to send, comma-separated, with or without the talker (GGA "
+              "or GPGGA; default all seven: GPZDA,GPGGA,GPGLL,GPVTG,GPRMC,GPGSA,GPGSV)")
+          ->type_name("LIST")
+          ->transform(sentenceName()));
   command.add_option("--satellites", o.satellites, "Satellite ini file ([1] to [32] sections)")
       ->type_name("FILE");
   command

@@ -1,77 +1,14 @@
 #include <CLI/CLI.hpp>
-#include <algorithm>
-#include <cstdio>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "cli/commands.h"
 #include "cli/help_format.h"
 #include "cli/port_options.h"
 #include "cli/run_control.h"
+#include "cli/unknown_words.h"
 #include "support/error.h"
-#include "support/shown_text.h"
-
-namespace {
-
-// Letters to insert, delete or replace to turn one word into the other.
-std::size_t editDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-// The word where a subcommand was expected, when it names none: the first
-// argument that is not an option.
-std::optional<std::string> unknownSubcommand(const CLI::App& app, int argc,
-                                             const char* const* argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string word = argv[i];
-    if (word.starts_with('-')) continue;
-    for (const CLI::App* command : app.get_subcommands({})) {
-      if (command->check_name(word)) return std::nullopt;
-    }
-    return word;
-  }
-  return std::nullopt;
-}
-
-std::string unknownSubcommandMessage(const CLI::App& app, const std::string& word) {
-  std::string closest;
-  std::size_t distance = std::string::npos;
-  std::string all;
-  for (const CLI::App* command : app.get_subcommands({})) {
-    const std::string& name = command->get_name();
-    all += (all.empty() ? "" : ", ") + name;
-    const std::size_t d = editDistance(word, name);
-    if (d < distance) {
-      distance = d;
-      closest = name;
-    }
-  }
-  std::string message = "waymock-cli: Unknown subcommand \"" + word + "\"";
-  // A guess only for a slip of the keyboard, not for another word altogether.
-  if (distance <= std::max<std::size_t>(1, closest.size() / 3)) {
-    message += "; did you mean \"" + closest + "\"?";
-  } else {
-    message += "; the subcommands are " + all + ".";
-  }
-  return message + "\nRun with --help for more information.\n";
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace waymock;
@@ -81,8 +18,11 @@ int main(int argc, char** argv) {
     return "waymock-cli: " + std::string(e.what()) + "\nRun with --help for more information.\n";
   });
   app.formatter(std::make_shared<cli::HelpFormat>());
-  app.set_version_flag("--version", std::string("waymock-cli ") + WAYMOCK_VERSION,
+  app.set_version_flag("-V,--version", std::string("waymock-cli ") + WAYMOCK_VERSION,
                        "Print the version and exit");
+  // As usual for command lines, an option given twice takes the last value,
+  // in every subcommand (they take this default as they are added).
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.require_subcommand(1);
   cli::Action action;
   cli::addBurstCommand(app, action);
@@ -100,11 +40,9 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& e) {
     return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {
-    if (app.get_subcommands().empty()) {
-      if (const auto word = unknownSubcommand(app, argc, argv)) {
-        std::cerr << unknownSubcommandMessage(app, shownText(*word));
-        return 2;
-      }
+    if (const auto message = cli::unknownWordMessage(app)) {
+      std::cerr << "waymock-cli: " << *message << "\nRun with --help for more information.\n";
+      return 2;
     }
     app.exit(e);
     return 2;

@@ -41,4 +41,14 @@ CLI::Validator numberIn(NumberRange range) {
       "", "range");
 }
 
+CLI::Option* listPerOption(CLI::Option* option) {
+  // Each occurrence runs the option's callback with its own items at once;
+  // the items of the one before are dropped then.
+  return option->expected(1)
+      ->allow_extra_args(false)
+      ->delimiter(',')
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->trigger_on_parse();
+}
+
 }  // namespace waymock::cli

@@ -6,8 +6,9 @@
 #include <string>
 
 namespace CLI {
+class Option;
 class Validator;
-}
+}  // namespace CLI
 
 namespace waymock::cli {
 
@@ -25,6 +26,11 @@ struct NumberRange {
 // 0 and less than 360.` Text that is not a number passes: the option's own
 // reader says so later in its own words.
 CLI::Validator numberIn(NumberRange range);
+
+// Makes `option` a comma-separated list that each occurrence gives whole: a
+// later one replaces it, as a later value does for every other option, and
+// the word after it is never taken for a second list. Returns `option`.
+CLI::Option* listPerOption(CLI::Option* option);
 
 // Number text as messages show it: 360, 0.01.
 std::string numberText(long double value);

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/option_checks.h"
 #include "generator/nmea_generator.h"
 #include "support/error.h"
 #include "support/shown_text.h"
@@ -57,15 +58,15 @@ void addOutputOptions(CLI::App& command, OutputOptions& o) {
       ->group(group)
       ->type_name("FORM")
       ->check(CLI::IsMember({"classic", "standard"}, CLI::ignore_case));
-  command
-      .add_option("--constellations", o.constellations,
-                  "The satellite systems --profile nmea41 reports, comma-separated (default "
-                  "all: gps,glonass,galileo,beidou); the satellite file holds them as [GL1], "
-                  "[GA1], [GB1]...")
-      ->group(group)
-      ->type_name("LIST")
-      ->delimiter(',')
-      ->check(CLI::IsMember(constellationKeywords(), CLI::ignore_case));
+  listPerOption(
+      command
+          .add_option("--constellations", o.constellations,
+                      "The satellite systems --profile nmea41 reports, comma-separated (default "
+                      "all: gps,glonass,galileo,beidou); the satellite file holds them as [GL1], "
+                      "[GA1], [GB1]...")
+          ->group(group)
+          ->type_name("LIST")
+          ->check(CLI::IsMember(constellationKeywords(), CLI::ignore_case)));
   command
       .add_option("--talker", o.talker,
                   "The talker every sentence carries, two uppercase letters such as GP, for "

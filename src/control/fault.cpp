@@ -1,12 +1,12 @@
 #include "control/fault.h"
 
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <utility>
 
 #include "support/error.h"
+#include "support/sentence_type.h"
 
 namespace waymock::control {
 
@@ -38,15 +38,11 @@ double number(const nlohmann::json& object, const std::string& key) {
 }
 
 // Letters of a sentence type, with or without its talker: "GGA", "GPGGA".
-std::string sentenceType(const nlohmann::json& object) {
+std::string sentenceTypeOf(const nlohmann::json& object) {
   const nlohmann::json& value = object.at("sentence");
-  const std::string text = value.is_string() ? value.get<std::string>() : std::string();
-  bool letters = !text.empty();
-  for (char c : text) letters = letters && std::isupper(static_cast<unsigned char>(c)) != 0;
-  if (!letters || (text.size() != 3 && text.size() != 5)) {
-    raise("\"sentence\" must be a sentence type such as \"GGA\" or \"GPGGA\".");
-  }
-  return text.substr(text.size() - 3);
+  const auto type = sentenceType(value.is_string() ? value.get<std::string>() : std::string());
+  if (!type) raise("\"sentence\" must be a sentence type such as \"GGA\" or \"GPGGA\".");
+  return *type;
 }
 
 }  // namespace
@@ -63,6 +59,12 @@ std::optional<FaultType> faultType(std::string_view name) {
     if (n == name) return t;
   }
   return std::nullopt;
+}
+
+std::vector<std::string_view> faultNameList() {
+  std::vector<std::string_view> names;
+  for (const auto& [t, name] : kNames) names.push_back(name);
+  return names;
 }
 
 std::string faultNames() {
@@ -99,7 +101,7 @@ Fault faultFromJson(const nlohmann::json& object, std::initializer_list<std::str
     } else if (key == "sentence" &&
                (fault.type == FaultType::badChecksum || fault.type == FaultType::dropSentence ||
                 fault.type == FaultType::truncatedLine)) {
-      fault.sentence = sentenceType(object);
+      fault.sentence = sentenceTypeOf(object);
     } else if (key == "metres" && fault.type == FaultType::jump) {
       fault.metres = number(object, key);
       if (!(fault.metres > 0) || fault.metres > 20'000'000) {

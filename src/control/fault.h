@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace waymock::control {
 
@@ -47,6 +48,8 @@ struct ScheduledFault {
 // unknown name.
 std::string_view faultName(FaultType type);
 std::optional<FaultType> faultType(std::string_view name);
+// Every fault's name, in the order messages and helps list them.
+std::vector<std::string_view> faultNameList();
 // "no-fix, frozen-fix, ..." for messages.
 std::string faultNames();
 

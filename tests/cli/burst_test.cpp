@@ -118,15 +118,18 @@ TEST(CliBurst, WritesTheOutputFormatAsked) {
     std::vector<std::string> args;
     std::string out;
   } const cases[] = {
+      // Sentences named with or without a talker.
       {{"--profile", "nmea41", "--constellations", "gps,glonass", "--sentences",
-        "GPGGA,GPRMC,GPGSA,GPGSV"},
+        "GGA,gnrmc,GPGSA,GSV"},
        "$GNGGA,123519.000,0000.0000,N,00000.0000,E,1,02,0,0,M,0,M,,*63\r\n"
        "$GNRMC,123519.000,A,0000.0000,N,00000.0000,E,0,0,230324,0,W,A,V*64\r\n"
        "$GNGSA,A,3,03,,,,,,,,,,,,0,0,0,1*2C\r\n"
        "$GNGSA,A,3,66,,,,,,,,,,,,0,0,0,2*2C\r\n"
        "$GPGSV,1,1,01,03,45,120,40,1*50\r\n"
        "$GLGSV,1,1,01,66,30,200,38,1*43\r\n"},
-      {{"--profile", "NMEA41", "--constellations", "GLONASS", "--sentences", "GPGSA"},
+      // A later list replaces the list before.
+      {{"--profile", "NMEA41", "--constellations", "gps", "--constellations", "GLONASS",
+        "--sentences", "GPGSA"},
        "$GNGSA,A,3,66,,,,,,,,,,,,0,0,0,2*2C\r\n"},
       {{"--talker", "II", "--sentences", "GPRMC"},
        "$IIRMC,123519.000,A,0000.0000,N,00000.0000,E,0,0,230324,0,W,A*17\r\n"},

@@ -22,6 +22,7 @@ using test::cliPath;
 using test::runProcess;
 
 const std::string kSeeHelp = "Run with --help for more information.\n";
+const std::string kGerman = std::string("LC_ALL=") + test::kDecimalCommaLocale;
 
 std::vector<std::string> cli(const std::vector<std::string>& args) {
   std::vector<std::string> all = {cliPath()};
@@ -29,34 +30,92 @@ std::vector<std::string> cli(const std::vector<std::string>& args) {
   return all;
 }
 
-TEST(CliOptions, ParserMessagesNameTheProgramAndAMistypedSubcommand) {
+std::string parseError(const std::string& message) {
+  return "waymock-cli: " + message + "\n" + kSeeHelp;
+}
+
+// As typed in a German session: the messages stay English and name the word
+// most likely meant.
+TEST(CliOptions, ParserMessagesNameTheProgramAndTheWordMostLikelyMeant) {
+  test::TempDir dir;
+  const std::string none = (dir / "none.sock").string();
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"runn"}, "waymock-cli: Unknown subcommand \"runn\"; did you mean \"run\"?\n" + kSeeHelp},
+      {{"runn"}, parseError("Unknown subcommand \"runn\"; did you mean \"run\"?")},
+      {{"brust"}, parseError("Unknown subcommand \"brust\"; did you mean \"burst\"?")},
       {{"--quiet", "replya", "drive.log"},
-       "waymock-cli: Unknown subcommand \"replya\"; did you mean \"replay\"?\n" + kSeeHelp},
+       parseError("Unknown subcommand \"replya\"; did you mean \"replay\"?")},
       {{"navigate"},
-       "waymock-cli: Unknown subcommand \"navigate\"; the subcommands are burst, run, decode, "
-       "replay, route-info, ctl.\n" +
-           kSeeHelp},
-      {{}, "waymock-cli: A subcommand is required\n" + kSeeHelp},
-      {{"burst", "--lat"},
-       "waymock-cli: --lat: 1 required DEG:MIN:SEC[NS]|DEGREES missing\n" + kSeeHelp},
-      {{"burst", "--no-such-option"},
-       "waymock-cli: The following argument was not expected: --no-such-option\n" + kSeeHelp},
+       parseError("Unknown subcommand \"navigate\"; the subcommands are burst, run, "
+                  "decode, replay, route-info, ctl.")},
+      {{"ctl", "stauts"},
+       parseError("Unknown subcommand \"ctl stauts\"; did you mean \"ctl status\"?")},
+      {{"ctl", "--socket", none, "navigate"},
+       parseError("Unknown subcommand \"ctl navigate\"; the subcommands of ctl are status, start, "
+                  "stop, pause, resume, set, move, fault, subscribe, send.")},
+      {{}, parseError("A subcommand is required")},
+      {{"burst", "--lat"}, parseError("--lat: 1 required DEG:MIN:SEC[NS]|DEGREES missing")},
+      {{"run", "--latt", "48"},
+       parseError("Unknown option \"--latt\" for run; did you mean \"--lat\"?")},
+      {{"burst", "--sat", "sky.ini"},
+       parseError("Unknown option \"--sat\" for burst; did you mean \"--satellites\"?")},
+      {{"ctl", "set", "--latitude=48"},
+       parseError("Unknown option \"--latitude\" for ctl set; did you mean \"--lat\"?")},
+      {{"ctl", "status", "--sockt", none},
+       parseError("Unknown option \"--sockt\" for ctl status; did you mean \"--socket\"?")},
+      {{"burst", "--no-such-option"}, parseError("Unknown option \"--no-such-option\" for burst.")},
+      {{"burst", "48", "49"}, parseError("The following arguments were not expected: 48 49")},
+      {{"ctl", "--socket", none, "fault", "no-fx"},
+       "waymock-cli: Unknown fault type \"no-fx\"; did you mean \"no-fix\"?\n"},
   };
   for (const auto& [args, err] : cases) {
-    const auto r = runProcess(cli(args));
+    const auto r = runProcess(cli(args), {}, 30s, {kGerman});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, err);
     EXPECT_EQ(r.out, "");
   }
 }
 
+// The usual habit in every command: an option given twice takes the last
+// value, a list option the last list.
+TEST(CliOptions, AnOptionGivenTwiceTakesTheLastValue) {
+  test::TempDir dir;
+  const std::string log = (dir / "drive.log").string();
+  const std::string rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,*11\r\n";
+  test::writeFile(log, rmc + rmc);
+  const std::string none = (dir / "none.sock").string();
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string shown;  // on standard output or error
+  } const cases[] = {
+      {{"burst", "--sentences", "GGA", "--lat", "10", "--lat", "20"}, 0, ",2000.0000,N,"},
+      {{"decode", "--sentences", "ZDA", "--sentences", "RMC", log}, 0, "\"Latitude_Degree\": 48,"},
+      {{"replay", "--delay", "0", "--virtual=" + (dir / "a").string(),
+        "--virtual=" + (dir / "b").string(), log},
+       0,
+       "clients read the simulated receiver at " + (dir / "b").string() + " ("},
+      {{"route-info", "--json", "--json",
+        std::string(WAYMOCK_SOURCE_DIR) + "/examples/harbour.gpx"},
+       0,
+       "\"kind\": "},
+      {{"ctl", "--socket", log, "set", "--lat", "1", "--lat", "2", "--socket", none},
+       1,
+       "Cannot reach a simulator at " + none + " "},
+  };
+  for (const auto& c : cases) {
+    const auto r = runProcess(cli(c.args), {}, 30s, {kGerman});
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << ": " << r.err;
+    EXPECT_NE((r.out + r.err).find(c.shown), std::string::npos) << r.out << r.err;
+  }
+}
+
 TEST(CliOptions, VersionIsTheProjects) {
-  const auto r = runProcess(cli({"--version"}));
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, std::string("waymock-cli ") + WAYMOCK_PROJECT_VERSION + "\n");
-  EXPECT_EQ(r.err, "");
+  for (const char* option : {"--version", "-V"}) {
+    const auto r = runProcess(cli({option}));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, std::string("waymock-cli ") + WAYMOCK_PROJECT_VERSION + "\n");
+    EXPECT_EQ(r.err, "");
+  }
 }
 
 // -p, -c and -q on a real pseudo-terminal, -u to a UDP listener.
@@ -126,6 +185,12 @@ TEST(CliOptions, TheHelpPageNamesEveryOption) {
     words.push_back("--help");
     const auto help = runProcess(cli(words));
     ASSERT_EQ(help.exitCode, 0);
+    // What goes to the serial port goes to UDP and TCP too.
+    const std::regex serialAndUdp(R"(serial[^\n]*UDP[^\n]*)");
+    for (std::sregex_iterator i(help.out.begin(), help.out.end(), serialAndUdp), end; i != end;
+         ++i) {
+      EXPECT_NE(i->str().find("TCP"), std::string::npos) << i->str();
+    }
     for (std::sregex_iterator i(help.out.begin(), help.out.end(), option), end; i != end; ++i) {
       options.insert(i->str());
     }

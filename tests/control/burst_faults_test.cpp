@@ -132,7 +132,7 @@ TEST(Faults, RefuseWhatTheyCannotDoWithReasons) {
       {R"({"type":"jump","metres":10,"bearing":360})",
        "\"bearing\" must be from 0 up to 360 degrees."},
       {R"({"type":"drop-sentence"})", "A drop-sentence fault needs a \"sentence\"."},
-      {R"({"type":"drop-sentence","sentence":"gga"})",
+      {R"({"type":"drop-sentence","sentence":"GPGGAX"})",
        "\"sentence\" must be a sentence type such as \"GGA\" or \"GPGGA\"."},
       {R"({"type":"time-shift"})",
        "A time-shift needs \"shift_seconds\", \"shift_days\" or \"rollover\"."},

@@ -27,9 +27,12 @@ std::vector<std::string> lines(const std::string& text) {
   return result;
 }
 
-// The subcommands, and a subcommand's option names, as the tool's help lists them.
-std::vector<std::string> subcommands() {
-  const auto help = test::runProcess({test::cliPath(), "--help"}).out;
+// The subcommands of the tool or of one of its commands ("ctl"), and a
+// command's option names, as the tool's help lists them.
+std::vector<std::string> subcommands(const std::string& command = "") {
+  std::vector<std::string> args = {test::cliPath(), "--help"};
+  if (!command.empty()) args.insert(args.begin() + 1, command);
+  const auto help = test::runProcess(args).out;
   std::vector<std::string> names;
   bool listed = false;
   for (const auto& line : lines(help)) {
@@ -40,7 +43,11 @@ std::vector<std::string> subcommands() {
   return names;
 }
 std::vector<std::string> optionNames(const std::string& command) {
-  const auto help = test::runProcess({test::cliPath(), command, "--help"}).out;
+  std::vector<std::string> args = {test::cliPath()};
+  std::istringstream words(command);
+  for (std::string word; words >> word;) args.push_back(word);
+  args.push_back("--help");
+  const auto help = test::runProcess(args).out;
   std::vector<std::string> names;
   for (const auto& line : lines(help)) {
     std::smatch m;
@@ -142,14 +149,18 @@ TEST(Packaging, TheProgramsCarryNoSourcePath) {
   }
 }
 
-// Each subcommand gets a section of the page holding every option of its
-// help, and no default names the user who built the page.
+// Each subcommand (ctl's with options of their own too) gets a section of the
+// page holding every option of its help, and no default names the user who
+// built the page.
 TEST(ManualPage, EverySubcommandsOptionsInASectionOfItsOwn) {
   const auto r = test::runProcess({(kPackaging / "cli-help").string(), "--help"}, {},
                                   std::chrono::seconds(30), {"WAYMOCK_CLI=" + test::cliPath()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const auto commands = subcommands();
+  auto commands = subcommands();
   ASSERT_GE(commands.size(), 4u);
+  for (const char* sub : {"set", "move", "fault", "subscribe", "send"}) {
+    commands.push_back(std::string("ctl ") + sub);
+  }
   for (std::size_t i = 0; i < commands.size(); ++i) {
     const auto begin = r.out.find("\n*waymock-cli " + commands[i] + "*\n");
     ASSERT_NE(begin, std::string::npos) << commands[i] << "\n" << r.out;
@@ -186,6 +197,20 @@ TEST(ManualPage, EverySubcommandsOptionsInASectionOfItsOwn) {
   EXPECT_EQ(shown.exitCode, 0);
   EXPECT_EQ(shown.err, "");
   EXPECT_NE(shown.out.find("WAYMOCK-CLI RUN"), std::string::npos) << shown.out;
+  // The exit status in the words of the help pages.
+  const auto words = [](const std::string& text) {
+    // Words groff broke at the end of a line are joined again.
+    std::istringstream in(std::regex_replace(text, std::regex("\u2010\n *"), ""));
+    std::string all;
+    for (std::string word; in >> word;) all += word + " ";
+    return all;
+  };
+  const std::string html = test::readFile(kSource / "docs/help/command-line.html");
+  const auto status = html.find("<p>Exit status: ");
+  ASSERT_NE(status, std::string::npos);
+  const std::string sentence = html.substr(status + 16, html.find(". ", status) - status - 15);
+  EXPECT_NE(words(shown.out).find("EXIT STATUS " + words(sentence)), std::string::npos)
+      << words(sentence);
 }
 
 // The completion as bash runs it on Tab, for the words typed so far (the last
@@ -225,9 +250,34 @@ TEST(BashCompletion, SubcommandsOptionsAndValuesFromTheToolsHelp) {
       {{"run", "--lat", ""}, {}},
       {{"run", "--satellites", folder + "sat"}, {folder + "satellites.ini"}},
       {{"replay", "--delay", "0", folder + "dr"}, {folder + "drive.log"}},
+      {{"ctl", "st"}, {"start", "status", "stop"}},
+      {{"ctl", "--socket", folder + "x", "fault", ""},
+       {"bad-checksum", "drop-sentence", "dropout", "frozen-fix", "hdop-degrade", "jump",
+        "leap-second", "no-fix", "satellites-lost", "time-shift", "truncated-line"}},
+      {{"ctl", "fault", "jump", "--b"}, {"--bearing", "--bursts"}},
+      {{"ctl", "set", "--lat", "1", "--l"}, {"--lat", "--lon"}},
+      {{"run", "-p", folder + "dr"}, {folder + "drive.log"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(complete(c.typed), c.offered) << ::testing::PrintToString(c.typed);
+  }
+  // After -p, the terminals with a device behind them, never the consoles.
+  Words serial;
+  for (const auto& tty : fs::directory_iterator("/sys/class/tty")) {
+    const fs::path device = "/dev" / tty.path().filename();
+    if (fs::exists(tty.path() / "device") && fs::is_character_file(device)) {
+      serial.push_back(device.string());
+    }
+  }
+  if (fs::exists("/dev/serial/by-id")) {
+    for (const auto& link : fs::directory_iterator("/dev/serial/by-id")) {
+      serial.push_back(link.path().string());
+    }
+  }
+  std::sort(serial.begin(), serial.end());
+  EXPECT_EQ(complete({"run", "-p", ""}), serial);
+  for (const auto& offered : complete({"replay", "--port", "/dev/tty"})) {
+    EXPECT_FALSE(std::regex_match(offered, std::regex("/dev/tty[0-9]*"))) << offered;
   }
 }
 
