@@ -11,6 +11,8 @@ WAYMOCK_PACKAGES=(
   gpsd gpsd-clients python3 python3-nmea2 gpsbabel
   xvfb xdotool dbus at-spi2-core python3-pyatspi libxcb1-dev pkg-config openbox libc-l10n
   help2man groff-base appstream
+  libavahi-client-dev avahi-daemon avahi-utils geoclue-2.0 geoclue-2-demo python3-gi
+  qt6-positioning-dev libqt6positioning6-plugins
 )
 
 skip_install() {

@@ -193,6 +193,7 @@ int run(const RunOptions& o) {
       if (control) control->service();
     }
     targets.reportRefusedClients();
+    targets.reportAnnouncements();
     if (!running()) break;
     // A time given by --utc stays fixed. A paused run lets its ticks pass.
     if (!control || !control->paused()) simulation.tick(o.fix.utc ? std::nullopt : pace.epoch());

@@ -1,5 +1,6 @@
 #include "cli/port_options.h"
 
+#include <net/if.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -12,7 +13,9 @@
 #include "engine/transmitter.h"
 #include "generator/nmea_generator.h"
 #include "platform/host_port.h"
+#include "platform/nmea_socket.h"
 #include "platform/serial.h"
+#include "platform/service_announcer.h"
 #include "platform/socket_address.h"
 #include "platform/tcp_server.h"
 #include "platform/udp_sender.h"
@@ -79,8 +82,10 @@ std::string notEmpty(const std::string& text) {
 
 void refuseEmptyVirtualPath(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--virtual=")
-      throw CLI::ValidationError("--virtual", notEmpty(""));
+    for (const char* option : {"--virtual", "--nmea-socket"}) {
+      if (std::string_view(argv[i]) == std::string(option) + "=")
+        throw CLI::ValidationError(option, notEmpty(""));
+    }
   }
 }
 
@@ -110,26 +115,60 @@ void addPortOptions(CLI::App& command, PortOptions& o) {
                "Also send each burst as one UDP datagram to HOST:PORT (an IPv6 address in "
                "brackets, e.g. [::1]:10110); may be given several times")
       ->type_name("HOST:PORT");
-  addAddresses(command, "--tcp", o.tcp, kTcpAddress,
-               "Also serve each burst to every TCP client connected to [HOST:]PORT (host "
-               "127.0.0.1 unless given; 0.0.0.0 serves all interfaces, [::1] is IPv6 "
-               "loopback; port 0 lets the system pick one, named on standard error); may be "
-               "given several times")
-      ->type_name("[HOST:]PORT");
+  auto* tcp =
+      addAddresses(command, "--tcp", o.tcp, kTcpAddress,
+                   "Also serve each burst to every TCP client connected to [HOST:]PORT (host "
+                   "127.0.0.1 unless given; 0.0.0.0 serves all interfaces, [::1] is IPv6 "
+                   "loopback; port 0 lets the system pick one, named on standard error); may be "
+                   "given several times")
+          ->type_name("[HOST:]PORT");
   decimalOnly(command
                   .add_option("--tcp-max-clients", o.tcpMaxClients,
-                              "Clients served at once per --tcp address; more are refused "
+                              "Clients served at once per --tcp address and on the NMEA "
+                              "socket; more are refused "
                               "(default 4096, fewer when the limit of open files, ulimit -n, "
                               "allows fewer)")
                   ->type_name("N")
                   ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 20)));
+  decimalOnly(command
+                  .add_option("--multicast-ttl", o.multicast.hops,
+                              "Routers a datagram to a multicast --udp group (224.0.0.0/4, "
+                              "ff00::/8) may cross: its TTL or hop limit (default 1, the local "
+                              "network only)")
+                  ->type_name("N")
+                  ->check(CLI::Range(0, 255)));
+  command
+      .add_option("--multicast-if", o.multicast.interfaceName,
+                  "The network interface that sends to multicast --udp groups (default: the "
+                  "one the routing table picks)")
+      ->type_name("NAME")
+      ->check([](const std::string& name) -> std::string {
+        if (!name.empty() && if_nametoindex(name.c_str()) != 0) return {};
+        return "no network interface is called \"" + shownText(name) + "\"";
+      });
+  command
+      .add_flag("--nmea-socket{}", o.nmeaSocketPath,
+                "Also serve each burst to every reader of a Unix socket (GeoClue's nmea-socket), "
+                "at PATH when given as --nmea-socket=PATH, else at " +
+                    NmeaSocketServer::defaultPath())
+      ->type_name("PATH")
+      ->each([&o](const std::string&) { o.nmeaSocket = true; });
+  command
+      .add_flag("--announce", o.announce,
+                std::string("Announce each --tcp server over DNS-SD as _nmea-0183._tcp, named "
+                            "after the host, through the Avahi daemon") +
+                    (ServiceAnnouncer::builtIn()
+                         ? ""
+                         : " (not built in: this build was made without libavahi-client)"))
+      ->needs(tcp);
   command.option_defaults()->group(previousGroup);
 }
 
 PortTargets::PortTargets(const PortOptions& options)
     : options_(options), opener_(std::make_shared<SerialPorts>()) {
   for (const HostPort& target : options_.udp) {
-    udp_.push_back(std::make_unique<UdpSender>(target.host, target.port));
+    udp_.push_back(
+        std::make_unique<UdpSender>(target.host, target.port, nullptr, options_.multicast));
   }
   useVirtual_ = options_.port.empty();
   portName_ = !options_.port.empty()          ? options_.port
@@ -162,6 +201,17 @@ void PortTargets::open(generator::TTarnNMEAGenerator& generator) {
     refusalReported_.push_back(false);
     std::cerr << "waymock-cli: TCP clients connect to "
               << hostPortText(server.host(), server.port()) << '\n';
+    if (options_.announce) {
+      announcers_.push_back(std::make_unique<ServiceAnnouncer>(server.host(), server.port()));
+      announcementsReported_.emplace_back();
+    }
+  }
+  if (options_.nmeaSocket) {
+    nmeaSocket_ = std::make_unique<NmeaSocketServer>(
+        options_.nmeaSocketPath.empty() ? NmeaSocketServer::defaultPath() : options_.nmeaSocketPath,
+        limits);
+    refusalReported_.push_back(false);
+    std::cerr << "waymock-cli: NMEA readers connect to " << nmeaSocket_->path() << '\n';
   }
   if (useVirtual_) {
     if (options_.virtualPath.empty()) {
@@ -184,7 +234,9 @@ void PortTargets::close(generator::TTarnNMEAGenerator& generator) noexcept {
   generator.ClosePort();
   opener_->setVirtual(nullptr);
   virtualPort_.reset();
+  announcers_.clear();
   tcp_.clear();
+  nmeaSocket_.reset();
 }
 
 void PortTargets::attach(Transmitter& transmitter) const {
@@ -196,6 +248,7 @@ void PortTargets::attach(Transmitter& transmitter) const {
     }
   }
   for (const auto& tcp : tcp_) transmitter.addTcp(*tcp);
+  if (nmeaSocket_) transmitter.addTcp(nmeaSocket_->server());
 }
 
 std::function<void(const UdpSender&, const std::exception&)> PortTargets::udpWarning() {
@@ -210,11 +263,15 @@ std::function<void(const UdpSender&, const std::exception&)> PortTargets::udpWar
 }
 
 void PortTargets::reportRefusedClients() {
-  for (std::size_t i = 0; i < tcp_.size(); ++i) {
-    const TcpServer& server = *tcp_[i];
+  for (std::size_t i = 0; i < refusalReported_.size(); ++i) {
+    const bool socket = i == tcp_.size();
+    const TcpServer& server = socket ? nmeaSocket_->server() : *tcp_[i];
     if (refusalReported_[i] || server.refusedClients() == 0) continue;
     refusalReported_[i] = true;
-    std::cerr << "waymock-cli: TCP " << hostPortText(server.host(), server.port()) << ": ";
+    std::cerr << "waymock-cli: "
+              << (socket ? "NMEA socket " + server.host()
+                         : "TCP " + hostPortText(server.host(), server.port()))
+              << ": ";
     if (server.firstRefusal() == TcpServer::Refusal::maxClients) {
       std::cerr << options_.tcpMaxClients
                 << " clients, the most --tcp-max-clients allows; further clients are refused.\n";
@@ -222,6 +279,24 @@ void PortTargets::reportRefusedClients() {
       std::cerr << "the process is near its limit of " << TcpServer::descriptorLimit()
                 << " open files (ulimit -n); further clients are refused until some leave.\n";
     }
+  }
+}
+
+void PortTargets::reportAnnouncements() {
+  for (std::size_t i = 0; i < announcers_.size(); ++i) {
+    const ServiceAnnouncer::Status status = announcers_[i]->status();
+    // Waiting without a reason: Avahi has not answered yet, which takes a moment.
+    if (status.state == ServiceAnnouncer::State::waiting && status.reason.empty()) continue;
+    const std::string text = status.state == ServiceAnnouncer::State::announced
+                                 ? "announced over DNS-SD as \"" + status.name + "\" (" +
+                                       ServiceAnnouncer::kServiceType + ")."
+                             : status.state == ServiceAnnouncer::State::failed
+                                 ? "not announced over DNS-SD: " + status.reason + "."
+                                 : "waits to be announced over DNS-SD: " + status.reason + ".";
+    if (text == announcementsReported_[i]) continue;
+    announcementsReported_[i] = text;
+    std::cerr << "waymock-cli: TCP " << hostPortText(tcp_[i]->host(), tcp_[i]->port()) << " "
+              << text << '\n';
   }
 }
 

@@ -11,6 +11,10 @@
 //                     port 0 lets the system pick one, which standard error names;
 //                     IPv6 hosts in brackets ([::1]:10110) here and for --udp
 //   --tcp-max-clients N  clients served per --tcp address, default 4096
+//   --multicast-ttl N    routers a datagram to a multicast --udp group may cross, default 1
+//   --multicast-if NAME  the interface that sends to multicast --udp groups
+//   --nmea-socket[=PATH] also serve each burst to readers of a Unix socket
+//   --announce           announce each --tcp server over DNS-SD (_nmea-0183._tcp)
 //
 // The addresses are read while the options are parsed; a malformed one, or a
 // target given twice (which would be served twice), throws Error from the
@@ -41,6 +45,7 @@
 #include <vector>
 
 #include "platform/host_port.h"
+#include "platform/udp_sender.h"
 
 namespace CLI {
 class App;
@@ -48,11 +53,12 @@ class Option;
 }  // namespace CLI
 
 namespace waymock {
+class NmeaSocketServer;
 class SerialPortOpener;
+class ServiceAnnouncer;
 class SerialPorts;
 class TcpServer;
 class Transmitter;
-class UdpSender;
 class VirtualSerialPort;
 namespace generator {
 class TTarnNMEAGenerator;
@@ -68,13 +74,17 @@ struct PortOptions {
   std::vector<HostPort> udp;  // --udp HOST:PORT, each
   std::vector<HostPort> tcp;  // --tcp [HOST:]PORT, each; port 0: the system picks one
   std::size_t tcpMaxClients = 4096;
+  MulticastOptions multicast;  // --multicast-ttl, --multicast-if
+  bool nmeaSocket = false;     // --nmea-socket, at nmeaSocketPath (empty: the default)
+  std::string nmeaSocketPath;
+  bool announce = false;  // --announce
 };
 
 void addPortOptions(CLI::App& command, PortOptions& options);
 
 // `--virtual` alone means the default path, and the parser cannot tell it from
 // `--virtual=`, which would silently mean the same: that one is refused here,
-// before parsing (a CLI::ValidationError).
+// before parsing (a CLI::ValidationError). So is `--nmea-socket=`.
 void refuseEmptyVirtualPath(int argc, const char* const* argv);
 
 class PortTargets {
@@ -106,9 +116,12 @@ class PortTargets {
   // Reports the first failure of each UDP target on standard error, naming
   // it, and keeps quiet about that target after it.
   std::function<void(const UdpSender&, const std::exception&)> udpWarning();
-  // Says once per TCP address, on standard error, that it refuses clients
-  // and why. Cheap enough to call on every tick.
+  // Says once per TCP address (and for the NMEA socket), on standard error,
+  // that it refuses clients and why. Cheap enough to call on every tick.
   void reportRefusedClients();
+  // Says on standard error when a DNS-SD announcement is made or fails.
+  // Cheap enough to call on every tick.
+  void reportAnnouncements();
 
  private:
   PortOptions options_;
@@ -118,7 +131,10 @@ class PortTargets {
   std::unique_ptr<VirtualSerialPort> virtualPort_;
   std::vector<std::unique_ptr<UdpSender>> udp_;
   std::vector<std::unique_ptr<TcpServer>> tcp_;
-  std::vector<bool> refusalReported_;
+  std::unique_ptr<NmeaSocketServer> nmeaSocket_;
+  std::vector<bool> refusalReported_;  // per server: the TCP ones, then the socket's
+  std::vector<std::unique_ptr<ServiceAnnouncer>> announcers_;
+  std::vector<std::string> announcementsReported_;
 };
 
 // Makes a whole-number option read its text as decimal only, with leading

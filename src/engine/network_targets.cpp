@@ -4,6 +4,8 @@
 
 #include "engine/simulator_settings.h"
 #include "engine/transmitter.h"
+#include "platform/nmea_socket.h"
+#include "platform/service_announcer.h"
 #include "platform/tcp_server.h"
 #include "platform/udp_sender.h"
 
@@ -43,6 +45,21 @@ void NetworkTargets::open(const SimulatorSettings& s, const std::vector<Transmit
       problem(e);
     }
   }
+  if (tcp_ && s.announceTcp) {
+    try {
+      announcer_ = std::make_unique<ServiceAnnouncer>(tcp_->host(), tcp_->port());
+    } catch (const std::exception& e) {
+      problem(e);
+    }
+  }
+  if (s.nmeaSocket) {
+    try {
+      nmeaSocket_ = std::make_unique<NmeaSocketServer>(
+          s.nmeaSocketPath.empty() ? NmeaSocketServer::defaultPath() : s.nmeaSocketPath);
+    } catch (const std::exception& e) {
+      problem(e);
+    }
+  }
   try {
     for (const HostPort& target : parseHostPortList(s.udpTargets, kUdpTargetForm)) {
       udp_.push_back(std::make_unique<UdpSender>(target.host, target.port));
@@ -56,6 +73,7 @@ void NetworkTargets::open(const SimulatorSettings& s, const std::vector<Transmit
   for (Transmitter* transmitter : attached_) {
     for (const auto& udp : udp_) transmitter->addUdp(*udp);
     if (tcp_) transmitter->addTcp(*tcp_);
+    if (nmeaSocket_) transmitter->addTcp(nmeaSocket_->server());
   }
 }
 
@@ -63,7 +81,9 @@ void NetworkTargets::close() {
   for (Transmitter* transmitter : attached_) transmitter->clearAddedTargets();
   attached_.clear();
   udp_.clear();
+  announcer_.reset();
   tcp_.reset();
+  nmeaSocket_.reset();
 }
 
 }  // namespace waymock

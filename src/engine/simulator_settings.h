@@ -99,6 +99,9 @@ struct SimulatorSettings {
   int tcpPort = 10110;            // 0: the system picks one
   bool tcpAllInterfaces = false;  // else loopback only
   std::string udpTargets;         // further UDP targets, "HOST:PORT" each, comma or space between
+  bool announceTcp = false;       // the TCP server over DNS-SD
+  bool nmeaSocket = false;        // readers of a Unix socket
+  std::string nmeaSocketPath;     // empty: NmeaSocketServer::defaultPath()
   bool ticksOnSecond = false;
   int tickPhase = 50;           // milliseconds from a tick's epoch to its burst
   bool modernReceiver = false;  // file mode reads GN fix sentences and GL/GA/GB satellites

@@ -1,6 +1,7 @@
 #include "platform/socket_address.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <netdb.h>
 
 #include <algorithm>
@@ -93,6 +94,40 @@ std::optional<SocketAddress> lookUpHost(const std::string& host, int socketType,
     return std::nullopt;
   }
   return SocketAddress(chosen->ai_addr, chosen->ai_addrlen);
+}
+
+namespace {
+
+// An interface address's network with its host part all ones; /31 and /32
+// networks have none.
+bool isDirectedBroadcast(in_addr_t address) {
+  ifaddrs* interfaces = nullptr;
+  if (getifaddrs(&interfaces) != 0) return false;
+  bool found = false;
+  for (const ifaddrs* i = interfaces; i != nullptr && !found; i = i->ifa_next) {
+    if (i->ifa_addr == nullptr || i->ifa_netmask == nullptr || i->ifa_addr->sa_family != AF_INET)
+      continue;
+    const in_addr_t own = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
+    const in_addr_t mask = reinterpret_cast<const sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr;
+    found = ntohl(mask) < 0xfffffffeU && (own | ~mask) == address;
+  }
+  freeifaddrs(interfaces);
+  return found;
+}
+
+}  // namespace
+
+AddressReach reachOf(const SocketAddress& address) {
+  if (address.family() == AF_INET) {
+    const in_addr_t v4 = reinterpret_cast<const sockaddr_in*>(address.get())->sin_addr.s_addr;
+    if (IN_MULTICAST(ntohl(v4))) return AddressReach::multicast;
+    if (v4 == INADDR_BROADCAST || isDirectedBroadcast(v4)) return AddressReach::broadcast;
+  } else if (address.family() == AF_INET6 &&
+             IN6_IS_ADDR_MULTICAST(
+                 &reinterpret_cast<const sockaddr_in6*>(address.get())->sin6_addr)) {
+    return AddressReach::multicast;
+  }
+  return AddressReach::oneHost;
 }
 
 std::string hostPortText(const std::string& host, int port) {

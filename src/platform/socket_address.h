@@ -47,6 +47,13 @@ std::optional<SocketAddress> numericAddress(const std::string& host);
 std::optional<SocketAddress> lookUpHost(const std::string& host, int socketType, bool passive,
                                         int& error);
 
+// What a destination address reaches: one host, every host of a network
+// (255.255.255.255, or an interface's directed broadcast such as
+// 192.168.1.255 or 127.255.255.255), or the members of a group (224.0.0.0/4,
+// ff00::/8). Looks at this machine's interfaces for a directed broadcast.
+enum class AddressReach { oneHost, broadcast, multicast };
+AddressReach reachOf(const SocketAddress& address);
+
 // "HOST:PORT" as messages show it, an IPv6 address in brackets: "[::1]:10110".
 std::string hostPortText(const std::string& host, int port);
 

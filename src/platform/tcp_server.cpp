@@ -66,6 +66,8 @@ struct TcpServer::State {
   }
 
   void serve();
+  // The serving thread; `where` names the socket in the error.
+  void start(const std::string& where);
   // Accepts every waiting client; those beyond the cap are closed at once.
   // Returns false when the process is out of descriptors.
   bool acceptClients(std::vector<TcpClientQueue>& clients, std::size_t& refusedNow,
@@ -91,7 +93,7 @@ bool TcpServer::State::acceptClients(std::vector<TcpClientQueue>& clients, std::
       continue;
     }
     // Each burst goes out at once instead of waiting for the previous
-    // one's acknowledgement.
+    // one's acknowledgement (a Unix socket has no such delay and says so).
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     // The system's own buffer for a client that does not read stays about
@@ -202,12 +204,23 @@ TcpServer::TcpServer(const std::string& host, int port, Limits limits)
   }
   ::getsockname(s.listener, address.get(), address.lengthForUpdate());
   s.port = address.port();
+  s.start(where);
+}
 
+TcpServer::TcpServer(int listener, std::string name, Limits limits)
+    : state_(std::make_shared<State>()) {
+  state_->limits = limits;
+  state_->host = std::move(name);
+  state_->listener = listener;
+  state_->start(state_->host);
+}
+
+void TcpServer::State::start(const std::string& where) {
   int pipe[2];
-  if (::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) < 0) fail(errno);
-  s.wakeRead = pipe[0];
-  s.wakeWrite = pipe[1];
-  s.thread = std::thread([&s] { s.serve(); });
+  if (::pipe2(pipe, O_NONBLOCK | O_CLOEXEC) < 0) raiseIo("Cannot listen on " + where + ".", errno);
+  wakeRead = pipe[0];
+  wakeWrite = pipe[1];
+  thread = std::thread([this] { serve(); });
 }
 
 TcpServer::~TcpServer() {

@@ -45,6 +45,9 @@ class TcpServer {
   // for an address no client could reach.
   TcpServer(const std::string& host, int port, Limits limits);
   TcpServer(const std::string& host, int port) : TcpServer(host, port, Limits{}) {}
+  // Serves the clients of a stream socket listening elsewhere (a Unix
+  // socket), which it takes over; host() is then `name` and port() 0.
+  TcpServer(int listener, std::string name, Limits limits);
   // Disconnects every client; what their queues held is dropped.
   ~TcpServer();
   TcpServer(const TcpServer&) = delete;

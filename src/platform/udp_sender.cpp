@@ -1,6 +1,8 @@
 #include "platform/udp_sender.h"
 
+#include <net/if.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -75,8 +77,10 @@ SocketAddress UdpSender::systemLookup(const std::string& host) {
 
 UdpSender::UdpSender() : UdpSender("", 0) {}
 
-UdpSender::UdpSender(std::string host, int port, HostLookup lookup)
-    : port_(port), resolve_(lookup ? std::move(lookup) : HostLookup(systemLookup)) {
+UdpSender::UdpSender(std::string host, int port, HostLookup lookup, MulticastOptions multicast)
+    : port_(port),
+      multicast_(std::move(multicast)),
+      resolve_(lookup ? std::move(lookup) : HostLookup(systemLookup)) {
   setHost(std::move(host));
 }
 
@@ -133,6 +137,54 @@ SocketAddress UdpSender::address() {
   raiseIo(error);
 }
 
+namespace {
+
+void setOption(int socket, int level, int name, const void* value, socklen_t length,
+               const std::string& what) {
+  if (::setsockopt(socket, level, name, value, length) != 0) {
+    raiseIo("Cannot " + what + ": " + std::strerror(errno) + ".");
+  }
+}
+
+}  // namespace
+
+// The options a destination needs, set when it changes: a broadcast needs
+// permission, a group its hop limit and maybe its interface.
+void UdpSender::prepareSocket(const SocketAddress& destination) {
+  SocketAddress host = destination;
+  host.setPort(0);
+  if (preparedFor_ && preparedFor_->length() == host.length() &&
+      std::memcmp(preparedFor_->get(), host.get(), host.length()) == 0) {
+    return;
+  }
+  const bool v4 = destination.family() == AF_INET;
+  const AddressReach reach = reachOf(destination);
+  if (reach == AddressReach::broadcast) {
+    const int on = 1;
+    setOption(socket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on, "enable broadcasting");
+  } else if (reach == AddressReach::multicast) {
+    const int hops = multicast_.hops;
+    setOption(socket_, v4 ? IPPROTO_IP : IPPROTO_IPV6, v4 ? IP_MULTICAST_TTL : IPV6_MULTICAST_HOPS,
+              &hops, sizeof hops, "set the multicast hop limit " + std::to_string(hops));
+    if (!multicast_.interfaceName.empty()) {
+      const unsigned index = if_nametoindex(multicast_.interfaceName.c_str());
+      if (index == 0) {
+        raiseIo("No network interface \"" + multicast_.interfaceName + "\" to send multicast on.");
+      }
+      const std::string what = "send multicast on " + multicast_.interfaceName;
+      if (v4) {
+        ip_mreqn request{};
+        request.imr_ifindex = static_cast<int>(index);
+        setOption(socket_, IPPROTO_IP, IP_MULTICAST_IF, &request, sizeof request, what);
+      } else {
+        const int value = static_cast<int>(index);
+        setOption(socket_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &value, sizeof value, what);
+      }
+    }
+  }
+  preparedFor_ = host;
+}
+
 void UdpSender::send(std::string_view payload) {
   const SocketAddress destination = address();
   if (socket_ >= 0 && socketFamily_ != destination.family()) {
@@ -144,7 +196,9 @@ void UdpSender::send(std::string_view payload) {
     if (socket_ < 0)
       raiseIo(std::string("Cannot create a UDP socket: ") + systemErrorText(errno) + ".");
     socketFamily_ = destination.family();
+    preparedFor_.reset();
   }
+  prepareSocket(destination);
   const ssize_t sent = ::sendto(socket_, payload.data(), payload.size(), MSG_NOSIGNAL,
                                 destination.get(), destination.length());
   if (sent < 0) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/private_network.h"
 #include "common/test_support.h"
 #include "receiver/receiver_test_support.h"
 
@@ -319,6 +320,45 @@ TEST(CliTargets, TcpAndUdpOverIpv6) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, message);
   }
+}
+
+// The real program in a network of the test's own, where loopback is all
+// there is: a broadcast reaches a reader, and a reader of the NMEA socket
+// gets whole bursts. The fix is 48 07.0380 N, 11 31.0000 E in GGA's form.
+TEST(CliTargets, BroadcastsAndServesTheNmeaSocketInAPrivateNetwork) {
+  test::TempDir dir;
+  const std::string socket = (dir / "nmea.sock").string();
+  const auto run = test::runInPrivateNetwork([&] {
+    ::setenv("LC_ALL", test::kDecimalCommaLocale, 1);
+    test::LoopbackReader broadcast;
+    test::BackgroundProcess cli(
+        runArgs({"--virtual=" + (dir / "gps").string(), "--interval", "0.1", "--lat-step", "0",
+                 "--lon-step", "0", "--udp", "127.255.255.255:" + std::to_string(broadcast.port()),
+                 "--nmea-socket=" + socket, "-q"}));
+    const std::string datagram = broadcast.receive(10000);
+    test::TcpClient reader(socket);
+    reader.readUntil([](const std::string& r) { return countOf(r, "$GPZDA") >= 3; });
+    const std::string& stream = reader.received();
+    static const std::regex fix(R"(\$GPGGA,[0-9.]+,4807\.0380,N,01131\.0000,E,)");
+    const auto fixes = std::distance(std::sregex_iterator(stream.begin(), stream.end(), fix),
+                                     std::sregex_iterator());
+    std::string seen = datagram.substr(0, 6) + " " + datagram.substr(datagram.rfind(' ') + 1) +
+                       "\n" + stream.substr(0, 6) + " " +
+                       (fixes > 0 && fixes == static_cast<long>(countOf(stream, "$GPGGA"))
+                            ? "the fix in every GGA"
+                            : "GGA without the fix") +
+                       "\n";
+    cli.stop();
+    seen += std::filesystem::exists(socket) ? "socket left\n" : "socket gone\n";
+    return seen + cli.err();
+  });
+  if (!run.skipped.empty()) GTEST_SKIP() << run.skipped;
+  // The datagram's TTL is the system's default for a broadcast, 64.
+  EXPECT_TRUE(run.result.starts_with("$GPZDA 64\n$GPZDA the fix in every GGA\nsocket gone\n"))
+      << run.result;
+  EXPECT_NE(run.result.find("waymock-cli: NMEA readers connect to " + socket + "\n"),
+            std::string::npos)
+      << run.result;
 }
 
 }  // namespace

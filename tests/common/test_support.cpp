@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <array>
 #include <clocale>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <locale>
@@ -501,6 +503,17 @@ TcpClient::TcpClient(int port, int receiveBuffer, int family)
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
     ::close(fd_);
     throw std::runtime_error("connect failed");
+  }
+}
+
+TcpClient::TcpClient(const std::string& path)
+    : fd_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  if (fd_ < 0 || ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (fd_ >= 0) ::close(fd_);
+    throw std::runtime_error("cannot connect to " + path);
   }
 }
 

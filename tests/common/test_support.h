@@ -223,6 +223,8 @@ class TcpClient {
   // A non-zero `receiveBuffer` shrinks the system's buffer, so that a client
   // that does not read fills it soon.
   explicit TcpClient(int port, int receiveBuffer = 0, int family = AF_INET);
+  // A connection to a Unix stream socket at `path`, read the same way.
+  explicit TcpClient(const std::string& path);
   ~TcpClient();
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;

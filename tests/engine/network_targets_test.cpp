@@ -8,6 +8,7 @@
 #include "engine/simulation.h"
 #include "engine/simulator_settings.h"
 #include "generator/nmea_generator.h"
+#include "platform/nmea_socket.h"
 #include "platform/tcp_server.h"
 
 namespace waymock {
@@ -47,6 +48,19 @@ TEST(NetworkTargets, ServesTheListedTargetsUntilClosedAndReportsWhatCannotBeOpen
   targets.close();
   EXPECT_EQ(targets.tcp(), nullptr);
   EXPECT_EQ(targets.udpTargets(), 0u);
+
+  // The NMEA socket, with the TCP server's clients, until closed.
+  test::TempDir dir;
+  s = SimulatorSettings{};
+  s.nmeaSocket = true;
+  s.nmeaSocketPath = (dir / "nmea.sock").string();
+  targets.open(s, {&simulation}, note);
+  ASSERT_NE(targets.nmeaSocket(), nullptr);
+  EXPECT_EQ(targets.nmeaSocket()->path(), s.nmeaSocketPath);
+  test::TcpClient reader(s.nmeaSocketPath);
+  targets.close();
+  EXPECT_FALSE(std::filesystem::exists(s.nmeaSocketPath));
+  EXPECT_EQ(problems.size(), 2u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/tcp_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <optional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "platform/nmea_socket.h"
 #include "support/error.h"
 
 namespace waymock {
@@ -178,6 +180,34 @@ TEST(TcpServer, APortInUseOrAnUnknownHostIsAClearError) {
     EXPECT_EQ(e.systemText(), "Address already in use");
   }
   EXPECT_THROW(TcpServer("no-such-host.invalid", 10110), IoError);
+}
+
+// The Unix socket serves as the TCP server does, to any local user; a second
+// simulator cannot take it, and the socket file goes with the server.
+TEST(NmeaSocketServer, ReadersGetWholeBurstsAndTheSocketGoesWithTheServer) {
+  test::TempDir dir;
+  const std::string path = (dir / "nmea.sock").string();
+  {
+    NmeaSocketServer socket(path);
+    test::TcpClient reader(path);
+    ASSERT_TRUE(eventually([&] { return socket.server().clientCount() == 1; }));
+    socket.server().send(burst(2));
+    socket.server().send(burst(3));
+    ASSERT_TRUE(reader.readUntil([](const std::string& r) { return r.size() >= 128; }));
+    EXPECT_EQ(wholeBursts(reader.received()), std::vector<int>({2, 3}));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666u);
+    try {
+      NmeaSocketServer again(path);
+      ADD_FAILURE() << "listened twice";
+    } catch (const IoError& e) {
+      EXPECT_EQ(std::string(e.what()), "Another simulator listens on " + path + ".");
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  test::EnvGuard runtime("XDG_RUNTIME_DIR", dir.path().string());
+  EXPECT_EQ(NmeaSocketServer::defaultPath(), (dir / "waymock" / "nmea.sock").string());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include "common/private_network.h"
 #include "common/test_support.h"
 
 #include <condition_variable>
@@ -199,6 +200,53 @@ TEST(UdpSender, ALookupStillRunningHoldsNothingUp) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(names.use_count(), 1) << "the lookup's thread did not end";
+}
+
+// Loopback's own directed broadcast, 127.255.255.255, is on every machine.
+TEST(SocketAddress, TellsBroadcastsAndGroupsFromOneHost) {
+  const std::pair<const char*, AddressReach> cases[] = {
+      {"255.255.255.255", AddressReach::broadcast}, {"127.255.255.255", AddressReach::broadcast},
+      {"127.0.0.1", AddressReach::oneHost},         {"224.0.0.251", AddressReach::multicast},
+      {"239.255.255.250", AddressReach::multicast}, {"240.0.0.1", AddressReach::oneHost},
+      {"ff02::fb", AddressReach::multicast},        {"::1", AddressReach::oneHost},
+  };
+  for (const auto& [host, reach] : cases) {
+    EXPECT_EQ(reachOf(*numericAddress(host)), reach) << host;
+  }
+}
+
+// In a network of the test's own, where loopback is all there is.
+TEST(UdpSender, BroadcastsAndMulticastsReachAReaderOnLoopback) {
+  const auto run = test::runInPrivateNetwork([] {
+    struct Case {
+      const char* host;
+      const char* group;
+      MulticastOptions multicast;
+    } const cases[] = {
+        {"127.255.255.255", nullptr, {}},
+        {"239.255.10.1", "239.255.10.1", {.interfaceName = "lo"}},
+        {"239.255.10.1", "239.255.10.1", {.hops = 4, .interfaceName = "lo"}},
+        {"239.255.10.1", "239.255.10.1", {.interfaceName = "nosuch0"}},
+    };
+    std::string seen;
+    for (const Case& c : cases) {
+      test::LoopbackReader reader(c.group);
+      UdpSender sender(c.host, reader.port(), {}, c.multicast);
+      try {
+        sender.send("burst");
+        seen += reader.receive() + "\n";
+      } catch (const IoError& e) {
+        seen += std::string(e.what()) + "\n";
+      }
+    }
+    return seen;
+  });
+  if (!run.skipped.empty()) GTEST_SKIP() << run.skipped;
+  EXPECT_EQ(run.result,
+            "burst ttl 64\n"
+            "burst ttl 1\n"
+            "burst ttl 4\n"
+            "No network interface \"nosuch0\" to send multicast on.\n");
 }
 
 }  // namespace
