@@ -151,7 +151,7 @@ int skyInfo(const SkyInfoOptions& o) {
   if (o.horizon) options.horizon = sky::readHorizonFile(*o.horizon);
   sky::SkyModel model(sky::skyAlmanacs(o.almanac, systems), std::move(options));
   const sky::SkyView& view = model.compute(where, utc);
-  const std::string time = motion::isoTimeText((utc - 25'569) * 86'400);
+  const std::string time = motion::isoTimeText(motion::trackTimeAt((utc - 25'569) * 86'400));
   if (o.json) {
     std::cout << jsonLine(toJson(view, time, sky::gpsSecondsFromUtc(utc), where, o.mask), 2)
               << '\n';
