@@ -53,7 +53,7 @@ OutputGroup::OutputGroup(QWidget* parent)
 }
 
 void OutputGroup::applyValues() {
-  cmbProfileChange();
+  showProfile();
   cbTcpClick();
   cbOnSecondClick();
   efUdpTargetsChange();
@@ -64,14 +64,22 @@ OutputGroup::~OutputGroup() = default;
 
 void OutputGroup::cmbProfileChange() {
   runGuarded(ui_->cmbProfile, [this] {
+    // Each profile comes with its own ZDA form; the user may choose the
+    // other afterwards. Restored settings keep their own choice, as their
+    // signals are blocked.
+    const bool nmea41 = ui_->cmbProfile->currentText() == "nmea41";
+    ui_->cmbZda->setCurrentIndex(ui_->cmbZda->findText(nmea41 ? "standard" : "classic"));
+  });
+  showProfile();
+}
+
+void OutputGroup::showProfile() {
+  runGuarded(ui_->cmbProfile, [this] {
     // The classic sentences carry GPS alone, whatever the boxes say.
     const bool nmea41 = ui_->cmbProfile->currentText() == "nmea41";
     for (QWidget* box : {ui_->cbGps, ui_->cbGlonass, ui_->cbGalileo, ui_->cbBeidou}) {
       box->setEnabled(nmea41);
     }
-    // Each profile comes with its own ZDA form; the user may choose the
-    // other afterwards (restored settings come after the profile).
-    ui_->cmbZda->setCurrentIndex(ui_->cmbZda->findText(nmea41 ? "standard" : "classic"));
   });
   efTalkerChange();
 }

@@ -57,6 +57,8 @@ class OutputGroup : public QGroupBox {
   void TcpClientsTimerTimer();
 
  private:
+  // The systems' boxes and the talker's problem line as the profile implies.
+  void showProfile();
   void showTcpAddress(const QString& address);
   // The output the profile, talker and systems shown would give.
   generator::OutputFormat talkerFormat() const;
